@@ -6,6 +6,7 @@
 #include <string>
 
 #include "mox/rtl/Classes.h"
+#include "mox/rtl/Graphics.h"
 #include "mox/rtl/Types.h"
 
 class TBitmap;
@@ -164,6 +165,9 @@ public:
     int get_offsetfilter_limit() const { return Offsetfilter_limit; }
     void set_offsetfilter_limit(int v) { Offsetfilter_limit = v; }
     void use_korr_file(int curve);
+    // Correction lines of the last load of the curve that could not be read and were skipped,
+    // one per line of text as "file, Zeile n: line"; empty when all lines were good.
+    std::string get_korr_errors(int curve) const;
     void noise_filter(int curve);
     void offset_filter(int curve);
 
@@ -192,6 +196,7 @@ private:
     std::int32_t& limit(int n);
     std::int32_t limit(int n) const;
     int classify(double range) const;
+    std::string KorrFileName(int curve) const;
 
     TBitmap* Logo = nullptr;       // owned; null when it could not be made
     TBitmap* Farbbalken = nullptr; // owned colour strip; null when it could not be made
@@ -205,6 +210,7 @@ private:
     bool Legende_auto = false, Legende_Datum = false, Legende_Rem = false;
     MOX_Legende_Typ Legende_Stil = legBETREIBER;
     MOX_Header Header[CurveCount];
+    std::string korr_errors[CurveCount];
     TColor ColorBk = 0, ColorText = 0;
     bool is_K_curve[CurveCount] = {};
     bool K_Farbbalken = false;
