@@ -1,0 +1,382 @@
+// mox-devsim: a simulated magnetometer on a pseudo-terminal.
+#include "tools/devsim/Device.h"
+#include "tools/devsim/FieldModel.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <thread>
+
+namespace {
+
+const char* const Usage = R"(Usage: mox-devsim [options]
+A simulated magnetometer on a pseudo-terminal. It prints the terminal's path, sends data
+lines at its interval while a program has the terminal open, and answers the parameter
+protocol (set time, set date, read and write the 51-byte parameter set).
+
+  --link PATH         make PATH a symlink to the terminal (removed at exit)
+  --interval SECONDS  seconds of device time between data lines, 1..255 (sets the
+                      parameter set's data interval)
+  --speed FACTOR      the device clock runs FACTOR times real time (default 1)
+  --start YYYY-MM-DDTHH:MM:SS
+                      device clock at start (default: the computer's UTC time)
+  --sensors 1|2       one or two sensors (sets the parameter set's second-sensor flag)
+  --no-letters        no axis letters in front of the readings
+  --params FILE       the device's 51-byte parameter set: read at start if the file
+                      exists, written after every parameter write
+  --storm             a magnetic storm begins 10 minutes of device time after start
+  --seed N            seed of the field model (default 1)
+  --no-data           send no data lines, only answers
+  --fault NAME        misbehave; may be given more than once:
+                        silent          send nothing at all
+                        one-copy        answer a read with one copy of the set only
+                        bad-copy        the two copies of a read differ in one byte
+                        bad-echo        the echo of a write differs in one byte
+                        garbage         broken and foreign lines between the data lines
+                        hangup-after=N  after N bytes sent, the terminal goes away; a new
+                                        one (same --link) appears one second later
+  --verbose           log commands and connections to stderr
+  --help              this text
+
+The data line follows the device's output mode (parameter byte 8), date-and-time flag
+(byte 9), second-sensor flag (byte 6) and sensor axes (bytes 43, 44):
+  "dd.mm.yy hh:mm:ss:" then per sensor [" A,"] and the readings, two blanks before each:
+  absolute, relative, absolute and relative, or both followed by "  K" and the K index.
+The device falls quiet while it takes a command and for 0.3 s after the terminal is
+opened, and drops lines while no program has the terminal open.
+)";
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void OnSignal(int)
+{
+  stopRequested = 1;
+}
+
+double RealNow()
+{
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+[[noreturn]] void Fail(const std::string& text)
+{
+  std::cerr << "mox-devsim: " << text << "\n";
+  std::exit(2);
+}
+
+struct TOptions {
+  std::string link, paramsFile;
+  int interval = 0, sensors = 0;
+  double speed = 1;
+  bool haveStart = false, letters = true, storm = false, noData = false, verbose = false;
+  double start = 0;
+  unsigned long long seed = 1;
+  TDeviceFaults faults;
+};
+
+TOptions ParseOptions(int argc, char** argv)
+{
+  TOptions o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc)
+        Fail("missing value for " + a);
+      return argv[++i];
+    };
+    auto number = [&](const std::string& text) {
+      char* end = nullptr;
+      const double v = std::strtod(text.c_str(), &end);
+      if (text.empty() || *end != '\0')
+        Fail("not a number for " + a + ": " + text);
+      return v;
+    };
+    if (a == "--help" || a == "-h") {
+      std::cout << Usage;
+      std::exit(0);
+    } else if (a == "--link") {
+      o.link = value();
+    } else if (a == "--interval") {
+      const double v = number(value());
+      if (v < 1 || v > 255 || v != std::floor(v))
+        Fail("--interval takes whole seconds 1..255");
+      o.interval = static_cast<int>(v);
+    } else if (a == "--speed") {
+      o.speed = number(value());
+      if (!(o.speed > 0))
+        Fail("--speed must be above 0");
+    } else if (a == "--start") {
+      o.haveStart = ParseDeviceTime(value(), o.start);
+      if (!o.haveStart)
+        Fail("--start takes YYYY-MM-DDTHH:MM:SS");
+    } else if (a == "--sensors") {
+      const std::string v = value();
+      if (v != "1" && v != "2")
+        Fail("--sensors takes 1 or 2");
+      o.sensors = v[0] - '0';
+    } else if (a == "--no-letters") {
+      o.letters = false;
+    } else if (a == "--params") {
+      o.paramsFile = value();
+    } else if (a == "--storm") {
+      o.storm = true;
+    } else if (a == "--seed") {
+      o.seed = static_cast<unsigned long long>(number(value()));
+    } else if (a == "--no-data") {
+      o.noData = true;
+    } else if (a == "--verbose") {
+      o.verbose = true;
+    } else if (a == "--fault") {
+      const std::string f = value();
+      if (f == "silent")
+        o.faults.silent = true;
+      else if (f == "one-copy")
+        o.faults.oneCopy = true;
+      else if (f == "bad-copy")
+        o.faults.badCopy = true;
+      else if (f == "bad-echo")
+        o.faults.badEcho = true;
+      else if (f == "garbage")
+        o.faults.garbage = true;
+      else if (f.rfind("hangup-after=", 0) == 0) {
+        const double n = number(f.substr(13));
+        if (n < 0 || n != std::floor(n))
+          Fail("hangup-after takes a number of bytes");
+        o.faults.hangupAfter = static_cast<long>(n);
+      } else
+        Fail("unknown fault: " + f);
+    } else {
+      Fail("unknown option: " + a + " (see --help)");
+    }
+  }
+  return o;
+}
+
+moxparam::TParamSet LoadParams(const TOptions& o)
+{
+  moxparam::TParamSet p = FactoryParams();
+  if (!o.paramsFile.empty()) {
+    std::ifstream in(o.paramsFile, std::ios::binary);
+    if (in) {
+      in.read(reinterpret_cast<char*>(p.data()), p.size());
+      if (in.gcount() != moxparam::Size)
+        Fail(o.paramsFile + ": not a 51-byte parameter set");
+    }
+  }
+  if (o.interval > 0)
+    moxparam::Put8(p, moxparam::data_interval, o.interval);
+  if (o.sensors > 0)
+    moxparam::Put8(p, moxparam::dual_sensor, o.sensors == 2 ? 1 : 0);
+  return p;
+}
+
+// The master side of a raw pseudo-terminal, with the optional symlink to its slave.
+class TTerminal {
+public:
+  explicit TTerminal(std::string link) : link_(std::move(link)) {}
+  ~TTerminal() { Close(); }
+
+  void Open()
+  {
+    fd_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd_ < 0 || grantpt(fd_) != 0 || unlockpt(fd_) != 0)
+      Fail(std::string("no pseudo-terminal: ") + std::strerror(errno));
+    path_ = ptsname(fd_);
+    termios t{};
+    tcgetattr(fd_, &t);
+    cfmakeraw(&t);  // no CR/LF translation, no echo
+    cfsetispeed(&t, B9600);
+    cfsetospeed(&t, B9600);
+    tcsetattr(fd_, TCSANOW, &t);
+    // Open and close the slave once: from then on the master reports a hang-up whenever no
+    // program has the terminal open, so lines are not queued for a reader to come.
+    const int slave = open(path_.c_str(), O_RDWR | O_NOCTTY);
+    if (slave >= 0)
+      close(slave);
+    if (!link_.empty()) {
+      unlink(link_.c_str());
+      if (symlink(path_.c_str(), link_.c_str()) != 0)
+        Fail("cannot make link " + link_ + ": " + std::strerror(errno));
+    }
+    std::cout << "mox-devsim: " << path_ << std::endl;
+  }
+
+  void Close()
+  {
+    if (fd_ < 0)
+      return;
+    if (!link_.empty())
+      unlink(link_.c_str());
+    close(fd_);
+    fd_ = -1;
+  }
+
+  int Fd() const { return fd_; }
+
+  bool ReaderPresent() const
+  {
+    pollfd p{fd_, POLLOUT, 0};
+    poll(&p, 1, 0);
+    return (p.revents & POLLHUP) == 0;
+  }
+
+  // Writes all of bytes unless no one is there or the reader stops taking them for a second.
+  void Send(const std::string& bytes)
+  {
+    std::size_t done = 0;
+    while (done < bytes.size() && ReaderPresent()) {
+      const ssize_t n = write(fd_, bytes.data() + done, bytes.size() - done);
+      if (n > 0) {
+        done += static_cast<std::size_t>(n);
+        continue;
+      }
+      if (n < 0 && errno != EAGAIN && errno != EINTR)
+        return;
+      pollfd p{fd_, POLLOUT, 0};
+      if (poll(&p, 1, 1000) <= 0)
+        return;
+    }
+  }
+
+  std::string ReadAvailable()
+  {
+    std::string bytes;
+    char buffer[512];
+    for (;;) {
+      const ssize_t n = read(fd_, buffer, sizeof buffer);
+      if (n <= 0)
+        break;
+      bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    return bytes;
+  }
+
+private:
+  std::string link_;
+  std::string path_;
+  int fd_ = -1;
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+  const TOptions options = ParseOptions(argc, argv);
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+  std::signal(SIGHUP, OnSignal);
+  std::signal(SIGPIPE, SIG_IGN);
+
+  const double realStart = RealNow();
+  const double deviceStart = options.haveStart ? options.start : static_cast<double>(std::time(nullptr));
+  const TFieldModel model(options.seed, options.storm, deviceStart + 600);
+  TDevice device(model, LoadParams(options), options.letters, options.faults,
+                 TDeviceClock(deviceStart, realStart, options.speed));
+  auto log = [&](const std::string& text) {
+    if (options.verbose)
+      std::cerr << "mox-devsim: " << text << std::endl;
+  };
+  device.OnLog = log;
+  device.OnParamsWritten = [&](const moxparam::TParamSet& p) {
+    if (options.paramsFile.empty())
+      return;
+    std::ofstream out(options.paramsFile, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(p.data()), p.size());
+    if (!out)
+      std::cerr << "mox-devsim: cannot write " << options.paramsFile << "\n";
+  };
+
+  TTerminal terminal(options.link);
+  terminal.Open();
+
+  auto nextAfter = [&](double t) { return (std::floor(t / device.Interval()) + 1) * device.Interval(); };
+  double nextLine = nextAfter(device.Now(realStart));
+  int interval = device.Interval();
+  device.OnClockSet = [&] { nextLine = nextAfter(device.Now(RealNow())); };
+
+  long sent = 0;
+  long hangupAfter = options.faults.hangupAfter;
+  bool connected = false;
+  double quietUntil = 0;
+
+  // Sends bytes to the reader, counting them for the hang-up fault.
+  auto send = [&](std::string bytes) {
+    if (options.faults.silent || bytes.empty() || !terminal.ReaderPresent())
+      return;
+    if (hangupAfter >= 0 && sent + static_cast<long>(bytes.size()) >= hangupAfter) {
+      terminal.Send(bytes.substr(0, static_cast<std::size_t>(hangupAfter - sent)));
+      log("hanging up");
+      hangupAfter = -1;
+      terminal.Close();
+      for (int i = 0; i < 10 && !stopRequested; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      if (!stopRequested)
+        terminal.Open();
+      connected = false;
+      return;
+    }
+    sent += static_cast<long>(bytes.size());
+    terminal.Send(bytes);
+  };
+
+  while (!stopRequested) {
+    double real = RealNow();
+    const bool present = terminal.ReaderPresent();
+    if (present && !connected) {
+      log("terminal opened");
+      quietUntil = real + 0.3;  // give the opener time to clear its buffers and speak first
+    } else if (!present && connected) {
+      log("terminal closed");
+    }
+    connected = present;
+
+    const double untilLine = (nextLine - device.Now(real)) / (options.speed > 0 ? options.speed : 1);
+    const int timeout = static_cast<int>(std::clamp(untilLine * 1000, 1.0, 50.0));
+    pollfd p{terminal.Fd(), POLLIN, 0};
+    const int ready = poll(&p, 1, timeout);
+    real = RealNow();
+    if (ready > 0 && (p.revents & POLLIN)) {
+      const std::string input = terminal.ReadAvailable();
+      if (!input.empty())
+        send(device.Receive(input, real));
+    } else if (ready > 0 && (p.revents & POLLHUP)) {
+      // Nobody there: poll would return at once, so wait out the timeout instead.
+      std::this_thread::sleep_for(std::chrono::milliseconds(timeout));
+      real = RealNow();
+    }
+
+    if (device.Interval() != interval) {
+      interval = device.Interval();
+      nextLine = nextAfter(device.Now(real));
+    }
+    const double now = device.Now(real);
+    if (now < nextLine)
+      continue;
+    const bool quiet = options.noData || device.Busy(real) || real < quietUntil || !connected;
+    int lines = 0;
+    while (nextLine <= now && lines < 200) {
+      if (!quiet)
+        send(device.LineBytes(nextLine));
+      nextLine += interval;
+      ++lines;
+    }
+    if (nextLine <= now)
+      nextLine = nextAfter(now);  // too far behind: skip what cannot be sent any more
+  }
+  terminal.Close();
+  return 0;
+}
