@@ -1,0 +1,228 @@
+#include "station/serial/ComPort.h"
+#include "tests/devsim/DevSim.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <regex>
+
+namespace {
+
+// Collects what a framer hands out.
+struct TCollector {
+  std::vector<std::string> packets;
+  void Attach(TComDataPacket& framer)
+  {
+    framer.OnPacket = [this](TComDataPacket*, const std::string& s) { packets.push_back(s); };
+  }
+};
+
+TComDataPacket* StationFramer(TComPort* port)
+{
+  auto* framer = new TComDataPacket(port);
+  framer->SetSize(70);
+  framer->SetStartString("\r");
+  framer->SetStopString("\n");
+  return framer;
+}
+
+// Seconds of the day of a device line "dd.mm.yy hh:mm:ss:..."; -1 if it is none.
+int LineSecond(const std::string& line)
+{
+  static const std::regex form(R"(^\d\d\.\d\d\.\d\d (\d\d):(\d\d):(\d\d):.*)");
+  std::smatch m;
+  if (!std::regex_match(line, m, form))
+    return -1;
+  return std::stoi(m[1]) * 3600 + std::stoi(m[2]) * 60 + std::stoi(m[3]);
+}
+
+}  // namespace
+
+TEST(ComPortNames, MapsStoredNamesToDevices)
+{
+  EXPECT_EQ(ComPortDevicePath("COM1"), "/dev/ttyS0");
+  EXPECT_EQ(ComPortDevicePath("COM12"), "/dev/ttyS11");
+  EXPECT_EQ(ComPortDevicePath("com2"), "/dev/ttyS1");
+  EXPECT_EQ(ComPortDevicePath("ttyUSB0"), "/dev/ttyUSB0");
+  EXPECT_EQ(ComPortDevicePath("/dev/pts/7"), "/dev/pts/7");
+  EXPECT_EQ(ComPortDevicePath("/tmp/mox-link"), "/tmp/mox-link");
+  EXPECT_EQ(ComPortDevicePath("COM0"), "/dev/COM0");
+  std::vector<std::string> ports = {"stale"};
+  EnumComPorts(ports);
+  EXPECT_TRUE(std::find(ports.begin(), ports.end(), "stale") == ports.end());
+}
+
+TEST(ComDataPacket, FramesLinesWhateverTheReadsLookLike)
+{
+  std::unique_ptr<TComDataPacket> framer(StationFramer(nullptr));
+  TCollector got;
+  got.Attach(*framer);
+  const std::string two = "\rfirst line\n\rsecond line\n\rthi";
+  framer->HandleData(two.data(), two.size());
+  EXPECT_EQ(got.packets, (std::vector<std::string>{"first line", "second line"}));
+  // The rest of a line split across reads, noise between lines, a line broken off by the next.
+  const std::string rest = "rd line\nnoise\x13\rbroken\rfourth\n";
+  framer->HandleData(rest.data(), rest.size());
+  EXPECT_EQ(got.packets, (std::vector<std::string>{"first line", "second line", "third line", "fourth"}));
+  // Byte by byte.
+  got.packets.clear();
+  for (char c : std::string("\r15.06.03 12:00:00:  -87\n"))
+    framer->HandleData(&c, 1);
+  EXPECT_EQ(got.packets, (std::vector<std::string>{"15.06.03 12:00:00:  -87"}));
+}
+
+TEST(ComDataPacket, DropsOverlongPacketsWholeAndRecovers)
+{
+  std::unique_ptr<TComDataPacket> framer(StationFramer(nullptr));
+  TCollector got;
+  got.Attach(*framer);
+  const std::string exact(70, 'a'), over(71, 'b'), far(300, 'c');
+  const std::string bytes = "\r" + exact + "\n\r" + over + "\n\r" + far + "\n\rafter\n";
+  // Fed in odd pieces so the limit is crossed inside a read as well as between reads.
+  for (std::size_t i = 0; i < bytes.size(); i += 13)
+    framer->HandleData(bytes.data() + i, std::min<std::size_t>(13, bytes.size() - i));
+  EXPECT_EQ(got.packets, (std::vector<std::string>{exact, "after"}));
+}
+
+class ComPortDevice : public ::testing::Test {
+protected:
+  void SetUp() override { TestApp(); }
+};
+
+// The station clears the buffers after every packet; several lines arriving in one read must
+// still all come out. At 50 lines a second the terminal hands over several per read.
+TEST_F(ComPortDevice, DeliversEveryLineThoughTheHandlerClearsBuffers)
+{
+  TDevSim sim({"--speed", "50", "--interval", "1", "--sensors", "2", "--start", "2003-06-15T12:00:00"});
+  ASSERT_TRUE(sim.Started());
+  TComPort port;
+  port.SetPort(sim.Link());
+  std::unique_ptr<TComDataPacket> framer(StationFramer(&port));
+  std::vector<std::string> lines;
+  framer->OnPacket = [&](TComDataPacket*, const std::string& s) {
+    lines.push_back(s);
+    port.ClearBuffer(true, true);
+  };
+  ASSERT_TRUE(port.SetConnected(true)) << port.LastError();
+  EXPECT_FALSE(port.SetRTS(true));  // a pseudo-terminal has no modem lines; the port stays usable
+  EXPECT_TRUE(port.Connected());
+  ASSERT_TRUE(PumpUntil([&] { return lines.size() >= 150; }, 15000));
+  port.SetConnected(false);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    ASSERT_LE(lines[i].size(), 70u);
+    ASSERT_NE(LineSecond(lines[i]), -1) << lines[i];
+    ASSERT_NE(lines[i].find(" Y,"), std::string::npos) << lines[i];
+    ASSERT_NE(lines[i].find(" X,"), std::string::npos) << lines[i];
+    if (i > 0) {
+      ASSERT_EQ(LineSecond(lines[i]), LineSecond(lines[i - 1]) + 1) << "line lost before " << lines[i];
+    }
+  }
+}
+
+TEST_F(ComPortDevice, GarbageNeverReachesThePacketEventAsALongOrMergedLine)
+{
+  TDevSim sim({"--speed", "20", "--interval", "1", "--fault", "garbage", "--start", "2003-06-15T12:00:00"});
+  ASSERT_TRUE(sim.Started());
+  TComPort port;
+  port.SetPort(sim.Link());
+  std::unique_ptr<TComDataPacket> framer(StationFramer(&port));
+  TCollector got;
+  got.Attach(*framer);
+  ASSERT_TRUE(port.SetConnected(true)) << port.LastError();
+  ASSERT_TRUE(PumpUntil([&] { return got.packets.size() >= 60; }, 15000));
+  port.SetConnected(false);
+  std::vector<int> seconds;
+  for (const std::string& p : got.packets) {
+    EXPECT_LE(p.size(), 70u);
+    EXPECT_EQ(p.find_first_of("\r\n"), std::string::npos);
+    const int s = LineSecond(p);
+    if (s >= 0 && p.find("32.13.03") == std::string::npos && p.find("7777777") == std::string::npos)
+      seconds.push_back(s);
+  }
+  ASSERT_GT(seconds.size(), 20u);
+  for (std::size_t i = 1; i < seconds.size(); ++i)
+    EXPECT_EQ(seconds[i], seconds[i - 1] + 1);
+}
+
+TEST_F(ComPortDevice, ReportsAHangUpOnceClosesAndOpensAgainLater)
+{
+  TDevSim sim({"--speed", "20", "--interval", "1", "--fault", "hangup-after=400"});
+  ASSERT_TRUE(sim.Started());
+  TComPort port;
+  port.SetPort(sim.Link());
+  std::unique_ptr<TComDataPacket> framer(StationFramer(&port));
+  TCollector got;
+  got.Attach(*framer);
+  int errors = 0, closes = 0;
+  std::string reason;
+  port.OnError = [&](const std::string& r) {
+    ++errors;
+    reason = r;
+    EXPECT_FALSE(port.Connected());
+  };
+  port.OnBeforeClose = [&] { ++closes; };
+  ASSERT_TRUE(port.SetConnected(true)) << port.LastError();
+  ASSERT_TRUE(PumpUntil([&] { return errors > 0; }, 10000));
+  PumpUntil([] { return false; }, 300);  // a busy-looping read error would show up as more reports
+  EXPECT_EQ(errors, 1);
+  EXPECT_EQ(closes, 1);
+  EXPECT_FALSE(port.Connected());
+  EXPECT_NE(reason.find(sim.Link()), std::string::npos) << reason;
+  EXPECT_FALSE(got.packets.empty());
+
+  // The device comes back on a new terminal behind the same link.
+  ASSERT_TRUE(sim.WaitForLink(5000));
+  const std::size_t before = got.packets.size();
+  ASSERT_TRUE(port.SetConnected(true)) << port.LastError();
+  EXPECT_TRUE(PumpUntil([&] { return got.packets.size() >= before + 5; }, 5000));
+  EXPECT_EQ(errors, 1);
+}
+
+TEST_F(ComPortDevice, OpenFailuresNameThePortAndLeaveItUsable)
+{
+  TComPort missing;
+  missing.SetPort("/dev/mox-no-such-port");
+  EXPECT_FALSE(missing.SetConnected(true));
+  EXPECT_FALSE(missing.Connected());
+  EXPECT_NE(missing.LastError().find("/dev/mox-no-such-port"), std::string::npos) << missing.LastError();
+  EXPECT_EQ(missing.Read(nullptr, 0), 0);
+
+  TDevSim sim({"--no-data"});
+  ASSERT_TRUE(sim.Started());
+  TComPort a, b;
+  a.SetPort(sim.Link());
+  b.SetPort(sim.Link());
+  ASSERT_TRUE(a.SetConnected(true)) << a.LastError();
+  EXPECT_FALSE(b.SetConnected(true));  // the line is taken
+  EXPECT_NE(b.LastError().find(sim.Link()), std::string::npos) << b.LastError();
+  a.SetConnected(false);
+  EXPECT_TRUE(b.SetConnected(true)) << b.LastError();
+}
+
+TEST_F(ComPortDevice, ReadReturnsWhatCameOrNothingAfterTheTimeOut)
+{
+  TDevSim sim({"--no-data"});
+  ASSERT_TRUE(sim.Started());
+  TComPort port;
+  port.SetPort(sim.Link());
+  int opened = 0;
+  port.OnAfterOpen = [&] { ++opened; };
+  ASSERT_TRUE(port.SetConnected(true));
+  EXPECT_EQ(opened, 1);
+  // A read command: the device answers with 102 bytes, which arrive in one or a few pieces.
+  const unsigned char command[3] = {0x03, 0xFF, 0x1B};
+  EXPECT_EQ(port.Write(command, 3), 3);
+  unsigned char reply[200];
+  EXPECT_EQ(port.Read(reply, 102), 102);
+  EXPECT_TRUE(std::equal(reply, reply + 51, reply + 51));
+  QElapsedTimer t;
+  t.start();
+  EXPECT_EQ(port.Read(reply, 1), 0);  // silence
+  EXPECT_GE(t.elapsed(), 900);
+  EXPECT_LT(t.elapsed(), 3000);
+  // Asking for more than comes: the short answer ends 100 ms after its last byte.
+  EXPECT_EQ(port.Write(command, 3), 3);
+  t.restart();
+  EXPECT_EQ(port.Read(reply, 200), 102);
+  EXPECT_LT(t.elapsed(), 900);
+}
