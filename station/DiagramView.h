@@ -1,0 +1,26 @@
+#pragma once
+// The image control of the main window: shows the picture the diagram draws into and reports
+// size changes and mouse actions in picture pixels.
+#include <QWidget>
+#include <functional>
+
+#include "mox/rtl/Graphics.h"
+
+class DiagramView : public QWidget {
+public:
+    explicit DiagramView(QWidget* parent = nullptr);
+
+    TImage Image;
+
+    std::function<void()> OnResize;
+    std::function<void(int x, int y)> OnMouseMove;
+    std::function<void(int x, int y, Qt::MouseButton button)> OnMouseDown;
+    std::function<void(int x, int y)> OnDblClick;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+};

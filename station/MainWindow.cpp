@@ -1,0 +1,412 @@
+#include "station/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+#include <cstdio>
+
+#include "mox/rtl/SysUtils.h"
+#include "station/DiagramView.h"
+#include "station/HelpWindow.h"
+#include "station/app/MouseReadout.h"
+
+namespace {
+
+constexpr int kPacketSize = 70;
+constexpr int kReopenIntervalMs = 3000;
+const char* const kCaption = "MOX-View V2.2c";
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+std::string S(const QString& s) { return s.toStdString(); }
+
+}  // namespace
+
+TMain::TMain(const QStringList& arguments, QWidget* parent)
+    : QMainWindow(parent), args(arguments), iniFile(MoxIniPath())
+{
+    // The process-wide date formats every part of the station relies on.
+    TFormatSettings& fs = FormatSettings();
+    fs.ShortDateFormat = "dd.mm.yy";
+    fs.LongDateFormat = "dd.mm.yy";
+    fs.DateSeparator = '.';
+    fs.TwoDigitYearCenturyWindow = 50;
+
+    setWindowTitle(kCaption);
+    setMinimumSize(400, 300);
+    image = new DiagramView(this);
+    setCentralWidget(image);
+    Diagram.MOX_Image = &image->Image;
+    image->OnResize = [this] { FormResize(); };
+    image->OnMouseMove = [this](int x, int y) { ImageMouseMove(x, y); };
+    image->OnMouseDown = [this](int x, int y, Qt::MouseButton b) { ImageMouseDown(x, y, b); };
+
+    CreateActions();
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+
+    reopenTimer = new QTimer(this);
+    reopenTimer->setInterval(kReopenIntervalMs);
+    connect(reopenTimer, &QTimer::timeout, this, [this] { TryReopen(); });
+
+    logMode = !args.isEmpty() && args.first().toUpper() == "LOG";
+    ApplySettings();
+    if (logMode) StartLogging();
+}
+
+TMain::~TMain()
+{
+    ComDataPacket.OnPacket = nullptr;
+    ComPort.OnError = nullptr;
+}
+
+void TMain::CreateActions()
+{
+    QStyle* st = style();
+    auto make = [this](const QString& caption, const QString& hint, const QIcon& icon = {}) {
+        auto* a = new QAction(icon, caption, this);
+        a->setStatusTip(hint);
+        a->setToolTip(hint);
+        return a;
+    };
+    DateiMenuSpeichern = make("Diagramm speichern...", "Diagramm abspeichern (PNG, JPG oder BMP)",
+                              st->standardIcon(QStyle::SP_DialogSaveButton));
+    MenuDateiEnde = make("Beenden...", "MOX_View beenden", st->standardIcon(QStyle::SP_DialogCloseButton));
+    EditMenu_Kopieren = make("Kopieren...", "Diagramm in Zwischenablage kopieren",
+                             st->standardIcon(QStyle::SP_FileDialogContentsView));
+    EditMenu_Einstellungen = make("Einstellungen...", "Programmeinstellungen ändern",
+                                  st->standardIcon(QStyle::SP_FileDialogDetailedView));
+    EditMenu_Korrektur = make("manuelle Kurvenkorrektur...",
+                              "Manuelle Korrektur der Messwerte zur Störungsausblendung",
+                              st->standardIcon(QStyle::SP_BrowserReload));
+    EditMenu_Korrektur->setEnabled(false);
+    AnsichtMenuKurveladen = make("Kurve laden...", "Vorhandene MOX-Datei in das Diagramm laden",
+                                 st->standardIcon(QStyle::SP_DialogOpenButton));
+    AnsichtMenuKurveLoeschen = make("Kurve löschen...", "Kurven aus dem Diagramm löschen",
+                                    st->standardIcon(QStyle::SP_TrashIcon));
+    AnsichtMenuOffset = make("Kurvenoffset ändern...", "Offset der Kurven ändern",
+                             st->standardIcon(QStyle::SP_ArrowUp));
+    AnsichtMenuFilter = make("Filter...", "Filteroptionen festlegen",
+                             st->standardIcon(QStyle::SP_FileDialogListView));
+    AnsichtMenuLegende = make("Legende...", "Diagrammlegende und -titel festlegen",
+                              st->standardIcon(QStyle::SP_FileDialogInfoView));
+    AnsichtMenuKurveninformationen = make("Info...", "Informationen zu den Kurven anzeigen",
+                                          st->standardIcon(QStyle::SP_MessageBoxInformation));
+    AnsichtSymbolleiste = make("Symbolleiste", "Symbolleiste ein-/ausblenden");
+    AnsichtSymbolleiste->setCheckable(true);
+    ConvertMenuMOX = make("MOX-Daten               -> *.MOX", "MOX-Mitschnitt  in MOX-Format konvertieren",
+                          st->standardIcon(QStyle::SP_ArrowRight));
+    ConvertMenueMagnetsrode = make("Magnetstrode-Daten -> *.MOX",
+                                   "Daten aus Magnetsrode in MOX-Format konvertieren",
+                                   st->standardIcon(QStyle::SP_ArrowForward));
+    LoggenEinstellungen = make("Log-Einstellungen...", "Loggingeinstellungen anpassen");
+    LoggenBatchEinstellungen = make("Batch-Einstellungen...", "Batchintervall, Diagrammgrösse etc.");
+    LoggenStartStopp = make("Stopp", "Loggen starten/stoppen", st->standardIcon(QStyle::SP_MediaPause));
+    HilfeMenuMoxView = make("Mox_View...", "Hilfe zu MOX_View anzeigen",
+                            st->standardIcon(QStyle::SP_DialogHelpButton));
+    HilfeMenuMOX = make("MOX...", "Hilfe zu MOX anzeigen", st->standardIcon(QStyle::SP_TitleBarContextHelpButton));
+    HilfeMenuAbout = make("Über...", "");
+
+    connect(MenuDateiEnde, &QAction::triggered, this, &QWidget::close);
+    connect(AnsichtSymbolleiste, &QAction::triggered, this, [this] { AnsichtSymbolleisteClick(); });
+    connect(ConvertMenuMOX, &QAction::triggered, this, [this] { ConvertMenuMOXClick(); });
+    connect(LoggenStartStopp, &QAction::triggered, this, [this] { LoggenStartStoppClick(); });
+    connect(HilfeMenuMoxView, &QAction::triggered, this, [this] { ShowHelp("MOX_View_Allgemein"); });
+    connect(HilfeMenuMOX, &QAction::triggered, this,
+            [this] { ShowHelp("MOX_Einführung und Vorgeschichte"); });
+}
+
+void TMain::CreateMenus()
+{
+    QMenu* datei = menuBar()->addMenu("Datei");
+    datei->addAction(DateiMenuSpeichern);
+    datei->addAction(MenuDateiEnde);
+    QMenu* edit = menuBar()->addMenu("Edit");
+    edit->addAction(EditMenu_Kopieren);
+    edit->addAction(EditMenu_Einstellungen);
+    edit->addAction(EditMenu_Korrektur);
+    QMenu* ansicht = menuBar()->addMenu("Ansicht");
+    for (QAction* a : {AnsichtMenuKurveladen, AnsichtMenuKurveLoeschen, AnsichtMenuOffset,
+                       AnsichtMenuFilter, AnsichtMenuLegende, AnsichtMenuKurveninformationen})
+        ansicht->addAction(a);
+    ansicht->addAction(AnsichtSymbolleiste);
+    QMenu* konvertieren = menuBar()->addMenu("Konvertieren");
+    konvertieren->addAction(ConvertMenuMOX);
+    konvertieren->addAction(ConvertMenueMagnetsrode);
+    loggenMenu = menuBar()->addMenu("Loggen");
+    loggenMenu->addAction(LoggenEinstellungen);
+    loggenMenu->addAction(LoggenBatchEinstellungen);
+    loggenMenu->addAction(LoggenStartStopp);
+    loggenMenu->menuAction()->setVisible(false);
+    QMenu* hilfe = menuBar()->addMenu("Hilfe");
+    hilfe->addAction(HilfeMenuMoxView);
+    hilfe->addAction(HilfeMenuMOX);
+    hilfe->addAction(HilfeMenuAbout);
+}
+
+void TMain::CreateToolBar()
+{
+    toolBar = addToolBar("Symbolleiste");
+    toolBar->setMovable(false);
+    toolBar->setIconSize(QSize(18, 18));
+    const std::initializer_list<std::initializer_list<QAction*>> groups = {
+        {MenuDateiEnde},
+        {AnsichtMenuKurveladen, AnsichtMenuKurveLoeschen, AnsichtMenuOffset, AnsichtMenuLegende},
+        {AnsichtMenuFilter, EditMenu_Korrektur},
+        {DateiMenuSpeichern, EditMenu_Kopieren},
+        {ConvertMenuMOX, ConvertMenueMagnetsrode},
+        {AnsichtMenuKurveninformationen},
+        {EditMenu_Einstellungen},
+        {LoggenStartStopp},
+        {HilfeMenuMoxView, HilfeMenuMOX}};
+    bool first = true;
+    for (const auto& group : groups) {
+        if (!first) toolBar->addSeparator();
+        first = false;
+        for (QAction* a : group) toolBar->addAction(a);
+    }
+    // The start/stop button belongs to logging mode only.
+    toolBar->widgetForAction(LoggenStartStopp)->setVisible(false);
+}
+
+void TMain::CreateStatusBar()
+{
+    panel0 = new QLabel(this);
+    panel1 = new QLabel(this);
+    panel0->setMinimumWidth(0);
+    panel1->setFixedWidth(50);
+    panel0->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusBar()->addWidget(panel0, 1);
+    statusBar()->addPermanentWidget(panel1);
+    statusBar()->setAutoFillBackground(true);
+}
+
+void TMain::ApplySettings()
+{
+    settings = ReadStationSettings(iniFile, Diagram, logMode);
+    const WindowBounds& b = settings.Bounds;
+    move(b.Left, b.Top);
+    resize(std::max(b.Width, minimumWidth()), std::max(b.Height, minimumHeight()));
+    toolBar->setVisible(settings.Toolbar);
+    AnsichtSymbolleiste->setChecked(settings.Toolbar);
+}
+
+void TMain::StartLogging()
+{
+    for (QAction* a : {DateiMenuSpeichern, AnsichtMenuKurveladen, AnsichtMenuKurveLoeschen,
+                       AnsichtMenuOffset, ConvertMenuMOX, ConvertMenueMagnetsrode})
+        a->setEnabled(false);
+    loggenMenu->menuAction()->setVisible(true);
+    toolBar->widgetForAction(LoggenStartStopp)->setVisible(true);
+    panel1->setFixedWidth(110);
+    panel1->setText("Logging...");
+    SetApplicationTitle("Logging...");
+
+    logger = std::make_unique<DayLogger>(settings.DataDir);
+    ComPort.SetPort(settings.Port);
+    ComPort.OnBeforeClose = [this] { ComPortBeforeClose(); };
+    ComPort.OnError = [this](const std::string& reason) { DeviceLost(reason); };
+    ComDataPacket.SetComPort(&ComPort);
+    ComDataPacket.SetSize(kPacketSize);
+    ComDataPacket.SetStartString("\r");
+    ComDataPacket.SetStopString("\n");
+    ComDataPacket.OnPacket = [this](TComDataPacket* sender, const std::string& str) {
+        ComDataPacketPacket(sender, str);
+    };
+    if (!OpenPort()) DeviceLost(ComPort.LastError());
+}
+
+bool TMain::OpenPort()
+{
+    if (!ComPort.SetConnected(true)) return false;
+    // A terminal without modem lines refuses these; the data flows regardless.
+    ComPort.SetRTS(true);
+    ComPort.SetDTR(true);
+    return true;
+}
+
+void TMain::ComPortBeforeClose()
+{
+    ComPort.SetRTS(false);
+    ComPort.SetDTR(false);
+}
+
+void TMain::DeviceLost(const std::string& reason)
+{
+    if (paused) return;
+    deviceLost = true;
+    if (logger) logger->Close();
+    SetApplicationTitle("Gerät getrennt...");
+    panel1->setText("Getrennt");
+    TellOnce(Q("Keine Verbindung zum Gerät: " + reason +
+               "\nDie Schnittstelle wird alle paar Sekunden wieder geöffnet."));
+    reopenTimer->start();
+}
+
+void TMain::TryReopen()
+{
+    if (paused || !deviceLost) {
+        reopenTimer->stop();
+        return;
+    }
+    if (!OpenPort()) return;
+    deviceLost = false;
+    reopenTimer->stop();
+    lastProblem.clear();
+    panel1->setText("Logging...");
+    SetApplicationTitle("Logging...");
+}
+
+void TMain::ComDataPacketPacket(TComDataPacket*, const std::string& str)
+{
+    const DayLogger::Outcome outcome = logger->HandleLine(str);
+    if (outcome == DayLogger::Outcome::Logged) {
+        SetApplicationTitle(Q("Logging " + DayLogger::ComponentText(str) + "..."));
+        SetStatusRed(false);
+    } else if (outcome == DayLogger::Outcome::Failed) {
+        SetStatusRed(true);
+        TellOnce(Q("Die Zeile wurde nicht gespeichert: " + logger->Error()));
+    }
+    panel0->setText(Q(logger->LogFileName() + ": " + str));
+    ComPort.ClearBuffer(true, true);
+}
+
+void TMain::LoggenStartStoppClick()
+{
+    if (!logger) return;
+    if (!paused) {
+        paused = true;
+        deviceLost = false;
+        reopenTimer->stop();
+        if (ComPort.Connected()) ComPort.SetConnected(false);
+        LoggenStartStopp->setText("Start");
+        LoggenStartStopp->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
+        panel1->setText("Pause...");
+        SetApplicationTitle("Pause...");
+        logger->Close();
+    } else {
+        paused = false;
+        LoggenStartStopp->setText("Stopp");
+        LoggenStartStopp->setIcon(style()->standardIcon(QStyle::SP_MediaPause));
+        panel1->setText("Logging...");
+        SetApplicationTitle("Logging...");
+        if (!OpenPort()) DeviceLost(ComPort.LastError());
+    }
+}
+
+void TMain::SetApplicationTitle(const QString& title)
+{
+    applicationTitle = title;
+    // The title is what a minimized station shows in the task bar.
+    if (logMode) setWindowTitle(title + " - " + kCaption);
+}
+
+void TMain::SetStatusRed(bool red)
+{
+    statusRed = red;
+    QPalette pal = statusBar()->palette();
+    pal.setColor(QPalette::Window, red ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::Button));
+    statusBar()->setPalette(pal);
+}
+
+void TMain::TellOnce(const QString& problem)
+{
+    if (problem == lastProblem) return;
+    lastProblem = problem;
+    std::fprintf(stderr, "MOX_View: %s\n", problem.toLocal8Bit().constData());
+    // Not modal: a station must go on receiving while the message waits for the observer.
+    auto* box = new QMessageBox(QMessageBox::Warning, "MOX-View", problem, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
+QString TMain::StatusPanel(int index) const { return index == 0 ? panel0->text() : panel1->text(); }
+
+void TMain::FormResize()
+{
+    if (!isVisible() && !testAttribute(Qt::WA_WState_Created)) return;
+    panel0->setMinimumWidth(std::max(0, width() - 70 - 40));
+    image->Image.SetClientSize(image->width(), image->height());
+    Diagram.ShowMagnetogramm();
+    image->update();
+}
+
+void TMain::ImageMouseMove(int x, int y)
+{
+    const TColor color = image->Image.Picture.Pixel(x, y);
+    if (CurveAtColor(Diagram, color) == 0) {
+        image->unsetCursor();
+        statusBar()->clearMessage();
+        return;
+    }
+    image->setCursor(Qt::CrossCursor);
+    const std::string text = ReadoutText(Diagram, x, y);
+    if (text.empty()) statusBar()->clearMessage();
+    else statusBar()->showMessage(Q(text));
+}
+
+void TMain::ImageMouseDown(int x, int y, Qt::MouseButton button)
+{
+    if (button == Qt::RightButton) return;  // selects a correction line once that window exists
+    if (CurveAtColor(Diagram, image->Image.Picture.Pixel(x, y)) != 0) image->unsetCursor();
+}
+
+void TMain::AnsichtSymbolleisteClick()
+{
+    const bool visible = !toolBar->isVisible();
+    toolBar->setVisible(visible);
+    AnsichtSymbolleiste->setChecked(visible);
+    iniFile.WriteBool("Tools", "Toolbar", visible);
+    FormResize();
+}
+
+void TMain::ConvertMenuMOXClick()
+{
+    const QString start = Q(iniFile.ReadString("Diagram", "Logger-Data", ""));
+    const QString file = QFileDialog::getOpenFileName(
+        this, "Konvertierung", start, "Textdateien [*.txt] (*.txt);;alle Dateien [*.*] (*)");
+    if (file.isEmpty()) return;
+    iniFile.WriteString("Diagram", "Logger-Data", S(QFileInfo(file).absolutePath()) + "/");
+    repaint();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    Diagram.Convert(S(file));
+    QApplication::restoreOverrideCursor();
+    FormResize();
+}
+
+void TMain::ShowHelp(const QString& keyword) { ShowHelpTopic(this, keyword); }
+
+void TMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (logMode && firstActivation) {
+        // A logging station runs in the background; once the observer brings the window
+        // back it stays up.
+        firstActivation = false;
+        SetApplicationTitle(paused ? "Pause..." : "Logging...");
+        QTimer::singleShot(0, this, [this] { showMinimized(); });
+    }
+    FormResize();
+}
+
+void TMain::closeEvent(QCloseEvent* event)
+{
+    if (logger) logger->Close();
+    const QRect g = normalGeometry();
+    WriteWindowBounds(iniFile, {g.x(), g.y(), g.width(), g.height()});
+    reopenTimer->stop();
+    if (ComPort.Connected()) ComPort.SetConnected(false);  // lowers RTS and DTR first
+    event->accept();
+}

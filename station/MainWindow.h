@@ -1,0 +1,112 @@
+#pragma once
+// The station's main window: shows the diagram, runs the commands of its menus and tool bar,
+// and in logging mode files the device's lines and keeps the port alive.
+#include <QMainWindow>
+#include <QStringList>
+#include <memory>
+#include <string>
+
+#include "mox/Mm.h"
+#include "mox/rtl/IniFile.h"
+#include "station/app/DayLogger.h"
+#include "station/app/StationSettings.h"
+#include "station/serial/ComPort.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QTimer;
+class QToolBar;
+class DiagramView;
+
+class TMain : public QMainWindow {
+public:
+    explicit TMain(const QStringList& arguments, QWidget* parent = nullptr);
+    ~TMain() override;
+
+    TMOX_Diagram Diagram;
+    TComPort ComPort;
+    TComDataPacket ComDataPacket;
+
+    // The text the task bar shows for the application ("Logging X/Y...", "Pause...").
+    const QString& ApplicationTitle() const { return applicationTitle; }
+    bool LogMode() const { return logMode; }
+    bool Paused() const { return paused; }
+    const std::string& LogFileName() const { return logger ? logger->LogFileName() : noFile; }
+    QString StatusPanel(int index) const;
+    bool StatusIsRed() const { return statusRed; }
+    // The last problem told to the user, one message per distinct problem.
+    const QString& LastProblem() const { return lastProblem; }
+    DiagramView* Image() const { return image; }
+    TIniFile& IniFile() { return iniFile; }
+
+    void FormResize();
+    void ComDataPacketPacket(TComDataPacket* sender, const std::string& str);
+    void LoggenStartStoppClick();
+    void ConvertMenuMOXClick();
+    void ShowHelp(const QString& keyword);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void ApplySettings();
+    void StartLogging();
+    bool OpenPort();
+    void ComPortBeforeClose();
+    void DeviceLost(const std::string& reason);
+    void TryReopen();
+    void SetApplicationTitle(const QString& title);
+    void SetStatusRed(bool red);
+    void TellOnce(const QString& problem);
+    void ImageMouseMove(int x, int y);
+    void ImageMouseDown(int x, int y, Qt::MouseButton button);
+    void AnsichtSymbolleisteClick();
+
+    bool logMode = false;
+    QStringList args;
+    ::TIniFile iniFile;
+    StationSettings settings;
+    std::unique_ptr<DayLogger> logger;
+    static inline const std::string noFile;
+
+    QString applicationTitle;
+    QString lastProblem;
+    bool statusRed = false;
+    bool paused = false;
+    bool deviceLost = false;
+    bool firstActivation = true;
+
+    DiagramView* image = nullptr;
+    QToolBar* toolBar = nullptr;
+    QLabel* panel0 = nullptr;
+    QLabel* panel1 = nullptr;
+    QTimer* reopenTimer = nullptr;
+
+    QMenu* loggenMenu = nullptr;
+    QAction* DateiMenuSpeichern = nullptr;
+    QAction* MenuDateiEnde = nullptr;
+    QAction* EditMenu_Kopieren = nullptr;
+    QAction* EditMenu_Einstellungen = nullptr;
+    QAction* EditMenu_Korrektur = nullptr;
+    QAction* AnsichtMenuKurveladen = nullptr;
+    QAction* AnsichtMenuKurveLoeschen = nullptr;
+    QAction* AnsichtMenuOffset = nullptr;
+    QAction* AnsichtMenuFilter = nullptr;
+    QAction* AnsichtMenuLegende = nullptr;
+    QAction* AnsichtMenuKurveninformationen = nullptr;
+    QAction* AnsichtSymbolleiste = nullptr;
+    QAction* ConvertMenuMOX = nullptr;
+    QAction* ConvertMenueMagnetsrode = nullptr;
+    QAction* LoggenEinstellungen = nullptr;
+    QAction* LoggenBatchEinstellungen = nullptr;
+    QAction* LoggenStartStopp = nullptr;
+    QAction* HilfeMenuMoxView = nullptr;
+    QAction* HilfeMenuMOX = nullptr;
+    QAction* HilfeMenuAbout = nullptr;
+};
