@@ -2,6 +2,7 @@
 #include <cmath>
 #include <limits>
 
+#include "mox/Bitmaps.h"
 #include "mox/Mm.h"
 
 namespace {
@@ -20,11 +21,17 @@ constexpr const char* kDefaultAutor = "MOX-Station";
 TMOX_Diagram::TMOX_Diagram(TComponent* AOwner) : TComponent(AOwner)
 {
     MOX_Image = nullptr;
+    Logo = MakeLogoBitmap();
+    Farbbalken = MakeColourStripBitmap();
     set_default_values();
     reset_Diagram();
 }
 
-TMOX_Diagram::~TMOX_Diagram() = default;
+TMOX_Diagram::~TMOX_Diagram()
+{
+    delete Farbbalken;
+    delete Logo;
+}
 
 void TMOX_Diagram::set_default_values()
 {

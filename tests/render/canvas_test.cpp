@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "mox/rtl/Graphics.h"
+
+namespace {
+
+constexpr TColor kWhite = 0xFFFFFF;
+constexpr TColor kRed = 0x0000FF;
+
+// Columns of row y that hold colour c.
+std::set<int> ColumnsOf(const TBitmap& b, int y, TColor c)
+{
+    std::set<int> xs;
+    for (int x = 0; x < b.Width(); ++x)
+        if (b.Pixel(x, y) == c) xs.insert(x);
+    return xs;
+}
+
+std::set<int> RowsOf(const TBitmap& b, int x, TColor c)
+{
+    std::set<int> ys;
+    for (int y = 0; y < b.Height(); ++y)
+        if (b.Pixel(x, y) == c) ys.insert(y);
+    return ys;
+}
+
+}  // namespace
+
+TEST(Canvas, ThinLinePaintsItsStartButNotItsEnd)
+{
+    TBitmap b(20, 20);
+    b.Canvas.Pen.Color = kRed;
+    b.Canvas.MoveTo(3, 5);
+    b.Canvas.LineTo(9, 5);
+    EXPECT_EQ(ColumnsOf(b, 5, kRed), (std::set<int>{3, 4, 5, 6, 7, 8}));
+    b.Canvas.LineTo(9, 2);  // continues from the end point, which this line now paints
+    EXPECT_EQ(RowsOf(b, 9, kRed), (std::set<int>{3, 4, 5}));
+    EXPECT_EQ(b.Canvas.PenPos.X, 9);
+    EXPECT_EQ(b.Canvas.PenPos.Y, 2);
+
+    // A diagonal takes one pixel per step; a line of length zero paints nothing.
+    TBitmap d(10, 10);
+    d.Canvas.Pen.Color = kRed;
+    d.Canvas.MoveTo(0, 0);
+    d.Canvas.LineTo(4, 4);
+    d.Canvas.LineTo(4, 4);
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(d.Pixel(i, i), i < 4 ? kRed : kWhite) << i;
+}
+
+TEST(Canvas, DottedPenPaintsEveryOtherPixelFromTheStart)
+{
+    TBitmap b(20, 3);
+    b.Canvas.Pen.Color = kRed;
+    b.Canvas.Pen.Style = psDot;
+    b.Canvas.MoveTo(2, 1);
+    b.Canvas.LineTo(11, 1);
+    EXPECT_EQ(ColumnsOf(b, 1, kRed), (std::set<int>{2, 4, 6, 8, 10}));
+}
+
+TEST(Canvas, LinesFarOutsideAreClippedToThePicture)
+{
+    TBitmap b(30, 10);
+    b.Canvas.Pen.Color = kRed;
+    b.Canvas.MoveTo(-2000000000, 4);
+    b.Canvas.LineTo(2000000000, 4);
+    EXPECT_EQ(ColumnsOf(b, 4, kRed).size(), 30u);
+    // A spike from inside to far above: the column is painted up to the top edge.
+    b.Canvas.Pen.Width = 2;
+    b.Canvas.MoveTo(10, 8);
+    b.Canvas.LineTo(10, -1000000000);
+    EXPECT_EQ(b.Pixel(10, 0), kRed);
+    EXPECT_EQ(b.Pixel(9, 0), kRed);
+    EXPECT_EQ(b.Pixel(11, 0), kWhite);
+}
+
+TEST(Canvas, WidePensAreCentredWithRoundEnds)
+{
+    TBitmap b(20, 20);
+    b.Canvas.Pen.Color = kRed;
+    b.Canvas.Pen.Width = 2;
+    b.Canvas.MoveTo(5, 5);
+    b.Canvas.LineTo(10, 5);
+    EXPECT_EQ(RowsOf(b, 7, kRed), (std::set<int>{4, 5}));
+    EXPECT_EQ(ColumnsOf(b, 5, kRed), (std::set<int>{4, 5, 6, 7, 8, 9, 10}));
+
+    // The legend's colour mark: width 3 from (50, y) to (51, y) is a 4 x 3 dash.
+    TBitmap m(60, 10);
+    m.Canvas.Pen.Color = kRed;
+    m.Canvas.Pen.Width = 3;
+    m.Canvas.MoveTo(50, 5);
+    m.Canvas.LineTo(51, 5);
+    for (int y = 4; y <= 6; ++y) EXPECT_EQ(ColumnsOf(m, y, kRed), (std::set<int>{49, 50, 51, 52})) << y;
+    EXPECT_TRUE(ColumnsOf(m, 3, kRed).empty());
+    EXPECT_TRUE(ColumnsOf(m, 7, kRed).empty());
+}
+
+TEST(Canvas, RectanglesExcludeRightAndBottomEdges)
+{
+    TBitmap b(12, 12);
+    b.Canvas.Brush.Color = 0x00FF00;
+    b.Canvas.FillRect(Rect(2, 3, 6, 5));
+    EXPECT_EQ(ColumnsOf(b, 3, 0x00FF00), (std::set<int>{2, 3, 4, 5}));
+    EXPECT_EQ(RowsOf(b, 2, 0x00FF00), (std::set<int>{3, 4}));
+
+    TBitmap r(12, 12);
+    r.Canvas.Pen.Color = kRed;
+    r.Canvas.Brush.Color = 0x00FF00;
+    r.Canvas.Rectangle(2, 2, 7, 6);
+    EXPECT_EQ(ColumnsOf(r, 2, kRed), (std::set<int>{2, 3, 4, 5, 6}));
+    EXPECT_EQ(ColumnsOf(r, 5, kRed), (std::set<int>{2, 3, 4, 5, 6}));
+    EXPECT_EQ(ColumnsOf(r, 3, kRed), (std::set<int>{2, 6}));
+    EXPECT_EQ(ColumnsOf(r, 3, 0x00FF00), (std::set<int>{3, 4, 5}));
+    EXPECT_EQ(r.Pixel(4, 6), kWhite);
+}
+
+TEST(Canvas, CopyRectStretchesAndAndModeKeepsTheTargetUnderWhite)
+{
+    TBitmap src(2, 2);
+    src.SetPixel(0, 0, 0x000000);
+    src.SetPixel(1, 1, 0x0000FF);
+    TBitmap b(8, 8);
+    b.Canvas.CopyRect(Rect(2, 2, 6, 6), src.Canvas, Rect(0, 0, 2, 2));
+    EXPECT_EQ(b.Pixel(2, 2), 0x000000u);
+    EXPECT_EQ(b.Pixel(3, 3), 0x000000u);
+    EXPECT_EQ(b.Pixel(4, 2), kWhite);
+    EXPECT_EQ(b.Pixel(5, 5), 0x0000FFu);
+    EXPECT_EQ(b.Pixel(6, 6), kWhite);
+
+    TBitmap t(4, 2);
+    t.Canvas.Brush.Color = 0x00FFFF;  // yellow
+    t.Canvas.FillRect(Rect(0, 0, 4, 2));
+    t.Canvas.CopyMode = cmSrcAnd;
+    t.Canvas.Draw(1, 0, src);
+    EXPECT_EQ(t.Pixel(0, 0), 0x00FFFFu);  // outside the drawn bitmap
+    EXPECT_EQ(t.Pixel(1, 0), 0x000000u);  // black source
+    EXPECT_EQ(t.Pixel(2, 0), 0x00FFFFu);  // white source leaves the target
+    EXPECT_EQ(t.Pixel(2, 1), 0x0000FFu);  // yellow AND red
+}
+
+TEST(Bitmap, ResizeKeepsPixelsAndOutsideReadsAreInvalid)
+{
+    TBitmap b(4, 3);
+    b.SetPixel(3, 2, kRed);
+    b.SetSize(6, 5);
+    EXPECT_EQ(b.Pixel(3, 2), kRed);
+    EXPECT_EQ(b.Pixel(5, 4), kWhite);
+    EXPECT_EQ(b.Pixel(6, 0), clInvalid);
+    EXPECT_EQ(b.Pixel(0, -1), clInvalid);
+    b.SetPixel(-1, 0, kRed);  // ignored
+    b.SetSize(-3, 2);
+    EXPECT_EQ(b.Width(), 0);
+    EXPECT_EQ(b.Pixel(0, 0), clInvalid);
+
+    TImage img(30, 20);
+    EXPECT_EQ(img.ClientWidth(), 30);
+    EXPECT_EQ(img.Picture.Height(), 20);
+    img.SetClientSize(40, 10);
+    EXPECT_EQ(img.Picture.Width(), 40);
+    EXPECT_EQ(img.Picture.Height(), 10);
+}
+
+TEST(Bitmap, EightBitFormatKeepsTheDiagramColoursExactly)
+{
+    const TColor kept[] = {0xFFFFFF, 0x000000, 0x0000FF, 0x800000, 0x008000, 0x404040,
+                           0xA0A0A0, 0x00BE00, 0x00E6FF, RGBColor(192, 192, 192)};
+    TBitmap b(int(std::size(kept)) + 1, 1);
+    for (std::size_t i = 0; i < std::size(kept); ++i) b.SetPixel(int(i), 0, kept[i]);
+    b.SetPixel(int(std::size(kept)), 0, RGBColor(250, 3, 2));  // not in the palette
+    b.SetPixelFormat(pf8bit);
+    EXPECT_EQ(b.PixelFormat(), pf8bit);
+    for (std::size_t i = 0; i < std::size(kept); ++i) EXPECT_EQ(b.Pixel(int(i), 0), kept[i]) << i;
+    EXPECT_EQ(b.Pixel(int(std::size(kept)), 0), RGBColor(255, 0, 0));
+
+    // Every palette entry is its own nearest colour; the palette holds no colour twice.
+    const auto& pal = FixedPalette();
+    for (int i = 0; i < 256; ++i) EXPECT_EQ(PaletteIndex(pal[std::size_t(i)]), i);
+}
