@@ -48,6 +48,8 @@ protocol (set time, set date, read and write the 51-byte parameter set).
                         garbage         broken and foreign lines between the data lines
                         hangup-after=N  after N bytes sent, the terminal goes away; a new
                                         one (same --link) appears one second later
+  --record FILE       append every byte written to the terminal to FILE, so a test can
+                      tell what a program on the line was sent
   --verbose           log commands and connections to stderr
   --help              this text
 
@@ -79,7 +81,7 @@ double RealNow()
 }
 
 struct TOptions {
-  std::string link, paramsFile;
+  std::string link, paramsFile, recordFile;
   int interval = 0, sensors = 0;
   double speed = 1;
   bool haveStart = false, letters = true, storm = false, noData = false, verbose = false;
@@ -138,6 +140,8 @@ TOptions ParseOptions(int argc, char** argv)
       o.seed = static_cast<unsigned long long>(number(value()));
     } else if (a == "--no-data") {
       o.noData = true;
+    } else if (a == "--record") {
+      o.recordFile = value();
     } else if (a == "--verbose") {
       o.verbose = true;
     } else if (a == "--fault") {
@@ -234,8 +238,9 @@ public:
     return (p.revents & POLLHUP) == 0;
   }
 
-  // Writes all of bytes unless no one is there or the reader stops taking them for a second.
-  void Send(const std::string& bytes)
+  // Writes all of bytes unless no one is there or the reader stops taking them for a second;
+  // returns how many were written.
+  std::size_t Send(const std::string& bytes)
   {
     std::size_t done = 0;
     while (done < bytes.size() && ReaderPresent()) {
@@ -245,11 +250,12 @@ public:
         continue;
       }
       if (n < 0 && errno != EAGAIN && errno != EINTR)
-        return;
+        return done;
       pollfd p{fd_, POLLOUT, 0};
       if (poll(&p, 1, 1000) <= 0)
-        return;
+        return done;
     }
+    return done;
   }
 
   std::string ReadAvailable()
@@ -308,6 +314,20 @@ int main(int argc, char** argv)
   int interval = device.Interval();
   device.OnClockSet = [&] { nextLine = nextAfter(device.Now(RealNow())); };
 
+  std::ofstream record;
+  if (!options.recordFile.empty()) {
+    record.open(options.recordFile, std::ios::binary | std::ios::app);
+    if (!record)
+      Fail("cannot write " + options.recordFile);
+  }
+  auto write = [&](const std::string& bytes) {
+    const std::size_t n = terminal.Send(bytes);
+    if (record.is_open()) {
+      record.write(bytes.data(), static_cast<std::streamsize>(n));
+      record.flush();
+    }
+  };
+
   long sent = 0;
   long hangupAfter = options.faults.hangupAfter;
   bool connected = false;
@@ -318,7 +338,7 @@ int main(int argc, char** argv)
     if (options.faults.silent || bytes.empty() || !terminal.ReaderPresent())
       return;
     if (hangupAfter >= 0 && sent + static_cast<long>(bytes.size()) >= hangupAfter) {
-      terminal.Send(bytes.substr(0, static_cast<std::size_t>(hangupAfter - sent)));
+      write(bytes.substr(0, static_cast<std::size_t>(hangupAfter - sent)));
       log("hanging up");
       hangupAfter = -1;
       terminal.Close();
@@ -330,7 +350,7 @@ int main(int argc, char** argv)
       return;
     }
     sent += static_cast<long>(bytes.size());
-    terminal.Send(bytes);
+    write(bytes);
   };
 
   while (!stopRequested) {
