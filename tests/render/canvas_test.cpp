@@ -59,62 +59,6 @@ TEST(Canvas, DottedPenPaintsEveryOtherPixelFromTheStart)
     EXPECT_EQ(ColumnsOf(b, 1, kRed), (std::set<int>{2, 4, 6, 8, 10}));
 }
 
-TEST(Canvas, LinesFarOutsideAreClippedToThePicture)
-{
-    TBitmap b(30, 10);
-    b.Canvas.Pen.Color = kRed;
-    b.Canvas.MoveTo(-2000000000, 4);
-    b.Canvas.LineTo(2000000000, 4);
-    EXPECT_EQ(ColumnsOf(b, 4, kRed).size(), 30u);
-    // A spike from inside to far above: the column is painted up to the top edge.
-    b.Canvas.Pen.Width = 2;
-    b.Canvas.MoveTo(10, 8);
-    b.Canvas.LineTo(10, -1000000000);
-    EXPECT_EQ(b.Pixel(10, 0), kRed);
-    EXPECT_EQ(b.Pixel(9, 0), kRed);
-    EXPECT_EQ(b.Pixel(11, 0), kWhite);
-}
-
-TEST(Canvas, WidePensAreCentredWithRoundEnds)
-{
-    TBitmap b(20, 20);
-    b.Canvas.Pen.Color = kRed;
-    b.Canvas.Pen.Width = 2;
-    b.Canvas.MoveTo(5, 5);
-    b.Canvas.LineTo(10, 5);
-    EXPECT_EQ(RowsOf(b, 7, kRed), (std::set<int>{4, 5}));
-    EXPECT_EQ(ColumnsOf(b, 5, kRed), (std::set<int>{4, 5, 6, 7, 8, 9, 10}));
-
-    // The legend's colour mark: width 3 from (50, y) to (51, y) is a 4 x 3 dash.
-    TBitmap m(60, 10);
-    m.Canvas.Pen.Color = kRed;
-    m.Canvas.Pen.Width = 3;
-    m.Canvas.MoveTo(50, 5);
-    m.Canvas.LineTo(51, 5);
-    for (int y = 4; y <= 6; ++y) EXPECT_EQ(ColumnsOf(m, y, kRed), (std::set<int>{49, 50, 51, 52})) << y;
-    EXPECT_TRUE(ColumnsOf(m, 3, kRed).empty());
-    EXPECT_TRUE(ColumnsOf(m, 7, kRed).empty());
-}
-
-TEST(Canvas, RectanglesExcludeRightAndBottomEdges)
-{
-    TBitmap b(12, 12);
-    b.Canvas.Brush.Color = 0x00FF00;
-    b.Canvas.FillRect(Rect(2, 3, 6, 5));
-    EXPECT_EQ(ColumnsOf(b, 3, 0x00FF00), (std::set<int>{2, 3, 4, 5}));
-    EXPECT_EQ(RowsOf(b, 2, 0x00FF00), (std::set<int>{3, 4}));
-
-    TBitmap r(12, 12);
-    r.Canvas.Pen.Color = kRed;
-    r.Canvas.Brush.Color = 0x00FF00;
-    r.Canvas.Rectangle(2, 2, 7, 6);
-    EXPECT_EQ(ColumnsOf(r, 2, kRed), (std::set<int>{2, 3, 4, 5, 6}));
-    EXPECT_EQ(ColumnsOf(r, 5, kRed), (std::set<int>{2, 3, 4, 5, 6}));
-    EXPECT_EQ(ColumnsOf(r, 3, kRed), (std::set<int>{2, 6}));
-    EXPECT_EQ(ColumnsOf(r, 3, 0x00FF00), (std::set<int>{3, 4, 5}));
-    EXPECT_EQ(r.Pixel(4, 6), kWhite);
-}
-
 TEST(Canvas, CopyRectStretchesAndAndModeKeepsTheTargetUnderWhite)
 {
     TBitmap src(2, 2);
@@ -137,28 +81,6 @@ TEST(Canvas, CopyRectStretchesAndAndModeKeepsTheTargetUnderWhite)
     EXPECT_EQ(t.Pixel(1, 0), 0x000000u);  // black source
     EXPECT_EQ(t.Pixel(2, 0), 0x00FFFFu);  // white source leaves the target
     EXPECT_EQ(t.Pixel(2, 1), 0x0000FFu);  // yellow AND red
-}
-
-TEST(Bitmap, ResizeKeepsPixelsAndOutsideReadsAreInvalid)
-{
-    TBitmap b(4, 3);
-    b.SetPixel(3, 2, kRed);
-    b.SetSize(6, 5);
-    EXPECT_EQ(b.Pixel(3, 2), kRed);
-    EXPECT_EQ(b.Pixel(5, 4), kWhite);
-    EXPECT_EQ(b.Pixel(6, 0), clInvalid);
-    EXPECT_EQ(b.Pixel(0, -1), clInvalid);
-    b.SetPixel(-1, 0, kRed);  // ignored
-    b.SetSize(-3, 2);
-    EXPECT_EQ(b.Width(), 0);
-    EXPECT_EQ(b.Pixel(0, 0), clInvalid);
-
-    TImage img(30, 20);
-    EXPECT_EQ(img.ClientWidth(), 30);
-    EXPECT_EQ(img.Picture.Height(), 20);
-    img.SetClientSize(40, 10);
-    EXPECT_EQ(img.Picture.Width(), 40);
-    EXPECT_EQ(img.Picture.Height(), 10);
 }
 
 TEST(Bitmap, EightBitFormatKeepsTheDiagramColoursExactly)

@@ -103,10 +103,8 @@ TEST(Legend, ComponentDateStyleAndRemark)
     d.set_is_Legendebemerkung(true);
     EXPECT_EQ(d.generate_legend(1), "By: 15.06.03, Polverin, 13.0 E, 52.0 N, ruhig");
     d.set_is_Legendedatum(false);
-    d.set_Legendestil(legBETREIBER_ORT_LOCATOR);
-    EXPECT_EQ(d.generate_legend(1), "By: Obs, Polverin, JO62AA, ruhig");
-    d.set_Legendestil(legLOCATOR);
     d.set_is_Legendebemerkung(false);
+    d.set_Legendestil(legLOCATOR);
     EXPECT_EQ(d.generate_legend(1), "By: JO62AA");
 
     // A curve loaded with selector 0 from a two-component file has no component.
