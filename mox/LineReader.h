@@ -20,8 +20,9 @@ public:
     void Rewind();
 
     // The next line without its end (LF or CR LF); the text stays valid until the next call.
-    // A last line without an end counts as a line. A line longer than one block is handed
-    // out as its first kBlockSize bytes with `cut` set, and the rest of it is skipped.
+    // A last line without an end counts as a line. A line that does not fit into one block
+    // together with its line end is handed out as its first kBlockSize bytes with `cut` set,
+    // and the rest of it is skipped.
     // Raises std::system_error when the file cannot be read.
     bool Next(const char*& text, std::size_t& length, bool& cut);
 

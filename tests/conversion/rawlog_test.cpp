@@ -154,6 +154,8 @@ TEST(Convert, ReportListsEveryRejectedLineWithItsNumber)
         Stamp(At(0, 5, 0)) + " X,  +7 Y,  -8",
         "15.06.03 12:00:60: X,  1 Y,  2",          // no such second
         Stamp(At(12, 0, 11)) + " X,  5",           // second reading missing
+        Stamp(At(12, 0, 12)) + " X=a,  -5 and Y: b, +6 K3",  // text around is ignored
+        Stamp(At(12, 0, 13)) + " X,  99999999999 Y,  6",      // beyond any reading
     }));
     TMOX_Diagram d;
     d.Convert(dir / "20030615.txt");
@@ -170,10 +172,11 @@ TEST(Convert, ReportListsEveryRejectedLineWithItsNumber)
               "line 7: 15.06.03 12:00:50: X,? 5? Y,? 6\r\n"
               "line 9: 15.06.03 12:00:60: X,  1 Y,  2\r\n"
               "line 10: 15.06.03 12:00:11: X,  5\r\n"
+              "line 12: 15.06.03 12:00:13: X,  99999999999 Y,  6\r\n"
               "\r\n"
-              "Lines   : 10\r\n"
-              "Correct : 2\r\n"
-              "Errors  : 8\r\n"
+              "Lines   : 12\r\n"
+              "Correct : 3\r\n"
+              "Errors  : 9\r\n"
               "\r\n");
     const auto mox = CrLfLines(dir / "20030615.mox");
     const auto bx = SectionOf(mox, "DATA: Bx"), by = SectionOf(mox, "DATA: By");
@@ -182,7 +185,7 @@ TEST(Convert, ReportListsEveryRejectedLineWithItsNumber)
     // Only this day's 00:05 is at 00:05.
     EXPECT_EQ(bx[5], "7");
     EXPECT_EQ(by[5], "-8");
-    EXPECT_EQ(bx[720], "5");
+    EXPECT_EQ(bx[720], "5");  // -5 5: the upper middle
     EXPECT_EQ(by[720], "6");
     EXPECT_EQ(std::count(bx.begin(), bx.end(), "NaN"), 1438);
 }
@@ -367,48 +370,4 @@ TEST(Convert, RealDayOfSeconds)
         EXPECT_EQ(Counters(CrLfLines(dir / "20220810.log")),
                   (std::vector<long>{lines, correct, lines - correct}));
     }
-}
-
-TEST(ReadValues, LettersCommasAndNumbers)
-{
-    TMOX_Diagram d;
-    const std::string stamp = "15.06.03 12:00:10:";
-    struct Case {
-        std::string payload;
-        char l1, l2;
-        bool ok;
-        int r1, r2;
-    };
-    const std::vector<Case> cases = {
-        {"  -87", '-', '-', true, -87, 0},
-        {"+12abc", '-', '-', true, 12, 0},
-        {"", '-', '-', false, 0, 0},
-        {"  12-3", '-', '-', false, 0, 0},
-        {"  99999999999", '-', '-', false, 0, 0},
-        {" X,  20967 Y,  1765", 'X', 'Y', true, 20967, 1765},
-        {" X=abc,  -5 and Y: then, +6 K3", 'X', 'Y', true, -5, 6},
-        {" X,  5 Y,", 'X', 'Y', false, 5, 0},     // the comma is the last character
-        {" Y,  5 X, 6", 'X', 'Y', false, 0, 0},   // no Y after the X reading
-        {" X,5", 'X', '-', true, 5, 0},
-        {" X", 'X', '-', false, 0, 0},
-    };
-    for (const Case& c : cases) {
-        int r1 = -1, r2 = -1;
-        bool ok = !c.ok;
-        d.read_values(stamp + c.payload, c.l1, r1, c.l2, r2, ok);
-        EXPECT_EQ(ok, c.ok) << c.payload;
-        if (c.ok) {
-            EXPECT_EQ(r1, c.r1) << c.payload;
-            EXPECT_EQ(r2, c.r2) << c.payload;
-        }
-    }
-    bool ok = true;
-    int r1, r2;
-    d.read_values("15.06.03 12:00:10 X, 5", 'X', r1, '-', r2, ok);
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(d.read_Label(stamp + " Z, 1 X, 2", 1), 'Z');
-    EXPECT_EQ(d.read_Label(stamp + " Z, 1 X, 2", 2), 'X');
-    EXPECT_EQ(d.read_Label(stamp + " Z, 1", 2), '-');
-    EXPECT_EQ(d.read_Label("", 1), '-');
-    EXPECT_EQ(d.read_Label("Z", 1), '-');
 }

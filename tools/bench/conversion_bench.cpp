@@ -1,0 +1,252 @@
+// mox-bench: speed and memory of the raw log conversion and of loading a day with the day
+// before, on raw logs made from real one-second observatory data.
+//
+//   mox-bench [folder]   work folder for the generated logs (default: a new one under /tmp)
+//
+// Prints a Markdown table; docs/benchmarks.md keeps a copy of its output.
+#include <sys/utsname.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "mox/Mm.h"
+#include "mox/rtl/SysUtils.h"
+#include "tests/conversion/RealSeconds.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Variant {
+    const char* name;
+    std::string letters;  // axis letters of the sensors, empty for one sensor without letter
+    int step;             // seconds between lines
+};
+
+// Line faults as a serial line and a power cut deliver them, about one line in 500.
+std::string BadLine(std::mt19937& random, const std::string& good)
+{
+    switch (random() % 5) {
+    case 0: return good.substr(0, random() % good.size());                // cut off
+    case 1: {                                                             // line noise
+        std::string s = good;
+        for (int i = 0; i < 4; ++i) s[random() % s.size()] = char(random() % 32);
+        return s;
+    }
+    case 2: return "11" + good.substr(2);                                 // another date
+    case 3: return good.substr(0, 18) + " X  12 Y  34";                   // no commas
+    default: return std::string(random() % 200, '\0');                   // NUL fill
+    }
+}
+
+// A raw day log as the station writes it: "dd.mm.yy hh:mm:ss:" and the payload, CR LF.
+std::string MakeLog(const std::vector<SecondRecord>& records, int day, int month, int year,
+                    const Variant& v, long& lines)
+{
+    std::mt19937 random(20220810);
+    std::string text;
+    text.reserve(records.size() * 48);
+    lines = 0;
+    for (const SecondRecord& r : records) {
+        if (r.second % v.step) continue;
+        long readings[2];
+        for (int s = 0; s < 2; ++s) {
+            const double x = r.v[v.letters == "Z" ? 2 : s];
+            readings[s] = std::isnan(x) ? 0 : std::lround(x);
+        }
+        std::string line = DeviceStamp(day, month, year, r.second) + DevicePayload(v.letters, readings);
+        if (random() % 500 == 0) line = BadLine(random, line);
+        text += line;
+        text += "\r\n";
+        ++lines;
+    }
+    return text;
+}
+
+void Write(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// Peak resident memory since the last reset, minus what was resident then.
+long ResidentKb(const char* key)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(key, 0) == 0) return std::atol(line.c_str() + std::strlen(key));
+    return -1;
+}
+
+bool ResetPeak() { return bool(std::ofstream("/proc/self/clear_refs") << "5"); }
+
+double ThreadCpuSeconds()
+{
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+struct Timing {
+    double cpu = 1e9;   // seconds on this thread's core
+    double wall = 1e9;  // seconds until done, waiting for the disk included
+};
+
+// The fastest of `runs` calls, by processor time and by wall time: the machine's speed,
+// not its neighbours'.
+template <typename F>
+Timing Fastest(int runs, F f)
+{
+    Timing best;
+    for (int i = 0; i < runs; ++i) {
+        const auto t0 = Clock::now();
+        const double c0 = ThreadCpuSeconds();
+        f();
+        best.cpu = std::min(best.cpu, ThreadCpuSeconds() - c0);
+        best.wall = std::min(best.wall, std::chrono::duration<double>(Clock::now() - t0).count());
+    }
+    return best;
+}
+
+// Run as a fresh process: the memory that one conversion takes beyond what the process
+// held before it, in KB.
+int MeasureMemory(const std::string& file)
+{
+    TMOX_Diagram d;
+    const long before = ResidentKb("VmRSS:");
+    if (!ResetPeak()) return 1;
+    d.Convert(file);
+    std::printf("%ld\n", ResidentKb("VmHWM:") - before);
+    return 0;
+}
+
+long MemoryOfConversion(const std::string& file)
+{
+    const std::string command =
+        "'" + std::filesystem::read_symlink("/proc/self/exe").string() + "' --memory '" + file + "'";
+    FILE* child = popen(command.c_str(), "r");
+    if (!child) return -1;
+    long kb = -1;
+    if (std::fscanf(child, "%ld", &kb) != 1) kb = -1;
+    pclose(child);
+    return kb;
+}
+
+// The records of the one .sec file in a folder.
+std::vector<SecondRecord> ReadDay(const std::string& folder)
+{
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+        if (e.path().extension() == ".sec") return ReadIagaSeconds(e.path().string());
+    return {};
+}
+
+std::string Cpu()
+{
+    std::ifstream info("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(info, line))
+        if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
+    return "unknown";
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    namespace fs = std::filesystem;
+    if (argc == 3 && std::string(argv[1]) == "--memory") return MeasureMemory(argv[2]);
+    const std::string data = BENCH_REAL_DATA;
+    const auto today = ReadDay(data + "/wic20220810vsec");
+    const auto other = ReadDay(data + "/wic20230712vsec");
+    if (today.size() != 86400 || other.size() != 86400) {
+        std::fprintf(stderr, "mox-bench: the one-second days are missing in %s\n", data.c_str());
+        return 1;
+    }
+    std::string folder;
+    if (argc > 1) {
+        folder = argv[1];
+        fs::create_directories(folder);
+    } else {
+        char name[] = "/tmp/mox-bench-XXXXXX";
+        if (!mkdtemp(name)) return 1;
+        folder = name;
+    }
+    folder += "/";
+
+    utsname un;
+    uname(&un);
+    std::printf("Machine: %s, %ld cores, %s %s; work folder %s\n\n", Cpu().c_str(),
+                sysconf(_SC_NPROCESSORS_ONLN), un.sysname, un.release, folder.c_str());
+
+    std::printf("`Convert`, input in the page cache, .mox and .log written and synced to disk. "
+                "Processor time on one core, and wall time including the wait for the disk; "
+                "MB = 10^6 bytes of input; memory = peak resident growth of a fresh process "
+                "during one conversion.\n\n");
+    std::printf("| Raw log | Lines | MB | CPU ms | Lines/s | MB/s | Wall ms | MB/s wall | Memory KB |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+    const std::vector<Variant> variants = {
+        {"two sensors X Y, 1 line/s", "XY", 1},
+        {"one sensor Z, 1 line/s", "Z", 1},
+        {"one sensor without letter, 1 line/s", "", 1},
+        {"two sensors X Y, 1 line/10 s", "XY", 10},
+        {"one sensor without letter, 1 line/10 s", "", 10},
+    };
+    for (const Variant& v : variants) {
+        long lines;
+        const std::string text = MakeLog(today, 10, 8, 2022, v, lines);
+        const std::string file = folder + "20220810.txt";
+        Write(file, text);
+        TMOX_Diagram d;
+        d.Convert(file);  // warms the page cache
+        const Timing t = Fastest(v.step == 1 ? 30 : 100, [&] { d.Convert(file); });
+        const double mb = text.size() / 1e6;
+        std::printf("| %s | %ld | %.2f | %.1f | %.0f | %.0f | %.1f | %.0f | %ld |\n", v.name, lines,
+                    mb, t.cpu * 1e3, lines / t.cpu, mb / t.cpu, t.wall * 1e3, mb / t.wall,
+                    MemoryOfConversion(file));
+    }
+
+    // A day with the day before: the day before as a raw log only (converted on the way)
+    // and as a day file already there.
+    const Variant two = variants[0];
+    long lines;
+    Write(folder + "20220810.txt", MakeLog(today, 10, 8, 2022, two, lines));
+    Write(folder + "20220809.txt", MakeLog(other, 9, 8, 2022, two, lines));
+    TMOX_Diagram d;
+    struct Case {
+        const char* name;
+        std::string file;
+        bool removePrevious;
+    };
+    const std::vector<Case> cases = {
+        {"raw log of the day, the day before as raw log only", folder + "20220810.txt", true},
+        {"raw log of the day, the day before as .mox", folder + "20220810.txt", false},
+        {".mox of the day, the day before as .mox", folder + "20220810.mox", false},
+    };
+    std::printf("\n`AutoLoad` with the day before (two sensors, 1 line/s):\n\n");
+    std::printf("| Case | Curves loaded | CPU ms | Wall ms |\n|---|---:|---:|---:|\n");
+    for (const Case& c : cases) {
+        const Timing t = Fastest(20, [&] {
+            if (c.removePrevious) fs::remove(folder + "20220809.mox");
+            for (int k = 1; k <= 4; ++k) d.DelCurve(k);
+            d.AutoLoad(c.file, true);
+        });
+        int loaded = 0;
+        for (int k = 1; k <= 4; ++k) loaded += d.is_loaded(k);
+        std::printf("| %s | %d | %.1f | %.1f |\n", c.name, loaded, t.cpu * 1e3, t.wall * 1e3);
+    }
+
+    if (argc <= 1) fs::remove_all(folder);
+    return 0;
+}
