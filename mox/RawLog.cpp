@@ -5,6 +5,7 @@
 // A day at one line a second is 86 400 lines and an observer converts years of them at
 // once, so lines are parsed in place from large blocks, without an allocation per line.
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -263,7 +264,8 @@ void TMOX_Diagram::Convert(const std::string& FileName)
         TDateTime stamp;
         int r1, r2;
         // An over-long line is cut: it cannot be a device line, and what was kept of it is
-        // shown in the report.
+        // shown in the report. A time stamp before the calendar's day 0 is no reading's
+        // either; it is reported too, so that every line not taken is listed.
         if (cut || !ScanDateTime(s, n, pos, stamp) || !(stamp > 0)) {
             report.Rejected(lines, s, n);
             continue;
