@@ -341,6 +341,8 @@ int main(int argc, char** argv)
       write(bytes.substr(0, static_cast<std::size_t>(hangupAfter - sent)));
       log("hanging up");
       hangupAfter = -1;
+      // Bytes on the wire still arrive; closing at once would let the kernel drop them.
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
       terminal.Close();
       for (int i = 0; i < 10 && !stopRequested; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -1,0 +1,58 @@
+// What the parameter window shows, apart from the widgets: turning the parameter set into
+// field values (Show) and back (Take), and the standard values.
+#pragma once
+
+#include "paramtool/ParamSet.h"
+
+#include <array>
+#include <optional>
+#include <string>
+
+struct TParamFields {
+  bool daylyReset = false;
+  int resetHour = 0;
+  bool dualSensor = false;
+  bool displayLight = false;
+  bool digin = false;
+  bool printDateTime = false;
+  int dataInterval = 1;
+  int rs232Mode = -1;  // list entry, -1 = none chosen
+  int analog1Interval = 250;
+  int analog2Interval = 250;
+  int analog2Mode = -1;
+  int alarmK = 1;
+  std::array<std::string, moxparam::KLimitCount> kLimit;  // free text, as typed
+  int sensor1 = -1;  // 0 X, 1 Y, 2 Z, -1 none
+  int sensor2 = -1;
+  int korrektur1 = 1;
+  int korrektur2 = 1;
+  std::string offset1, offset2;  // free text, as typed
+
+  bool operator==(const TParamFields&) const = default;
+};
+
+namespace paramform {
+
+inline constexpr int RS232ModeCount = 4;
+inline constexpr int Analog2ModeCount = 2;
+
+// The fields as Default_Button sets them.
+TParamFields StandardFields();
+
+// Buffer into fields. Fields a byte cannot be shown in (an unknown sensor letter, a mode
+// beyond the list, the hour while the daily reset is off) keep their value.
+void Show(const moxparam::TParamSet& buffer, TParamFields& fields);
+
+struct TTakeError {
+  std::string field;  // the field's label
+  std::string text;   // what it holds
+};
+
+// Fields into buffer. A free-text field that is not a whole number in its range stops the
+// take before the buffer changes. Bytes 19 and 45..50 are never touched.
+std::optional<TTakeError> Take(const TParamFields& fields, moxparam::TParamSet& buffer);
+
+// Reads text as a decimal whole number with optional sign, surrounding blanks allowed.
+std::optional<long long> ParseWhole(const std::string& text);
+
+}  // namespace paramform

@@ -1,0 +1,14 @@
+// MOX_Ini: sets up the magnetometer's clock and parameter set.
+#include "paramtool/Main.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(MoxIniTitle);
+  QApplication::setApplicationDisplayName(MoxIniTitle);
+  TMain Main;
+  Main.show();
+  return app.exec();
+}

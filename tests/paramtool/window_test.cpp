@@ -1,0 +1,286 @@
+#include "paramtool/Main.h"
+#include "tests/devsim/DevSim.h"
+#include "tools/devsim/Device.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fstream>
+
+using namespace moxparam;
+
+namespace {
+
+const TParamSet StandardSet = {0x01, 0x00, 0x04, 0x01, 0x04, 0x00, 0x00, 0x01, 0x01, 0x01, 0x64, 0xFF, 0xFE,
+                               0xBF, 0xB0, 0x04, 0x01, 0x00, 0x01, 0x00, 0x00, 0x0A, 0x00, 0x0F, 0x00, 0x19,
+                               0x00, 0x32, 0x00, 0x5A, 0x00, 0x98, 0x00, 0xE1, 0x01, 0x72, 0x02, 0x58, 0x64,
+                               0xFF, 0xFE, 0xBF, 0xB0, 0x59, 0x58, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+
+struct TMessage {
+  QString text, caption;
+  TMain::TIcon icon;
+};
+
+void WriteFile(const QString& name, const QByteArray& bytes)
+{
+  QFile f(name);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(bytes);
+}
+
+QByteArray ReadFile(const QString& name)
+{
+  QFile f(name);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray AsBytes(const TParamSet& p)
+{
+  return QByteArray(reinterpret_cast<const char*>(p.data()), Size);
+}
+
+}  // namespace
+
+class MoxIniWindow : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    if (!QApplication::instance()) {
+      static int argc = 1;
+      static char name[] = "window_test";
+      static char* argv[] = {name, nullptr};
+      new QApplication(argc, argv);
+    }
+    window = std::make_unique<TMain>();
+    window->ShowMessage = [this](const QString& text, const QString& caption, TMain::TIcon icon) {
+      messages.push_back({text, caption, icon});
+    };
+    window->Protocol().Wait = [this](int ms) {
+      sawBusyCursor = sawBusyCursor ||
+                      (QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
+      maxGauge = std::max(maxGauge, Gauge()->value());
+      std::this_thread::sleep_for(std::chrono::milliseconds(ms / 20));
+    };
+    window->show();
+  }
+
+  template <class T> T* Child(const char* name) { return window->findChild<T*>(name); }
+  QProgressBar* Gauge() { return Child<QProgressBar>("COM_ProgressBar"); }
+  QPushButton* Button(const char* name) { return Child<QPushButton>(name); }
+
+  // The state every device operation must end in.
+  void ExpectIdle()
+  {
+    EXPECT_EQ(Gauge()->value(), 0);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(window->ComPort().Connected());
+  }
+
+  std::unique_ptr<TMain> window;
+  std::vector<TMessage> messages;
+  bool sawBusyCursor = false;
+  int maxGauge = 0;
+  QTemporaryDir dir;
+};
+
+TEST_F(MoxIniWindow, OpensWithTheStandardSetAndItsTexts)
+{
+  EXPECT_EQ(window->windowTitle(), "MOX_Ini V1.4 (04/2003)");
+  EXPECT_EQ(AsBytes(window->Buffer()), AsBytes(StandardSet));
+  EXPECT_TRUE(Child<QSpinBox>("Reset_Time_Edit")->isEnabled());
+  EXPECT_EQ(Child<QComboBox>("rs232_mode_ComboBox")->currentText(), "Relativwert");
+  EXPECT_EQ(Child<QComboBox>("Sensor1_ComboBox")->currentText(), "Y");
+  EXPECT_EQ(Child<QLineEdit>("K8_Edit")->text(), "600");
+  EXPECT_EQ(Child<QComboBox>("ComComboBox")->currentText(), "COM1");
+  EXPECT_EQ(Button("Senden_Button")->text(), "  Parameter Senden   ");
+  EXPECT_EQ(Button("Date_Button")->text(), "Datum  senden ");
+  EXPECT_EQ(Button("Quit_Button")->toolTip(), "Programmende");
+  EXPECT_EQ(Child<QCheckBox>("dayly_reset_CheckBox")->text(), "täglicher Reset um                 Uhr");
+  EXPECT_EQ(Child<QWidget>("data_interval_Edit")->statusTip(), "Abstand zwischen zwei Datenpaketen auf der RS-232 ");
+  QStringList menus;
+  for (QAction* a : window->menuBar()->actions())
+    menus << a->text();
+  EXPECT_EQ(menus, (QStringList{"&Datei", "&Hilfe"}));
+}
+
+TEST_F(MoxIniWindow, SaveThenLoadGivesTheSameBytesAndFields)
+{
+  Child<QLineEdit>("Offset1_Edit")->setText("-70001");
+  Child<QComboBox>("Sensor1_ComboBox")->setCurrentIndex(2);
+  Child<QCheckBox>("dual_sensor_CheckBox")->setChecked(true);
+  Child<QSpinBox>("Intervall_Analog1_Edit")->setValue(1990);
+  const QString name = dir.filePath("set.moi");
+  window->SaveFile(name);
+  const TParamSet saved = window->Buffer();
+  const TParamFields fields = window->Fields();
+  EXPECT_EQ(ReadFile(name), AsBytes(saved));
+  EXPECT_EQ(Get32(saved, offset1), -70001);
+
+  Button("Default_Button")->click();
+  EXPECT_EQ(AsBytes(window->Buffer()), AsBytes(StandardSet));
+  window->LoadFile(name);
+  EXPECT_EQ(AsBytes(window->Buffer()), AsBytes(saved));
+  EXPECT_EQ(window->Fields(), fields);
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(MoxIniWindow, AShortFileIsReportedAndChangesOnlyItsBytes)
+{
+  const QString name = dir.filePath("short.moi");
+  WriteFile(name, QByteArray(10, '\x02'));
+  window->LoadFile(name);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, "Fehler beim Laden des Parametersatzes!");
+  EXPECT_EQ(messages[0].caption, "Fehler!");
+  EXPECT_EQ(messages[0].icon, TMain::TIcon::Error);
+  const TParamSet b = window->Buffer();
+  for (int i = 0; i < Size; ++i)
+    EXPECT_EQ(b[i], i < 10 ? 0x02 : StandardSet[i]) << i;
+  // Byte 0 = 2 is no daily reset.
+  EXPECT_FALSE(Child<QCheckBox>("dayly_reset_CheckBox")->isChecked());
+  EXPECT_FALSE(Child<QSpinBox>("Reset_Time_Edit")->isEnabled());
+
+  messages.clear();
+  window->LoadFile(dir.filePath("missing.moi"));
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].text.contains("missing.moi"));
+  EXPECT_EQ(window->Buffer(), b);
+}
+
+TEST_F(MoxIniWindow, DailyResetBoxSwitchesTheHourField)
+{
+  auto* box = Child<QCheckBox>("dayly_reset_CheckBox");
+  auto* hour = Child<QSpinBox>("Reset_Time_Edit");
+  hour->setValue(7);
+  box->click();
+  EXPECT_FALSE(hour->isEnabled());
+  ASSERT_TRUE(window->TakeBuffer());
+  EXPECT_EQ(window->Buffer()[dayly_reset], 0);
+  EXPECT_EQ(window->Buffer()[reset_hour], 7);
+  box->click();
+  EXPECT_TRUE(hour->isEnabled());
+}
+
+TEST_F(MoxIniWindow, AnUnknownSensorLetterLeavesTheList)
+{
+  Child<QComboBox>("Sensor1_ComboBox")->setCurrentIndex(2);
+  TParamSet set = StandardSet;
+  set[sensor1_axis] = 'Q';
+  set[sensor2_axis] = 'Y';
+  const QString name = dir.filePath("q.moi");
+  WriteFile(name, AsBytes(set));
+  window->LoadFile(name);
+  EXPECT_EQ(Child<QComboBox>("Sensor1_ComboBox")->currentText(), "Z");
+  EXPECT_EQ(Child<QComboBox>("Sensor2_ComboBox")->currentText(), "Y");
+}
+
+TEST_F(MoxIniWindow, ReceivesShowsAndSendsWithTheDevice)
+{
+  const QString file = dir.filePath("device.moi");
+  TParamSet device = FactoryParams();
+  device[data_interval] = 30;
+  device[sensor1_axis] = 'Z';
+  Put16(device, k_limit + 16, 700);
+  WriteFile(file, AsBytes(device));
+  TDevSim sim({"--params", file.toStdString()});
+  ASSERT_TRUE(sim.Started());
+  Child<QComboBox>("ComComboBox")->setEditText(QString::fromStdString(sim.Link()));
+  EXPECT_EQ(window->ComPort().Port(), sim.Link());
+
+  Button("Empfangen_Button")->click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, "Parameter korrekt gelesen...");
+  EXPECT_EQ(messages[0].caption, "MOX");
+  EXPECT_EQ(messages[0].icon, TMain::TIcon::None);
+  ExpectIdle();
+  EXPECT_TRUE(sawBusyCursor);
+  EXPECT_GE(maxGauge, 90);
+  EXPECT_EQ(window->Buffer(), device);
+  EXPECT_EQ(Child<QSpinBox>("data_interval_Edit")->value(), 30);
+  EXPECT_EQ(Child<QLineEdit>("K8_Edit")->text(), "700");
+  EXPECT_EQ(Child<QComboBox>("Sensor1_ComboBox")->currentText(), "Z");
+
+  // Coming back to the window (after the message, another program) keeps what was received.
+  window->hide();
+  window->show();
+  QApplication::setActiveWindow(window.get());
+  EXPECT_EQ(Child<QLineEdit>("K8_Edit")->text(), "700");
+
+  Child<QSpinBox>("Alarm_Edit")->setValue(7);
+  messages.clear();
+  Button("Senden_Button")->click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, "Parameter korrekt geschrieben...");
+  ExpectIdle();
+  device[alarm_k] = 7;
+  EXPECT_EQ(window->Buffer(), device);
+  EXPECT_EQ(ReadFile(file), AsBytes(device));  // reserved bytes included
+}
+
+TEST_F(MoxIniWindow, FaultyDevicesAndPortsEndInAMessageWithTheWindowUnchanged)
+{
+  const TParamFields before = window->Fields();
+  struct TCase {
+    std::vector<std::string> args;
+    const char* button;
+    QString text;
+  };
+  for (const TCase& c : {TCase{{"--fault", "bad-copy"}, "Empfangen_Button", "Fehler beim Lesen des Parametersatzes!"},
+                         TCase{{"--fault", "one-copy"}, "Empfangen_Button", "MOX antwortet nicht!"},
+                         TCase{{"--fault", "hangup-after=20"}, "Empfangen_Button", "MOX antwortet nicht!"},
+                         TCase{{"--fault", "bad-echo"}, "Senden_Button", "Fehler beim Schreiben des Parametersatzes!"}}) {
+    SCOPED_TRACE(c.text.toStdString());
+    std::vector<std::string> args = c.args;
+    args.push_back("--no-data");
+    TDevSim sim(args);
+    ASSERT_TRUE(sim.Started());
+    window->ComPort().SetPort(sim.Link());
+    messages.clear();
+    Button(c.button)->click();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, c.text);
+    EXPECT_EQ(messages[0].caption, "Fehler!");
+    EXPECT_EQ(messages[0].icon, TMain::TIcon::Error);
+    ExpectIdle();
+    EXPECT_EQ(window->Fields(), before);
+  }
+
+  // A port that is not there: named in the message, for the device operations and the clock.
+  Child<QComboBox>("ComComboBox")->setEditText("ttyMOXnone");
+  for (const char* button : {"Empfangen_Button", "Time_Button"}) {
+    messages.clear();
+    Button(button)->click();
+    ASSERT_EQ(messages.size(), 1u) << button;
+    EXPECT_TRUE(messages[0].text.contains("ttyMOXnone")) << messages[0].text.toStdString();
+    EXPECT_TRUE(messages[0].text.contains("/dev/ttyMOXnone"));
+    ExpectIdle();
+  }
+  // Enter in a field sends the date: the same port message again.
+  messages.clear();
+  QTest::keyClick(Child<QLineEdit>("K3_Edit"), Qt::Key_Return);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].text.contains("ttyMOXnone"));
+  EXPECT_EQ(window->Fields(), before);
+}
+
+TEST_F(MoxIniWindow, NoNumberInAFieldStopsSaveAndSend)
+{
+  Child<QLineEdit>("K2_Edit")->setText("-");
+  const QString name = dir.filePath("never.moi");
+  window->SaveFile(name);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].text.contains("K2"));
+  EXPECT_FALSE(QFile::exists(name));
+  EXPECT_EQ(AsBytes(window->Buffer()), AsBytes(StandardSet));
+}
