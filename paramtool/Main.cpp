@@ -23,7 +23,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QShortcut>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
@@ -330,14 +329,6 @@ void TMain::BuildForm()
   layout->addWidget(frame);
   layout->addLayout(bottom);
   setCentralWidget(central);
-
-  auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
-  connect(f1, &QShortcut::activated, this, [this] {
-    for (QWidget* w = QApplication::focusWidget(); w && w != this; w = w->parentWidget())
-      if (w->property(HelpKeyword).isValid())
-        return ShowHelp(w->property(HelpKeyword).toString());
-    ShowHelp("MOX_Ini_Allgemein");
-  });
 }
 
 void TMain::BuildMenus()
@@ -455,6 +446,13 @@ void TMain::keyPressEvent(QKeyEvent* event)
     else
       Date_Button->click();
     return;
+  }
+  // F1 opens the topic of the field that has the focus.
+  if (event->key() == Qt::Key_F1) {
+    for (QWidget* w = QApplication::focusWidget(); w && w != this; w = w->parentWidget())
+      if (w->property(HelpKeyword).isValid())
+        return ShowHelp(w->property(HelpKeyword).toString());
+    return ShowHelp("MOX_Ini_Allgemein");
   }
   QMainWindow::keyPressEvent(event);
 }

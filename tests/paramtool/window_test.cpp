@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTest>
 #include <fstream>
 
@@ -283,4 +284,14 @@ TEST_F(MoxIniWindow, NoNumberInAFieldStopsSaveAndSend)
   EXPECT_TRUE(messages[0].text.contains("K2"));
   EXPECT_FALSE(QFile::exists(name));
   EXPECT_EQ(AsBytes(window->Buffer()), AsBytes(StandardSet));
+}
+
+TEST_F(MoxIniWindow, F1OpensTheFieldsHelpTopic)
+{
+  QTest::keyClick(Child<QLineEdit>("K3_Edit"), Qt::Key_F1);
+  auto* help = window->findChild<QTextBrowser*>("HelpBrowser");
+  ASSERT_NE(help, nullptr);
+  EXPECT_TRUE(help->source().toLocalFile().endsWith("docs/help/mox_ini.html"));
+  EXPECT_TRUE(help->toPlainText().contains("Obergrenzen der K-Klassen"));
+  EXPECT_TRUE(messages.empty());
 }
