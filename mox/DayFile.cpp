@@ -78,7 +78,10 @@ void TMOX_Diagram::LoadHeader(const std::string& FileName, int curve, int select
             } else if (StartsWith(line, "NAME2:")) {
                 h.Name2 = ValueAfter(line, "NAME2:");
             } else if (StartsWith(line, "DATE:")) {
-                h.Date = StrToDate(ValueAfter(line, "DATE:"));
+                // Day files always hold day.month.year, whatever the process's format.
+                const std::string value = ValueAfter(line, "DATE:");
+                if (!TryStrToDateDMY(value, h.Date))
+                    throw EConvertError("'" + value + "' ist kein gültiges Datum");
             } else if (StartsWith(line, "LOCATION:")) {
                 h.Location = ValueAfter(line, "LOCATION:");
             } else if (StartsWith(line, "LONGITUDE:")) {

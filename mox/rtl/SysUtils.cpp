@@ -285,21 +285,23 @@ std::string DateTimeToStr(TDateTime dt)
     return s;
 }
 
-bool ScanDate(const char* s, std::size_t n, std::size_t& pos, TDateTime& result)
+namespace {
+
+bool ScanDateOrdered(const char* s, std::size_t n, std::size_t& pos, DateOrder order, char sep,
+                     TDateTime& result)
 {
-    const TFormatSettings& fs = FormatSettings();
     std::size_t p = pos;
     SkipBlanks(s, n, p);
     int v[3], digits[3];
     for (int k = 0; k < 3; ++k) {
         if (k > 0) {
-            if (p >= n || s[p] != fs.DateSeparator) return false;
+            if (p >= n || s[p] != sep) return false;
             ++p;
         }
         if (!ScanNumber(s, n, p, 4, v[k], digits[k])) return false;
     }
     int y, m, d, yd;
-    switch (OrderOf(fs.ShortDateFormat)) {
+    switch (order) {
     case DateOrder::DMY: d = v[0]; m = v[1]; y = v[2]; yd = digits[2]; break;
     case DateOrder::MDY: m = v[0]; d = v[1]; y = v[2]; yd = digits[2]; break;
     default: y = v[0]; yd = digits[0]; m = v[1]; d = v[2]; break;
@@ -307,6 +309,22 @@ bool ScanDate(const char* s, std::size_t n, std::size_t& pos, TDateTime& result)
     if (!TryEncodeDate(ExpandYear(y, yd), m, d, result)) return false;
     pos = p;
     return true;
+}
+
+}  // namespace
+
+bool ScanDate(const char* s, std::size_t n, std::size_t& pos, TDateTime& result)
+{
+    const TFormatSettings& fs = FormatSettings();
+    return ScanDateOrdered(s, n, pos, OrderOf(fs.ShortDateFormat), fs.DateSeparator, result);
+}
+
+bool TryStrToDateDMY(const std::string& text, TDateTime& result)
+{
+    std::size_t pos = 0;
+    if (!ScanDateOrdered(text.data(), text.size(), pos, DateOrder::DMY, '.', result)) return false;
+    SkipBlanks(text.data(), text.size(), pos);
+    return pos == text.size();
 }
 
 bool ScanTime(const char* s, std::size_t n, std::size_t& pos, TDateTime& result)

@@ -71,6 +71,9 @@ bool ScanDateTime(const char* s, std::size_t n, std::size_t& pos, TDateTime& res
 bool TryStrToDate(const std::string& s, TDateTime& result);
 bool TryStrToTime(const std::string& s, TDateTime& result);
 TDateTime StrToDate(const std::string& s);
+// Day, month and year separated by '.', whatever the format settings say: the order of the
+// dates in the station's files.
+bool TryStrToDateDMY(const std::string& s, TDateTime& result);
 TDateTime StrToTime(const std::string& s);
 TDateTime StrToDateTime(const std::string& s);
 

@@ -193,3 +193,16 @@ TEST(DayFile, DamagedFilesNeverCrashTheLoader)
     EXPECT_EQ(d.get_data(4, 3), 12.0);
     EXPECT_EQ(d.get_K_Curve(4, 1), 0);
 }
+
+TEST(DayFile, DatesReadAsDayMonthYearWhateverTheProcessFormat)
+{
+    TempDir dir;
+    WriteBytes(dir / "d.mox", DayFileText({{"By", Constant("1")}}, "15.06.03"));
+    const TFormatSettings saved = FormatSettings();
+    // The serial handler leaves this format behind between two batches.
+    FormatSettings().ShortDateFormat = "yyyymmdd";
+    TMOX_Diagram d;
+    d.LoadData(dir / "d.mox", 0, 1);
+    FormatSettings() = saved;
+    EXPECT_EQ(d.get_Header(1).Date, EncodeDate(2003, 6, 15));
+}
