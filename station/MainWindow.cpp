@@ -19,6 +19,7 @@
 #include "mox/rtl/SysUtils.h"
 #include "station/DiagramView.h"
 #include "station/HelpWindow.h"
+#include "station/UploadRunner.h"
 #include "station/app/MouseReadout.h"
 
 namespace {
@@ -55,6 +56,12 @@ TMain::TMain(const QStringList& arguments, QWidget* parent)
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
+
+    uploads = new UploadRunner(this);
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(10000);
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    Timer1->start();
 
     reopenTimer = new QTimer(this);
     reopenTimer->setInterval(kReopenIntervalMs);
@@ -119,6 +126,8 @@ void TMain::CreateActions()
     HilfeMenuAbout = make("Über...", "");
 
     connect(MenuDateiEnde, &QAction::triggered, this, &QWidget::close);
+    connect(DateiMenuSpeichern, &QAction::triggered, this, [this] { DateiMenu_SaveBitMapClick(); });
+    connect(EditMenu_Kopieren, &QAction::triggered, this, [this] { EditMenu_KopierenClick(); });
     connect(AnsichtSymbolleiste, &QAction::triggered, this, [this] { AnsichtSymbolleisteClick(); });
     connect(ConvertMenuMOX, &QAction::triggered, this, [this] { ConvertMenuMOXClick(); });
     connect(LoggenStartStopp, &QAction::triggered, this, [this] { LoggenStartStoppClick(); });
@@ -214,6 +223,8 @@ void TMain::StartLogging()
     SetApplicationTitle("Logging...");
 
     logger = std::make_unique<DayLogger>(settings.DataDir);
+    Timer1->setInterval(std::max(1, settings.IntervalMinutes) * 60000);
+    uploadSchedule = std::make_unique<UploadSchedule>(settings.FTP_Kommando, settings.FTP_Intervall);
     ComPort.SetPort(settings.Port);
     ComPort.OnBeforeClose = [this] { ComPortBeforeClose(); };
     ComPort.OnError = [this](const std::string& reason) { DeviceLost(reason); };
@@ -391,12 +402,16 @@ void TMain::ShowHelp(const QString& keyword) { ShowHelpTopic(this, keyword); }
 void TMain::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    if (!logMode && !args.isEmpty() && firstActivation) {
+        firstActivation = false;
+        QTimer::singleShot(0, this, [this] { RunOneShot(); });
+    }
     if (logMode && firstActivation) {
         // A logging station runs in the background; once the observer brings the window
         // back it stays up.
         firstActivation = false;
-        SetApplicationTitle(paused ? "Pause..." : "Logging...");
-        QTimer::singleShot(0, this, [this] { showMinimized(); });
+        if (!deviceLost) SetApplicationTitle(paused ? "Pause..." : "Logging...");
+        if (settings.LogMinimized) QTimer::singleShot(0, this, [this] { showMinimized(); });
     }
     FormResize();
 }

@@ -8,6 +8,7 @@
 
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
+#include "station/app/BatchPlan.h"
 #include "station/app/DayLogger.h"
 #include "station/app/StationSettings.h"
 #include "station/serial/ComPort.h"
@@ -18,6 +19,7 @@ class QMenu;
 class QTimer;
 class QToolBar;
 class DiagramView;
+class UploadRunner;
 
 class TMain : public QMainWindow {
 public:
@@ -45,6 +47,17 @@ public:
     void LoggenStartStoppClick();
     void ConvertMenuMOXClick();
     void ShowHelp(const QString& keyword);
+
+    // The periodic batch: snapshot of the day's log, conversion, images, pages, upload.
+    void Timer1Timer();
+    // The one-shot run of `MOX_View FILE [WIDTH HEIGHT]`; ends the program with its result.
+    void RunOneShot();
+    void DateiMenu_SaveBitMapClick();
+    void EditMenu_KopierenClick();
+    // Draws the diagram at `size` and saves it; the error text, empty on success.
+    std::string SaveImage(const ImageSize& size, const std::string& base, int format);
+    int BatchCount() const { return batchCount; }
+    UploadRunner* Uploads() const { return uploads; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -87,6 +100,11 @@ private:
     QLabel* panel0 = nullptr;
     QLabel* panel1 = nullptr;
     QTimer* reopenTimer = nullptr;
+    QTimer* Timer1 = nullptr;
+    UploadRunner* uploads = nullptr;
+    std::unique_ptr<UploadSchedule> uploadSchedule;
+    TImage batchImage;
+    int batchCount = 0;
 
     QMenu* loggenMenu = nullptr;
     QAction* DateiMenuSpeichern = nullptr;

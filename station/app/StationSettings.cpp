@@ -97,6 +97,7 @@ StationSettings ReadStationSettings(const TIniFile& ini, TMOX_Diagram& d, bool l
     d.set_is_Alarm(ini.ReadBool("Diagram", "Alarm", true));
     d.set_Alarm_limit(ini.ReadInteger("Diagram", "Alarmschwelle", 90));
     s.Toolbar = ini.ReadBool("Tools", "Toolbar", true);
+    s.LogMinimized = ini.ReadBool("Tools", "Log-Minimiert", true);
     if (!logMode) return s;
 
     s.DataDir = FolderSetting(ini.ReadString("Verzeichnisse", "Datenverzeichnis", ""), DefaultDataDir());

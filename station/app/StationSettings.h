@@ -13,6 +13,8 @@ struct WindowBounds {
 struct StationSettings {
     WindowBounds Bounds;
     bool Toolbar = true;
+    // A logging station starts minimized unless "Tools" / "Log-Minimiert" is 0.
+    bool LogMinimized = true;
     bool BatchVorschau = false;
     bool BatchVortag = false;
     bool BatchWAP = true;

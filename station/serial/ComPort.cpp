@@ -6,6 +6,8 @@
 #include <QSerialPortInfo>
 #include <QTimer>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -89,6 +91,9 @@ bool TComPort::SetConnected(bool open)
   serial_->setPortName(QString::fromStdString(path));
   if (!serial_->open(QIODevice::ReadWrite)) {
     lastError_ = path + ": " + serial_->errorString().toStdString();
+    // Qt locks the port; failing to lock a device we may open means another program has it.
+    if (serial_->error() == QSerialPort::PermissionError && access(path.c_str(), R_OK | W_OK) == 0)
+      lastError_ = path + ": in use by another program (" + serial_->errorString().toStdString() + ")";
     serial_->clearError();
     return false;
   }

@@ -1,0 +1,207 @@
+// The station's batch runs and image commands: the periodic batch of the logging station,
+// the one-shot image run, saving and copying the diagram.
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QImage>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QTimer>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "mox/rtl/SysUtils.h"
+#include "station/DiagramView.h"
+#include "station/MainWindow.h"
+#include "station/UploadRunner.h"
+#include "station/app/WebPages.h"
+#include "station/export/ImageExport.h"
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// Copies the day's log beside itself under the snapshot name; the snapshot is replaced only
+// by a complete copy.
+bool CopySnapshot(const std::string& from, const std::string& to, std::string& error)
+{
+    std::error_code ec;
+    const std::string temp = to + ".tmp";
+    std::filesystem::copy_file(from, temp, std::filesystem::copy_options::overwrite_existing, ec);
+    if (!ec) std::filesystem::rename(temp, to, ec);
+    if (ec) {
+        std::filesystem::remove(temp);
+        error = from + ": " + ec.message();
+        return false;
+    }
+    return true;
+}
+
+bool MakeFolder(const std::string& dir, std::string& error)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (ec && !std::filesystem::is_directory(dir)) {
+        error = dir + ": " + ec.message();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string TMain::SaveImage(const ImageSize& size, const std::string& base, int format)
+{
+    // Batch pictures have sizes of their own; the window keeps showing its own picture.
+    batchImage.SetClientSize(size.Width, size.Height);
+    Diagram.MOX_Image = &batchImage;
+    Diagram.ShowMagnetogramm();
+    Diagram.MOX_Image = &image->Image;
+    try {
+        SaveDiagramImage(batchImage, base, format);
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return {};
+}
+
+void TMain::Timer1Timer()
+{
+    if (!logger || paused || deviceLost) return;
+    const std::string log = logger->LogFileName();
+    if (log.empty() || !FileExists(log)) return;
+
+    // Every line is in the file whole when it was logged, so a copy taken between two lines
+    // is a clean snapshot: the port stays open and no line is lost while copying.
+    logger->Sync();
+    const std::string snapshot = SnapshotName(settings.DataDir);
+    std::string error;
+    if (!CopySnapshot(log, snapshot, error)) TellOnce(Q("Kopie des Tageslogs fehlgeschlagen: " + error));
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    for (int c = 1; c <= 4; ++c) Diagram.DelCurve(c);
+    try {
+        if (FileExists(snapshot)) Diagram.AutoLoad(snapshot, settings.BatchVortag);
+    } catch (const std::exception& e) {
+        TellOnce(Q(std::string("Der Tag konnte nicht geladen werden: ") + e.what()));
+    }
+    if (Diagram.is_empty()) {
+        QApplication::restoreOverrideCursor();
+        return;
+    }
+    Diagram.bestimme_K_Wert();
+    FormResize();
+
+    const std::string imageDir = ReadImageDir(iniFile);
+    const std::string base = ImageBase(imageDir);
+    const ImageSize size = settings.BatchStandard ? kStandardImage
+                                                  : ImageSize{settings.BatchBreite, settings.BatchHoehe};
+    if (!MakeFolder(imageDir, error)) {
+        error = "Das Bildverzeichnis fehlt: " + error;
+    } else {
+        error = SaveImage(size, base, ReadImageFormat(iniFile));
+        if (error.empty() && settings.BatchVorschau)
+            error = SaveImage(kPreviewImage, PreviewBase(base), ReadImageFormat(iniFile));
+    }
+    if (!error.empty()) {
+        TellOnce(Q("Das Bild wurde nicht geschrieben: " + error));
+    } else {
+        // The pages are extras: a failure is told, and the upload still goes out.
+        try {
+            if (settings.BatchWAP && !WriteWapFiles(Diagram, settings.BatchVortag, base + ".wap"))
+                TellOnce(Q("Die WAP-Dateien wurden nicht geschrieben: " + base + ".wap"));
+            if (settings.BatchHTML)
+                WriteHtmlPage(Diagram, settings.BatchVortag, imageDir, base + ".htm");
+        } catch (const std::exception& e) {
+            TellOnce(Q(std::string("Die WAP-Grafik wurde nicht geschrieben: ") + e.what()));
+        }
+        ++batchCount;
+        if (uploadSchedule && uploadSchedule->BatchDone() &&
+            !uploads->Start(uploadSchedule->Command(), "", std::max(1, settings.FtpTimeoutSeconds) * 1000))
+            TellOnce(Q("Das Upload-Kommando startet nicht: " + uploads->LastError()));
+    }
+    // The next run starts with the normal cursor also when this one failed.
+    QApplication::restoreOverrideCursor();
+}
+
+void TMain::RunOneShot()
+{
+    SetApplicationTitle("MOX_View - batch");
+    setWindowTitle("MOX_View - batch");
+    ImageSize size{image->width(), image->height()};
+    if ((args.size() > 1 && !ParseSizeArgument(args[1].toStdString(), 400, size.Width, size.Width)) ||
+        (args.size() > 2 && !ParseSizeArgument(args[2].toStdString(), 250, size.Height, size.Height))) {
+        std::fprintf(stderr, "MOX_View: Breite und Höhe müssen ganze Zahlen sein: %s\n",
+                     args.mid(1).join(' ').toLocal8Bit().constData());
+        QApplication::exit(2);
+        return;
+    }
+    const std::string file = args[0].toStdString();
+    int result = 1;
+    if (!FileExists(file)) {
+        std::fprintf(stderr, "MOX_View: %s: Datei nicht gefunden\n", file.c_str());
+    } else {
+        try {
+            Diagram.Convert(file);
+            Diagram.AutoLoad(file, settings.BatchVortag);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "MOX_View: %s\n", e.what());
+        }
+        if (Diagram.is_empty()) {
+            std::fprintf(stderr, "MOX_View: %s: keine Messwerte\n", file.c_str());
+        } else {
+            Diagram.bestimme_K_Wert();
+            const std::string imageDir = ReadImageDir(iniFile);
+            const int format = ReadImageFormat(iniFile);
+            const std::string base = OneShotBase(imageDir, file);
+            std::string error;
+            if (MakeFolder(imageDir, error)) error = SaveImage(size, base, format);
+            if (!error.empty()) {
+                std::fprintf(stderr, "MOX_View: %s\n", error.c_str());
+            } else if (ImageExtension(format).empty()) {
+                std::fprintf(stderr, "MOX_View: Bildformat %d schreibt kein Bild\n", format);
+            } else {
+                std::printf("%s%s\n", base.c_str(), ImageExtension(format).c_str());
+                result = 0;
+            }
+        }
+    }
+    QApplication::exit(result);
+}
+
+void TMain::DateiMenu_SaveBitMapClick()
+{
+    const QString name = QFileDialog::getSaveFileName(this, "Diagramm speichern", QString(),
+                                                      "PNG (*.png);;JPEG (*.jpg);;Bitmap (*.bmp)");
+    if (name.isEmpty()) return;
+    const std::string file = name.toStdString();
+    const int format = FormatOfExtension(file);
+    if (format < 0) {
+        QMessageBox::warning(this, "MOX-View",
+                             "Nichts gespeichert: die Endung muss .png, .jpg oder .bmp lauten.");
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        SaveDiagramImage(image->Image, file.substr(0, file.size() - 4), format);
+    } catch (const std::exception& e) {
+        QApplication::restoreOverrideCursor();
+        QMessageBox::critical(this, "MOX-View", e.what());
+        return;
+    }
+    QApplication::restoreOverrideCursor();
+    repaint();
+}
+
+void TMain::EditMenu_KopierenClick()
+{
+    const TBitmap& pic = image->Image.Picture;
+    if (pic.Width() <= 0 || pic.Height() <= 0) return;
+    const QImage view(reinterpret_cast<const uchar*>(pic.ScanLine(0)), pic.Width(), pic.Height(),
+                      pic.BytesPerLine(), QImage::Format_RGB32);
+    QApplication::clipboard()->setImage(view.copy());
+}

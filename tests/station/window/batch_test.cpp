@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <QProcess>
+#include <filesystem>
+#include <thread>
+
+#include "../../devsim/DevSim.h"
+#include "StationTest.h"
+#include "mox/rtl/IniFile.h"
+#include "station/MainWindow.h"
+#include "station/UploadRunner.h"
+
+namespace {
+
+// Width and height from a PNG file's header.
+std::pair<int, int> PngSize(const std::string& file)
+{
+    const std::string b = ReadBytes(file);
+    if (b.size() < 24 || b.compare(1, 3, "PNG") != 0) return {0, 0};
+    auto be = [&b](int at) {
+        return (int((unsigned char)b[at]) << 24) | (int((unsigned char)b[at + 1]) << 16) |
+               (int((unsigned char)b[at + 2]) << 8) | int((unsigned char)b[at + 3]);
+    };
+    return {be(16), be(20)};
+}
+
+bool Running(const std::string& pidFile)
+{
+    const std::string pid = ReadBytes(pidFile);
+    return !pid.empty() && std::filesystem::exists("/proc/" + pid.substr(0, pid.find('\n')));
+}
+
+// A raw log of the given day: one reading every ten seconds from 00:00 to 05:59.
+std::string RawDay(const std::string& date)
+{
+    std::string text;
+    for (int s = 0; s < 6 * 3600; s += 10) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%s %02d:%02d:%02d: Y,  %d\r\n", date.c_str(), s / 3600,
+                      s / 60 % 60, s % 60, 100 + (s / 600) % 17);
+        text += line;
+    }
+    return text;
+}
+
+using StationBatch = StationTest;
+
+const std::string kStation = MOX_BINARY_DIR "/bin/MOX_View";
+
+}  // namespace
+
+TEST_F(StationBatch, PeriodicRunPublishesImagesPagesAndStartsTheUpload)
+{
+    TDevSim sim({"--speed", "30", "--interval", "1", "--sensors", "2"});
+    ASSERT_TRUE(sim.Started());
+    const std::string data = dir / "data", images = dir / "web";  // no trailing '/': still a folder
+    std::filesystem::create_directory(data);
+    std::filesystem::create_directory(images);
+    WriteBytes(images + "/Header.txt", "<html><body>\r\n<p>Daten:\r\n");
+    WriteBytes(images + "/Footer.txt", "</p>\r\n</body></html>\r\n");
+    const std::string script = dir / "upload.sh";
+    WriteBytes(script, "#!/bin/sh\necho $$ >> " + dir / "upload.pid" + "\nexec sleep 30\n");
+    chmod(script.c_str(), 0755);
+    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + data + "\r\nBilder=" + images +
+             "\r\n[COM-Port]\r\nPort=" + sim.Link() +
+             "\r\n[Batch]\r\nBildformat=2\r\nVorschau=1\r\nFTP-Kommando=" + script +
+             "\r\nFTP-Intervall=2\r\nFTP-Timeout=1\r\n");
+
+    TMain w({"LOG"});
+    w.show();
+    ASSERT_TRUE(RunUntil([&] { return !w.LogFileName().empty(); }, 5000));
+    RunFor(1500);
+    w.Timer1Timer();
+    EXPECT_EQ(w.BatchCount(), 1);
+    EXPECT_TRUE(w.ComPort.Connected());  // the snapshot does not stop the reception
+    EXPECT_FALSE(w.Diagram.is_empty());
+    EXPECT_EQ(PngSize(images + "/mox_data.png"), std::make_pair(642, 376));
+    EXPECT_EQ(PngSize(images + "/mox_small.png"), std::make_pair(400, 250));
+    EXPECT_EQ(PngSize(images + "/mox_data_wap.png"), std::make_pair(96, 65));
+    EXPECT_FALSE(ReadBytes(images + "/mox_data.wap").empty());
+    EXPECT_FALSE(ReadBytes(images + "/mox_data_wap.txt").empty());
+    const std::string page = ReadBytes(images + "/mox_data.htm");
+    EXPECT_EQ(page.rfind("<html><body>\r\n<p>Daten:\r\n\"", 0), 0u) << page.substr(0, 80);
+    EXPECT_NE(page.find("\"</p>\r\n</body></html>\r\n"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir / "webmox_data.png"));
+    EXPECT_TRUE(std::filesystem::exists(data + "/mox_data.mox"));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // Every second batch starts the upload; its time limit ends it.
+    EXPECT_FALSE(std::filesystem::exists(dir / "upload.pid"));
+    w.Timer1Timer();
+    ASSERT_TRUE(RunUntil([&] { return std::filesystem::exists(dir / "upload.pid"); }, 3000));
+    EXPECT_TRUE(Running(dir / "upload.pid"));
+    EXPECT_TRUE(RunUntil([&] { return !Running(dir / "upload.pid"); }, 4000)) << "upload not ended";
+    w.close();
+}
+
+TEST_F(StationBatch, UploadThatCannotStartIsToldAndTheBatchGoesOn)
+{
+    UploadRunner runner;
+    EXPECT_FALSE(runner.Start(dir / "no-such-script", "", 1000));
+    EXPECT_NE(runner.LastError().find("no-such-script"), std::string::npos);
+    EXPECT_TRUE(runner.Start("/bin/true", "", 1000));
+}
+
+TEST_F(StationBatch, OneShotImageRunsWithoutADisplay)
+{
+    const std::string images = dir / "bilder";
+    WriteIni("[Verzeichnisse]\r\nBilder=" + images + "\r\n[Batch]\r\nBildformat=2\r\n");
+    WriteBytes(dir / "20030615.txt", RawDay("15.06.03"));
+    QProcess run;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("MOX_INI", QString::fromStdString(ini));
+    env.remove("QT_QPA_PLATFORM");
+    env.remove("DISPLAY");
+    run.setProcessEnvironment(env);
+    run.start(QString::fromStdString(kStation),
+              {QString::fromStdString(dir / "20030615.txt"), "500", "320"});
+    ASSERT_TRUE(run.waitForFinished(30000));
+    EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
+    EXPECT_EQ(PngSize(images + "/20030615.png"), std::make_pair(500, 320));
+    EXPECT_TRUE(std::filesystem::exists(dir / "20030615.mox"));
+
+    // Sizes that are not numbers end the run with an error instead of a window left open.
+    run.start(QString::fromStdString(kStation), {QString::fromStdString(dir / "20030615.txt"), "breit"});
+    ASSERT_TRUE(run.waitForFinished(30000));
+    EXPECT_EQ(run.exitCode(), 2);
+    // A missing file ends the run too, with an error.
+    run.start(QString::fromStdString(kStation), {QString::fromStdString(dir / "fehlt.txt")});
+    ASSERT_TRUE(run.waitForFinished(30000));
+    EXPECT_EQ(run.exitCode(), 1);
+}

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <vector>
+
+#include "../../devsim/DevSim.h"
+#include "StationTest.h"
+#include "mox/rtl/SysUtils.h"
+#include "mox/rtl/TextFile.h"
+#include "station/MainWindow.h"
+
+namespace {
+
+// The data lines a station should have logged from the bytes the simulator wrote: complete
+// frames CR ... LF that start with a date and a blank, grouped by the day file they belong to.
+std::map<std::string, std::vector<std::string>> ExpectedDayFiles(const std::string& recorded)
+{
+    std::map<std::string, std::vector<std::string>> days;
+    std::size_t pos = 0;
+    while ((pos = recorded.find('\r', pos)) != std::string::npos) {
+        const std::size_t end = recorded.find('\n', pos);
+        const std::size_t next = recorded.find('\r', pos + 1);
+        if (end == std::string::npos) break;
+        if (next < end) {  // a frame cut short: the next one starts before it ends
+            pos = next;
+            continue;
+        }
+        const std::string line = recorded.substr(pos + 1, end - pos - 1);
+        pos = end;
+        TDateTime d;
+        if (line.size() > 70 || line.find(' ') != 8 || !TryStrToDateDMY(line.substr(0, 8), d)) continue;
+        days[FormatDateTime("yyyymmdd", d) + ".txt"].push_back(line);
+    }
+    return days;
+}
+
+std::vector<std::string> Lines(const std::string& file)
+{
+    std::vector<std::string> lines;
+    ReadTextLines(file, lines);
+    return lines;
+}
+
+using LoggingStation = StationTest;
+
+}  // namespace
+
+TEST_F(LoggingStation, EveryLineSentWhileOpenLandsOnceInItsDayFile)
+{
+    const std::string record = dir / "sent.bin";
+    // Ten device seconds per real second, half a minute before midnight; the line goes away
+    // after about 150 lines and comes back a second later.
+    TDevSim sim({"--start", "2003-06-15T23:59:30", "--speed", "10", "--interval", "1", "--sensors",
+                 "2", "--record", record, "--fault", "hangup-after=4500"});
+    ASSERT_TRUE(sim.Started());
+    std::filesystem::create_directory(dir / "data");
+    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + dir / "data" + "\r\n[COM-Port]\r\nPort=" +
+             sim.Link() + "\r\n");
+
+    TMain w({"log"});
+    w.show();
+    EXPECT_TRUE(w.LogMode());
+    ASSERT_TRUE(w.ComPort.Connected()) << w.ComPort.LastError();
+    ASSERT_TRUE(RunUntil([&] { return w.LogFileName() == dir / "data/20030616.txt"; }, 15000))
+        << "no line of the new day";
+    EXPECT_TRUE(w.ApplicationTitle().startsWith("Logging X/")) << w.ApplicationTitle().toStdString();
+    EXPECT_TRUE(w.StatusPanel(0).startsWith(QString::fromStdString(dir / "data/2003061")));
+
+    w.LoggenStartStoppClick();
+    EXPECT_TRUE(w.Paused());
+    EXPECT_EQ(w.ApplicationTitle(), "Pause...");
+    EXPECT_EQ(w.StatusPanel(1), "Pause...");
+    EXPECT_FALSE(w.ComPort.Connected());
+    RunFor(1500);
+    w.LoggenStartStoppClick();
+    EXPECT_FALSE(w.Paused());
+    EXPECT_TRUE(w.ComPort.Connected());
+
+    // The simulator hangs up; the station notices, says so and comes back by itself.
+    ASSERT_TRUE(RunUntil([&] { return !w.ComPort.Connected(); }, 30000)) << "no hang-up seen";
+    EXPECT_EQ(w.ApplicationTitle(), "Gerät getrennt...");
+    ASSERT_TRUE(RunUntil([&] { return w.ComPort.Connected(); }, 10000)) << "port not reopened";
+    const auto loggedBefore = Lines(dir / "data/20030616.txt").size();
+    ASSERT_TRUE(RunUntil([&] { return Lines(dir / "data/20030616.txt").size() > loggedBefore + 5; }, 10000));
+    w.close();
+
+    const auto expected = ExpectedDayFiles(ReadBytes(record));
+    ASSERT_EQ(expected.size(), 2u);
+    for (const auto& [name, lines] : expected) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(Lines(dir / ("data/" + name)), lines);
+    }
+    EXPECT_GT(expected.at("20030615.txt").size(), 20u);
+}
+
+TEST_F(LoggingStation, AMissingDataFolderTurnsTheStatusRedAndIsToldOnce)
+{
+    TDevSim sim({"--speed", "20", "--interval", "1"});
+    ASSERT_TRUE(sim.Started());
+    const std::string missing = dir / "nicht-da";
+    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + missing + "\r\n[COM-Port]\r\nPort=" + sim.Link() + "\r\n");
+    TMain w({"LOG"});
+    w.show();
+    ASSERT_TRUE(RunUntil([&] { return w.StatusIsRed(); }, 5000));
+    EXPECT_TRUE(w.LastProblem().contains(QString::fromStdString(missing))) << w.LastProblem().toStdString();
+    EXPECT_TRUE(w.LastProblem().contains("No such file")) << w.LastProblem().toStdString();
+    // The folder appears: the next line is logged and the status turns normal again.
+    std::filesystem::create_directory(missing);
+    ASSERT_TRUE(RunUntil([&] { return !w.StatusIsRed(); }, 5000));
+    EXPECT_FALSE(std::filesystem::is_empty(missing));
+    w.close();
+}
+
+TEST_F(LoggingStation, APortThatCannotBeOpenedIsNamedAndTriedAgain)
+{
+    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + dir.str() + "\r\n[COM-Port]\r\nPort=" + dir / "tty" + "\r\n");
+    TMain w({"LOG"});
+    w.show();
+    EXPECT_FALSE(w.ComPort.Connected());
+    EXPECT_TRUE(w.LastProblem().contains(QString::fromStdString(dir / "tty"))) << w.LastProblem().toStdString();
+    EXPECT_EQ(w.ApplicationTitle(), "Gerät getrennt...");
+    w.close();
+}

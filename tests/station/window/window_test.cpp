@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QRegularExpression>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "../../support/DayFiles.h"
+#include "StationTest.h"
+#include "mox/rtl/IniFile.h"
+#include "station/DiagramView.h"
+#include "station/MainWindow.h"
+
+namespace {
+
+QAction* ActionNamed(QWidget& w, const QString& text)
+{
+    for (QAction* a : w.findChildren<QAction*>())
+        if (a->text() == text) return a;
+    return nullptr;
+}
+
+using ViewerWindow = StationTest;
+
+}  // namespace
+
+TEST_F(ViewerWindow, MenusHintsAndModes)
+{
+    WriteIni("[Diagram]\r\nWidth=700\r\nHeight=500\r\n");
+    TMain w({});
+    w.show();
+    RunFor(50);
+    EXPECT_EQ(w.windowTitle(), "MOX-View V2.2c");
+    EXPECT_FALSE(w.LogMode());
+    EXPECT_EQ(w.width(), 700);
+    QStringList menus;
+    for (QAction* a : w.menuBar()->actions())
+        if (a->isVisible()) menus << a->text();
+    EXPECT_EQ(menus, (QStringList{"Datei", "Edit", "Ansicht", "Konvertieren", "Hilfe"}));
+    QAction* save = ActionNamed(w, "Diagramm speichern...");
+    ASSERT_TRUE(save);
+    EXPECT_EQ(save->statusTip(), "Diagramm abspeichern (PNG, JPG oder BMP)");
+    EXPECT_TRUE(save->isEnabled());
+    ASSERT_TRUE(ActionNamed(w, "MOX-Daten               -> *.MOX"));
+    EXPECT_FALSE(ActionNamed(w, "manuelle Kurvenkorrektur...")->isEnabled());
+
+    // The tool bar switch is written at once; the window bounds when the window closes.
+    QAction* bar = ActionNamed(w, "Symbolleiste");
+    ASSERT_TRUE(bar && bar->isChecked());
+    bar->trigger();
+    EXPECT_FALSE(bar->isChecked());
+    EXPECT_FALSE(TIniFile(ini).ReadBool("Tools", "Toolbar", true));
+    EXPECT_EQ(TIniFile(ini).ReadInteger("Diagram", "Width", 0), 700);
+    w.resize(650, 480);
+    w.close();
+    EXPECT_EQ(TIniFile(ini).ReadInteger("Diagram", "Width", 0), 650);
+    EXPECT_EQ(TIniFile(ini).ReadInteger("Diagram", "Height", 0), 480);
+}
+
+TEST_F(ViewerWindow, PictureFollowsTheWindowAndThePointerReadsCurves)
+{
+    TMain w({});
+    w.resize(800, 500);
+    w.show();
+    RunFor(50);
+    DiagramView* view = w.Image();
+    const TBitmap& pic = view->Image.Picture;
+    EXPECT_EQ(pic.Width(), view->width());
+    EXPECT_EQ(pic.Height(), view->height());
+
+    WriteBytes(dir / "20030615.mox",
+               DayFileText({{"By", Minutes([](int m) { return 20.0 * (m > 720); })}}, "15.06.03"));
+    w.Diagram.LoadData(dir / "20030615.mox", 0, 1);
+    w.FormResize();
+    // Find a pixel of the curve (red after the settings' defaults) right of noon.
+    const TColor curve = w.Diagram.get_Color(1);
+    int cx = -1, cy = -1;
+    for (int y = 0; y < pic.Height() && cx < 0; ++y)
+        for (int x = pic.Width() * 3 / 4; x < pic.Width() - 30; ++x)
+            if (pic.Pixel(x, y) == curve) {
+                cx = x;
+                cy = y;
+                break;
+            }
+    ASSERT_GE(cx, 0) << "no curve pixel";
+    QMouseEvent move(QEvent::MouseMove, QPointF(cx, cy), QPointF(cx, cy), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(view, &move);
+    EXPECT_EQ(view->cursor().shape(), Qt::CrossCursor);
+    const QString readout = w.statusBar()->currentMessage();
+    EXPECT_TRUE(readout.contains(QRegularExpression("^\\d\\d:\\d\\dUTC, -?\\d+nT$"))) << readout.toStdString();
+
+    QMouseEvent off(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton, Qt::NoButton,
+                    Qt::NoModifier);
+    QApplication::sendEvent(view, &off);
+    EXPECT_NE(view->cursor().shape(), Qt::CrossCursor);
+    EXPECT_TRUE(w.statusBar()->currentMessage().isEmpty());
+}
