@@ -514,11 +514,11 @@ void TMain::Empfangen_ButtonClick()
 
 void TMain::Senden_ButtonClick()
 {
+  if (!TakeBuffer())
+    return;
   TMoxResult result;
   {
     TBusyCursor busy;
-    if (!TakeBuffer())
-      return;
     result = protocol_.WriteParameters(buffer_);
     SetGauge(0);
   }

@@ -66,6 +66,7 @@ protected:
     window = std::make_unique<TMain>();
     window->ShowMessage = [this](const QString& text, const QString& caption, TMain::TIcon icon) {
       messages.push_back({text, caption, icon});
+      EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "busy cursor behind: " << text.toStdString();
     };
     window->Protocol().Wait = [this](int ms) {
       sawBusyCursor = sawBusyCursor ||
@@ -284,6 +285,11 @@ TEST_F(MoxIniWindow, NoNumberInAFieldStopsSaveAndSend)
   EXPECT_TRUE(messages[0].text.contains("K2"));
   EXPECT_FALSE(QFile::exists(name));
   EXPECT_EQ(AsBytes(window->Buffer()), AsBytes(StandardSet));
+  messages.clear();
+  Button("Senden_Button")->click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].text.contains("K2"));
+  ExpectIdle();
 }
 
 TEST_F(MoxIniWindow, F1OpensTheFieldsHelpTopic)

@@ -195,6 +195,7 @@ TEST_F(ComPortDevice, OpenFailuresNameThePortAndLeaveItUsable)
   ASSERT_TRUE(a.SetConnected(true)) << a.LastError();
   EXPECT_FALSE(b.SetConnected(true));  // the line is taken
   EXPECT_NE(b.LastError().find(sim.Link()), std::string::npos) << b.LastError();
+  EXPECT_NE(b.LastError().find("in use"), std::string::npos) << b.LastError();
   a.SetConnected(false);
   EXPECT_TRUE(b.SetConnected(true)) << b.LastError();
 }
