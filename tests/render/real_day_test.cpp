@@ -46,7 +46,7 @@ struct MinuteMeans {
 TEST(RealDay, TwoSensorObservatoryDay)
 {
     TempDir dir;
-    const std::string zip = std::string(MOX_SOURCE_DIR) + "/../shared/data/real/geosphere/wic20220810vsec.zip";
+    const std::string zip = std::string(MOX_SOURCE_DIR) + "/tests/data/real/geosphere/wic20220810vsec.zip";
     if (!std::ifstream(zip)) GTEST_SKIP() << "observatory data not available: " << zip;
     ASSERT_EQ(std::system(("unzip -q -o '" + zip + "' -d '" + dir.str() + "'").c_str()), 0);
     MinuteMeans means;
