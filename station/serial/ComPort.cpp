@@ -1,6 +1,7 @@
 #include "station/serial/ComPort.h"
 
 #include <QDeadlineTimer>
+#include <QLoggingCategory>
 #include <QElapsedTimer>
 #include <QSerialPort>
 #include <QSerialPortInfo>
@@ -11,6 +12,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+
+// QT_LOGGING_RULES="mox.serial.info=true" shows what the adapter lets pass quietly.
+Q_LOGGING_CATEGORY(lcSerial, "mox.serial", QtWarningMsg)
 
 std::string ComPortDevicePath(const std::string& name)
 {
@@ -113,8 +117,10 @@ bool TComPort::SetRTS(bool on)
   if (!serial_->isOpen())
     return false;
   const bool ok = serial_->setRequestToSend(on);
-  if (!ok)
+  if (!ok) {
+    qCInfo(lcSerial) << "RTS not set:" << serial_->errorString();
     serial_->clearError();
+  }
   return ok;
 }
 
@@ -123,8 +129,10 @@ bool TComPort::SetDTR(bool on)
   if (!serial_->isOpen())
     return false;
   const bool ok = serial_->setDataTerminalReady(on);
-  if (!ok)
+  if (!ok) {
+    qCInfo(lcSerial) << "DTR not set:" << serial_->errorString();
     serial_->clearError();
+  }
   return ok;
 }
 
