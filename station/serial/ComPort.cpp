@@ -85,6 +85,14 @@ bool TComPort::SetConnected(bool open)
   if (open == serial_->isOpen())
     return true;
   if (!open) {
+    // Lines already on their way are handed out before the line closes: a pause must not
+    // throw away what the device sent before it.
+    if (!inRead_ && !lossPending_) {
+      serial_->waitForReadyRead(0);
+      serial_->clearError();
+      Pull();
+      Dispatch();
+    }
     if (OnBeforeClose)
       OnBeforeClose();
     serial_->close();

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <fcntl.h>
 #include <regex>
+#include <termios.h>
 
 namespace {
 
@@ -226,4 +228,31 @@ TEST_F(ComPortDevice, ReadReturnsWhatCameOrNothingAfterTheTimeOut)
   t.restart();
   EXPECT_EQ(port.Read(reply, 200), 102);
   EXPECT_LT(t.elapsed(), 900);
+}
+
+TEST(TComPort, ClosingHandsOutLinesThatHaveArrived)
+{
+  TestApp();
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  termios raw;
+  tcgetattr(master, &raw);
+  cfmakeraw(&raw);
+  tcsetattr(master, TCSANOW, &raw);
+  TComPort port;
+  port.SetPort(ptsname(master));
+  std::unique_ptr<TComDataPacket> framer(StationFramer(&port));
+  TCollector got;
+  got.Attach(*framer);
+  ASSERT_TRUE(port.SetConnected(true)) << port.LastError();
+  // The lines arrive, but the event loop does not run before the port closes.
+  const std::string lines = "\rone\n\rtwo\n\rthree\n\rcut";
+  ASSERT_EQ(write(master, lines.data(), lines.size()), ssize_t(lines.size()));
+  tcdrain(master);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  port.SetConnected(false);
+  EXPECT_EQ(got.packets, (std::vector<std::string>{"one", "two", "three"}));
+  close(master);
 }
