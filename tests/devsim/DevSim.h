@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include <csignal>
 #include <filesystem>
@@ -95,7 +96,9 @@ inline bool PumpUntil(const std::function<bool()>& done, int milliseconds)
 {
   QElapsedTimer t;
   t.start();
+  QTimer tick;  // wakes the loop, which otherwise sleeps until the next event
+  tick.start(10);
   while (!done() && t.elapsed() < milliseconds)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   return done();
 }

@@ -3,6 +3,7 @@
 // display, and helpers to let the event loop run.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -20,12 +21,16 @@ inline QApplication* WindowApp()
     return qobject_cast<QApplication*>(QApplication::instance());
 }
 
+// Runs the event loop until done() or the time is up; sleeps between events instead of
+// spinning, so the processes under test keep the machine's cores.
 inline bool RunUntil(const std::function<bool()>& done, int milliseconds)
 {
     QElapsedTimer t;
     t.start();
+    QTimer tick;
+    tick.start(10);
     while (!done() && t.elapsed() < milliseconds)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     return done();
 }
 

@@ -1,0 +1,65 @@
+// The station as an observer runs it: MOX_View LOG as its own process on the simulated
+// device, with the batch every minute, no display, and an upload script.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <QProcess>
+#include <filesystem>
+
+#include "../../devsim/DevSim.h"
+#include "StationTest.h"
+
+namespace {
+
+bool Running(const std::string& pidFile)
+{
+    const std::string pid = ReadBytes(pidFile);
+    return !pid.empty() && std::filesystem::exists("/proc/" + pid.substr(0, pid.find('\n')));
+}
+
+bool Exists(const std::string& f) { return std::filesystem::exists(f); }
+
+using StationProcess = StationTest;
+
+}  // namespace
+
+TEST_F(StationProcess, PublishesEveryMinuteAndEndsTheUploadAfterItsLimit)
+{
+    TDevSim sim({"--speed", "60", "--interval", "10", "--sensors", "2"});
+    ASSERT_TRUE(sim.Started());
+    const std::string data = dir / "data", web = dir / "web";
+    std::filesystem::create_directories(data);
+    std::filesystem::create_directories(web);
+    WriteBytes(web + "/Header.txt", "<html><body><pre>\r\n");
+    WriteBytes(web + "/Footer.txt", "</pre></body></html>\r\n");
+    const std::string script = dir / "upload.sh";
+    WriteBytes(script, "#!/bin/sh\necho $$ >> " + dir / "upload.pid" + "\nexec sleep 60\n");
+    chmod(script.c_str(), 0755);
+    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + data + "\r\nBilder=" + web +
+             "\r\n[COM-Port]\r\nPort=" + sim.Link() +
+             "\r\n[Batch]\r\nIntervall=1\r\nBildformat=1\r\nVorschau=1\r\nFTP-Kommando=" + script +
+             "\r\nFTP-Intervall=1\r\nFTP-Timeout=3\r\n");
+
+    QProcess station;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("MOX_INI", QString::fromStdString(ini));
+    station.setProcessEnvironment(env);
+    station.setProcessChannelMode(QProcess::ForwardedChannels);
+    station.start(MOX_BINARY_DIR "/bin/MOX_View", {"LOG"});
+    ASSERT_TRUE(station.waitForStarted(5000));
+
+    const std::string upload = dir / "upload.pid";
+    ASSERT_TRUE(RunUntil([&] { return Exists(upload); }, 100000)) << "no batch within the first 100 s";
+    for (const char* f : {"/mox_data.jpg", "/mox_small.jpg", "/mox_data.wap", "/mox_data_wap.png",
+                          "/mox_data_wap.txt", "/mox_data.htm"})
+        EXPECT_TRUE(Exists(web + f)) << f;
+    EXPECT_EQ(ReadBytes(web + "/mox_data.htm").rfind("<html><body><pre>\r\n\"", 0), 0u);
+    EXPECT_TRUE(Running(upload));
+    EXPECT_TRUE(RunUntil([&] { return !Running(upload); }, 6000)) << "upload not ended at its limit";
+    // The station's day log kept growing meanwhile.
+    EXPECT_FALSE(std::filesystem::is_empty(data));
+
+    station.terminate();
+    EXPECT_TRUE(station.waitForFinished(10000));
+}
