@@ -114,20 +114,7 @@ TMoxResult TMoxProtocol::ReadParameters(TParamSet& buffer)
     buffer[i] = b;
     Wait(ReadPause);
   }
-  bool differs = false;
-  for (int i = 0; i < Size; ++i) {
-    std::uint8_t b;
-    if (!ReadByte(b)) {
-      Close();
-      return TMoxResult::NoAnswer;
-    }
-    Progress(i + 50);
-    differs = differs || b != buffer[i];
-    Wait(ReadPause);
-  }
-  Progress(0);
-  Close();
-  return differs ? TMoxResult::Differs : TMoxResult::Ok;
+  return FinishWithCopy(buffer);
 }
 
 TMoxResult TMoxProtocol::WriteParameters(const TParamSet& buffer)
@@ -144,6 +131,13 @@ TMoxResult TMoxProtocol::WriteParameters(const TParamSet& buffer)
     Progress(i);
     Wait(WritePause);
   }
+  return FinishWithCopy(buffer);
+}
+
+// Reads the device's second copy (after a read) or its echo (after a write), compares it with
+// buffer byte for byte, and closes the port.
+TMoxResult TMoxProtocol::FinishWithCopy(const TParamSet& buffer)
+{
   bool differs = false;
   for (int i = 0; i < Size; ++i) {
     std::uint8_t b;
@@ -152,8 +146,8 @@ TMoxResult TMoxProtocol::WriteParameters(const TParamSet& buffer)
       return TMoxResult::NoAnswer;
     }
     Progress(i + 50);
-    Wait(ReadPause);
     differs = differs || b != buffer[i];
+    Wait(ReadPause);
   }
   Progress(0);
   Close();

@@ -53,6 +53,7 @@ private:
   void Close();
   void Progress(int value);
   bool ReadByte(std::uint8_t& byte);
+  TMoxResult FinishWithCopy(const moxparam::TParamSet& buffer);
   void Send(const std::uint8_t* bytes, int count);
 
   TComPort& port_;

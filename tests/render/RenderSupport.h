@@ -6,6 +6,7 @@
 #include <string>
 
 #include "../support/DayFiles.h"
+#include "PixelSets.h"
 #include "../support/TempDir.h"
 #include "mox/Mm.h"
 

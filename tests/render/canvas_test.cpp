@@ -2,29 +2,13 @@
 
 #include <set>
 
+#include "PixelSets.h"
 #include "mox/rtl/Graphics.h"
 
 namespace {
 
 constexpr TColor kWhite = 0xFFFFFF;
 constexpr TColor kRed = 0x0000FF;
-
-// Columns of row y that hold colour c.
-std::set<int> ColumnsOf(const TBitmap& b, int y, TColor c)
-{
-    std::set<int> xs;
-    for (int x = 0; x < b.Width(); ++x)
-        if (b.Pixel(x, y) == c) xs.insert(x);
-    return xs;
-}
-
-std::set<int> RowsOf(const TBitmap& b, int x, TColor c)
-{
-    std::set<int> ys;
-    for (int y = 0; y < b.Height(); ++y)
-        if (b.Pixel(x, y) == c) ys.insert(y);
-    return ys;
-}
 
 }  // namespace
 

@@ -13,22 +13,6 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-std::set<int> ColumnsOf(const TBitmap& b, int y, TColor c, int from = 0, int to = 1 << 30)
-{
-    std::set<int> xs;
-    for (int x = std::max(from, 0); x < std::min(to, b.Width()); ++x)
-        if (b.Pixel(x, y) == c) xs.insert(x);
-    return xs;
-}
-
-std::set<int> RowsOf(const TBitmap& b, int x, TColor c)
-{
-    std::set<int> ys;
-    for (int y = 0; y < b.Height(); ++y)
-        if (b.Pixel(x, y) == c) ys.insert(y);
-    return ys;
-}
-
 std::set<int> Range(int first, int last)
 {
     std::set<int> s;
