@@ -419,7 +419,9 @@ void TMain::showEvent(QShowEvent* event)
 void TMain::closeEvent(QCloseEvent* event)
 {
     if (logger) logger->Close();
-    const QRect g = normalGeometry();
+    // Stored as they are restored: frame position, client size.
+    const QRect g = windowState() & (Qt::WindowMinimized | Qt::WindowMaximized) ? normalGeometry()
+                                                                                : QRect(pos(), size());
     WriteWindowBounds(iniFile, {g.x(), g.y(), g.width(), g.height()});
     reopenTimer->stop();
     if (ComPort.Connected()) ComPort.SetConnected(false);  // lowers RTS and DTR first

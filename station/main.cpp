@@ -1,9 +1,46 @@
 // MOX_View: the station program. No argument: viewer; "LOG": logging station; a raw log file
 // with optional width and height: one image, then the program ends.
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 
+#include "mox/rtl/Graphics.h"
 #include "station/MainWindow.h"
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void OnStopSignal(int)
+{
+    const char c = 1;
+    if (write(signalPipe[1], &c, 1) < 0) _exit(1);
+}
+
+// Ctrl-C and a service manager's stop end the station as its Quit command does: day log
+// closed, window bounds written, port lines lowered.
+void CloseOnStopSignals(TMain& main)
+{
+    if (socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &main);
+    QObject::connect(notifier, &QSocketNotifier::activated, &main, [&main] {
+        char c;
+        if (read(signalPipe[0], &c, 1) > 0) main.close();
+    });
+    struct sigaction action = {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -12,9 +49,13 @@ int main(int argc, char** argv)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     QApplication::setApplicationName("MOX-View");
+    if (!TextRenderingAvailable())
+        std::fprintf(stderr, "MOX_View: keine Schrift gefunden (fonts-liberation fehlt?); "
+                             "die Diagramme erscheinen ohne Beschriftung.\n");
     QStringList args = QApplication::arguments();
     args.removeFirst();
     TMain main(args);
+    CloseOnStopSignals(main);
     main.show();
     return app.exec();
 }
