@@ -285,6 +285,8 @@ void TMain::ComDataPacketPacket(TComDataPacket*, const std::string& str)
     if (outcome == DayLogger::Outcome::Logged) {
         SetApplicationTitle(Q("Logging " + DayLogger::ComponentText(str) + "..."));
         SetStatusRed(false);
+    } else if (outcome == DayLogger::Outcome::Rejected) {
+        SetStatusRed(true);  // line noise: shown, not worth a message
     } else if (outcome == DayLogger::Outcome::Failed) {
         SetStatusRed(true);
         TellOnce(Q("Die Zeile wurde nicht gespeichert: " + logger->Error()));
@@ -337,10 +339,14 @@ void TMain::TellOnce(const QString& problem)
     lastProblem = problem;
     std::fprintf(stderr, "MOX_View: %s\n", problem.toLocal8Bit().constData());
     // Not modal: a station must go on receiving while the message waits for the observer.
-    auto* box = new QMessageBox(QMessageBox::Warning, "MOX-View", problem, QMessageBox::Ok, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setModal(false);
-    box->show();
+    // One box at most, showing the latest problem, however often a device comes and goes.
+    if (!problemBox) {
+        problemBox = new QMessageBox(QMessageBox::Warning, "MOX-View", problem, QMessageBox::Ok, this);
+        problemBox->setAttribute(Qt::WA_DeleteOnClose);
+        problemBox->setModal(false);
+    }
+    problemBox->setText(problem);
+    problemBox->show();
 }
 
 QString TMain::StatusPanel(int index) const { return index == 0 ? panel0->text() : panel1->text(); }

@@ -2,6 +2,8 @@
 // The station's main window: shows the diagram, runs the commands of its menus and tool bar,
 // and in logging mode files the device's lines and keeps the port alive.
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
 #include <QStringList>
 #include <memory>
 #include <string>
@@ -100,6 +102,7 @@ private:
     QLabel* panel0 = nullptr;
     QLabel* panel1 = nullptr;
     QTimer* reopenTimer = nullptr;
+    QPointer<QMessageBox> problemBox;
     QTimer* Timer1 = nullptr;
     UploadRunner* uploads = nullptr;
     std::unique_ptr<UploadSchedule> uploadSchedule;

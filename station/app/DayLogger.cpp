@@ -93,7 +93,7 @@ DayLogger::Outcome DayLogger::HandleLine(const std::string& line)
     TDateTime date;
     if (!TryStrToDate(line.substr(0, 8), date)) {
         error = "'" + line.substr(0, 8) + "' ist kein gültiges Datum";
-        return Outcome::Failed;
+        return Outcome::Rejected;
     }
     // The short date format stays "yyyymmdd" after a packet, as the station always had it.
     fs.ShortDateFormat = "yyyymmdd";

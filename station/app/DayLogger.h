@@ -10,9 +10,10 @@
 class DayLogger {
 public:
     enum class Outcome {
-        Ignored,  // no "dd.mm.yy " at the start: a device message, not a data line
+        Ignored,   // no "dd.mm.yy " at the start: a device message, not a data line
         Logged,
-        Failed    // a data line that could not be stored (see Error())
+        Rejected,  // the date at the start is no date: line noise, not stored
+        Failed     // a data line that could not be stored (see Error())
     };
 
     explicit DayLogger(std::string dataDir, int syncIntervalSeconds = 10);

@@ -52,7 +52,7 @@ TEST_F(DayLoggerTest, DeviceMessagesAndBadDates)
     DayLogger log(dir.str());
     for (const char* msg : {" 15.06.03 12:00:00: 1", "2003-06-15 12:00:00: 1", "MOX ready", ""})
         EXPECT_EQ(log.HandleLine(msg), Outcome::Ignored) << msg;
-    EXPECT_EQ(log.HandleLine("32.13.03 12:00:00: 1"), Outcome::Failed);
+    EXPECT_EQ(log.HandleLine("32.13.03 12:00:00: 1"), Outcome::Rejected);
     EXPECT_NE(log.Error().find("32.13.03"), std::string::npos);
     EXPECT_EQ(log.LogFileName(), "");
     EXPECT_TRUE(std::filesystem::is_empty(dir.path));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QMessageBox>
 #include <filesystem>
 #include <map>
 #include <vector>
@@ -109,6 +110,8 @@ TEST_F(LoggingStation, AMissingDataFolderTurnsTheStatusRedAndIsToldOnce)
     std::filesystem::create_directory(missing);
     ASSERT_TRUE(RunUntil([&] { return !w.StatusIsRed(); }, 5000));
     EXPECT_FALSE(std::filesystem::is_empty(missing));
+    // The observer finds one message, not one per line.
+    EXPECT_EQ(w.findChildren<QMessageBox*>().size(), 1);
     w.close();
 }
 
