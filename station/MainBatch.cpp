@@ -146,8 +146,7 @@ void TMain::RunOneShot()
         std::fprintf(stderr, "MOX_View: %s: Datei nicht gefunden\n", file.c_str());
     } else {
         try {
-            Diagram.Convert(file);
-            Diagram.AutoLoad(file, settings.BatchVortag);
+            Diagram.AutoLoad(file, settings.BatchVortag);  // converts the raw log first
         } catch (const std::exception& e) {
             std::fprintf(stderr, "MOX_View: %s\n", e.what());
         }
