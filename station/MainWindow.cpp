@@ -26,6 +26,7 @@ namespace {
 
 constexpr int kPacketSize = 70;
 constexpr int kReopenIntervalMs = 3000;
+constexpr int kSyncIntervalSeconds = 10;
 const char* const kCaption = "MOX-View V2.2c";
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
@@ -222,7 +223,12 @@ void TMain::StartLogging()
     panel1->setText("Logging...");
     SetApplicationTitle("Logging...");
 
-    logger = std::make_unique<DayLogger>(settings.DataDir);
+    logger = std::make_unique<DayLogger>(settings.DataDir, kSyncIntervalSeconds);
+    // Lines that came after the last sync reach the medium within the interval even when the
+    // device sends only every two minutes.
+    auto* syncTimer = new QTimer(this);
+    connect(syncTimer, &QTimer::timeout, this, [this] { logger->Sync(); });
+    syncTimer->start(kSyncIntervalSeconds * 1000);
     Timer1->setInterval(std::max(1, settings.IntervalMinutes) * 60000);
     uploadSchedule = std::make_unique<UploadSchedule>(settings.FTP_Kommando, settings.FTP_Intervall);
     ComPort.SetPort(settings.Port);

@@ -1,9 +1,10 @@
 #pragma once
 // Files each device line into the raw log of its own day: DataDir + yyyymmdd + ".txt".
 // A line reported as logged has been handed to the operating system in one piece before the
-// call returns, so a crash of the program loses nothing; the file is synced to the medium at
-// most `syncInterval` seconds after a line, so a power cut loses at most that much, while an
-// SD card is spared one sync per line.
+// call returns, so a crash of the program loses nothing. The file is synced to the medium when
+// a line comes `syncInterval` seconds or more after the last sync, and whenever the owner calls
+// Sync() (the station does so on a timer of the same interval, for devices that send rarely):
+// a power cut loses at most that much, while an SD card is spared one sync per line.
 #include <ctime>
 #include <string>
 
