@@ -1,10 +1,13 @@
 #pragma once
 // A station window under test: its own settings file and folders, a QApplication without a
 // display, and helpers to let the event loop run.
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -39,6 +42,13 @@ inline void RunFor(int milliseconds)
     RunUntil([] { return false; }, milliseconds);
 }
 
+// Whether the process whose id stands in the first line of pidFile still runs.
+inline bool Running(const std::string& pidFile)
+{
+    const std::string pid = ReadBytes(pidFile);
+    return !pid.empty() && std::filesystem::exists("/proc/" + pid.substr(0, pid.find('\n')));
+}
+
 class StationTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -48,6 +58,16 @@ protected:
         setenv("MOX_INI", ini.c_str(), 1);
     }
     void WriteIni(const std::string& text) { WriteBytes(ini, text); }
+
+    // An upload command that notes its process id in UploadPid() and then takes its time.
+    std::string UploadScript()
+    {
+        const std::string script = dir / "upload.sh";
+        WriteBytes(script, "#!/bin/sh\necho $$ >> " + UploadPid() + "\nexec sleep 60\n");
+        chmod(script.c_str(), 0755);
+        return script;
+    }
+    std::string UploadPid() const { return dir / "upload.pid"; }
 
     TempDir dir;
     std::string ini;

@@ -26,12 +26,6 @@ std::pair<int, int> PngSize(const std::string& file)
     return {be(16), be(20)};
 }
 
-bool Running(const std::string& pidFile)
-{
-    const std::string pid = ReadBytes(pidFile);
-    return !pid.empty() && std::filesystem::exists("/proc/" + pid.substr(0, pid.find('\n')));
-}
-
 // A raw log of the given day: one reading every ten seconds from 00:00 to 05:59.
 std::string RawDay(const std::string& date)
 {
@@ -60,9 +54,7 @@ TEST_F(StationBatch, PeriodicRunPublishesImagesPagesAndStartsTheUpload)
     std::filesystem::create_directory(images);
     WriteBytes(images + "/Header.txt", "<html><body>\r\n<p>Daten:\r\n");
     WriteBytes(images + "/Footer.txt", "</p>\r\n</body></html>\r\n");
-    const std::string script = dir / "upload.sh";
-    WriteBytes(script, "#!/bin/sh\necho $$ >> " + dir / "upload.pid" + "\nexec sleep 30\n");
-    chmod(script.c_str(), 0755);
+    const std::string script = UploadScript();
     WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + data + "\r\nBilder=" + images +
              "\r\n[COM-Port]\r\nPort=" + sim.Link() +
              "\r\n[Batch]\r\nBildformat=2\r\nVorschau=1\r\nFTP-Kommando=" + script +
@@ -89,11 +81,11 @@ TEST_F(StationBatch, PeriodicRunPublishesImagesPagesAndStartsTheUpload)
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     // Every second batch starts the upload; its time limit ends it.
-    EXPECT_FALSE(std::filesystem::exists(dir / "upload.pid"));
+    EXPECT_FALSE(std::filesystem::exists(UploadPid()));
     w.Timer1Timer();
-    ASSERT_TRUE(RunUntil([&] { return std::filesystem::exists(dir / "upload.pid"); }, 3000));
-    EXPECT_TRUE(Running(dir / "upload.pid"));
-    EXPECT_TRUE(RunUntil([&] { return !Running(dir / "upload.pid"); }, 4000)) << "upload not ended";
+    ASSERT_TRUE(RunUntil([&] { return std::filesystem::exists(UploadPid()); }, 3000));
+    EXPECT_TRUE(Running(UploadPid()));
+    EXPECT_TRUE(RunUntil([&] { return !Running(UploadPid()); }, 4000)) << "upload not ended";
     w.close();
 }
 

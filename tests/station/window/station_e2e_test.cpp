@@ -12,12 +12,6 @@
 
 namespace {
 
-bool Running(const std::string& pidFile)
-{
-    const std::string pid = ReadBytes(pidFile);
-    return !pid.empty() && std::filesystem::exists("/proc/" + pid.substr(0, pid.find('\n')));
-}
-
 bool Exists(const std::string& f) { return std::filesystem::exists(f); }
 
 using StationProcess = StationTest;
@@ -33,9 +27,7 @@ TEST_F(StationProcess, PublishesEveryMinuteAndEndsTheUploadAfterItsLimit)
     std::filesystem::create_directories(web);
     WriteBytes(web + "/Header.txt", "<html><body><pre>\r\n");
     WriteBytes(web + "/Footer.txt", "</pre></body></html>\r\n");
-    const std::string script = dir / "upload.sh";
-    WriteBytes(script, "#!/bin/sh\necho $$ >> " + dir / "upload.pid" + "\nexec sleep 60\n");
-    chmod(script.c_str(), 0755);
+    const std::string script = UploadScript();
     WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + data + "\r\nBilder=" + web +
              "\r\n[COM-Port]\r\nPort=" + sim.Link() +
              "\r\n[Batch]\r\nIntervall=1\r\nBildformat=1\r\nVorschau=1\r\nFTP-Kommando=" + script +
@@ -49,7 +41,7 @@ TEST_F(StationProcess, PublishesEveryMinuteAndEndsTheUploadAfterItsLimit)
     station.start(MOX_BINARY_DIR "/bin/MOX_View", {"LOG"});
     ASSERT_TRUE(station.waitForStarted(5000));
 
-    const std::string upload = dir / "upload.pid";
+    const std::string upload = UploadPid();
     ASSERT_TRUE(RunUntil([&] { return Exists(upload); }, 100000)) << "no batch within the first 100 s";
     for (const char* f : {"/mox_data.jpg", "/mox_small.jpg", "/mox_data.wap", "/mox_data_wap.png",
                           "/mox_data_wap.txt", "/mox_data.htm"})
