@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QClipboard>
+#include <QImage>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QRegularExpression>
@@ -97,4 +99,10 @@ TEST_F(ViewerWindow, PictureFollowsTheWindowAndThePointerReadsCurves)
     QApplication::sendEvent(view, &off);
     EXPECT_NE(view->cursor().shape(), Qt::CrossCursor);
     EXPECT_TRUE(w.statusBar()->currentMessage().isEmpty());
+
+    // The copy command puts the picture as shown on the clipboard.
+    ActionNamed(w, "Kopieren...")->trigger();
+    const QImage copied = QApplication::clipboard()->image();
+    ASSERT_EQ(copied.size(), QSize(pic.Width(), pic.Height()));
+    EXPECT_EQ(copied.pixel(cx, cy) & 0xFFFFFF, QColor(curve & 0xFF, (curve >> 8) & 0xFF, curve >> 16).rgb() & 0xFFFFFF);
 }
