@@ -1,0 +1,272 @@
+// The browser's main window driven as the observer drives it: file list, panes, switches,
+// the file watch, zoom windows and the colour setup, with a settings file of its own.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+#include <memory>
+
+#include "../station/window/StationTest.h"
+#include "../support/DayFiles.h"
+#include "browser/DiagramForm.h"
+#include "browser/FarbDlg.h"
+#include "browser/MainForm.h"
+#include "browser/PaneView.h"
+
+namespace {
+
+std::vector<std::string> Flat(double v)
+{
+    return Minutes([v](int) { return v; });
+}
+
+void Mouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton b)
+{
+    QMouseEvent e(type, pos, w->mapToGlobal(pos), b, type == QEvent::MouseButtonRelease ? Qt::NoButton : b,
+                  Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+void Click(QWidget* w, QPoint pos, Qt::MouseButton b = Qt::LeftButton)
+{
+    Mouse(w, QEvent::MouseButtonPress, pos, b);
+    Mouse(w, QEvent::MouseButtonRelease, pos, b);
+}
+
+class BrowserWindowTest : public StationTest {
+protected:
+    void SetUp() override
+    {
+        StationTest::SetUp();
+        days = dir / "days";
+        std::filesystem::create_directories(days);
+    }
+
+    std::unique_ptr<TMainForm> Open(const std::string& moreIni = "")
+    {
+        WriteIni("[MOX_Browser]\r\nDatenverzeichnis=" + days + "\r\n" + moreIni);
+        auto w = std::make_unique<TMainForm>();
+        w->show();
+        RunFor(50);
+        return w;
+    }
+
+    void ClickFile(TMainForm& w, const std::string& name)
+    {
+        QListWidget* list = w.FileListBox();
+        const auto found = list->findItems(QString::fromStdString(name), Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1) << name;
+        Click(list->viewport(), list->visualItemRect(found.first()).center());
+    }
+
+    void Write(const std::string& name, double value)
+    {
+        WriteBytes(days + "/" + name, DayFileText({{"By", Flat(value)}}, "15.06.03"));
+    }
+
+    std::string days;
+};
+
+TEST_F(BrowserWindowTest, FileListLoadsIntoTheMarkedPane)
+{
+    Write("20030614.mox", 100);
+    Write("20030615.mox", 200);
+    WriteBytes(days + "/20030615.txt", "raw log\r\n");
+    auto w = Open();
+    QStringList names;
+    for (int i = 0; i < w->FileListBox()->count(); ++i) names << w->FileListBox()->item(i)->text();
+    EXPECT_EQ(names, QStringList({"20030614.mox", "20030615.mox"}));
+    EXPECT_EQ(w->ActivePane(), 1);
+    EXPECT_FALSE(w->SpeedButton(1)->isHidden());
+    EXPECT_TRUE(w->SpeedButton(2)->isHidden());
+
+    ClickFile(*w, "20030614.mox");
+    EXPECT_EQ(w->MOX_Diagram1.get_data(1, 1), 100);
+    EXPECT_EQ(w->MOX_Diagram1.get_Titel(), "20030614.mox: $ORT1$ ($KOORD1$)");
+    EXPECT_EQ(w->PaneFile(1), days + "/20030614.mox");
+    EXPECT_EQ(w->Image(1)->Image.Picture.Width(), 451);
+
+    // A click on the lower pane makes it the target of the next file.
+    Click(w->Image(2), {100, 100});
+    EXPECT_EQ(w->ActivePane(), 2);
+    EXPECT_TRUE(w->SpeedButton(1)->isHidden());
+    ClickFile(*w, "20030615.mox");
+    EXPECT_EQ(w->MOX_Diagram2.get_data(1, 1), 200);
+    EXPECT_EQ(w->MOX_Diagram1.get_data(1, 1), 100);
+
+    // Files that appear later join the list.
+    Write("20030616.mox", 300);
+    EXPECT_TRUE(RunUntil([&] { return w->FileListBox()->count() == 3; }, 5000));
+}
+
+TEST_F(BrowserWindowTest, FileWatchReloadsOnlyAChangedFile)
+{
+    Write("20030615.mox", 200);
+    auto w = Open();
+    Click(w->Image(2), {100, 100});
+    ClickFile(*w, "20030615.mox");
+    auto* timer = w->findChild<QTimer*>("Timer2");
+    ASSERT_TRUE(timer);
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 60000);
+
+    // Unchanged: the pane keeps what the observer did to it.
+    w->MOX_Diagram2.set_Offset(1, 77);
+    Click(w->Image(1), {100, 100});
+    w->Timer2Timer();
+    EXPECT_EQ(w->MOX_Diagram2.get_Offset(1), 77);
+    EXPECT_EQ(w->ActivePane(), 1);
+
+    // The station's batch rewrites the file: reloaded, and its pane becomes the target.
+    Write("20030615.mox", 250);
+    w->Timer2Timer();
+    EXPECT_EQ(w->MOX_Diagram2.get_data(1, 1), 250);
+    EXPECT_EQ(w->MOX_Diagram2.get_Offset(1), 0);
+    EXPECT_EQ(w->ActivePane(), 2);
+
+    // A file that is gone stays on screen; an empty pane has nothing to watch.
+    std::filesystem::remove(days + "/20030615.mox");
+    w->Timer2Timer();
+    w->Timer1Timer();
+    EXPECT_EQ(w->MOX_Diagram2.get_data(1, 1), 250);
+    EXPECT_TRUE(w->MOX_Diagram1.is_empty());
+
+    // A file that turns bad is named once and tried again at the next look.
+    WriteBytes(days + "/20030615.mox", "TYPE: x\r\n");
+    w->Timer2Timer();
+    EXPECT_TRUE(w->LastProblem().contains("20030615.mox"));
+    Write("20030615.mox", 260);
+    w->Timer2Timer();
+    EXPECT_EQ(w->MOX_Diagram2.get_data(1, 1), 260);
+}
+
+TEST_F(BrowserWindowTest, SwitchReloadsThePaneWithTheNewSetting)
+{
+    // A one-minute spike: the noise filter takes it out, the raw file has it.
+    std::vector<std::string> lines = Flat(100);
+    lines[600] = "180";
+    WriteBytes(days + "/20030615.mox", DayFileText({{"By", lines}}, "15.06.03"));
+    auto w = Open("Offset-Filter2=0\r\n");
+    EXPECT_TRUE(w->FilterCheckBox(2)->isChecked());
+    EXPECT_FALSE(w->OffsetFilterCheckBox(2)->isChecked());
+    EXPECT_FALSE(w->KorrekturCheckBox(2)->isEnabled());
+    Click(w->Image(2), {100, 100});
+    ClickFile(*w, "20030615.mox");
+    EXPECT_EQ(w->MOX_Diagram2.get_data(1, 601), 100);
+
+    Click(w->Image(2), {200, 60}, Qt::RightButton);
+    EXPECT_GT(w->MOX_Diagram2.get_Offset(1), 0);
+    Click(w->Image(1), {100, 100});
+
+    w->FilterCheckBox(2)->click();
+    EXPECT_EQ(w->ActivePane(), 2);
+    EXPECT_FALSE(w->MOX_Diagram2.get_is_noisefilter());
+    EXPECT_EQ(w->MOX_Diagram2.get_data(1, 601), 180);
+    EXPECT_EQ(w->MOX_Diagram2.get_Offset(1), 0);  // the load sets the offsets anew
+    EXPECT_EQ(w->PaneFile(2), days + "/20030615.mox");
+
+    // With a correction file for the day the C switch can be used.
+    WriteBytes(days + "/20030615.kor", "By;12:00;10\r\n");
+    ClickFile(*w, "20030615.mox");
+    EXPECT_TRUE(w->KorrekturCheckBox(2)->isEnabled());
+    EXPECT_EQ(w->MOX_Diagram2.get_data(1, 1440), 110);
+    w->KorrekturCheckBox(2)->click();
+    EXPECT_EQ(w->MOX_Diagram2.get_data(1, 1440), 100);
+}
+
+TEST_F(BrowserWindowTest, RightClickOnAnEmptyPaneOnlyMarksIt)
+{
+    auto w = Open();
+    Click(w->Image(2), {200, 100}, Qt::RightButton);
+    EXPECT_EQ(w->ActivePane(), 2);
+    EXPECT_EQ(w->MOX_Diagram2.get_Offset(1), 0);
+    // An empty pane opens no zoom window either.
+    Mouse(w->Image(2), QEvent::MouseButtonDblClick, {200, 100}, Qt::LeftButton);
+    EXPECT_FALSE(w->Zoom(2)->isVisible());
+}
+
+TEST_F(BrowserWindowTest, ZoomWindowAndStateAtExit)
+{
+    Write("20030615.mox", 200);
+    auto w = Open("Left2=10\r\nTop2=20\r\nWidth2=640\r\nHeight2=480\r\n");
+    EXPECT_EQ(w->Zoom(2)->size(), QSize(640, 480));
+    EXPECT_EQ(w->Zoom(1)->size(), QSize(800, 600));
+
+    ClickFile(*w, "20030615.mox");
+    Mouse(w->Image(1), QEvent::MouseButtonDblClick, {200, 100}, Qt::LeftButton);
+    TDiagramForm* zoom = w->Zoom(1);
+    ASSERT_TRUE(zoom->isVisible());
+    EXPECT_EQ(zoom->Diagram(), &w->MOX_Diagram1);
+    EXPECT_EQ(zoom->windowTitle().toStdString(), "1: " + days + "/20030615.mox - (By) - 15.06.03");
+    EXPECT_EQ(zoom->LargeImage()->Image.Picture.Width(), zoom->LargeImage()->width());
+    EXPECT_EQ(w->MOX_Diagram1.get_Titel(), "20030615.mox: $ORT1$ ($KOORD1$)");
+
+    Click(zoom->LargeImage(), {300, 100}, Qt::RightButton);
+    EXPECT_GT(w->MOX_Diagram1.get_Offset(1), 0);
+
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(zoom, &key);
+    EXPECT_FALSE(zoom->isVisible());
+    EXPECT_EQ(zoom->Diagram(), nullptr);
+
+    w->OffsetFilterCheckBox(1)->click();
+    zoom->resize(700, 500);
+    w.reset();
+    const TIniFile ini(this->ini);
+    EXPECT_FALSE(ini.ReadBool("MOX_Browser", "Offset-Filter1", true));
+    EXPECT_TRUE(ini.ReadBool("MOX_Browser", "Filter1", false));
+    EXPECT_EQ(ini.ReadString("MOX_Browser", "Datenverzeichnis", ""), days);
+    EXPECT_EQ(ini.ReadInteger("MOX_Browser", "Width1", 0), 700);
+    EXPECT_EQ(ini.ReadInteger("MOX_Browser", "Width2", 0), 640);
+    EXPECT_EQ(ini.ReadInteger("MOX_Browser", "Top2", 0), 20);
+}
+
+TEST_F(BrowserWindowTest, ColourSetupAppliesToBothPanesAndIsKept)
+{
+    auto w = Open("Color1=12345\r\n");
+    EXPECT_EQ(w->MOX_Diagram2.get_Color(1), 12345u);
+    TFarbDlg* dlg = w->FarbDlg();
+    dlg->show();
+    EXPECT_EQ(dlg->windowTitle(), "Color setup");
+    EXPECT_EQ(dlg->BkColorBox()->currentText(), "White");
+    dlg->ResetButtonClick();
+    EXPECT_EQ(w->MOX_Diagram2.get_Color(1), 0x0000FFu);
+    dlg->BkColorBox()->setCurrentIndex(dlg->BkColorBox()->findText("Black"));
+    dlg->OKButtonClick();
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(w->MOX_Diagram1.get_bkColor(), 0u);
+    EXPECT_EQ(w->MOX_Diagram2.get_bkColor(), 0u);
+    // The panes are drawn in the new background.
+    EXPECT_EQ(w->Image(2)->Image.Picture.Pixel(2, 2), 0u);
+    const TIniFile ini(this->ini);
+    EXPECT_EQ(ini.ReadInteger("MOX_Browser", "Color1", 0), 255);
+    EXPECT_EQ(ini.ReadInteger("MOX_Browser", "Color2", 0), 8388608);
+    EXPECT_EQ(ini.ReadInteger("MOX_Browser", "bkColor", -1), 0);
+}
+
+TEST_F(BrowserWindowTest, BrokenFileIsNamedAndTheWindowGoesOn)
+{
+    WriteBytes(days + "/broken.mox", std::string("TYPE: 1\r\nDATE: 99.99.99\r\n\0\xff", 28));
+    Write("20030615.mox", 200);
+    auto w = Open();
+    ClickFile(*w, "broken.mox");
+    EXPECT_TRUE(w->LastProblem().contains(QString::fromStdString(days + "/broken.mox"))) << w->LastProblem().toStdString();
+    ClickFile(*w, "20030615.mox");
+    EXPECT_EQ(w->MOX_Diagram1.get_data(1, 1), 200);
+
+    w->findChild<QPushButton*>("HelpButton")->click();
+    QWidget* help = nullptr;
+    for (QWidget* t : QApplication::topLevelWidgets())
+        if (t->objectName() == "HelpViewer") help = t;
+    ASSERT_TRUE(help);
+    EXPECT_TRUE(help->isVisible());
+    help->close();
+}
+
+}  // namespace
