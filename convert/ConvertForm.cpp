@@ -1,0 +1,361 @@
+#include "convert/ConvertForm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QStyle>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+const char* const Caption = "MOX_Convert V1.0b";
+
+// The status icons: green tick (up to date), red cross (no .mox file), amber exclamation
+// mark (.mox file older than the log).
+QIcon StatusIcon(LogStatus status)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor fill = status == stAllOk ? QColor(0, 150, 60)
+                        : status == stNoMox ? QColor(200, 30, 30)
+                                            : QColor(230, 150, 0);
+    p.setPen(Qt::NoPen);
+    p.setBrush(fill);
+    p.drawEllipse(QRectF(0.5, 0.5, 15, 15));
+    p.setPen(QPen(Qt::white, 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    if (status == stAllOk) {
+        p.drawPolyline(QPolygonF({QPointF(4.5, 8.5), QPointF(7, 11), QPointF(11.5, 5)}));
+    } else if (status == stNoMox) {
+        p.drawLine(QPointF(5, 5), QPointF(11, 11));
+        p.drawLine(QPointF(11, 5), QPointF(5, 11));
+    } else {
+        p.drawLine(QPointF(8, 3.5), QPointF(8, 9));
+        p.drawPoint(QPointF(8, 12.2));
+    }
+    return QIcon(pixmap);
+}
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace
+
+TAboutBox::TAboutBox(QWidget* parent, const QIcon& picture) : QDialog(parent)
+{
+    setObjectName("AboutBox");
+    setWindowTitle("About MOX_Convert");
+    auto* image = new QLabel;
+    image->setPixmap(picture.pixmap(48, 48));
+    image->setAlignment(Qt::AlignTop);
+    auto* text = new QLabel(
+        QString("<b>%1</b><p>Converts the raw day logs of a MOX station (yyyymmdd.txt) into "
+                "MOX day files (.mox), with the station's header data.</p>"
+                "<p>Unattended: <code>MOX_Convert auto &lt;folder&gt;</code></p>")
+            .arg(Caption));
+    text->setWordWrap(true);
+    text->setMinimumWidth(300);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    auto* row = new QHBoxLayout;
+    row->addWidget(image);
+    row->addWidget(text, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(row);
+    layout->addWidget(buttons);
+}
+
+TConvertForm::TConvertForm(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      IniFile(MoxIniPath())
+{
+    setObjectName("ConvertForm");
+    setWindowTitle(Caption);
+    setFixedSize(681, 538);
+    for (LogStatus s : {stAllOk, stNoMox, stMoxTooOld}) statusIcons[s] = StatusIcon(s);
+    BuildControls();
+    AboutBox = new TAboutBox(this, statusIcons[stAllOk]);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    ReadHeaderSettings(IniFile, MOX_Diagram);
+    // The logs of the working directory come first, shown as that folder of the tree.
+    ShowFolder(QDir::currentPath());
+}
+
+TConvertForm::~TConvertForm() { StopRun(); }
+
+void TConvertForm::BuildControls()
+{
+    Label5 = new QLabel("MOX-logfiles:", this);
+    Label5->setObjectName("Label5");
+    QFont bold = Label5->font();
+    bold.setBold(true);
+    Label5->setFont(bold);
+    Label5->move(72, 8);
+
+    folders = new QFileSystemModel(this);
+    folders->setOption(QFileSystemModel::DontWatchForChanges);
+    // Hidden folders too: the station keeps its data below ~/.local/share by default.
+    folders->setFilter(QDir::AllDirs | QDir::Drives | QDir::Hidden | QDir::NoDotAndDotDot);
+    folders->setRootPath("");
+    ShellTreeView = new QTreeView(this);
+    ShellTreeView->setObjectName("ShellTreeView");
+    ShellTreeView->setModel(folders);
+    for (int c = 1; c < folders->columnCount(); ++c) ShellTreeView->hideColumn(c);
+    ShellTreeView->header()->hide();
+    ShellTreeView->setGeometry(8, 24, 169, 505);
+    connect(ShellTreeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) { ShellTreeViewChange(current); });
+
+    ListView = new QListWidget(this);
+    ListView->setObjectName("ListView");
+    ListView->setViewMode(QListView::ListMode);
+    ListView->setFlow(QListView::LeftToRight);
+    ListView->setWrapping(true);
+    ListView->setResizeMode(QListView::Adjust);
+    ListView->setIconSize(QSize(16, 16));
+    ListView->setUniformItemSizes(true);
+    ListView->setGeometry(184, 8, 361, 521);
+
+    ConvertButton = new QPushButton("Convert", this);
+    ConvertButton->setObjectName("ConvertButton");
+    ConvertButton->setToolTip("Generate MOX-files");
+    ConvertButton->setGeometry(560, 8, 105, 41);
+    ConvertButton->setEnabled(false);
+    connect(ConvertButton, &QPushButton::clicked, this, [this] { StartRun(stNoMox, ConvertButton); });
+
+    UpdateButton = new QPushButton("Update", this);
+    UpdateButton->setObjectName("UpdateButton");
+    UpdateButton->setToolTip("Update MOX-files");
+    UpdateButton->setGeometry(560, 56, 105, 41);
+    UpdateButton->setEnabled(false);
+    connect(UpdateButton, &QPushButton::clicked, this, [this] { StartRun(stMoxTooOld, UpdateButton); });
+
+    const struct {
+        QToolButton*& button;
+        QLabel*& label;
+        const char* buttonName;
+        const char* labelName;
+        LogStatus status;
+        int y;
+    } legend[] = {
+        {SpeedButton1, Label4, "SpeedButton1", "Label4", stAllOk, 104},
+        {SpeedButton2, Label2, "SpeedButton2", "Label2", stNoMox, 136},
+        {SpeedButton3, Label3, "SpeedButton3", "Label3", stMoxTooOld, 168},
+    };
+    for (const auto& l : legend) {
+        l.button = new QToolButton(this);
+        l.button->setObjectName(l.buttonName);
+        l.button->setAutoRaise(true);
+        l.button->setIcon(statusIcons[l.status]);
+        l.button->setGeometry(560, l.y, 23, 22);
+        connect(l.button, &QToolButton::clicked, this, [this] { AboutBox->open(); });
+        l.label = new QLabel(StatusText(l.status), this);
+        l.label->setObjectName(l.labelName);
+        l.label->move(584, l.y + 8);
+        l.label->adjustSize();
+    }
+
+    HelpButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogHelpButton), "Help", this);
+    HelpButton->setObjectName("HelpButton");
+    HelpButton->setToolTip("Hilfedatei anzeigen");
+    HelpButton->setGeometry(560, 200, 105, 25);
+    connect(HelpButton, &QPushButton::clicked, this,
+            [this] { ShowHelp("MOX_Convert_Programmbeschreibung"); });
+    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(f1, &QShortcut::activated, this,
+            [this] { ShowHelp("MOX_Convert: Programmbeschreibung"); });
+
+    Label1 = new QLabel("Converted files:", this);
+    Label1->setObjectName("Label1");
+    Label1->move(552, 232);
+
+    Memo = new QPlainTextEdit(this);
+    Memo->setObjectName("Memo");
+    Memo->setReadOnly(true);
+    Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo->setGeometry(552, 248, 121, 225);
+
+    // Shown only while a run goes on, between the memo and the exit button.
+    Progress = new QProgressBar(this);
+    Progress->setObjectName("Progress");
+    Progress->setTextVisible(false);
+    Progress->setGeometry(552, 476, 121, 9);
+    Progress->hide();
+
+    QuitButton = new QPushButton("Exit program", this);
+    QuitButton->setObjectName("QuitButton");
+    QuitButton->setGeometry(560, 488, 105, 41);
+    connect(QuitButton, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void TConvertForm::ShowFolder(const QString& path)
+{
+    const QModelIndex index = folders->index(path);
+    if (!index.isValid()) {
+        ShowMessage(QString("The folder %1 cannot be shown.").arg(path));
+        return;
+    }
+    ShellTreeView->setCurrentIndex(index);
+    ShellTreeView->scrollTo(index);
+}
+
+void TConvertForm::ShellTreeViewChange(const QModelIndex& current)
+{
+    if (!current.isValid()) return;
+    folder = AsFolderPath(folders->filePath(current).toStdString());
+    Scan();
+}
+
+void TConvertForm::Scan()
+{
+    FolderScan scan = ScanFolder(folder);
+    items = std::move(scan.Items);
+    FillList();
+    // Only a run disables its button again.
+    if (scan.AnyMissing) ConvertButton->setEnabled(true);
+    if (scan.AnyOutdated) UpdateButton->setEnabled(true);
+    if (!scan.Error.empty()) ShowMessage(Text(scan.Error));
+}
+
+void TConvertForm::FillList()
+{
+    ListView->clear();
+    for (const LogItem& log : items) {
+        auto* item = new QListWidgetItem(statusIcons[log.Status], Text(log.Caption), ListView);
+        item->setData(Qt::UserRole, int(log.Status));
+        QString tip = StatusText(log.Status);
+        if (const auto e = lastErrors.find(log.Caption); e != lastErrors.end())
+            tip += "\n" + Text(e->second);
+        item->setToolTip(tip);
+    }
+}
+
+void TConvertForm::StartRun(LogStatus which, QPushButton* pressed)
+{
+    if (run) return;
+    Memo->clear();
+    lastErrors.clear();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    runButton = pressed;
+    QPushButton* other = pressed == ConvertButton ? UpdateButton : ConvertButton;
+    otherButtonWasEnabled = other->isEnabled();
+    // Nothing that would change the folder or start a second run while this one goes on.
+    ConvertButton->setEnabled(false);
+    UpdateButton->setEnabled(false);
+    ShellTreeView->setEnabled(false);
+    run = std::make_unique<ConvertRun>(MOX_Diagram, folder, items, which);
+    Progress->setRange(0, std::max(run->Total(), 1));
+    Progress->setValue(0);
+    Progress->show();
+    // One log per turn of the event loop, so the window shows each step and stays usable.
+    QTimer::singleShot(0, this, &TConvertForm::RunStep);
+}
+
+void TConvertForm::RunStep()
+{
+    if (!run) return;
+    if (!run->Done()) {
+        const std::size_t index = run->Next();
+        const bool ok = run->Step();
+        const LogItem& log = items[index];
+        if (QListWidgetItem* item = ListView->item(int(index))) {
+            item->setIcon(statusIcons[log.Status]);
+            item->setData(Qt::UserRole, int(log.Status));
+            item->setToolTip(ok ? QString(StatusText(log.Status))
+                                : QString(StatusText(log.Status)) + "\n" + Text(log.Error));
+            ListView->scrollToItem(item);
+        }
+        if (ok)
+            Memo->appendPlainText(Text(log.Caption));
+        else
+            lastErrors[log.Caption] = log.Error;
+        Progress->setValue(run->Handled());
+    }
+    if (run->Done())
+        FinishRun();
+    else
+        QTimer::singleShot(0, this, &TConvertForm::RunStep);
+}
+
+void TConvertForm::FinishRun()
+{
+    const std::vector<std::string> failures = run->Failures();
+    const int total = run->Total();
+    run.reset();
+    QPushButton* other = runButton == ConvertButton ? UpdateButton : ConvertButton;
+    other->setEnabled(otherButtonWasEnabled);
+    runButton->setEnabled(false);
+    runButton = nullptr;
+    ShellTreeView->setEnabled(true);
+    Progress->hide();
+    Scan();
+    QApplication::restoreOverrideCursor();
+    if (!failures.empty()) {
+        QString text = QString("%1 of %2 log files could not be converted:\n")
+                           .arg(failures.size())
+                           .arg(total);
+        for (const std::string& f : failures) text += "\n" + Text(f);
+        ShowMessage(text);
+    }
+}
+
+void TConvertForm::StopRun()
+{
+    if (!run) return;
+    run.reset();
+    QApplication::restoreOverrideCursor();
+}
+
+void TConvertForm::closeEvent(QCloseEvent* event)
+{
+    // Each log is converted whole or not at all, so stopping between two loses nothing.
+    StopRun();
+    event->accept();
+}
+
+void TConvertForm::ShowHelp(const QString& keyword)
+{
+    auto* help = findChild<QTextBrowser*>("HelpBrowser");
+    if (!help) {
+        help = new QTextBrowser(this);
+        help->setObjectName("HelpBrowser");
+        help->setWindowFlag(Qt::Window);
+        help->setWindowTitle("MOX_Convert Hilfe");
+        help->resize(600, 480);
+        help->setSource(QUrl("qrc:/help/mox_convert.html"));
+    }
+    help->scrollToAnchor(keyword);
+    help->show();
+    help->raise();
+}
+
+void TConvertForm::ShowMessage(const QString& text)
+{
+    if (!messageBox) {
+        messageBox = new QMessageBox(QMessageBox::Warning, Caption, QString(), QMessageBox::Ok, this);
+        messageBox->setObjectName("MessageBox");
+    }
+    messageBox->setText(text);
+    messageBox->open();
+}

@@ -1,0 +1,92 @@
+#pragma once
+// The converter's window: the folder tree, the folder's day logs with their status, the
+// two runs and the list of converted files. The scan and the conversion are ConvertRun's;
+// this class shows them.
+#include <QDialog>
+#include <QIcon>
+#include <QWidget>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "convert/ConvertRun.h"
+#include "mox/Mm.h"
+#include "mox/rtl/IniFile.h"
+
+class QFileSystemModel;
+class QLabel;
+class QListWidget;
+class QMessageBox;
+class QModelIndex;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+class QTreeView;
+class TAboutBox;
+
+class TConvertForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TConvertForm(QWidget* parent = nullptr);
+    ~TConvertForm() override;
+
+    // The folder whose logs are shown, ending in '/'.
+    const std::string& Folder() const { return folder; }
+    // Shows the folder: selects it in the tree, which scans it.
+    void ShowFolder(const QString& path);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildControls();
+    void ShellTreeViewChange(const QModelIndex& current);
+    void Scan();
+    void FillList();
+    void StartRun(LogStatus which, QPushButton* pressed);
+    void RunStep();
+    void FinishRun();
+    void StopRun();
+    void ShowHelp(const QString& keyword);
+    void ShowMessage(const QString& text);
+
+    TIniFile IniFile;
+    TMOX_Diagram MOX_Diagram;
+    std::string folder;
+    std::vector<LogItem> items;
+    // Why logs failed in the last run, kept across the scan that follows it.
+    std::map<std::string, std::string> lastErrors;
+    std::unique_ptr<ConvertRun> run;
+    QPushButton* runButton = nullptr;
+    bool otherButtonWasEnabled = false;
+
+    QIcon statusIcons[3];
+    QFileSystemModel* folders = nullptr;
+    QLabel* Label5 = nullptr;
+    QTreeView* ShellTreeView = nullptr;
+    QListWidget* ListView = nullptr;
+    QPushButton* ConvertButton = nullptr;
+    QPushButton* UpdateButton = nullptr;
+    QToolButton* SpeedButton1 = nullptr;
+    QToolButton* SpeedButton2 = nullptr;
+    QToolButton* SpeedButton3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QPushButton* HelpButton = nullptr;
+    QLabel* Label1 = nullptr;
+    QPlainTextEdit* Memo = nullptr;
+    QProgressBar* Progress = nullptr;
+    QPushButton* QuitButton = nullptr;
+    QMessageBox* messageBox = nullptr;
+    TAboutBox* AboutBox = nullptr;
+};
+
+// The about box: a picture, the program's name and what it does.
+class TAboutBox : public QDialog {
+    Q_OBJECT
+public:
+    TAboutBox(QWidget* parent, const QIcon& picture);
+};

@@ -1,0 +1,96 @@
+#pragma once
+// Batch conversion of a folder of raw day logs: which logs the folder holds, whether their
+// day files are missing or out of date, and the conversion of one kind of them. No windows
+// here: the converter's window and its unattended run both work through this unit.
+#include <cstddef>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+class TIniFile;
+class TMOX_Diagram;
+
+// The status of a log, also the index of its icon.
+enum LogStatus { stAllOk = 0, stNoMox = 1, stMoxTooOld = 2 };
+
+// "all ok", "no MOX-file", "MOX-file to old".
+const char* StatusText(LogStatus status);
+
+struct LogItem {
+    std::string Caption;  // the log's file name, "yyyymmdd.txt"
+    LogStatus Status = stNoMox;
+    std::string Error;    // why the last conversion of this log failed; empty when it did not
+};
+
+struct FolderScan {
+    std::vector<LogItem> Items;  // sorted by name, so the oldest day comes first
+    bool AnyMissing = false;     // a log without its .mox file
+    bool AnyOutdated = false;    // a log whose .mox file is not newer than the log
+    std::string Error;           // the folder could not be listed; empty when it could
+};
+
+// A station's day log: "yyyymmdd" naming a real calendar date, then ".txt" (in any letter
+// case, as logs copied from other systems may have it). The snapshot "mox_data.txt",
+// conversion reports (".log") and day files (".mox") never qualify.
+bool IsDayLogName(const std::string& name);
+
+// The folder with a path separator at its end. An empty folder stays empty: it stands for
+// the current directory.
+std::string AsFolderPath(const std::string& folder);
+
+// The status of one log of the folder, by the modification times of the log and its .mox
+// file: the .mox file counts as up to date only when it is strictly newer than the log.
+LogStatus StatusOf(const std::string& folder, const std::string& caption);
+
+// Lists the day logs of `folder` (empty: the current directory) with their status.
+FolderScan ScanFolder(const std::string& folder);
+
+// The "MOX-Header" keys of the station's settings that the converted files carry: author,
+// location, longitude, latitude, locator and the component of a one-sensor device. A key
+// that is missing leaves the component's own site record.
+void ReadHeaderSettings(const TIniFile& ini, TMOX_Diagram& diagram);
+
+// One conversion pass over the logs of one status ("Convert": stNoMox, "Update":
+// stMoxTooOld), a log at a time, so that a window can show each step. A log that cannot be
+// converted is reported and the pass goes on with the next one; its .mox file, if there is
+// one, stays as it was.
+class ConvertRun {
+public:
+    ConvertRun(TMOX_Diagram& diagram, std::string folder, std::vector<LogItem>& items,
+               LogStatus which);
+
+    // Index into the items of the next log to convert, or items.size() when done.
+    std::size_t Next() const { return next; }
+    bool Done() const { return next >= items.size(); }
+    // Converts the log at Next() and moves on; false when that log failed (its Error says why).
+    bool Step();
+
+    // Logs of the handled status at the start, and those done so far.
+    int Total() const { return total; }
+    int Handled() const { return handled; }
+    const std::vector<std::string>& Converted() const { return converted; }
+    const std::vector<std::string>& Failures() const { return failures; }  // "caption: why"
+
+private:
+    void SkipOthers();
+
+    TMOX_Diagram& diagram;
+    std::string folder;
+    std::vector<LogItem>& items;
+    LogStatus which;
+    std::size_t next = 0;
+    int total = 0;
+    int handled = 0;
+    std::vector<std::string> converted;
+    std::vector<std::string> failures;
+};
+
+// Exit codes of the unattended run.
+enum UnattendedExit { exitOk = 0, exitSomeFailed = 1, exitUsage = 2 };
+
+// The unattended run for a folder: outdated .mox files are updated first, then missing ones
+// converted. The name of every converted log goes to `out`, every failure to `err`.
+// Returns exitOk, exitSomeFailed when a log could not be converted, or exitUsage when the
+// folder is missing or cannot be listed.
+int RunUnattended(const std::string& folder, TMOX_Diagram& diagram, std::ostream& out,
+                  std::ostream& err);

@@ -1,0 +1,243 @@
+// The converter without its window: which files are day logs, their status by file times,
+// the two runs, the header data from the settings file and the unattended run, in process
+// and as the real program without a display.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "ConvertFiles.h"
+#include "convert/ConvertRun.h"
+#include "mox/Mm.h"
+#include "mox/rtl/IniFile.h"
+
+namespace {
+
+std::vector<std::string> Captions(const FolderScan& scan)
+{
+    std::vector<std::string> names;
+    for (const LogItem& i : scan.Items) names.push_back(i.Caption);
+    return names;
+}
+
+LogStatus StatusIn(const FolderScan& scan, const std::string& caption)
+{
+    for (const LogItem& i : scan.Items)
+        if (i.Caption == caption) return i.Status;
+    ADD_FAILURE() << caption << " not listed";
+    return stAllOk;
+}
+
+}  // namespace
+
+TEST(DayLogName, OnlyRealDatesWithTxtQualify)
+{
+    for (const char* good : {"20030615.txt", "20000229.txt", "19991231.txt", "20030615.TXT"})
+        EXPECT_TRUE(IsDayLogName(good)) << good;
+    for (const char* bad : {"2003061.txt", "200306150.txt", "20031315.txt", "20030230.txt",
+                            "20010229.txt", "00000101.txt", "mox_data.txt", "hallo.txt",
+                            "20030615.log", "20030615.mox", "20030615.txt~", "2003+615.txt",
+                            " 2003061.txt", "2003061a.txt", "20030615txt", ".txt"})
+        EXPECT_FALSE(IsDayLogName(bad)) << bad;
+}
+
+TEST(FolderScan, ListsDayLogsByNameWithTheirStatusByFileTimes)
+{
+    TempDir dir;
+    // Missing .mox file.
+    WriteBytes(dir / "20030615.txt", RawLog("15.06.03"));
+    // .mox newer than the log: up to date.
+    WriteBytes(dir / "20030612.txt", RawLog("12.06.03"));
+    WriteBytes(dir / "20030612.mox", "x");
+    SetFileTime(dir / "20030612.txt", 0);
+    SetFileTime(dir / "20030612.mox", 1);
+    // Same time: outdated.
+    WriteBytes(dir / "20030613.txt", RawLog("13.06.03"));
+    WriteBytes(dir / "20030613.mox", "x");
+    SetFileTime(dir / "20030613.txt", 5);
+    SetFileTime(dir / "20030613.mox", 5);
+    // Older .mox: outdated.
+    WriteOutdated(dir, "20030614", "14.06.03");
+    // Never listed: the snapshot, names that are no day, reports, a folder named like a log.
+    for (const char* other : {"mox_data.txt", "2003061.txt", "20031315.txt", "station.txt",
+                              "20030615.log", "20030616.mox"})
+        WriteBytes(dir / other, "x");
+    std::filesystem::create_directory(dir / "20030617.txt");
+
+    const FolderScan scan = ScanFolder(dir.str());
+    EXPECT_EQ(scan.Error, "");
+    EXPECT_EQ(Captions(scan), (std::vector<std::string>{"20030612.txt", "20030613.txt",
+                                                         "20030614.txt", "20030615.txt"}));
+    EXPECT_EQ(StatusIn(scan, "20030612.txt"), stAllOk);
+    EXPECT_EQ(StatusIn(scan, "20030613.txt"), stMoxTooOld);
+    EXPECT_EQ(StatusIn(scan, "20030614.txt"), stMoxTooOld);
+    EXPECT_EQ(StatusIn(scan, "20030615.txt"), stNoMox);
+    EXPECT_TRUE(scan.AnyMissing);
+    EXPECT_TRUE(scan.AnyOutdated);
+
+    // A folder without a trailing separator is the same folder.
+    EXPECT_EQ(Captions(ScanFolder(AsFolderPath(dir.path.string()))), Captions(scan));
+}
+
+TEST(FolderScan, AFolderThatCannotBeReadIsAnErrorNamingIt)
+{
+    TempDir dir;
+    const FolderScan scan = ScanFolder(dir / "gone/");
+    EXPECT_TRUE(scan.Items.empty());
+    EXPECT_NE(scan.Error.find(dir / "gone/"), std::string::npos) << scan.Error;
+    EXPECT_FALSE(scan.AnyMissing);
+}
+
+TEST(HeaderSettings, ConvertedFilesCarryTheStationsHeaderKeys)
+{
+    TempDir dir;
+    WriteBytes(dir / "mox.ini",
+               "[MOX-Header]\r\nAutor=Erika Muster\r\nOrt=Görlitz\r\nLänge=14.99 E\r\n"
+               "Breite=51.15 N\r\nLocator=JO71GD\r\n1-Sensor=2\r\nRemarks=nur im Stationsprogramm\r\n");
+    TMOX_Diagram diagram;
+    ReadHeaderSettings(TIniFile(dir / "mox.ini"), diagram);
+    WriteBytes(dir / "20030615.txt", RawLog("15.06.03"));
+    diagram.Convert(dir / "20030615.txt");
+    const std::string mox = ReadBytes(dir / "20030615.mox");
+    for (const char* line : {"TYPEDESCRIPTION: Bz\r\n", "LOCATION: G\xF6rlitz\r\n",
+                             "LATITUDE: 51.15 N\r\n", "LONGITUDE: 14.99 E\r\n",
+                             "LOCATOR: JO71GD\r\n", "AUTHOR: Erika Muster\r\n", "REMARKS: \r\n"})
+        EXPECT_NE(mox.find(line), std::string::npos) << line;
+
+    // No settings file: the component's own site record, one-sensor component By; the total
+    // field names no single component and leaves it so too.
+    WriteBytes(dir / "other.ini", "[MOX-Header]\r\n1-Sensor=3\r\n");
+    for (const char* ini : {"none.ini", "other.ini"}) {
+        TMOX_Diagram fresh, read;
+        ReadHeaderSettings(TIniFile(dir / ini), read);
+        EXPECT_EQ(read.get_Autor(), fresh.get_Autor());
+        EXPECT_EQ(read.get_Ort(), fresh.get_Ort());
+        EXPECT_EQ(read.get_Laenge(), fresh.get_Laenge());
+        EXPECT_EQ(read.get_Breite(), fresh.get_Breite());
+        EXPECT_EQ(read.get_Locator(), fresh.get_Locator());
+        EXPECT_EQ(read.get_1sensor_vec(), vecBy);
+    }
+}
+
+TEST(ConvertRun, EachRunConvertsOnlyItsKindAndLeavesTheOthersAlone)
+{
+    TempDir dir;
+    WriteBytes(dir / "20030615.txt", RawLog("15.06.03"));
+    WriteBytes(dir / "20030616.txt", RawLog("16.06.03"));
+    WriteOutdated(dir, "20030614", "14.06.03", "outdated\r\n");
+    TMOX_Diagram diagram;
+
+    FolderScan scan = ScanFolder(dir.str());
+    ConvertRun convert(diagram, dir.str(), scan.Items, stNoMox);
+    EXPECT_EQ(convert.Total(), 2);
+    while (!convert.Done()) EXPECT_TRUE(convert.Step());
+    EXPECT_EQ(convert.Converted(), (std::vector<std::string>{"20030615.txt", "20030616.txt"}));
+    EXPECT_EQ(StatusIn(scan, "20030615.txt"), stAllOk);
+    EXPECT_EQ(ReadBytes(dir / "20030614.mox"), "outdated\r\n");
+    EXPECT_NE(ReadBytes(dir / "20030615.mox").find("DATE: 15.06.03"), std::string::npos);
+
+    scan = ScanFolder(dir.str());
+    EXPECT_FALSE(scan.AnyMissing);
+    EXPECT_EQ(StatusIn(scan, "20030615.txt"), stAllOk);
+    const std::string converted = ReadBytes(dir / "20030615.mox");
+    WriteBytes(dir / "20030615.mox", "hand-made\r\n");  // up to date: Update keeps it
+    ConvertRun update(diagram, dir.str(), scan.Items, stMoxTooOld);
+    EXPECT_EQ(update.Total(), 1);
+    while (!update.Done()) EXPECT_TRUE(update.Step());
+    EXPECT_EQ(update.Converted(), std::vector<std::string>{"20030614.txt"});
+    EXPECT_NE(ReadBytes(dir / "20030614.mox").find("DATE: 14.06.03"), std::string::npos);
+    EXPECT_NE(ReadBytes(dir / "20030614.mox"), converted);
+    EXPECT_EQ(ReadBytes(dir / "20030615.mox"), "hand-made\r\n");
+    EXPECT_EQ(StatusOf(dir.str(), "20030614.txt"), stAllOk);
+}
+
+TEST(ConvertRun, ALogThatFailsIsReportedAndTheRunGoesOn)
+{
+    TempDir dir;
+    BlockDayFile(dir, "20030613", "13.06.03");
+    WriteOutdated(dir, "20030614", "14.06.03");
+    WriteOutdated(dir, "20030615", "15.06.03");
+    TMOX_Diagram diagram;
+    FolderScan scan = ScanFolder(dir.str());
+    ConvertRun update(diagram, dir.str(), scan.Items, stMoxTooOld);
+    // Gone after the scan: the library would return quietly, which is no conversion.
+    std::filesystem::remove(dir / "20030615.txt");
+
+    std::vector<bool> results;
+    while (!update.Done()) results.push_back(update.Step());
+    EXPECT_EQ(results, (std::vector<bool>{false, true, false}));
+    EXPECT_EQ(update.Converted(), std::vector<std::string>{"20030614.txt"});
+    ASSERT_EQ(update.Failures().size(), 2u);
+    EXPECT_EQ(update.Failures()[0].rfind("20030613.txt: ", 0), 0u) << update.Failures()[0];
+    EXPECT_NE(update.Failures()[0].find("20030613.mox"), std::string::npos) << update.Failures()[0];
+    EXPECT_EQ(update.Failures()[1].rfind("20030615.txt: ", 0), 0u) << update.Failures()[1];
+    EXPECT_EQ(StatusIn(scan, "20030613.txt"), stMoxTooOld);
+    EXPECT_FALSE(scan.Items[0].Error.empty());
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "20030613.mox"));
+    EXPECT_EQ(ReadBytes(dir / "20030615.mox"), "old\r\n");
+}
+
+TEST(Unattended, UpdatesFirstThenConvertsAndSaysWhatItDid)
+{
+    TempDir dir;
+    WriteBytes(dir / "20030614.txt", RawLog("14.06.03"));   // missing, sorts first
+    WriteOutdated(dir, "20030615", "15.06.03");
+    WriteBytes(dir / "mox_data.txt", RawLog("15.06.03"));
+    TMOX_Diagram diagram;
+    std::ostringstream out, err;
+    EXPECT_EQ(RunUnattended(dir.path.string(), diagram, out, err), exitOk);
+    EXPECT_EQ(out.str(), "20030615.txt\n20030614.txt\n");
+    EXPECT_EQ(err.str(), "");
+    EXPECT_FALSE(std::filesystem::exists(dir / "mox_data.mox"));
+    EXPECT_EQ(StatusOf(dir.str(), "20030615.txt"), stAllOk);
+
+    std::ostringstream again, againErr;
+    EXPECT_EQ(RunUnattended(dir.str(), diagram, again, againErr), exitOk);
+    EXPECT_EQ(again.str(), "");
+}
+
+TEST(Unattended, FailuresAndBadFoldersEndNonZeroNamingTheCause)
+{
+    TempDir dir;
+    BlockDayFile(dir, "20030613", "13.06.03");
+    WriteBytes(dir / "20030614.txt", RawLog("14.06.03"));
+    TMOX_Diagram diagram;
+    std::ostringstream out, err;
+    EXPECT_EQ(RunUnattended(dir.str(), diagram, out, err), exitSomeFailed);
+    EXPECT_EQ(out.str(), "20030614.txt\n");
+    EXPECT_NE(err.str().find("MOX_Convert: 20030613.txt: "), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("1 of 2 log files could not be converted"), std::string::npos) << err.str();
+
+    std::ostringstream none, noneErr;
+    EXPECT_EQ(RunUnattended("", diagram, none, noneErr), exitUsage);
+    EXPECT_NE(noneErr.str().find("usage"), std::string::npos);
+    std::ostringstream gone, goneErr;
+    EXPECT_EQ(RunUnattended(dir / "nix", diagram, gone, goneErr), exitUsage);
+    EXPECT_NE(goneErr.str().find(dir / "nix/"), std::string::npos) << goneErr.str();
+}
+
+// The program as cron starts it: no display, no platform plugin setting.
+TEST(Unattended, TheProgramRunsWithoutADisplay)
+{
+    TempDir dir;
+    WriteBytes(dir / "mox.ini", "[MOX-Header]\r\nOrt=Cronhausen\r\n");
+    std::filesystem::create_directory(dir / "logs");
+    WriteBytes(dir / "logs/20030615.txt", RawLog("15.06.03"));
+    BlockDayFile(dir, "logs/20030614", "14.06.03");
+    const std::string program = std::string(MOX_BINARY_DIR) + "/bin/MOX_Convert";
+    auto run = [&](const std::string& args) {
+        const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM MOX_INI=" +
+                                dir / "mox.ini" + " " + program + " " + args + " >" +
+                                dir / "out" + " 2>" + dir / "err";
+        const int status = std::system(cmd.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(run("auto " + dir / "logs"), 1);
+    EXPECT_EQ(ReadBytes(dir / "out"), "20030615.txt\n");
+    EXPECT_NE(ReadBytes(dir / "err").find("20030614.txt"), std::string::npos);
+    EXPECT_NE(ReadBytes(dir / "logs/20030615.mox").find("LOCATION: Cronhausen"), std::string::npos);
+    EXPECT_EQ(run("auto"), 2);
+    EXPECT_NE(ReadBytes(dir / "err").find("usage"), std::string::npos);
+}
