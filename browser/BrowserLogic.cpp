@@ -2,10 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <new>
 
 #include "mox/Mm.h"
@@ -49,6 +49,20 @@ std::string LoadError(const std::string& path, const std::string& what)
 {
     if (what.find(path) != std::string::npos) return what;
     return path + ": " + what;
+}
+
+// Whether the stream holds `text`, read in blocks: a large file that is no day file at all
+// must not be read into memory whole.
+bool Contains(std::istream& in, const std::string& text)
+{
+    std::string window;
+    char block[65536];
+    while (in.read(block, sizeof block) || in.gcount() > 0) {
+        window.append(block, std::size_t(in.gcount()));
+        if (window.find(text) != std::string::npos) return true;
+        window.erase(0, window.size() - std::min(window.size(), text.size() - 1));
+    }
+    return false;
 }
 
 }  // namespace
@@ -207,9 +221,8 @@ PaneLoad LoadDayFile(TMOX_Diagram& d, const std::string& path)
         return result;
     }
     std::ifstream in(path, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), {});
-    if (!in.good() && !in.eof()) result.Error = path + ": the file cannot be read";
-    else if (text.find("TYPE:") == std::string::npos) result.Error = path + ": not a MOX day file (no TYPE line)";
+    if (!in) result.Error = path + ": the file cannot be read";
+    else if (!Contains(in, "TYPE:")) result.Error = path + ": not a MOX day file (no TYPE line)";
     // A day file that holds no readings yet is shown as the empty day it is.
     return result;
 }

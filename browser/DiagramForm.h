@@ -27,6 +27,7 @@ public:
 
     // The stored position, taken over once.
     void PlaceOnce(const ZoomBounds& b);
+    bool Placed() const { return positioned; }
     ZoomBounds Bounds() const;
 
 protected:

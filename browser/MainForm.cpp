@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDir>
@@ -134,7 +135,7 @@ TMainForm::~TMainForm()
         s.Filter[p] = filterBoxes[p]->isChecked();
         s.OffsetFilter[p] = offsetFilterBoxes[p]->isChecked();
         s.Korrektur[p] = korrekturBoxes[p]->isChecked();
-        s.Zoom[p] = zooms[p]->Bounds();
+        s.Zoom[p] = zooms[p]->Placed() ? zooms[p]->Bounds() : zoomBounds[p];
     }
     WriteBrowserState(iniFile, s);
     iniFile.UpdateFile();
@@ -159,7 +160,8 @@ void TMainForm::CreateControls()
         marker->setObjectName(QString("SpeedButton%1").arg(p));
         marker->setPixmap(MarkerGlyph());
         marker->setGeometry(448, p == 1 ? 112 : 368, 23, 22);
-        marker->setEnabled(false);
+        // A marker only: clicks go through to the window.
+        marker->setAttribute(Qt::WA_TransparentForMouseEvents);
         marker->raise();
         markers[p - 1] = marker;
     }
@@ -372,6 +374,14 @@ void TMainForm::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     for (int p = 0; p < 2; ++p) zooms[p]->PlaceOnce(zoomBounds[p]);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    // Exit ends the program, also while a zoom window, the colour setup or the help is open.
+    for (QWidget* child : findChildren<QWidget*>())
+        if (child->isWindow() && child->isVisible()) child->close();
+    event->accept();
 }
 
 void TMainForm::contextMenuEvent(QContextMenuEvent* event)

@@ -180,6 +180,13 @@ TEST(LoadDayFileTest, BadFilesAreNamedAndNeverThrow)
     EXPECT_NE(LoadDayFile(d, dir / "gone.mox").Error.find("gone.mox"), std::string::npos);
     EXPECT_TRUE(d.is_empty());
 
+    // The TYPE line is looked for across the whole file, also where it spans two blocks.
+    const std::string padding(65534 - 2, '\n');
+    WriteBytes(dir / "far.mox", padding + "\r\nTYPE: 3\r\n");
+    EXPECT_EQ(LoadDayFile(d, dir / "far.mox").Error, "");
+    WriteBytes(dir / "none.mox", padding + "\r\nTYPX: 3\r\n");
+    EXPECT_NE(LoadDayFile(d, dir / "none.mox").Error.find("no TYPE line"), std::string::npos);
+
     // A day without readings yet is no error: it is shown empty.
     WriteBytes(dir / "nan.mox", DayFileText({{"By", Minutes([](int) { return NAN; })}}, "15.06.03"));
     EXPECT_EQ(LoadDayFile(d, dir / "nan.mox").Error, "");
