@@ -15,8 +15,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShortcut>
-#include <QStyle>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
@@ -52,6 +52,25 @@ QIcon StatusIcon(LogStatus status)
         p.drawLine(QPointF(8, 3.5), QPointF(8, 9));
         p.drawPoint(QPointF(8, 12.2));
     }
+    return QIcon(pixmap);
+}
+
+// The help button's glyph: a white question mark on blue.
+QIcon HelpIcon()
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(30, 90, 190));
+    p.drawEllipse(QRectF(0.5, 0.5, 15, 15));
+    QFont font = p.font();
+    font.setBold(true);
+    font.setPixelSize(12);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, "?");
     return QIcon(pixmap);
 }
 
@@ -126,6 +145,16 @@ void TConvertForm::BuildControls()
     ShellTreeView->setGeometry(8, 24, 169, 505);
     connect(ShellTreeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { ShellTreeViewChange(current); });
+    // Folders are read and sorted in the background, which moves the chosen folder down the
+    // tree; it is kept in view until the observer takes the tree over.
+    const auto reveal = [this] {
+        if (revealFolder) ShellTreeView->scrollTo(ShellTreeView->currentIndex(), QAbstractItemView::PositionAtCenter);
+    };
+    connect(folders, &QFileSystemModel::directoryLoaded, this, reveal);
+    connect(folders, &QAbstractItemModel::layoutChanged, this, reveal);
+    ShellTreeView->installEventFilter(this);
+    ShellTreeView->viewport()->installEventFilter(this);
+    ShellTreeView->verticalScrollBar()->installEventFilter(this);
 
     ListView = new QListWidget(this);
     ListView->setObjectName("ListView");
@@ -176,7 +205,7 @@ void TConvertForm::BuildControls()
         l.label->adjustSize();
     }
 
-    HelpButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogHelpButton), "Help", this);
+    HelpButton = new QPushButton(HelpIcon(), "Help", this);
     HelpButton->setObjectName("HelpButton");
     HelpButton->setToolTip("Hilfedatei anzeigen");
     HelpButton->setGeometry(560, 200, 105, 25);
@@ -216,8 +245,23 @@ void TConvertForm::ShowFolder(const QString& path)
         ShowMessage(QString("The folder %1 cannot be shown.").arg(path));
         return;
     }
+    revealFolder = true;
     ShellTreeView->setCurrentIndex(index);
-    ShellTreeView->scrollTo(index);
+    ShellTreeView->scrollTo(index, QAbstractItemView::PositionAtCenter);
+}
+
+bool TConvertForm::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+        revealFolder = false;
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TConvertForm::ShellTreeViewChange(const QModelIndex& current)

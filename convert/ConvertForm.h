@@ -39,6 +39,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildControls();
@@ -61,6 +62,7 @@ private:
     std::unique_ptr<ConvertRun> run;
     QPushButton* runButton = nullptr;
     bool otherButtonWasEnabled = false;
+    bool revealFolder = false;  // keep the shown folder in view while the tree fills
 
     QIcon statusIcons[3];
     QFileSystemModel* folders = nullptr;

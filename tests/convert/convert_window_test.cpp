@@ -161,6 +161,7 @@ TEST_F(ConvertWindow, ConvertsAMissingDayFileAndShowsIt)
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     EXPECT_FALSE(tree->isEnabled());
     EXPECT_FALSE(convert->isEnabled());
+    EXPECT_TRUE(Child<QProgressBar>("Progress")->isVisible());
     ASSERT_TRUE(RunUntil([] { return QApplication::overrideCursor() == nullptr; }));
 
     EXPECT_EQ(Memo(), "20030615.txt");
@@ -228,6 +229,21 @@ TEST_F(ConvertWindow, ALogThatCannotBeConvertedIsNamedAndTheOthersAreDone)
     EXPECT_TRUE(list->item(0)->toolTip().contains("20030613.mox")) << list->item(0)->toolTip().toStdString();
     EXPECT_TRUE(update->isEnabled());
     EXPECT_TRUE(tree->isEnabled());
+}
+
+TEST_F(ConvertWindow, ExitDuringARunStopsBetweenTwoLogs)
+{
+    for (const char* day : {"20030613", "20030614", "20030615"})
+        WriteBytes(dir / "logs/" + day + ".txt", RawLog("13.06.03"));
+    Open();
+    Choose(dir / "logs");
+    convert->click();
+    Child<QPushButton>("QuitButton")->click();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    RunUntil([] { return false; }, 200);
+    for (const char* day : {"20030613", "20030614", "20030615"})
+        EXPECT_FALSE(std::filesystem::exists(dir / "logs/" + day + ".mox")) << day;
 }
 
 TEST_F(ConvertWindow, HelpAboutAndExit)
