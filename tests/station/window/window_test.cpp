@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QRegularExpression>
 #include <QStatusBar>
+#include <QTextBrowser>
 #include <QToolBar>
 
 #include "../../support/DayFiles.h"
@@ -105,4 +106,18 @@ TEST_F(ViewerWindow, PictureFollowsTheWindowAndThePointerReadsCurves)
     const QImage copied = QApplication::clipboard()->image();
     ASSERT_EQ(copied.size(), QSize(pic.Width(), pic.Height()));
     EXPECT_EQ(copied.pixel(cx, cy) & 0xFFFFFF, QColor(curve & 0xFF, (curve >> 8) & 0xFF, curve >> 16).rgb() & 0xFFFFFF);
+}
+
+TEST_F(ViewerWindow, HelpOpensAtTheTopicsPage)
+{
+    TMain w({});
+    w.show();
+    ActionNamed(w, "MOX...")->trigger();
+    QTextBrowser* help = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* b = qobject_cast<QTextBrowser*>(top); b && b->isVisible()) help = b;
+    ASSERT_TRUE(help);
+    EXPECT_EQ(help->source().toString(), "qrc:/help/mox_view.html");
+    EXPECT_TRUE(help->toPlainText().contains("Einführung und Vorgeschichte"));
+    help->close();
 }
