@@ -1,0 +1,53 @@
+#pragma once
+// Pieces shared by the curve dialogs: the colour key of the four curves, two-column radio
+// groups, the F1 help key, and the reload that applies changed filter switches.
+#include <QGroupBox>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <string>
+
+class QButtonGroup;
+class QDialog;
+class TMOX_Diagram;
+
+// "1:" to "4:" with a 3-pixel line in each curve's colour, as the diagram draws them.
+class TCurveColorKey : public QWidget {
+public:
+    TCurveColorKey(const TMOX_Diagram& diagram, QWidget* parent = nullptr);
+    QSize sizeHint() const override { return {64, 60}; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    const TMOX_Diagram& diagram;
+};
+
+// A captioned group of radio buttons in two columns; the button ids are the item indexes.
+class TRadioGroup : public QGroupBox {
+public:
+    TRadioGroup(const QString& caption, const QStringList& items, QWidget* parent = nullptr);
+    int ItemIndex() const;
+    void SetItemIndex(int index);
+    QButtonGroup* Buttons() const { return buttons; }
+
+private:
+    QButtonGroup* buttons;
+};
+
+// F1 in the dialog opens the help page at the keyword.
+void AddHelpKey(QDialog* dialog, const QString& keyword);
+
+// Reloads every loaded curve from its own file, so that changed correction or filter switches
+// take effect; a curve whose file is gone becomes unloaded. Returns the messages of files
+// that could not be read (one line each), empty when all went well.
+std::string ReloadLoadedCurves(TMOX_Diagram& diagram);
+
+// The diagram's colour as a Qt colour (red in the low byte).
+QColor CurveQColor(unsigned color);
+
+namespace curvetext {
+inline QString Q(const std::string& s) { return QString::fromStdString(s); }
+inline std::string S(const QString& s) { return s.toStdString(); }
+}  // namespace curvetext
