@@ -21,6 +21,9 @@
 #include "station/HelpWindow.h"
 #include "station/UploadRunner.h"
 #include "station/app/MouseReadout.h"
+#include "station/dialogs/KorrekturForm.h"
+#include "station/dialogs/KurvenForm.h"
+#include "station/dialogs/RemarkDlg.h"
 
 namespace {
 
@@ -52,6 +55,7 @@ TMain::TMain(const QStringList& arguments, QWidget* parent)
     image->OnResize = [this] { FormResize(); };
     image->OnMouseMove = [this](int x, int y) { ImageMouseMove(x, y); };
     image->OnMouseDown = [this](int x, int y, Qt::MouseButton b) { ImageMouseDown(x, y, b); };
+    image->OnDblClick = [this](int x, int y) { ImageDblClick(x, y); };
 
     CreateActions();
     CreateMenus();
@@ -71,6 +75,7 @@ TMain::TMain(const QStringList& arguments, QWidget* parent)
     logMode = !args.isEmpty() && args.first().toUpper() == "LOG";
     ApplySettings();
     if (logMode) StartLogging();
+    CreateDialogs();
 }
 
 TMain::~TMain()
@@ -382,8 +387,24 @@ void TMain::ImageMouseMove(int x, int y)
 
 void TMain::ImageMouseDown(int x, int y, Qt::MouseButton button)
 {
-    if (button == Qt::RightButton) return;  // selects a correction line once that window exists
-    if (CurveAtColor(Diagram, image->Image.Picture.Pixel(x, y)) != 0) image->unsetCursor();
+    if (button == Qt::RightButton) {
+        // The reading of the minute under the pointer, in the correction window's list.
+        if (KorrekturForm && KorrekturForm->ListCount() > 0)
+            KorrekturForm->SelectMinute(int(Diagram.get_Time(x) * 1440));
+        return;
+    }
+    const int curve = CurveAtColor(Diagram, image->Image.Picture.Pixel(x, y));
+    if (curve == 0 || !KurvenForm) return;
+    KurvenForm->SetKurve(curve);
+    KurvenForm->show();
+    KurvenForm->raise();
+    image->unsetCursor();
+}
+
+void TMain::ImageDblClick(int x, int)
+{
+    if (KorrekturForm && KorrekturForm->isVisible())
+        KorrekturForm->SelectMinute(int(Diagram.get_Time(x) * 1440));
 }
 
 void TMain::AnsichtSymbolleisteClick()
@@ -402,6 +423,8 @@ void TMain::ConvertMenuMOXClick()
         this, "Konvertierung", start, "Textdateien [*.txt] (*.txt);;alle Dateien [*.*] (*)");
     if (file.isEmpty()) return;
     iniFile.WriteString("Diagram", "Logger-Data", S(QFileInfo(file).absolutePath()) + "/");
+    // The remark and the one-sensor component go into the header of the file it makes.
+    RemarkDlg->exec();
     repaint();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     Diagram.Convert(S(file));

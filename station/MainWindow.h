@@ -13,6 +13,7 @@
 #include "station/app/BatchPlan.h"
 #include "station/app/DayLogger.h"
 #include "station/app/StationSettings.h"
+#include "station/dialogs/StationContext.h"
 #include "station/serial/ComPort.h"
 
 class QAction;
@@ -22,6 +23,22 @@ class QTimer;
 class QToolBar;
 class DiagramView;
 class UploadRunner;
+class TAboutDlg;
+class TBatchForm;
+class TDeleteCurvesDlg;
+class TDiagramm_LadenDlg;
+class TFarbDlg;
+class TFilterForm;
+class TInfoForm;
+class TKorrekturForm;
+class TKurvenForm;
+class TLegendeForm;
+class TLogBatchForm;
+class TLogSetupForm;
+class TMRode_ConvertDlg;
+class TOffsetForm;
+class TRemarkDlg;
+class TSetupForm;
 
 class TMain : public QMainWindow {
 public:
@@ -59,6 +76,28 @@ public:
     // Draws the diagram at `size` and saves it; the error text, empty on success.
     std::string SaveImage(const ImageSize& size, const std::string& base, int format);
     int BatchCount() const { return batchCount; }
+
+    // The dialogs, made once after the window, in the order of the program's start.
+    void CreateDialogs();
+    TMRode_ConvertDlg* MRode_ConvertDlg = nullptr;
+    TDiagramm_LadenDlg* Diagramm_LadenDlg = nullptr;
+    TDeleteCurvesDlg* DeleteCurvesDlg = nullptr;
+    TOffsetForm* OffsetForm = nullptr;
+    TSetupForm* SetupForm = nullptr;
+    TRemarkDlg* RemarkDlg = nullptr;
+    TLegendeForm* LegendeForm = nullptr;
+    TAboutDlg* AboutDlg = nullptr;
+    TFarbDlg* FarbDlg = nullptr;
+    TInfoForm* InfoForm = nullptr;
+    TKurvenForm* KurvenForm = nullptr;
+    TBatchForm* BatchForm = nullptr;
+    TKorrekturForm* KorrekturForm = nullptr;
+    TFilterForm* FilterForm = nullptr;
+    TLogBatchForm* LogBatchForm = nullptr;
+    TLogSetupForm* LogSetupForm = nullptr;
+    void LoggenEinstellungenClick();
+    // Refreshes the curve data and curve information windows when they are showing.
+    void RefreshCurveWindows();
     UploadRunner* Uploads() const { return uploads; }
 
 protected:
@@ -81,10 +120,12 @@ private:
     void TellOnce(const QString& problem);
     void ImageMouseMove(int x, int y);
     void ImageMouseDown(int x, int y, Qt::MouseButton button);
+    void ImageDblClick(int x, int y);
     void AnsichtSymbolleisteClick();
 
     bool logMode = false;
     QStringList args;
+    TStationContext context;
     ::TIniFile iniFile;
     StationSettings settings;
     std::unique_ptr<DayLogger> logger;

@@ -47,7 +47,13 @@ bool ParseSizeArgument(const std::string& text, int minimum, int current, int& r
     return true;
 }
 
-UploadSchedule::UploadSchedule(std::string cmd, int n) : command(std::move(cmd)), interval(n < 1 ? 1 : n) {}
+UploadSchedule::UploadSchedule(std::string cmd, int n) { Set(std::move(cmd), n); }
+
+void UploadSchedule::Set(std::string cmd, int n)
+{
+    command = std::move(cmd);
+    interval = n < 1 ? 1 : n;
+}
 
 bool UploadSchedule::BatchDone()
 {

@@ -34,6 +34,8 @@ bool ParseSizeArgument(const std::string& text, int minimum, int current, int& r
 class UploadSchedule {
 public:
     UploadSchedule(std::string command, int interval);
+    // New settings from the dialog; the count of batches since the last upload goes on.
+    void Set(std::string command, int interval);
     // Counts one finished batch; true when the upload is due now.
     bool BatchDone();
     int Counter() const { return counter; }
@@ -41,6 +43,6 @@ public:
 
 private:
     std::string command;
-    int interval;
+    int interval = 1;
     int counter = 0;
 };

@@ -46,6 +46,10 @@ TEST(BatchPlan, UploadEveryNthBatch)
     EXPECT_TRUE(zero.BatchDone());
     EXPECT_TRUE(zero.BatchDone());
 
+    every3.BatchDone();
+    every3.Set("/usr/local/bin/upload", 2);  // new settings keep the count
+    EXPECT_TRUE(every3.BatchDone());
+
     UploadSchedule none("", 1);  // no command: the counter never moves
     EXPECT_FALSE(none.BatchDone());
     EXPECT_EQ(none.Counter(), 0);

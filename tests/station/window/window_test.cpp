@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolBar>
 
 #include "../../support/DayFiles.h"
@@ -15,6 +16,8 @@
 #include "mox/rtl/IniFile.h"
 #include "station/DiagramView.h"
 #include "station/MainWindow.h"
+#include "station/dialogs/Diagramm_LadenDlg.h"
+#include "station/dialogs/KurvenForm.h"
 
 namespace {
 
@@ -120,4 +123,39 @@ TEST_F(ViewerWindow, HelpOpensAtTheTopicsPage)
     EXPECT_EQ(help->source().toString(), "qrc:/help/mox_view.html");
     EXPECT_TRUE(help->toPlainText().contains("Einführung und Vorgeschichte"));
     help->close();
+}
+
+TEST_F(ViewerWindow, LoadCommandFillsTheDiagramAndClickOpensTheCurveWindow)
+{
+    WriteBytes(dir / "20030615.mox",
+               DayFileText({{"By", Minutes([](int m) { return 30.0 * (m > 600); })}}, "15.06.03"));
+    TMain w({});
+    w.resize(800, 500);
+    w.show();
+    RunFor(50);
+    EXPECT_FALSE(ActionNamed(w, "manuelle Kurvenkorrektur...")->isEnabled());
+    w.Diagramm_LadenDlg->OpenFile = [this](const QString&) { return QString::fromStdString(dir / "20030615.mox"); };
+    QTimer::singleShot(0, w.Diagramm_LadenDlg, [&w] { w.Diagramm_LadenDlg->OK_ButtonClick(); });
+    ActionNamed(w, "Kurve laden...")->trigger();
+    EXPECT_FALSE(w.Diagram.is_empty());
+    // Loading enables the manual correction, and the picture shows the curve.
+    EXPECT_TRUE(ActionNamed(w, "manuelle Kurvenkorrektur...")->isEnabled());
+    const TBitmap& pic = w.Image()->Image.Picture;
+    int cx = -1, cy = -1;
+    for (int curve = 1; curve <= 4 && cx < 0; ++curve) {
+        if (!w.Diagram.is_loaded(curve)) continue;
+        for (int y = 0; y < pic.Height() && cx < 0; ++y)
+            for (int x = 100; x < pic.Width() - 30; ++x)
+                if (pic.Pixel(x, y) == w.Diagram.get_Color(curve)) {
+                    cx = x;
+                    cy = y;
+                    break;
+                }
+    }
+    ASSERT_GE(cx, 0) << "the loaded curve is not drawn";
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(cx, cy), QPointF(cx, cy), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.Image(), &press);
+    EXPECT_TRUE(w.KurvenForm->isVisible());
+    w.close();
 }

@@ -1,0 +1,138 @@
+// The station's dialogs: made once, opened by the main window's commands, and connected to
+// the running station where their settings have a live counterpart.
+#include <QAction>
+#include <QTimer>
+
+#include "station/MainWindow.h"
+#include "station/dialogs/AboutDlg.h"
+#include "station/dialogs/BatchForm.h"
+#include "station/dialogs/DeleteCurvesDlg.h"
+#include "station/dialogs/Diagramm_LadenDlg.h"
+#include "station/dialogs/FarbDlg.h"
+#include "station/dialogs/FilterForm.h"
+#include "station/dialogs/InfoForm.h"
+#include "station/dialogs/KorrekturForm.h"
+#include "station/dialogs/KurvenForm.h"
+#include "station/dialogs/LegendeForm.h"
+#include "station/dialogs/LogBatchForm.h"
+#include "station/dialogs/LogSetupForm.h"
+#include "station/dialogs/MRode_ConvertDlg.h"
+#include "station/dialogs/OffsetForm.h"
+#include "station/dialogs/RemarkDlg.h"
+#include "station/dialogs/SetupForm.h"
+
+void TMain::CreateDialogs()
+{
+    context.Diagram = &Diagram;
+    context.Ini = &iniFile;
+    context.MainWindow = this;
+    context.Redraw = [this] { FormResize(); };
+    context.EnableKorrektur = [this](bool on) { EditMenu_Korrektur->setEnabled(on); };
+
+    // The settings dialog opens the colour and batch dialogs, so those two come first.
+    MRode_ConvertDlg = new TMRode_ConvertDlg(context);
+    Diagramm_LadenDlg = new TDiagramm_LadenDlg(context);
+    DeleteCurvesDlg = new TDeleteCurvesDlg(context);
+    OffsetForm = new TOffsetForm(context);
+    FarbDlg = new TFarbDlg(context);
+    BatchForm = new TBatchForm(context);
+    SetupForm = new TSetupForm(context, *FarbDlg, *BatchForm);
+    RemarkDlg = new TRemarkDlg(context);
+    LegendeForm = new TLegendeForm(context);
+    AboutDlg = new TAboutDlg(this);
+    InfoForm = new TInfoForm(context);
+    KurvenForm = new TKurvenForm(context);
+    KorrekturForm = new TKorrekturForm(context);
+    FilterForm = new TFilterForm(context);
+    LogBatchForm = new TLogBatchForm(context);
+    LogSetupForm = new TLogSetupForm(context, ComPort);
+
+    Diagramm_LadenDlg->RefreshCurveWindows = [this] { RefreshCurveWindows(); };
+    Diagramm_LadenDlg->RefreshKorrekturList = [this] { KorrekturForm->CurvesLoaded(); };
+    DeleteCurvesDlg->RefreshCurveWindows = [this] { RefreshCurveWindows(); };
+    DeleteCurvesDlg->HideKorrektur = [this] { KorrekturForm->CurvesRemoved(); };
+    FarbDlg->ColorsChanged = [this] { RefreshCurveWindows(); };
+
+    BatchForm->StationFlags = [this] {
+        return BatchOutputFlags{settings.BatchVorschau, settings.BatchVortag, settings.BatchWAP,
+                                settings.BatchHTML};
+    };
+    BatchForm->SetStationFlags = [this](const BatchOutputFlags& f) {
+        settings.BatchVorschau = f.Vorschau;
+        settings.BatchVortag = f.Vortag;
+        settings.BatchWAP = f.WAP;
+        settings.BatchHTML = f.HTML;
+    };
+    LogBatchForm->StationValues = [this] {
+        return LogBatchValues{Timer1->interval() / 60000, settings.FtpTimeoutSeconds,
+                              settings.FTP_Intervall, settings.FTP_Kommando, settings.BatchStandard,
+                              settings.BatchBreite, settings.BatchHoehe};
+    };
+    LogBatchForm->Applied = [this](const LogBatchValues& v) {
+        settings.IntervalMinutes = v.IntervallMinuten;
+        settings.FtpTimeoutSeconds = v.FTP_TimeoutSekunden;
+        settings.FTP_Intervall = v.FTP_Intervall;
+        settings.FTP_Kommando = v.FTP_Kommando;
+        settings.BatchStandard = v.Standard;
+        settings.BatchBreite = v.Breite;
+        settings.BatchHoehe = v.Hoehe;
+        if (uploadSchedule) uploadSchedule->Set(v.FTP_Kommando, v.FTP_Intervall);
+        Timer1->setInterval(std::max(1, v.IntervallMinuten) * 60000);
+        Timer1->start();
+    };
+    LogSetupForm->StationDataDir = [this] { return settings.DataDir; };
+    LogSetupForm->Applied = [this](const std::string& dataDir, const std::string& port) {
+        if (!dataDir.empty()) settings.DataDir = dataDir;
+        if (!port.empty()) settings.Port = port;
+    };
+
+    connect(AnsichtMenuKurveladen, &QAction::triggered, this, [this] {
+        if (Diagramm_LadenDlg->exec() == QDialog::Accepted) FormResize();
+    });
+    connect(AnsichtMenuKurveLoeschen, &QAction::triggered, this, [this] {
+        DeleteCurvesDlg->exec();
+        FormResize();
+    });
+    connect(AnsichtMenuOffset, &QAction::triggered, this, [this] {
+        OffsetForm->show();
+        OffsetForm->raise();
+        OffsetForm->activateWindow();
+    });
+    connect(AnsichtMenuFilter, &QAction::triggered, this, [this] {
+        FilterForm->show();
+        FilterForm->raise();
+    });
+    connect(AnsichtMenuLegende, &QAction::triggered, this, [this] {
+        LegendeForm->exec();
+        FormResize();
+    });
+    connect(AnsichtMenuKurveninformationen, &QAction::triggered, this, [this] {
+        InfoForm->show();
+        InfoForm->raise();
+    });
+    connect(EditMenu_Korrektur, &QAction::triggered, this, [this] { KorrekturForm->ShowAndFill(); });
+    connect(ConvertMenueMagnetsrode, &QAction::triggered, this, [this] { MRode_ConvertDlg->exec(); });
+    connect(HilfeMenuAbout, &QAction::triggered, this, [this] { AboutDlg->exec(); });
+    connect(EditMenu_Einstellungen, &QAction::triggered, this, [this] { SetupForm->exec(); });
+    connect(LoggenBatchEinstellungen, &QAction::triggered, this, [this] { LogBatchForm->exec(); });
+    connect(LoggenEinstellungen, &QAction::triggered, this, [this] { LoggenEinstellungenClick(); });
+}
+
+void TMain::LoggenEinstellungenClick()
+{
+    LogSetupForm->exec();
+    if (!logger) return;
+    // The next line opens the day's file anew, in the folder now set; the port opens under
+    // the name now set.
+    logger->SetDataDir(settings.DataDir);
+    if (paused) return;
+    if (ComPort.Connected()) ComPort.SetConnected(false);
+    deviceLost = false;
+    if (!OpenPort()) DeviceLost(ComPort.LastError());
+}
+
+void TMain::RefreshCurveWindows()
+{
+    if (InfoForm && InfoForm->isVisible()) InfoForm->FormActivate();
+    if (KurvenForm && KurvenForm->isVisible()) KurvenForm->FormActivate();
+}
