@@ -1,3 +1,4 @@
+#include "station/dialogs/DialogParts.h"
 #include "station/dialogs/BatchForm.h"
 
 #include <QCheckBox>
@@ -10,11 +11,9 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "mox/rtl/IniFile.h"
-#include "station/HelpWindow.h"
 #include "station/app/StationSettings.h"
 
 namespace {
@@ -69,8 +68,7 @@ TBatchForm::TBatchForm(TStationContext& context) : QDialog(context.MainWindow), 
     connect(FolderButton, &QPushButton::clicked, this, [this] { FolderButtonClick(); });
     connect(OK_Button, &QPushButton::clicked, this, [this] { OK_ButtonClick(); });
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this,
-            [this] { ShowHelpTopic(this, kHelpKeyword); });
+    AddHelpKey(this, kHelpKeyword);
 
     ChooseFolder = [this](const QString& start) {
         return QFileDialog::getExistingDirectory(this, "Speicherort für Magnetogramme", start);

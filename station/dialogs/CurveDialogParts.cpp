@@ -5,10 +5,8 @@
 #include <QGridLayout>
 #include <QPainter>
 #include <QRadioButton>
-#include <QShortcut>
 #include <exception>
 
-#include "station/HelpWindow.h"
 #include "mox/Mm.h"
 
 QColor CurveQColor(unsigned color)
@@ -52,13 +50,6 @@ int TRadioGroup::ItemIndex() const { return buttons->checkedId(); }
 void TRadioGroup::SetItemIndex(int index)
 {
     if (QAbstractButton* b = buttons->button(index)) b->setChecked(true);
-}
-
-void AddHelpKey(QDialog* dialog, const QString& keyword)
-{
-    auto* key = new QShortcut(QKeySequence::HelpContents, dialog);
-    QObject::connect(key, &QShortcut::activated, dialog,
-                     [dialog, keyword] { ShowHelpTopic(dialog, keyword); });
 }
 
 std::string ReloadLoadedCurves(TMOX_Diagram& diagram)

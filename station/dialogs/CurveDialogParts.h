@@ -1,6 +1,7 @@
 #pragma once
 // Pieces shared by the curve dialogs: the colour key of the four curves, two-column radio
 // groups, the F1 help key, and the reload that applies changed filter switches.
+#include "station/dialogs/DialogParts.h"
 #include <QGroupBox>
 #include <QString>
 #include <QStringList>
@@ -35,9 +36,6 @@ public:
 private:
     QButtonGroup* buttons;
 };
-
-// F1 in the dialog opens the help page at the keyword.
-void AddHelpKey(QDialog* dialog, const QString& keyword);
 
 // Reloads every loaded curve from its own file, so that changed correction or filter switches
 // take effect; a curve whose file is gone becomes unloaded. Returns the messages of files

@@ -1,3 +1,4 @@
+#include "station/dialogs/DialogParts.h"
 #include "station/dialogs/FarbDlg.h"
 
 #include <QColorDialog>
@@ -8,12 +9,10 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
-#include "station/HelpWindow.h"
 
 namespace {
 
@@ -107,8 +106,7 @@ TFarbDlg::TFarbDlg(TStationContext& context) : QDialog(context.MainWindow), ctx(
     connect(Default_Button, &QPushButton::clicked, this, [this] { Default_ButtonClick(); });
     connect(OK_Button, &QPushButton::clicked, this, [this] { OK_ButtonClick(); });
     connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
-    connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this,
-            [this] { ShowHelpTopic(this, kHelpKeyword); });
+    AddHelpKey(this, kHelpKeyword);
 
     // The picker's sixteen custom colour slots start white.
     for (int i = 0; i < QColorDialog::customCount(); ++i) QColorDialog::setCustomColor(i, Qt::white);

@@ -1,3 +1,4 @@
+#include "station/dialogs/DialogParts.h"
 #include "station/dialogs/InfoForm.h"
 
 #include <QEvent>
@@ -8,12 +9,10 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
-#include <QShortcut>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
 #include "mox/Mm.h"
-#include "station/HelpWindow.h"
 #include "station/app/CurveText.h"
 
 namespace {
@@ -85,8 +84,7 @@ TInfoForm::TInfoForm(TStationContext& context)
     layout->addWidget(frame);
     layout->addWidget(ok, 0, Qt::AlignHCenter);
 
-    auto* help = new QShortcut(QKeySequence::HelpContents, this);
-    connect(help, &QShortcut::activated, this, [this] { ShowHelpTopic(this, "MOX_View: Info_Dialog"); });
+    AddHelpKey(this, "MOX_View: Info_Dialog");
 }
 
 void TInfoForm::FormActivate()

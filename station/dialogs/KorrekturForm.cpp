@@ -1,3 +1,4 @@
+#include "station/dialogs/DialogParts.h"
 #include "station/dialogs/KorrekturForm.h"
 
 #include <QButtonGroup>
@@ -14,7 +15,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 #include <cmath>
 #include <functional>
@@ -22,7 +22,6 @@
 #include "mox/Mm.h"
 #include "mox/rtl/SysUtils.h"
 #include "mox/rtl/TextFile.h"
-#include "station/HelpWindow.h"
 #include "station/app/CurveText.h"
 
 namespace {
@@ -161,9 +160,7 @@ TKorrekturForm::TKorrekturForm(TStationContext& context)
     top->addLayout(right, 1);
     top->setSizeConstraint(QLayout::SetFixedSize);
 
-    auto* help = new QShortcut(QKeySequence::HelpContents, this);
-    connect(help, &QShortcut::activated, this,
-            [this] { ShowHelpTopic(this, "MOX_View: Kurvenkorrektur"); });
+    AddHelpKey(this, "MOX_View: Kurvenkorrektur");
 }
 
 std::string TKorrekturForm::KorrFileName(int curve) const

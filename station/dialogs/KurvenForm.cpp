@@ -1,3 +1,4 @@
+#include "station/dialogs/DialogParts.h"
 #include "station/dialogs/KurvenForm.h"
 
 #include <QEvent>
@@ -7,13 +8,11 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
-#include <QShortcut>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
 #include "mox/Mm.h"
 #include "mox/rtl/SysUtils.h"
-#include "station/HelpWindow.h"
 #include "station/app/CurveText.h"
 
 namespace {
@@ -88,9 +87,7 @@ TKurvenForm::TKurvenForm(TStationContext& context)
     layout->addLayout(lower);
     layout->addWidget(ok, 0, Qt::AlignHCenter);
 
-    auto* help = new QShortcut(QKeySequence::HelpContents, this);
-    connect(help, &QShortcut::activated, this,
-            [this] { ShowHelpTopic(this, "MOX_View: Kurveninformationen"); });
+    AddHelpKey(this, "MOX_View: Kurveninformationen");
 }
 
 void TKurvenForm::SetKurve(int curve)

@@ -1,3 +1,4 @@
+#include "station/dialogs/DialogParts.h"
 #include "station/dialogs/LogBatchForm.h"
 
 #include <QCheckBox>
@@ -8,12 +9,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShortcut>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "mox/rtl/IniFile.h"
-#include "station/HelpWindow.h"
 
 namespace {
 
@@ -86,8 +85,7 @@ TLogBatchForm::TLogBatchForm(TStationContext& context) : QDialog(context.MainWin
     connect(AbmessungenStandardCheckBox, &QCheckBox::toggled, this, [this] { StandardClick(); });
     connect(OK_Button, &QPushButton::clicked, this, [this] { OK_ButtonClick(); });
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this,
-            [this] { ShowHelpTopic(this, kHelpKeyword); });
+    AddHelpKey(this, kHelpKeyword);
 }
 
 void TLogBatchForm::showEvent(QShowEvent* event)

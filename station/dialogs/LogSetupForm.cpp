@@ -1,3 +1,4 @@
+#include "station/dialogs/DialogParts.h"
 #include "station/dialogs/LogSetupForm.h"
 
 #include <QFileDialog>
@@ -7,11 +8,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "mox/rtl/IniFile.h"
-#include "station/HelpWindow.h"
 #include "station/app/StationSettings.h"
 #include "station/serial/ComComboBox.h"
 #include "station/serial/ComPort.h"
@@ -56,8 +55,7 @@ TLogSetupForm::TLogSetupForm(TStationContext& context, TComPort& comPort)
     connect(DirButton, &QPushButton::clicked, this, [this] { DirButtonClick(); });
     connect(OK_Button, &QPushButton::clicked, this, [this] { OK_ButtonClick(); });
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this,
-            [this] { ShowHelpTopic(this, kHelpKeyword); });
+    AddHelpKey(this, kHelpKeyword);
     ChooseFolder = [this](const QString& start) {
         return QFileDialog::getExistingDirectory(this, "Arbeitsverzeichnis", start);
     };

@@ -1,3 +1,4 @@
+#include "station/dialogs/DialogParts.h"
 #include "station/dialogs/MRode_ConvertDlg.h"
 
 #include <QApplication>
@@ -7,14 +8,12 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 #include <exception>
 
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
 #include "mox/rtl/SysUtils.h"
-#include "station/HelpWindow.h"
 
 namespace {
 
@@ -69,10 +68,7 @@ TMRode_ConvertDlg::TMRode_ConvertDlg(TStationContext& context)
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    auto* help = new QShortcut(QKeySequence::HelpContents, this);
-    connect(help, &QShortcut::activated, this, [this] {
-        ShowHelpTopic(this, "MOX_View: Konvertierung von Daten aus Magnetsrode in das MOX-Format");
-    });
+    AddHelpKey(this, "MOX_View: Konvertierung von Daten aus Magnetsrode in das MOX-Format");
 }
 
 void TMRode_ConvertDlg::FormActivate() { dateEdit->setDate(ToQDate(Date() - 1)); }

@@ -1,15 +1,14 @@
+#include "station/dialogs/DialogParts.h"
 #include "station/dialogs/RemarkDlg.h"
 
 #include <QComboBox>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
-#include "station/HelpWindow.h"
 
 namespace {
 
@@ -44,10 +43,7 @@ TRemarkDlg::TRemarkDlg(TStationContext& context)
     layout->addWidget(ok, 0, Qt::AlignHCenter);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    auto* help = new QShortcut(QKeySequence::HelpContents, this);
-    connect(help, &QShortcut::activated, this, [this] {
-        ShowHelpTopic(this, "MOX_View: Konvertierung von MOX-Mitschnitten in das MOX-Format");
-    });
+    AddHelpKey(this, "MOX_View: Konvertierung von MOX-Mitschnitten in das MOX-Format");
 }
 
 void TRemarkDlg::FormActivate()

@@ -1,3 +1,4 @@
+#include "station/dialogs/DialogParts.h"
 #include "station/dialogs/SetupForm.h"
 
 #include <QAbstractSpinBox>
@@ -14,14 +15,12 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShortcut>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
 #include "mox/rtl/SysUtils.h"
-#include "station/HelpWindow.h"
 #include "station/dialogs/BatchForm.h"
 #include "station/dialogs/FarbDlg.h"
 
@@ -185,8 +184,7 @@ TSetupForm::TSetupForm(TStationContext& context, TFarbDlg& farb, TBatchForm& bat
     connect(ColorButton, &QPushButton::clicked, this, [this] { ColorButtonClick(); });
     connect(BatchButton, &QPushButton::clicked, this, [this] { BatchButtonClick(); });
     connect(Cancel_Button, &QPushButton::clicked, this, &QDialog::reject);
-    connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this,
-            [this] { ShowHelpTopic(this, kHelpKeyword); });
+    AddHelpKey(this, kHelpKeyword);
     ShowError = [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); };
 }
 
