@@ -1,4 +1,3 @@
-#include "station/dialogs/DialogParts.h"
 #include "station/dialogs/BatchForm.h"
 
 #include <QCheckBox>
@@ -15,6 +14,7 @@
 
 #include "mox/rtl/IniFile.h"
 #include "station/app/StationSettings.h"
+#include "station/dialogs/DialogParts.h"
 
 namespace {
 const char* const kHelpKeyword = "MOX_View_Aufruf mit Kommandozeilenparameter";

@@ -1,4 +1,3 @@
-#include "station/dialogs/DialogParts.h"
 #include "station/dialogs/FarbDlg.h"
 
 #include <QColorDialog>
@@ -13,6 +12,7 @@
 
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
+#include "station/dialogs/DialogParts.h"
 
 namespace {
 

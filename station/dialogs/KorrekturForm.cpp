@@ -1,4 +1,3 @@
-#include "station/dialogs/DialogParts.h"
 #include "station/dialogs/KorrekturForm.h"
 
 #include <QButtonGroup>
@@ -23,6 +22,7 @@
 #include "mox/rtl/SysUtils.h"
 #include "mox/rtl/TextFile.h"
 #include "station/app/CurveText.h"
+#include "station/dialogs/DialogParts.h"
 
 namespace {
 

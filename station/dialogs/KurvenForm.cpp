@@ -1,4 +1,3 @@
-#include "station/dialogs/DialogParts.h"
 #include "station/dialogs/KurvenForm.h"
 
 #include <QEvent>
@@ -14,6 +13,7 @@
 #include "mox/Mm.h"
 #include "mox/rtl/SysUtils.h"
 #include "station/app/CurveText.h"
+#include "station/dialogs/DialogParts.h"
 
 namespace {
 

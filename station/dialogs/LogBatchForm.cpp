@@ -1,4 +1,3 @@
-#include "station/dialogs/DialogParts.h"
 #include "station/dialogs/LogBatchForm.h"
 
 #include <QCheckBox>
@@ -13,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "mox/rtl/IniFile.h"
+#include "station/dialogs/DialogParts.h"
 
 namespace {
 

@@ -1,4 +1,3 @@
-#include "station/dialogs/DialogParts.h"
 #include "station/dialogs/LogSetupForm.h"
 
 #include <QFileDialog>
@@ -14,6 +13,7 @@
 #include "station/app/StationSettings.h"
 #include "station/serial/ComComboBox.h"
 #include "station/serial/ComPort.h"
+#include "station/dialogs/DialogParts.h"
 
 namespace {
 const char* const kHelpKeyword = "MOX_View: Log-Einstellungen";

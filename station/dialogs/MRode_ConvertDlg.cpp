@@ -1,4 +1,3 @@
-#include "station/dialogs/DialogParts.h"
 #include "station/dialogs/MRode_ConvertDlg.h"
 
 #include <QApplication>
@@ -14,6 +13,7 @@
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
 #include "mox/rtl/SysUtils.h"
+#include "station/dialogs/DialogParts.h"
 
 namespace {
 

@@ -1,4 +1,3 @@
-#include "station/dialogs/DialogParts.h"
 #include "station/dialogs/RemarkDlg.h"
 
 #include <QComboBox>
@@ -9,6 +8,7 @@
 
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
+#include "station/dialogs/DialogParts.h"
 
 namespace {
 

@@ -1,4 +1,3 @@
-#include "station/dialogs/DialogParts.h"
 #include "station/dialogs/SetupForm.h"
 
 #include <QAbstractSpinBox>
@@ -23,6 +22,7 @@
 #include "mox/rtl/SysUtils.h"
 #include "station/dialogs/BatchForm.h"
 #include "station/dialogs/FarbDlg.h"
+#include "station/dialogs/DialogParts.h"
 
 namespace {
 
