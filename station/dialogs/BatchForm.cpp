@@ -53,13 +53,7 @@ TBatchForm::TBatchForm(TStationContext& context) : QDialog(context.MainWindow), 
     grid->addWidget(PfadEdit, 6, 0, 1, 2);
     grid->addWidget(FolderButton, 6, 2);
 
-    OK_Button = new QPushButton("OK");
-    OK_Button->setDefault(true);
-    CancelButton = new QPushButton("Abbruch");
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(OK_Button);
-    buttons->addWidget(CancelButton);
+    QHBoxLayout* buttons = OkCancelRow(OK_Button, CancelButton);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addLayout(buttons);

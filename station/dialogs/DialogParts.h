@@ -1,8 +1,15 @@
 #pragma once
 // Pieces every station dialog shares.
 #include <QString>
+#include <initializer_list>
 
 class QDialog;
+class QHBoxLayout;
+class QPushButton;
 
 // F1 in the dialog opens the help page at the keyword.
 void AddHelpKey(QDialog* dialog, const QString& keyword);
+
+// A row of `leading` buttons, then, at the right, "OK" (the default button) and "Abbruch".
+QHBoxLayout* OkCancelRow(QPushButton*& ok, QPushButton*& cancel,
+                         std::initializer_list<QPushButton*> leading = {});

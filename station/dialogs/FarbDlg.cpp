@@ -88,14 +88,7 @@ TFarbDlg::TFarbDlg(TStationContext& context) : QDialog(context.MainWindow), ctx(
     bk->addWidget(bkColorBox, 1);
 
     Default_Button = new QPushButton("Reset");
-    OK_Button = new QPushButton("OK");
-    OK_Button->setDefault(true);
-    CancelButton = new QPushButton("Abbruch");
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(Default_Button);
-    buttons->addStretch();
-    buttons->addWidget(OK_Button);
-    buttons->addWidget(CancelButton);
+    QHBoxLayout* buttons = OkCancelRow(OK_Button, CancelButton, {Default_Button});
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);

@@ -69,13 +69,7 @@ TLogBatchForm::TLogBatchForm(TStationContext& context) : QDialog(context.MainWin
     sg->addWidget(new QLabel("Höhe:"), 2, 0);
     sg->addWidget(HoeheEdit, 2, 1);
 
-    OK_Button = new QPushButton("OK");
-    OK_Button->setDefault(true);
-    CancelButton = new QPushButton("Abbruch");
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(OK_Button);
-    buttons->addWidget(CancelButton);
+    QHBoxLayout* buttons = OkCancelRow(OK_Button, CancelButton);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addWidget(size);

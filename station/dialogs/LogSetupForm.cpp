@@ -40,13 +40,7 @@ TLogSetupForm::TLogSetupForm(TStationContext& context, TComPort& comPort)
     grid->addWidget(DirEdit, 2, 0, 1, 2);
     grid->addWidget(DirButton, 2, 2);
 
-    OK_Button = new QPushButton("OK");
-    OK_Button->setDefault(true);
-    CancelButton = new QPushButton("Abbruch");
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(OK_Button);
-    buttons->addWidget(CancelButton);
+    QHBoxLayout* buttons = OkCancelRow(OK_Button, CancelButton);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addLayout(buttons);

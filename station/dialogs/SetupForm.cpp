@@ -148,23 +148,14 @@ TSetupForm::TSetupForm(TStationContext& context, TFarbDlg& farb, TBatchForm& bat
     ag->addWidget(new QLabel("Alarm bei K>="), 1, 0);
     ag->addWidget(Alarm_Edit, 1, 1);
 
-    OK_Button = new QPushButton("OK");
-    OK_Button->setToolTip("Eingaben werden in die INI-Datei übernommen");
-    OK_Button->setDefault(true);
     DefaultButton = new QPushButton("Default");
     DefaultButton->setToolTip("K-Index Tabelle auf Standardwerte zurücksetzen");
     ColorButton = new QPushButton("Farben...");
     BatchButton = new QPushButton("Batch...  ");
     BatchButton->setToolTip("Einstellungen für Batch-Modus ändern");
-    Cancel_Button = new QPushButton("Abbruch");
+    QHBoxLayout* buttons = OkCancelRow(OK_Button, Cancel_Button, {DefaultButton, ColorButton, BatchButton});
+    OK_Button->setToolTip("Eingaben werden in die INI-Datei übernommen");
     Cancel_Button->setToolTip("Abbruch ohne Änderung der INI-Datei");
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(DefaultButton);
-    buttons->addWidget(ColorButton);
-    buttons->addWidget(BatchButton);
-    buttons->addStretch();
-    buttons->addWidget(OK_Button);
-    buttons->addWidget(Cancel_Button);
 
     auto* right = new QVBoxLayout;
     right->addWidget(scaleOuter);
