@@ -6,7 +6,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "browser/PaneView.h"
+#include "station/DiagramView.h"
 #include "mox/Mm.h"
 
 TDiagramForm::TDiagramForm(int number, QWidget* parent)
@@ -16,7 +16,8 @@ TDiagramForm::TDiagramForm(int number, QWidget* parent)
 {
     setObjectName(QString("DiagramForm%1").arg(number));
     setWindowTitle(QString("%1: ").arg(number));
-    largeImage = new PaneView(this);
+    largeImage = new DiagramView(this);
+    largeImage->setCursor(Qt::CrossCursor);
     largeImage->setObjectName("LargeImage");
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -26,7 +27,7 @@ TDiagramForm::TDiagramForm(int number, QWidget* parent)
     largeImage->OnMouseDown = [this](int, int y, Qt::MouseButton b) {
         if (b == Qt::RightButton) LargeImageRightClick(y);
     };
-    largeImage->OnDblClick = [this] { Release(); };
+    largeImage->OnDblClick = [this](int, int) { Release(); };
 }
 
 void TDiagramForm::SetDiagram(TMOX_Diagram* d)

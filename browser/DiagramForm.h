@@ -6,7 +6,7 @@
 
 #include "browser/BrowserLogic.h"
 
-class PaneView;
+class DiagramView;
 class TMOX_Diagram;
 
 class TDiagramForm : public QWidget {
@@ -16,7 +16,7 @@ public:
     int Number() const { return number; }
     TMOX_Diagram* Diagram() const { return diagram; }
     void SetDiagram(TMOX_Diagram* d);
-    PaneView* LargeImage() const { return largeImage; }
+    DiagramView* LargeImage() const { return largeImage; }
 
     // Caption, binding and drawing; also what a reload of the pane refreshes.
     void FormActivate();
@@ -43,5 +43,5 @@ private:
     TMOX_Diagram* diagram = nullptr;
     bool positioned = false;
     std::string savedTitle;
-    PaneView* largeImage = nullptr;
+    DiagramView* largeImage = nullptr;
 };

@@ -25,7 +25,7 @@
 #include "browser/DiagramForm.h"
 #include "browser/FarbDlg.h"
 #include "browser/HelpViewer.h"
-#include "browser/PaneView.h"
+#include "station/DiagramView.h"
 
 namespace {
 
@@ -148,12 +148,13 @@ TMainForm::~TMainForm()
 void TMainForm::CreateControls()
 {
     for (int p = 1; p <= 2; ++p) {
-        auto* image = new PaneView(this);
+        auto* image = new DiagramView(this);
+        image->setCursor(Qt::CrossCursor);
         image->setObjectName(QString("Image%1").arg(p));
         image->setGeometry(0, p == 1 ? 0 : 249, 451, 250);
         image->OnResize = [this, p] { DrawPane(p); };
         image->OnMouseDown = [this, p](int x, int y, Qt::MouseButton b) { ImageMouseDown(p, x, y, b); };
-        image->OnDblClick = [this, p] { ImageDblClick(p); };
+        image->OnDblClick = [this, p](int, int) { ImageDblClick(p); };
         images[p - 1] = image;
 
         auto* marker = new QLabel(this);
@@ -277,7 +278,7 @@ void TMainForm::SwitchClick(QCheckBox* box)
 
 void TMainForm::DrawPane(int pane)
 {
-    PaneView* image = images[pane - 1];
+    DiagramView* image = images[pane - 1];
     TMOX_Diagram& d = Diagram(pane);
     d.MOX_Image = &image->Image;
     d.set_is_Autolegende(false);

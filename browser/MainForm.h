@@ -16,7 +16,7 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 class QTimer;
-class PaneView;
+class DiagramView;
 class TAboutDlg;
 class TDiagramForm;
 class TFarbDlg;
@@ -32,7 +32,7 @@ public:
     TMOX_Diagram MOX_Diagram2;
 
     TMOX_Diagram& Diagram(int pane) { return pane == 2 ? MOX_Diagram2 : MOX_Diagram1; }
-    PaneView* Image(int pane) const { return images[pane - 1]; }
+    DiagramView* Image(int pane) const { return images[pane - 1]; }
     TDiagramForm* Zoom(int pane) const { return zooms[pane - 1]; }
     TFarbDlg* FarbDlg() const { return farbDlg; }
     QListWidget* FileListBox() const { return fileListBox; }
@@ -86,7 +86,7 @@ private:
     std::string directory;
     ZoomBounds zoomBounds[2];
 
-    PaneView* images[2] = {};
+    DiagramView* images[2] = {};
     QLabel* markers[2] = {};
     QCheckBox* offsetFilterBoxes[2] = {};
     QCheckBox* filterBoxes[2] = {};

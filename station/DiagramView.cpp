@@ -1,5 +1,6 @@
 #include "station/DiagramView.h"
 
+#include <QContextMenuEvent>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
@@ -50,3 +51,5 @@ void DiagramView::mouseDoubleClickEvent(QMouseEvent* event)
     const QPoint p = event->position().toPoint();
     if (OnDblClick) OnDblClick(p.x(), p.y());
 }
+
+void DiagramView::contextMenuEvent(QContextMenuEvent* event) { event->accept(); }

@@ -1,6 +1,7 @@
 #pragma once
-// The image control of the main window: shows the picture the diagram draws into and reports
-// size changes and mouse actions in picture pixels.
+// The image control a diagram draws into: shows the picture without a copy and reports size
+// changes and mouse actions in picture pixels. The station's main window and the browser's
+// panes use it.
 #include <QWidget>
 #include <functional>
 
@@ -23,4 +24,6 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    // The right button works on the picture; no popup menu may open over it.
+    void contextMenuEvent(QContextMenuEvent* event) override;
 };

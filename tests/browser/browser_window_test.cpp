@@ -17,7 +17,7 @@
 #include "browser/DiagramForm.h"
 #include "browser/FarbDlg.h"
 #include "browser/MainForm.h"
-#include "browser/PaneView.h"
+#include "station/DiagramView.h"
 
 namespace {
 
