@@ -143,8 +143,7 @@ void ApplyPaneDefaults(TMOX_Diagram& d)
 
 void ApplyStationDiagramSettings(const TIniFile& ini, TMOX_Diagram& d)
 {
-    const int limits[] = {10, 15, 25, 50, 90, 152, 225, 370, 600};
-    for (int n = 0; n <= 8; ++n) d.set_K_limit(n, ini.ReadInteger("K-Wert", "K" + std::to_string(n), limits[n]));
+    for (int n = 0; n <= 8; ++n) d.set_K_limit(n, ini.ReadInteger("K-Wert", "K" + std::to_string(n), TMOX_Diagram::DefaultKLimits[n]));
     const int scale = ini.ReadInteger("Diagram", "Skalierung", scale60);
     // An ordinal beyond the table would name no scale at all; the drawing treats it as the first.
     d.set_Y_Skalierung(scale >= scale60 && scale <= scale1000 ? MOX_y_scale_Typ(scale) : scale60);

@@ -54,15 +54,7 @@ void TMOX_Diagram::set_default_values()
     K_Farbbalken = true;
     K_display = true;
     K_display_all = true;
-    K0 = 10;
-    K1 = 15;
-    K2 = 25;
-    K3 = 50;
-    K4 = 90;
-    K5 = 152;
-    K6 = 225;
-    K7 = 370;
-    K8 = 600;
+    for (int n = 0; n <= 8; ++n) limit(n) = DefaultKLimits[n];
     for (bool& on : is_K_curve) on = true;
     MOX_1sensor = vecBy;
     Alarm = true;

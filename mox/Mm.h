@@ -60,6 +60,8 @@ public:
     static constexpr int CurveCount = 4;
     static constexpr int DayLength = 1440;  // readings per curve, index 1..1440
     static constexpr int BlockCount = 8;    // three-hour blocks of the K index
+    // Upper limits of the K classes 0..8 in nT of a new station.
+    static constexpr int DefaultKLimits[9] = {10, 15, 25, 50, 90, 152, 225, 370, 600};
 
     explicit TMOX_Diagram(TComponent* AOwner = nullptr);
     ~TMOX_Diagram() override;

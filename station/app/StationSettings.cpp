@@ -82,9 +82,8 @@ StationSettings ReadStationSettings(const TIniFile& ini, TMOX_Diagram& d, bool l
     d.set_is_K_Balken(ini.ReadBool("Diagram", "K-Farbbalken", true));
     for (int c = 1; c <= 4; ++c)
         d.set_is_K_curve(c, ini.ReadBool("Diagram", "Kurve" + std::to_string(c) + "-K-Wert", true));
-    const int limits[] = {10, 15, 25, 50, 90, 152, 225, 370, 600};
     for (int n = 0; n <= 8; ++n)
-        d.set_K_limit(n, ini.ReadInteger("K-Wert", "K" + std::to_string(n), limits[n]));
+        d.set_K_limit(n, ini.ReadInteger("K-Wert", "K" + std::to_string(n), TMOX_Diagram::DefaultKLimits[n]));
     s.BatchVorschau = ini.ReadBool("Batch", "Vorschau", false);
     s.BatchVortag = ini.ReadBool("Batch", "Vortag", false);
     s.BatchWAP = ini.ReadBool("Batch", "WAP", true);

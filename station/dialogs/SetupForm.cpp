@@ -27,7 +27,6 @@
 namespace {
 
 const char* const kHelpKeyword = "MOX_View: Diagrammeinstellungen";
-const int kDefaultLimits[9] = {10, 15, 25, 50, 90, 152, 225, 370, 600};
 
 std::string Str(const QLineEdit* e) { return e->text().toStdString(); }
 QString Q(const std::string& s) { return QString::fromStdString(s); }
@@ -202,7 +201,7 @@ void TSetupForm::FormActivate()
     for (int c = 0; c < 4; ++c)
         KCheckBox[c]->setChecked(ini.ReadBool("Diagram", "Kurve" + std::to_string(c + 1) + "-K-Wert", true));
     for (int n = 0; n < 9; ++n)
-        K_Edit[n]->setText(QString::number(ini.ReadInteger("K-Wert", "K" + std::to_string(n), kDefaultLimits[n])));
+        K_Edit[n]->setText(QString::number(ini.ReadInteger("K-Wert", "K" + std::to_string(n), TMOX_Diagram::DefaultKLimits[n])));
     const int scale = ini.ReadInteger("Diagram", "Skalierung", int(d.get_Y_Skalierung()));
     if (QAbstractButton* b = ScaleRadioGroup->button(scale)) b->setChecked(true);
     autoscale_CheckBox->setChecked(ini.ReadBool("Diagram", "Auto-Skalierung", d.get_is_AutoScale()));
@@ -274,7 +273,7 @@ void TSetupForm::OK_ButtonClick()
 
 void TSetupForm::DefaultButtonClick()
 {
-    for (int n = 0; n < 9; ++n) K_Edit[n]->setText(QString::number(kDefaultLimits[n]));
+    for (int n = 0; n < 9; ++n) K_Edit[n]->setText(QString::number(TMOX_Diagram::DefaultKLimits[n]));
 }
 
 void TSetupForm::ColorButtonClick()
