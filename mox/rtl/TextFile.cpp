@@ -173,7 +173,7 @@ bool TextReader::ReadLine(std::string& line)
 {
     if (!ReadRaw(line)) return false;
     ++lineNumber;
-    if (!IsAscii(line)) line = DecodeLine(std::move(line));
+    line = DecodeLine(std::move(line));
     return true;
 }
 
