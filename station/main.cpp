@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "mox/rtl/CommandLine.h"
 #include "mox/rtl/Graphics.h"
 #include "station/MainWindow.h"
 
@@ -42,8 +43,24 @@ void CloseOnStopSignals(TMain& main)
 
 }  // namespace
 
+const TCommandLine kCommandLine{
+    "MOX_View",
+    "Aufruf: MOX_View [LOG | DATEI [BREITE HÖHE]]\n"
+    "Die MOX-Station.\n"
+    "  ohne Argument        Betrachter: Tagesdateien ansehen, vergleichen, korrigieren\n"
+    "  LOG                  Station: die Datenzeilen des Geräts in Tagesmitschnitte schreiben,\n"
+    "                       Magnetogramme und Seiten veröffentlichen\n"
+    "  DATEI [BREITE HÖHE]  ein Magnetogramm des Tages von DATEI (Mitschnitt oder .mox) in den\n"
+    "                       Bilderordner schreiben und enden, auch ohne Bildschirm\n"
+    "  --help               diese Hilfe\n"
+    "  --version            die Version\n"
+    "Einstellungsdatei: $MOX_INI, sonst ~/.config/mox/mox.ini.\n",
+    {},
+    3};
+
 int main(int argc, char** argv)
 {
+    if (const int rc = AnswerCommandLine(kCommandLine, argc, argv); rc >= 0) return rc;
     // Scheduled one-shot runs and headless stations have no display to open.
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);

@@ -160,7 +160,7 @@ TKorrekturForm::TKorrekturForm(TStationContext& context)
     top->addLayout(right, 1);
     top->setSizeConstraint(QLayout::SetFixedSize);
 
-    AddHelpKey(this, "MOX_View: Kurvenkorrektur");
+    AddHelpKey(this, THelpTopic::ViewKurvenkorrektur);
 }
 
 std::string TKorrekturForm::KorrFileName(int curve) const
