@@ -94,6 +94,30 @@ check_tree "$work/unpacked" /usr /etc /lib/systemd/system
 grep -qx 'Datenverzeichnis=/var/lib/mox/data/' "$work/unpacked/etc/mox/mox.ini" || fail "mox.ini: data folder"
 grep -qx 'Port=ttyUSB0' "$work/unpacked/etc/mox/mox.ini" || fail "mox.ini: port"
 
+# 3. The package installed into a throw-away overlay of this machine (root and overlayfs
+#    needed; CI runs as root), and the station run from it as the service's user.
+if [ "$(id -u)" -ne 0 ] || ! command -v unshare >/dev/null; then
+  echo "SKIP installing the package: needs root and unshare"
+else
+  overlay=$(mktemp -d /tmp/mox-package.XXXXXX)
+  mkdir -p "$overlay/upper/tmp/mox-test" "$overlay/work" "$overlay/root"
+  cp "$deb" "$(dirname "$0")/package_runs.sh" "$overlay/upper/tmp/mox-test/"
+  status=0
+  unshare -m --propagation private sh -c '
+    set -e
+    o=$1
+    mount -t overlay overlay -o "lowerdir=/,upperdir=$o/upper,workdir=$o/work" "$o/root" || exit 77
+    mount -t proc proc "$o/root/proc"
+    mount --rbind /dev "$o/root/dev"
+    chroot "$o/root" sh /tmp/mox-test/package_runs.sh' sh "$overlay" || status=$?
+  rm -rf "$overlay"
+  if [ $status -eq 77 ]; then
+    echo "SKIP installing the package: no overlay mount here"
+  elif [ $status -ne 0 ]; then
+    fail "the installed package does not run"
+  fi
+fi
+
 if ((failures)); then
   echo "$failures failure(s)" >&2
   exit 1
