@@ -27,6 +27,9 @@ QTextBrowser* ShowHelpTopic(QWidget* parent, THelpTopic topic)
         viewer->setWindowFlag(Qt::Window);
         viewer->setOpenExternalLinks(true);
         viewer->resize(640, 520);
+    } else if (viewer->parentWidget() != parent) {
+        // A modal dialog blocks every window but its own: the viewer joins the one asking.
+        viewer->setParent(parent, viewer->windowFlags());
     }
     const QUrl url = QUrl::fromLocalFile(page);
     if (viewer->source() != url) viewer->setSource(url);

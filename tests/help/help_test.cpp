@@ -4,6 +4,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -24,8 +25,9 @@ QApplication& App()
     static int argc = 1;
     static char name[] = "help_test";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: the help window lives on to the end of the process.
+    static auto* app = new QApplication(argc, argv);
+    return *app;
 }
 
 // The block that carries the anchor as the viewer's document knows it.
@@ -73,6 +75,23 @@ TEST(Help, EveryTopicOpensItsPageAtItsHeading)
         const int top = qRound(viewer->document()->documentLayout()->blockBoundingRect(heading).top());
         EXPECT_NEAR(bar->value(), std::min(top, bar->maximum()), 2);
     }
+}
+
+// F1 in a modal dialog: the viewer must belong to the dialog, or the dialog blocks its input.
+TEST(Help, TheViewerAnswersInsideAModalDialog)
+{
+    App();
+    QWidget main;
+    ShowHelpTopic(&main, THelpTopic::ViewAllgemein);
+    QDialog dialog(&main);
+    dialog.setModal(true);
+    dialog.show();
+    QTextBrowser* viewer = ShowHelpTopic(&dialog, THelpTopic::ViewFarbeinstellungen);
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_TRUE(viewer->isVisible());
+    EXPECT_EQ(viewer->parentWidget(), &dialog);
+    EXPECT_EQ(QFileInfo(viewer->source().toLocalFile()).fileName(), "mox_view_settings.html");
+    dialog.hide();
 }
 
 // Pages link to their sections by id; those must stay anchors beside the keywords.
