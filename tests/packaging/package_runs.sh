@@ -9,13 +9,21 @@ id -nG mox | grep -qw dialout || { echo "mox is not in dialout"; exit 1; }
 [ "$(stat -c %U /var/lib/mox/data)" = mox ] || { echo "/var/lib/mox/data is not the station's"; exit 1; }
 grep -q 'adduser: Warning' "$here/dpkg.log" && { cat "$here/dpkg.log"; exit 1; }
 
+# The station as the unit starts it: its user, working folder, environment and command, with
+# the runtime folder systemd would make.
+unit=/lib/systemd/system/mox-station.service
+value() { sed -n "s/^$1=//p" $unit; }
+user=$(value User)
+install -d -o "$user" -g "$user" -m 0700 /run/mox
 run=/run/mox-test
-install -d -o mox -g mox -m 0700 $run
-sed -i "s|^Port=.*|Port=$run/tty|" /etc/mox/mox.ini
-runuser -u mox -- mox-devsim --link $run/tty --speed 20 --interval 1 >/dev/null 2>&1 &
+install -d -o "$user" -g "$user" -m 0700 $run
+sed -i "s|^Port=.*|Port=$run/tty|" "$(value Environment | sed -n 's/^MOX_INI=//p')"
+runuser -u "$user" -- mox-devsim --link $run/tty --speed 20 --interval 1 >/dev/null 2>&1 &
 sim=$!
-runuser -u mox -- env -i PATH=/usr/bin:/bin HOME=/var/lib/mox MOX_INI=/etc/mox/mox.ini \
-  QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$run MOX_View LOG >"$here/station.log" 2>&1 &
+cd "$(value WorkingDirectory)"
+# shellcheck disable=SC2046 # one word per Environment= line, as systemd reads them
+runuser -u "$user" -- env -i PATH=/usr/bin:/bin HOME=/var/lib/mox $(value Environment) \
+  $(value ExecStart) >"$here/station.log" 2>&1 &
 station=$!
 lines=0
 for _ in $(seq 1 180); do
