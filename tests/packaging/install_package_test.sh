@@ -22,6 +22,7 @@ check_tree() {
   for p in "${programs[@]}"; do
     need "$bin/$p"
     [ -e "$bin/$p" ] || continue
+    # shellcheck disable=SC2016 # a literal $ORIGIN
     readelf -d "$bin/$p" | grep -q 'RUNPATH.*\[\$ORIGIN/../lib/mox\]' || fail "$p: RUNPATH is not \$ORIGIN/../lib/mox"
     # Its libraries come from the tree itself, never from the build, without LD_LIBRARY_PATH.
     local libs
@@ -103,6 +104,7 @@ else
   mkdir -p "$overlay/upper/tmp/mox-test" "$overlay/work" "$overlay/root"
   cp "$deb" "$(dirname "$0")/package_runs.sh" "$overlay/upper/tmp/mox-test/"
   status=0
+  # shellcheck disable=SC2016 # expanded by the inner shell
   unshare -m --propagation private sh -c '
     set -e
     o=$1
