@@ -1,5 +1,6 @@
 #include "mox/Coordinates.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>

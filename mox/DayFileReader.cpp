@@ -111,7 +111,8 @@ DayFileContent ReadDayFile(const std::string& path)
         names = {"Bx", "By", "Bz", "B"};
     } else {
         names = ComponentsOf(h.description);
-        if (int(names.size()) != h.type) r.Fail("TYPEDESCRIPTION '" + h.description + "' passt nicht zu TYPE " + IntToStr(h.type));
+        if (int(names.size()) != h.type)
+            r.Fail("TYPEDESCRIPTION '" + h.description + "' passt nicht zu TYPE " + IntToStr(h.type));
         for (const std::string& n : names)
             if (!IsComponent(n)) r.Fail("unbekannte Komponente '" + n + "'");
     }

@@ -135,7 +135,8 @@ std::string ExportIaga2002(const std::string& dayFile, const std::string& code,
     const std::string upper = UpperCase(code);
     std::string lower;
     for (char c : upper) lower += char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    const std::string path = IagaOutputFolder(outDir, dayFile) + lower + FormatDateTime("yyyymmdd", date) + "vmin.min";
+    const std::string path =
+        IagaOutputFolder(outDir, dayFile) + lower + FormatDateTime("yyyymmdd", date) + "vmin.min";
 
     std::vector<std::string> lines = {
         Record("Format", "IAGA-2002"),
@@ -152,8 +153,8 @@ std::string ExportIaga2002(const std::string& dayFile, const std::string& code,
         Record("Data Type", "variation"),
     };
     for (std::string& r : CommentRecords(h.remarks)) lines.push_back(std::move(r));
-    lines.push_back("DATE       TIME         DOY     " + Padded(upper + "X", 10) +
-                    Padded(upper + "Y", 10) + Padded(upper + "Z", 10) + Padded(upper + "F", 7) + "|");
+    lines.push_back("DATE       TIME         DOY     " + Padded(upper + "X", 10) + Padded(upper + "Y", 10) +
+                    Padded(upper + "Z", 10) + Padded(upper + "F", 7) + "|");
 
     TextWriter out;
     OpenForWriting(out, path);

@@ -123,7 +123,8 @@ void TMain::CreateActions()
     ConvertMenueMagnetsrode = make("Magnetstrode-Daten -> *.MOX",
                                    "Daten aus Magnetsrode in MOX-Format konvertieren",
                                    st->standardIcon(QStyle::SP_ArrowForward));
-    ConvertMenuIaga = make("IAGA-2002 -> *.MOX", "IAGA-2002-Datei eines Observatoriums in MOX-Format konvertieren und laden",
+    ConvertMenuIaga = make("IAGA-2002 -> *.MOX",
+                           "IAGA-2002-Datei eines Observatoriums in MOX-Format konvertieren und laden",
                            st->standardIcon(QStyle::SP_ArrowForward));
     DateiMenuIagaExport = make("Als IAGA-2002 exportieren...",
                                "Tagesdateien der geladenen Kurven im IAGA-2002-Format speichern");
@@ -226,7 +227,8 @@ void TMain::ApplySettings()
 void TMain::StartLogging()
 {
     for (QAction* a : {DateiMenuSpeichern, AnsichtMenuKurveladen, AnsichtMenuKurveLoeschen,
-                       AnsichtMenuOffset, ConvertMenuMOX, ConvertMenueMagnetsrode, ConvertMenuIaga})
+                       AnsichtMenuOffset, ConvertMenuMOX, ConvertMenueMagnetsrode,
+                       ConvertMenuIaga})
         a->setEnabled(false);
     loggenMenu->menuAction()->setVisible(true);
     toolBar->widgetForAction(LoggenStartStopp)->setVisible(true);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -11,9 +12,9 @@ namespace {
 
 int RunConvert(const TempDir& dir, const std::string& args)
 {
-    const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM MOX_INI=" + dir / "mox.ini" +
-                            " " + MOX_BINARY_DIR + "/bin/MOX_Convert " + args + " >" + dir / "out" +
-                            " 2>" + dir / "err";
+    const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM MOX_INI=" +
+                            dir / "mox.ini" + " " + MOX_BINARY_DIR + "/bin/MOX_Convert " + args + " >" +
+                            dir / "out" + " 2>" + dir / "err";
     const int status = std::system(cmd.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -21,7 +22,8 @@ int RunConvert(const TempDir& dir, const std::string& args)
 std::vector<std::string> Names(const std::string& folder)
 {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }

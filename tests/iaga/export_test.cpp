@@ -89,7 +89,9 @@ TEST(IagaExport, StationFilesMarkWhatTheyDoNotHold)
     TempDir dir;
     // One sensor (By) and two sensors (Bz first), each with a remark for the comment records.
     std::string one = DayFileText({{"By", Series(1)}}, "01.01.26");
-    one.replace(one.find("REMARKS: "), 9, "REMARKS: Sensor im Keller, Nordwand; Werte ohne Temperaturkorrektur, vorläufig und ungeprüft");
+    one.replace(one.find("REMARKS: "), 9,
+                "REMARKS: Sensor im Keller, Nordwand; Werte ohne Temperaturkorrektur, vorläufig und "
+                "ungeprüft");
     WriteBytes(dir / "20260101.mox", one);
     WriteBytes(dir / "20260102.mox", DayFileText({{"Bz", Series(2)}, {"Bx", Series(0)}}, "02.01.26"));
 

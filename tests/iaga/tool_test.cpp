@@ -74,8 +74,10 @@ TEST(MoxIaga, ExportTakesTheCodeFromTheSettingsOrTheCommandLine)
     EXPECT_EQ(fromSettings.out, dir / "plv20261208vmin.min\n");
     EXPECT_NE(ReadBytes(dir / "plv20261208vmin.min").find(" IAGA CODE              PLV "), std::string::npos);
 
-    const Result given = RunTool(dir, "export --out '" + dir / "share" + "' --code XYZ '" + dir / "20261208.mox" +
-                                      "' '" + dir / "missing.mox" + "'", "mox.ini");
+    const Result given = RunTool(dir,
+                                 "export --out '" + dir / "share" + "' --code XYZ '" + dir / "20261208.mox" +
+                                     "' '" + dir / "missing.mox" + "'",
+                                 "mox.ini");
     EXPECT_EQ(given.exit, 1);
     EXPECT_EQ(given.out, dir / "share/xyz20261208vmin.min\n");
     EXPECT_NE(given.err.find(dir / "missing.mox"), std::string::npos) << given.err;
