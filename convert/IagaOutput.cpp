@@ -24,7 +24,7 @@ bool TakeIagaOption(std::vector<std::string>& args, const TIniFile& ini,
                     "section [IAGA] of " + ini.FileName();
             return false;
         }
-        option = IagaOutput{args[i + 1], code, {}, {}};
+        option = IagaOutput{args[i + 1], code, {}};
         args.erase(args.begin() + long(i), args.begin() + long(i) + 2);
         return true;
     }
@@ -33,24 +33,28 @@ bool TakeIagaOption(std::vector<std::string>& args, const TIniFile& ini,
 
 void NotePendingDays(IagaOutput& option, const std::string& folder)
 {
-    option.start = fs::file_time_type::clock::now();
     const std::string dir = AsFolderPath(folder);
-    for (const LogItem& item : ScanFolder(dir).Items)
-        if (item.Status != stAllOk)
-            option.pending.push_back(dir + item.Caption.substr(0, item.Caption.size() - 4) + ".mox");
+    for (const LogItem& item : ScanFolder(dir).Items) {
+        if (item.Status == stAllOk) continue;
+        IagaOutput::Day day{dir + item.Caption.substr(0, item.Caption.size() - 4) + ".mox", {}};
+        std::error_code ec;
+        const auto time = fs::last_write_time(day.path, ec);
+        if (!ec) day.before = time;
+        option.pending.push_back(day);
+    }
 }
 
 int ExportConvertedDays(const IagaOutput& option, std::ostream& out, std::ostream& err)
 {
     int result = exitOk;
-    for (const std::string& day : option.pending) {
+    for (const IagaOutput::Day& day : option.pending) {
         // Written by this run: a log that failed keeps its old day file or none. Today's log
         // may have grown since, so the day file need not be newer than the log any more.
         std::error_code ec;
-        const auto written = fs::last_write_time(day, ec);
-        if (ec || written < option.start) continue;
+        const auto written = fs::last_write_time(day.path, ec);
+        if (ec || (day.before && written == *day.before)) continue;
         try {
-            out << ExportIaga2002(day, option.code, option.dir) << std::endl;
+            out << ExportIaga2002(day.path, option.code, option.dir) << std::endl;
         } catch (const std::exception& e) {
             err << "MOX_Convert: " << e.what() << std::endl;
             result = exitSomeFailed;

@@ -12,9 +12,12 @@
 class TIniFile;
 
 struct IagaOutput {
+    struct Day {
+        std::string path;  // the day file of a log the run will convert
+        std::optional<std::filesystem::file_time_type> before;  // its time then, if it existed
+    };
     std::string dir, code;
-    std::vector<std::string> pending;  // day file paths of the logs the run will convert
-    std::filesystem::file_time_type start;
+    std::vector<Day> pending;
 };
 
 // Takes "--iaga DIR" out of the arguments after "auto". False with `error` on a usage error:
