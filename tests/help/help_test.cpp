@@ -7,11 +7,13 @@
 #include <QDialog>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextDocument>
+#include <QTimer>
 #include <cstdlib>
 #include <filesystem>
 
@@ -75,6 +77,25 @@ TEST(Help, EveryTopicOpensItsPageAtItsHeading)
         const int top = qRound(viewer->document()->documentLayout()->blockBoundingRect(heading).top());
         EXPECT_NEAR(bar->value(), std::min(top, bar->maximum()), 2);
     }
+}
+
+TEST(Help, MissingPagesAreReportedWithTheFolderLookedIn)
+{
+    App();
+    const std::string empty = MOX_BINARY_DIR "/test-tmp/help-without-pages";
+    std::filesystem::create_directories(empty);
+    setenv("MOX_HELP_DIR", empty.c_str(), 1);
+    QString told;
+    QTimer::singleShot(0, [&told] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            told = box->text();
+            box->accept();
+        }
+    });
+    EXPECT_EQ(ShowHelpTopic(nullptr, THelpTopic::IniSensoren), nullptr);
+    unsetenv("MOX_HELP_DIR");
+    EXPECT_TRUE(told.contains("mox_ini.html")) << told.toStdString();
+    EXPECT_TRUE(told.contains(QString::fromStdString(empty))) << told.toStdString();
 }
 
 // F1 in a modal dialog: the viewer must belong to the dialog, or the dialog blocks its input.
