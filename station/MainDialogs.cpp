@@ -47,7 +47,10 @@ void TMain::CreateDialogs()
     LogBatchForm = new TLogBatchForm(context);
     LogSetupForm = new TLogSetupForm(context, ComPort);
 
-    Diagramm_LadenDlg->RefreshCurveWindows = [this] { RefreshCurveWindows(); };
+    Diagramm_LadenDlg->RefreshCurveWindows = [this] {
+        RefreshCurveWindows();
+        TellSkippedCorrections();
+    };
     Diagramm_LadenDlg->RefreshKorrekturList = [this] { KorrekturForm->CurvesLoaded(); };
     DeleteCurvesDlg->RefreshCurveWindows = [this] { RefreshCurveWindows(); };
     DeleteCurvesDlg->HideKorrektur = [this] { KorrekturForm->CurvesRemoved(); };
