@@ -1,5 +1,7 @@
 #include "paramtool/FieldMark.h"
 
+#include <algorithm>
+
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QVariant>
@@ -20,11 +22,11 @@ void SetRange(QSpinBox* spin, int low, int high)
   spin->setRange(low, high);
   // A field limited in characters must still show the widest value of its range.
   QLineEdit* edit = spin->findChild<QLineEdit*>();
-  if (edit && edit->maxLength() < Digits(high)) {
-    if (!spin->property(Length).isValid())
-      spin->setProperty(Length, edit->maxLength());
-    edit->setMaxLength(Digits(high));
-  }
+  if (!edit)
+    return;
+  if (!spin->property(Length).isValid())
+    spin->setProperty(Length, edit->maxLength());
+  edit->setMaxLength(std::max(spin->property(Length).toInt(), Digits(high)));
 }
 
 }  // namespace
@@ -45,11 +47,7 @@ void ShowValue(QSpinBox* spin, int value)
 
 void Narrow(QSpinBox* spin)
 {
-  spin->setRange(spin->property(Low).toInt(), spin->property(High).toInt());
-  if (spin->property(Length).isValid()) {
-    spin->findChild<QLineEdit*>()->setMaxLength(spin->property(Length).toInt());
-    spin->setProperty(Length, QVariant());
-  }
+  SetRange(spin, spin->property(Low).toInt(), spin->property(High).toInt());
 }
 
 void Mark(QWidget* field, const QString& note)
