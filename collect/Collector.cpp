@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <vector>
 
 #include "station/app/LineDay.h"
@@ -11,8 +12,11 @@
 namespace {
 
 // Read back from a day file's end at a restart: more than the recent window holds.
-constexpr std::streamoff kTailBytes = 512 * 1024;
+constexpr std::streamoff kTailBytes = 128 * 1024;
 constexpr std::size_t kMaxLine = 1024;
+// mox-collect syncs the archive as a whole, not file by file: a thousand stations would
+// otherwise cost a hundred syncs a second.
+constexpr int kNoSyncPerFile = std::numeric_limits<int>::max();
 
 }  // namespace
 
@@ -34,7 +38,7 @@ std::string Collector::StationOfTopic(const std::string& topic)
 Collector::Archive& Collector::ArchiveOf(const std::string& station)
 {
     Archive& a = archives[station];
-    if (!a.logger) a.logger = std::make_unique<DayLogger>(root + station + "/");
+    if (!a.logger) a.logger = std::make_unique<DayLogger>(root + station + "/", kNoSyncPerFile);
     a.lastUse = ++clock;
     return a;
 }
@@ -91,12 +95,16 @@ Collector::Result Collector::Take(const std::string& topic, const std::string& l
         ++duplicates;
         return Result::Duplicate;
     }
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
+    if (!a.folderMade) {
+        std::error_code ec;
+        std::filesystem::create_directories(dir, ec);
+        a.folderMade = true;
+    }
     const bool wasOpen = !a.logger->LogFileName().empty();
     const DayLogger::Outcome outcome = a.logger->HandleLine(line);
     if (!wasOpen && !a.logger->LogFileName().empty()) ++openFiles;
     if (outcome != DayLogger::Outcome::Logged) {
+        a.folderMade = false;  // it may have been removed: made again with the next line
         message = a.logger->Error().empty() ? dir + day + ".txt: nicht geschrieben" : a.logger->Error();
         return Result::Failed;
     }

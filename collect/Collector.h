@@ -38,6 +38,7 @@ private:
         RecentLines recent;
         std::set<std::string> daysRead;  // day files whose tail is in `recent`
         std::uint64_t lastUse = 0;
+        bool folderMade = false;
     };
 
     Archive& ArchiveOf(const std::string& station);

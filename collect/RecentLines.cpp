@@ -1,17 +1,23 @@
 #include "collect/RecentLines.h"
 
+#include <algorithm>
 #include <functional>
 
-std::uint64_t RecentLines::Key(const std::string& line) { return std::hash<std::string>{}(line); }
+namespace {
+
+std::uint64_t Key(const std::string& line) { return std::hash<std::string>{}(line); }
+
+}  // namespace
+
+bool RecentLines::Contains(const std::string& line) const
+{
+    const std::uint64_t key = Key(line);
+    return std::find(ring.begin(), ring.begin() + std::ptrdiff_t(used), key) != ring.begin() + std::ptrdiff_t(used);
+}
 
 void RecentLines::Add(const std::string& line)
 {
-    const std::uint64_t key = Key(line);
-    order.push_back(key);
-    ++counts[key];
-    if (order.size() > capacity) {
-        const auto old = counts.find(order.front());
-        if (--old->second == 0) counts.erase(old);
-        order.pop_front();
-    }
+    ring[next] = Key(line);
+    next = (next + 1) % ring.size();
+    used = std::min(used + 1, ring.size());
 }

@@ -1,8 +1,13 @@
 // mox-collect: the central archive of a station network. Subscribes to every station's raw
 // lines at an MQTT broker and files them as the stations do; runs headless until stopped.
+#include <fcntl.h>
 #include <mosquitto.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -19,11 +24,47 @@ namespace {
 constexpr int kKeepAliveSeconds = 30;
 constexpr int kLoopTimeoutMs = 500;
 constexpr int kMaxRetrySeconds = 30;
+// Lines reach the medium within this time; the stations keep them meanwhile anyway.
+constexpr int kSyncSeconds = 10;
 const char* const kTopic = "mox/+/raw";
 
 volatile std::sig_atomic_t stopRequested = 0;
 
 void OnStopSignal(int) { stopRequested = 1; }
+
+// Every line is written as it comes; the archive's file system is synced as a whole, on a
+// thread of its own so that a slow medium never holds up the broker's messages.
+class ArchiveSync {
+public:
+    explicit ArchiveSync(const std::string& root) : fd(open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+        thread = std::thread([this] {
+            std::unique_lock<std::mutex> g(lock);
+            while (!wake.wait_for(g, std::chrono::seconds(kSyncSeconds), [this] { return done; }))
+                if (fd >= 0) syncfs(fd);
+        });
+    }
+    ~ArchiveSync()
+    {
+        {
+            std::lock_guard<std::mutex> g(lock);
+            done = true;
+        }
+        wake.notify_all();
+        thread.join();
+        if (fd >= 0) {
+            syncfs(fd);
+            close(fd);
+        }
+    }
+
+private:
+    int fd;
+    std::mutex lock;
+    std::condition_variable wake;
+    bool done = false;
+    std::thread thread;
+};
 
 struct Session {
     Collector* collector;
@@ -98,6 +139,7 @@ int Run(const CollectOptions& o)
     }
 
     mosquitto_lib_init();
+    ArchiveSync sync(o.Root);
     Collector collector(o.Root);
     Session session{&collector, &o, false, {}};
     // A persistent session under a fixed id: the broker keeps the lines while we are away.

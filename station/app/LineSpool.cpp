@@ -145,7 +145,7 @@ bool LineSpool::Write(const std::string& record)
     }
     size += record.size();
     unsynced = true;
-    if (time(nullptr) - lastSync >= syncInterval) Sync();
+    SyncIfDue();
     return true;
 }
 
@@ -208,4 +208,9 @@ void LineSpool::Sync()
     if (fd >= 0 && unsynced) fdatasync(fd);
     unsynced = false;
     lastSync = time(nullptr);
+}
+
+void LineSpool::SyncIfDue()
+{
+    if (unsynced && time(nullptr) - lastSync >= syncInterval) Sync();
 }

@@ -37,6 +37,8 @@ public:
     const std::string& Error() const { return error; }
     // Pushes what was written to the medium now.
     void Sync();
+    // The same, once the sync interval has passed since the last one.
+    void SyncIfDue();
 
 private:
     void Load();

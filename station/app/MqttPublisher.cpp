@@ -2,10 +2,8 @@
 
 #include <mosquitto.h>
 
-#include <cerrno>
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 
 namespace {
 
@@ -23,11 +21,8 @@ void InitLibrary()
     std::call_once(once, [] { mosquitto_lib_init(); });
 }
 
-std::string ErrorText(int rc)
-{
-    return rc == MOSQ_ERR_ERRNO ? std::string(mosquitto_strerror(rc)) + " (" + std::strerror(errno) + ")"
-                                : mosquitto_strerror(rc);
-}
+// For MOSQ_ERR_ERRNO the library's text is that of errno.
+std::string ErrorText(int rc) { return mosquitto_strerror(rc); }
 
 }  // namespace
 
@@ -91,6 +86,11 @@ void MqttPublisher::Run()
     int rc = mosquitto_connect(mosq, settings.Host.c_str(), settings.Port, kKeepAliveSeconds);
     int retrySeconds = 1;
     while (!stopping) {
+        {
+            // Lines and acknowledgments reach the medium also when the station falls quiet.
+            std::lock_guard<std::mutex> g(lock);
+            spool.SyncIfDue();
+        }
         if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_loop(mosq, kLoopTimeoutMs, 1);
         if (rc == MOSQ_ERR_SUCCESS) {
             if (connected) retrySeconds = 1;

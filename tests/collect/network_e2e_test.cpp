@@ -45,7 +45,7 @@ Station MakeStation(const TempDir& dir, const std::string& name, const std::stri
     return s;
 }
 
-std::unique_ptr<ChildProcess> Run(const Station& s)
+std::unique_ptr<ChildProcess> StartStation(const Station& s)
 {
     return std::make_unique<ChildProcess>(std::vector<std::string>{MOX_BINARY_DIR "/bin/MOX_View", "LOG"}, s.log,
                                           std::vector<std::string>{"MOX_INI=" + s.ini, "QT_QPA_PLATFORM=offscreen"});
@@ -83,8 +83,8 @@ TEST(StationNetwork, TheArchiveEqualsEveryStationsDayFilesAfterOutagesAndAKill)
     const Station nord = MakeStation(dir, "Nord", simNord->Link(), broker.Port());
     const Station sued = MakeStation(dir, "Sued_2", simSued->Link(), broker.Port());
     TestSubscriber status(broker.Port(), "mox/+/status");
-    auto stationNord = Run(nord);
-    auto stationSued = Run(sued);
+    auto stationNord = StartStation(nord);
+    auto stationSued = StartStation(sued);
 
     ASSERT_TRUE(WaitFor([&] { return HasFile(nord, "20261209.txt") && HasFile(sued, "20261209.txt"); }, kLong))
         << "no line after midnight";
@@ -101,7 +101,7 @@ TEST(StationNetwork, TheArchiveEqualsEveryStationsDayFilesAfterOutagesAndAKill)
     ASSERT_TRUE(WaitFor([&] { return DayFiles(sued.data)["20261209.txt"].size() > sizeSued; }, kLong));
     stationSued->Stop(SIGKILL);
     EXPECT_EQ(RetainedOnline(broker.Port(), "Sued_2"), "0");
-    stationSued = Run(sued);
+    stationSued = StartStation(sued);
 
     // The first batch of the station that ran throughout brings the retained state.
     ASSERT_TRUE(WaitFor([&] { return !status.Payloads("mox/Nord/status").empty(); }, kLong)) << "no status";

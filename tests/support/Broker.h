@@ -39,7 +39,9 @@ inline bool WaitFor(const std::function<bool()>& done, int milliseconds)
 
 class TestBroker {
 public:
-    explicit TestBroker(const std::string& folder) : dir(folder)
+    // `listenerOptions`: lines for the listener, such as its TLS certificate files.
+    explicit TestBroker(const std::string& folder, const std::string& listenerOptions = "")
+        : dir(folder), options(listenerOptions)
     {
         std::filesystem::create_directories(dir);
         for (int attempt = 0; attempt < 5 && pid <= 0; ++attempt) {
@@ -58,7 +60,7 @@ public:
         if (pid > 0) return true;
         std::ofstream conf(dir + "/mosquitto.conf");
         conf << "listener " << port << " 127.0.0.1\n"
-             << "allow_anonymous true\n"
+             << options             << "allow_anonymous true\n"
              << "persistence true\n"
              << "persistence_location " << dir << "/\n"
              << "max_queued_messages 0\n"
@@ -125,7 +127,7 @@ private:
         return false;
     }
 
-    std::string dir;
+    std::string dir, options;
     int port = 0;
     pid_t pid = -1;
 };

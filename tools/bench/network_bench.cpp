@@ -31,7 +31,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point t) { return std::chrono::duration<double>(t.time_since_epoch()).count(); }
 
 struct ProcessLoad {
     double cpuSeconds = 0;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "../../support/Broker.h"
 #include "../../support/TempDir.h"
@@ -103,4 +104,50 @@ TEST(MqttPublisher, NothingIsLostWhileTheBrokerIsDownNorAcrossARestartOfTheStati
     ASSERT_TRUE(WaitFor([&] { return publisher.Backlog() == 0; }, kLong)) << publisher.Problem();
     ASSERT_TRUE(WaitFor([&] { return archive.FirstCopies("mox/Test_1/raw").size() >= 120; }, kLong));
     EXPECT_EQ(archive.FirstCopies("mox/Test_1/raw"), Lines(0, 120));
+}
+
+// A CA and a server certificate for 127.0.0.1, made with the openssl tool.
+bool MakeCertificates(const std::string& dir)
+{
+    WriteBytes(dir + "/san.ext", "subjectAltName=IP:127.0.0.1\n");
+    const std::string commands =
+        "cd " + dir + " && "
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=MOX-Test-CA -keyout ca.key -out ca.crt "
+        "2>/dev/null && "
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=Other-CA -keyout other.key -out other.crt "
+        "2>/dev/null && "
+        "openssl req -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -keyout server.key -out server.csr 2>/dev/null && "
+        "openssl x509 -req -in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial -days 2 -extfile san.ext "
+        "-out server.crt 2>/dev/null";
+    return std::system(commands.c_str()) == 0;
+}
+
+TEST(MqttPublisher, TlsWithTheBrokersCaAndNoConnectionWithAnotherCa)
+{
+    TempDir dir;
+    ASSERT_TRUE(MakeCertificates(dir.path.string()));
+    const std::string d = dir.path.string();
+    TestBroker broker(dir / "broker", "cafile " + d + "/ca.crt\ncertfile " + d + "/server.crt\nkeyfile " + d +
+                                          "/server.key\n");
+    ASSERT_TRUE(broker.Running());
+    MqttSettings s = Settings(broker.Port());
+    s.CaFile = dir / "other.crt";
+    {
+        MqttPublisher stranger(s, dir / "stranger.dat");
+        ASSERT_TRUE(stranger.Start());
+        stranger.PublishLine(Line(1));
+        EXPECT_TRUE(WaitFor([&] { return !stranger.Problem().empty(); }, kLong));
+        EXPECT_FALSE(stranger.Connected());
+        EXPECT_EQ(stranger.Backlog(), 1u);
+    }
+    s.CaFile = dir / "ca.crt";
+    MqttPublisher station(s, dir / "spool.dat");
+    ASSERT_TRUE(station.Start());
+    station.PublishLine(Line(1));
+    EXPECT_TRUE(WaitFor([&] { return station.Connected() && station.Backlog() == 0; }, kLong)) << station.Problem();
+
+    s.CaFile = dir / "missing.crt";
+    MqttPublisher missing(s, dir / "missing.dat");
+    EXPECT_FALSE(missing.Start());
+    EXPECT_NE(missing.Problem().find("missing.crt"), std::string::npos) << missing.Problem();
 }
