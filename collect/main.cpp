@@ -1,9 +1,11 @@
 // mox-collect: the central archive of a station network. Subscribes to every station's raw
 // lines at an MQTT broker and files them as the stations do; runs headless until stopped.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <mosquitto.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -122,6 +124,21 @@ void OnMessage(mosquitto*, void* p, const mosquitto_message* msg)
     }
 }
 
+// Day files kept open at once: one per station, as far as the system lets us. Reopening a file
+// for each line would cost an open, a sync and a close per line.
+std::size_t OpenFileBudget()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 256;
+    if (limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 1 << 20);
+        setrlimit(RLIMIT_NOFILE, &limit);
+        getrlimit(RLIMIT_NOFILE, &limit);
+    }
+    // Room for the broker's socket, the standard files and libraries.
+    return limit.rlim_cur > 320 ? std::size_t(limit.rlim_cur - 64) : 256;
+}
+
 int Run(const CollectOptions& o)
 {
     std::error_code ec;
@@ -140,7 +157,7 @@ int Run(const CollectOptions& o)
 
     mosquitto_lib_init();
     ArchiveSync sync(o.Root);
-    Collector collector(o.Root);
+    Collector collector(o.Root, OpenFileBudget());
     Session session{&collector, &o, false, {}};
     // A persistent session under a fixed id: the broker keeps the lines while we are away.
     mosquitto* m = mosquitto_new(o.ClientId.c_str(), false, &session);
@@ -149,6 +166,9 @@ int Run(const CollectOptions& o)
         return 1;
     }
     mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // Each acknowledgment goes out at once: held back by Nagle's algorithm, they let the broker
+    // send only its in-flight window per delayed TCP acknowledgment, some 500 lines a second.
+    mosquitto_int_option(m, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_connect_callback_set(m, OnConnect);
     mosquitto_disconnect_callback_set(m, OnDisconnect);
     mosquitto_message_callback_set(m, OnMessage);

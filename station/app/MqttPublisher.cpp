@@ -54,6 +54,8 @@ bool MqttPublisher::Start()
     }
     mosquitto_int_option(mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
     mosquitto_max_inflight_messages_set(mosq, kWindow);
+    // A line goes out when it is filed, not when the previous one is acknowledged by TCP.
+    mosquitto_int_option(mosq, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_connect_callback_set(mosq, OnConnect);
     mosquitto_disconnect_callback_set(mosq, OnDisconnect);
     mosquitto_publish_callback_set(mosq, OnPublish);

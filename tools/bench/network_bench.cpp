@@ -170,6 +170,7 @@ public:
     {
         for (int i = 0; i < n; ++i) {
             mosquitto* m = mosquitto_new(("bench-" + std::to_string(i)).c_str(), true, nullptr);
+            mosquitto_int_option(m, MOSQ_OPT_TCP_NODELAY, 1);  // as the station's publisher
             if (mosquitto_connect(m, "127.0.0.1", port, 60) != MOSQ_ERR_SUCCESS) {
                 std::fprintf(stderr, "station %d: no connection\n", i);
                 mosquitto_destroy(m);
