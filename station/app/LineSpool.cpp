@@ -1,7 +1,6 @@
 #include "station/app/LineSpool.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
