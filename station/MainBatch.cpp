@@ -19,6 +19,7 @@
 #include "station/MainWindow.h"
 #include "station/StationMqtt.h"
 #include "station/UploadRunner.h"
+#include "station/app/SkippedCorrections.h"
 #include "station/app/WebPages.h"
 #include "station/export/ImageExport.h"
 
@@ -95,6 +96,7 @@ void TMain::Timer1Timer()
         return;
     }
     Diagram.bestimme_K_Wert();
+    TellSkippedCorrections();
     FormResize();
     if (mqtt) mqtt->BatchDone(Diagram, settings.BatchVortag);
 
@@ -130,6 +132,11 @@ void TMain::Timer1Timer()
     QApplication::restoreOverrideCursor();
 }
 
+void TMain::TellSkippedCorrections()
+{
+    if (const std::string skipped = SkippedCorrectionLines(Diagram); !skipped.empty()) TellOnce(Q(skipped));
+}
+
 void TMain::RunOneShot()
 {
     SetApplicationTitle("MOX_View - batch");
@@ -156,6 +163,8 @@ void TMain::RunOneShot()
             std::fprintf(stderr, "MOX_View: %s: keine Messwerte\n", file.c_str());
         } else {
             Diagram.bestimme_K_Wert();
+            if (const std::string skipped = SkippedCorrectionLines(Diagram); !skipped.empty())
+                std::fprintf(stderr, "MOX_View: %s", skipped.c_str());
             const std::string imageDir = ReadImageDir(iniFile);
             const int format = ReadImageFormat(iniFile);
             const std::string base = OneShotBase(imageDir, file);

@@ -30,6 +30,7 @@ class TDeleteCurvesDlg;
 class TDiagramm_LadenDlg;
 class TFarbDlg;
 class TFilterForm;
+class TIagaCommands;
 class TInfoForm;
 class TKorrekturForm;
 class TKurvenForm;
@@ -96,6 +97,7 @@ public:
     TFilterForm* FilterForm = nullptr;
     TLogBatchForm* LogBatchForm = nullptr;
     TLogSetupForm* LogSetupForm = nullptr;
+    TIagaCommands* IagaCommands = nullptr;
     void LoggenEinstellungenClick();
     // Refreshes the curve data and curve information windows when they are showing.
     void RefreshCurveWindows();
@@ -121,6 +123,7 @@ private:
     void SetApplicationTitle(const QString& title);
     void SetStatusRed(bool red);
     void TellOnce(const QString& problem);
+    void TellSkippedCorrections();
     void ImageMouseMove(int x, int y);
     void ImageMouseDown(int x, int y, Qt::MouseButton button);
     void ImageDblClick(int x, int y);
@@ -169,6 +172,8 @@ private:
     QAction* AnsichtSymbolleiste = nullptr;
     QAction* ConvertMenuMOX = nullptr;
     QAction* ConvertMenueMagnetsrode = nullptr;
+    QAction* ConvertMenuIaga = nullptr;
+    QAction* DateiMenuIagaExport = nullptr;
     QAction* LoggenEinstellungen = nullptr;
     QAction* LoggenBatchEinstellungen = nullptr;
     QAction* LoggenStartStopp = nullptr;
