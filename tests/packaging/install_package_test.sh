@@ -10,7 +10,7 @@ failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 need() { [ -e "$1" ] || fail "missing: ${1#"$work"/}"; }
 
-programs=(MOX_View MOX_Browser MOX_Convert MOX_Ini mox-devsim mox-iaga)
+programs=(MOX_View MOX_Browser MOX_Convert MOX_Ini mox-devsim mox-iaga mox-collect)
 pages=$(cd "$source/docs/help" && ls ./*.html)
 entries=(mox-view mox-browser mox-convert mox-ini)
 sizes=(16 24 32 48 64 128 256)
