@@ -4,12 +4,14 @@
 #include <stdexcept>
 #include <string>
 
+#include "mox/rtl/BoundedSetting.h"
 #include "mox/rtl/Graphics.h"
 
-// Raised when an image file cannot be created or written; the message is the one shown.
+// Raised when an image file cannot be created or written; the message is the one shown. Its
+// control characters are made visible: a NUL in a folder setting would cut it short.
 class EImageWriteError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit EImageWriteError(const std::string& message) : std::runtime_error(VisibleText(message)) {}
 };
 
 // RGB, 8 bits per channel, top row first, not interlaced, compression level 9. A transparent

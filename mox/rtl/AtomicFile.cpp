@@ -1,0 +1,98 @@
+#include "mox/rtl/AtomicFile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+bool AtomicFile::Open(const std::string& path)
+{
+    Abort();
+    target = path;
+    temp = TemporaryName(path);
+    for (;;) {
+        const int f = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        if (f < 0) return false;
+        int rc;
+        do rc = flock(f, LOCK_EX);
+        while (rc != 0 && errno == EINTR);
+        // The lock holder before us may have renamed the file we waited on into the target:
+        // only a file that still stands under the temporary name is ours to write.
+        struct stat held {}, named {};
+        if (rc == 0 && fstat(f, &held) == 0 && ::stat(temp.c_str(), &named) == 0 &&
+            held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+            if (ftruncate(f, 0) != 0) {
+                const int e = errno;
+                ::close(f);
+                errno = e;
+                return false;
+            }
+            fd = f;
+            return true;
+        }
+        const int e = errno;
+        ::close(f);
+        if (rc != 0) {
+            errno = e;
+            return false;
+        }
+    }
+}
+
+bool AtomicFile::Commit()
+{
+    if (fd < 0) {
+        errno = EBADF;
+        return false;
+    }
+    bool ok = fsync(fd) == 0 && std::rename(temp.c_str(), target.c_str()) == 0;
+    const int e = errno;
+    if (!ok) ::unlink(temp.c_str());
+    ::close(fd);  // releases the lock, after the rename: a waiting writer then starts afresh
+    fd = -1;
+    errno = e;
+    return ok;
+}
+
+void AtomicFile::Abort()
+{
+    if (fd < 0) return;
+    const int e = errno;
+    ::unlink(temp.c_str());
+    ::close(fd);
+    fd = -1;
+    errno = e;
+}
+
+bool CopyFileAtomically(const std::string& from, const std::string& to)
+{
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return false;
+    AtomicFile out;
+    bool ok = out.Open(to);
+    char buffer[1 << 16];
+    while (ok) {
+        const ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        for (ssize_t done = 0; ok && done < n;) {
+            const ssize_t w = ::write(out.Fd(), buffer + done, std::size_t(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            ok = w > 0;
+            if (w == 0) errno = ENOSPC;
+            done += w > 0 ? w : 0;
+        }
+    }
+    if (ok) ok = out.Commit();
+    const int e = errno;
+    out.Abort();
+    ::close(in);
+    errno = e;
+    return ok;
+}
