@@ -5,8 +5,54 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <dirent.h>
+#include <signal.h>
+
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <set>
+
+namespace {
+
+bool IsNumber(const std::string& s)
+{
+    if (s.empty()) return false;
+    for (char c : s)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+// Earlier versions named their temporaries "<target>.tmp-<process id>", one more with every
+// crash. Once per folder and process, those whose target exists and whose writer no longer
+// runs are removed.
+void RemoveOldTemporaries(const std::string& target)
+{
+    static std::mutex lock;
+    static std::set<std::string> swept;
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (!swept.insert(folder).second) return;
+    }
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return;
+    const std::string prefix = slash == std::string::npos ? "" : folder;
+    while (const dirent* e = readdir(dir)) {
+        const std::string name = e->d_name;
+        const std::size_t mark = name.rfind(".tmp-");
+        if (mark == std::string::npos || !IsNumber(name.substr(mark + 5))) continue;
+        struct stat st {};
+        if (::stat((prefix + name.substr(0, mark)).c_str(), &st) != 0) continue;
+        const long pid = std::strtol(name.c_str() + mark + 5, nullptr, 10);
+        if (pid > 0 && kill(pid_t(pid), 0) != 0 && errno == ESRCH) ::unlink((prefix + name).c_str());
+    }
+    closedir(dir);
+}
+
+}  // namespace
 
 bool AtomicFile::Open(const std::string& path)
 {
@@ -53,6 +99,7 @@ bool AtomicFile::Commit()
     if (!ok) ::unlink(temp.c_str());
     ::close(fd);  // releases the lock, after the rename: a waiting writer then starts afresh
     fd = -1;
+    if (ok) RemoveOldTemporaries(target);
     errno = e;
     return ok;
 }
