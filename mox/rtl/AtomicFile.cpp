@@ -52,6 +52,23 @@ void RemoveOldTemporaries(const std::string& target)
     closedir(dir);
 }
 
+// Another writer of the same target finishes within milliseconds; one that holds its lock
+// longer hangs, and the station must not hang with it (the line keeps sending).
+constexpr int kLockWaitMs = 5000;
+
+int LockWithin(int fd, int milliseconds)
+{
+    for (int waited = 0;; waited += 10) {
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
+        if (errno != EWOULDBLOCK && errno != EINTR) return -1;
+        if (waited >= milliseconds) {
+            errno = EBUSY;
+            return -1;
+        }
+        usleep(10000);
+    }
+}
+
 }  // namespace
 
 bool AtomicFile::Open(const std::string& path)
@@ -62,9 +79,7 @@ bool AtomicFile::Open(const std::string& path)
     for (;;) {
         const int f = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
         if (f < 0) return false;
-        int rc;
-        do rc = flock(f, LOCK_EX);
-        while (rc != 0 && errno == EINTR);
+        const int rc = LockWithin(f, kLockWaitMs);
         // The lock holder before us may have renamed the file we waited on into the target:
         // only a file that still stands under the temporary name is ours to write.
         struct stat held {}, named {};

@@ -4,7 +4,8 @@
 // when it is complete. The temporary name is fixed, so a write cut short by a crash leaves one
 // temporary per target, which the next write of that target reuses; an exclusive lock on the
 // temporary keeps two processes writing the same target (the station and the converter both
-// write day files) from sharing it: the second waits until the first has renamed its file.
+// write day files) from sharing it: the second waits until the first has renamed its file, or
+// gives up with EBUSY after a few seconds when the first hangs.
 #include <string>
 
 class AtomicFile {

@@ -194,7 +194,7 @@ bool TextWriter::Open(const std::string& path, bool atomicWrite)
     if (atomic) {
         if (!replacement.Open(path)) return false;
         // A second descriptor of the same open file: closing it keeps the writer's lock.
-        const int fd = dup(replacement.Fd());
+        const int fd = fcntl(replacement.Fd(), F_DUPFD_CLOEXEC, 0);
         file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
         if (!file) {
             const int e = errno;
