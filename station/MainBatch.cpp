@@ -25,6 +25,12 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
+std::string OutOfMemory(const ImageSize& size)
+{
+    return "zu wenig Speicher für ein Bild von " + std::to_string(size.Width) + " x " +
+           std::to_string(size.Height) + " Pixeln";
+}
+
 bool MakeFolder(const std::string& dir, std::string& error)
 {
     std::error_code ec;
@@ -42,6 +48,7 @@ std::string TMain::SaveImage(const ImageSize& size, const std::string& base, int
 {
     // Batch pictures have sizes of their own; the window keeps showing its own picture.
     // Sizing the picture may fail for memory: that costs this image, never the station.
+    std::string error;
     try {
         batchImage.SetClientSize(size.Width, size.Height);
         Diagram.MOX_Image = &batchImage;
@@ -49,15 +56,16 @@ std::string TMain::SaveImage(const ImageSize& size, const std::string& base, int
         Diagram.MOX_Image = &image->Image;
         SaveDiagramImage(batchImage, base, format);
     } catch (const std::bad_alloc&) {
-        Diagram.MOX_Image = &image->Image;
-        batchImage.SetClientSize(0, 0);
-        return "zu wenig Speicher für ein Bild von " + std::to_string(size.Width) + " x " +
-               std::to_string(size.Height) + " Pixeln";
+        error = OutOfMemory(size);
+    } catch (const std::length_error&) {
+        error = OutOfMemory(size);
     } catch (const std::exception& e) {
-        Diagram.MOX_Image = &image->Image;
-        return e.what();
+        error = e.what();
     }
-    return {};
+    Diagram.MOX_Image = &image->Image;
+    // A picture that could not be sized keeps its old size; the client size follows it.
+    batchImage.SetClientSize(batchImage.Picture.Width(), batchImage.Picture.Height());
+    return error;
 }
 
 void TMain::Timer1Timer()

@@ -33,6 +33,8 @@ std::string Described(const Run& run, const std::string& what)
 
 UploadRunner::~UploadRunner()
 {
+    // The window that hears about problems is going away with us.
+    OnProblem = nullptr;
     for (pid_t g : groups) kill(-g, SIGTERM);
     for (QProcess* p : findChildren<QProcess*>()) p->waitForFinished(1000);
     for (pid_t g : groups) kill(-g, SIGKILL);

@@ -11,6 +11,7 @@
 
 #include "../../devsim/DevSim.h"
 #include "StationTest.h"
+#include "station/DiagramView.h"
 #include "station/MainWindow.h"
 #include "station/UploadRunner.h"
 
@@ -153,6 +154,17 @@ TEST_F(StationRobust, ViewerAndOneShotRunWithExtremeSettings)
     viewer.terminate();
     ASSERT_TRUE(viewer.waitForFinished(30000));
     EXPECT_EQ(viewer.exitStatus(), QProcess::NormalExit) << told;
+}
+
+TEST_F(StationRobust, APictureTooLargeForMemoryCostsThatPictureOnly)
+{
+    TMain w({});
+    const std::string base = dir / "bild";
+    EXPECT_EQ(w.SaveImage({2147483647, 2147483647}, base, 2),
+              "zu wenig Speicher für ein Bild von 2147483647 x 2147483647 Pixeln");
+    EXPECT_EQ(w.Diagram.MOX_Image, &w.Image()->Image);
+    EXPECT_EQ(w.SaveImage({400, 250}, base, 2), "");
+    EXPECT_EQ(PngSize(base + ".png"), std::make_pair(400, 250));
 }
 
 TEST_F(StationRobust, ControlCharactersOfAFolderSettingAreShownInTheMessage)
