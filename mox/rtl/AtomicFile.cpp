@@ -76,9 +76,20 @@ bool AtomicFile::Open(const std::string& path)
     Abort();
     target = path;
     temp = TemporaryName(path);
+    bool retried = false;
     for (;;) {
-        const int f = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-        if (f < 0) return false;
+        const int f = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        if (f < 0) {
+            // A leftover of another user (a run as root) is not ours to write, but ours to
+            // remove when the folder is ours: it must not block this target for good.
+            const int e = errno;
+            if (e == EACCES && !retried && ::unlink(temp.c_str()) == 0) {
+                retried = true;
+                continue;
+            }
+            errno = e;
+            return false;
+        }
         const int rc = LockWithin(f, kLockWaitMs);
         // The lock holder before us may have renamed the file we waited on into the target:
         // only a file that still stands under the temporary name is ours to write.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,6 +57,8 @@ TEST(AtomicFile, AWriteCutShortLeavesOneTemporaryThatTheNextWriteTakesOver)
     EXPECT_EQ(ReadBytes(target), "alt\r\n");
     EXPECT_TRUE(std::filesystem::exists(target + ".tmp"));
     EXPECT_EQ(Entries(dir).size(), others.size() + 1);
+    // Left by another user, it is not writable for us: removed and made anew.
+    chmod((target + ".tmp").c_str(), 0400);
     ASSERT_TRUE(WriteTextLines(target, {"neu"}));
     EXPECT_EQ(Entries(dir), others);
     EXPECT_EQ(ReadBytes(target), "neu\r\n");
