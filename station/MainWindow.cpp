@@ -20,6 +20,7 @@
 #include "mox/rtl/SysUtils.h"
 #include "station/DiagramView.h"
 #include "station/HelpWindow.h"
+#include "station/StationMqtt.h"
 #include "station/UploadRunner.h"
 #include "station/app/MouseReadout.h"
 #include "station/dialogs/KorrekturForm.h"
@@ -125,6 +126,11 @@ void TMain::CreateActions()
     ConvertMenueMagnetsrode = make("Magnetstrode-Daten -> *.MOX",
                                    "Daten aus Magnetsrode in MOX-Format konvertieren",
                                    st->standardIcon(QStyle::SP_ArrowForward));
+    ConvertMenuIaga = make("IAGA-2002 -> *.MOX",
+                           "IAGA-2002-Datei eines Observatoriums in MOX-Format konvertieren und laden",
+                           st->standardIcon(QStyle::SP_ArrowForward));
+    DateiMenuIagaExport = make("Als IAGA-2002 exportieren...",
+                               "Tagesdateien der geladenen Kurven im IAGA-2002-Format speichern");
     LoggenEinstellungen = make("Log-Einstellungen...", "Loggingeinstellungen anpassen");
     LoggenBatchEinstellungen = make("Batch-Einstellungen...", "Batchintervall, Diagrammgrösse etc.");
     LoggenStartStopp = make("Stopp", "Loggen starten/stoppen", st->standardIcon(QStyle::SP_MediaPause));
@@ -148,6 +154,7 @@ void TMain::CreateMenus()
 {
     QMenu* datei = menuBar()->addMenu("Datei");
     datei->addAction(DateiMenuSpeichern);
+    datei->addAction(DateiMenuIagaExport);
     datei->addAction(MenuDateiEnde);
     QMenu* edit = menuBar()->addMenu("Edit");
     edit->addAction(EditMenu_Kopieren);
@@ -161,6 +168,7 @@ void TMain::CreateMenus()
     QMenu* konvertieren = menuBar()->addMenu("Konvertieren");
     konvertieren->addAction(ConvertMenuMOX);
     konvertieren->addAction(ConvertMenueMagnetsrode);
+    konvertieren->addAction(ConvertMenuIaga);
     loggenMenu = menuBar()->addMenu("Loggen");
     loggenMenu->addAction(LoggenEinstellungen);
     loggenMenu->addAction(LoggenBatchEinstellungen);
@@ -223,7 +231,8 @@ void TMain::ApplySettings()
 void TMain::StartLogging()
 {
     for (QAction* a : {DateiMenuSpeichern, AnsichtMenuKurveladen, AnsichtMenuKurveLoeschen,
-                       AnsichtMenuOffset, ConvertMenuMOX, ConvertMenueMagnetsrode})
+                       AnsichtMenuOffset, ConvertMenuMOX, ConvertMenueMagnetsrode,
+                       ConvertMenuIaga})
         a->setEnabled(false);
     loggenMenu->menuAction()->setVisible(true);
     toolBar->widgetForAction(LoggenStartStopp)->setVisible(true);
@@ -237,6 +246,7 @@ void TMain::StartLogging()
     auto* syncTimer = new QTimer(this);
     connect(syncTimer, &QTimer::timeout, this, [this] { logger->Sync(); });
     syncTimer->start(kSyncIntervalSeconds * 1000);
+    mqtt = StationMqtt::FromSettings(iniFile, settings.DataDir, statusBar(), [this](const QString& p) { TellOnce(p); });
     Timer1->setInterval(std::max(1, settings.IntervalMinutes) * 60000);
     uploadSchedule = std::make_unique<UploadSchedule>(settings.FTP_Kommando, settings.FTP_Intervall);
     ComPort.SetPort(settings.Port);
@@ -298,6 +308,7 @@ void TMain::ComDataPacketPacket(TComDataPacket*, const std::string& str)
     const DayLogger::Outcome outcome = logger->HandleLine(str);
     if (outcome == DayLogger::Outcome::Logged) {
         SetApplicationTitle(Q("Logging " + DayLogger::ComponentText(str) + "..."));
+        if (mqtt) mqtt->LineFiled(str);
         SetStatusRed(false);
     } else if (outcome == DayLogger::Outcome::Rejected) {
         SetStatusRed(true);  // line noise: shown, not worth a message
@@ -376,6 +387,8 @@ void TMain::ShowProblem(const QString& problem)
     problemBox->setText(problem);
     problemBox->show();
 }
+
+std::size_t TMain::MqttBacklog() const { return mqtt ? mqtt->Backlog() : 0; }
 
 QString TMain::StatusPanel(int index) const { return index == 0 ? panel0->text() : panel1->text(); }
 

@@ -23,6 +23,7 @@ class QMenu;
 class QTimer;
 class QToolBar;
 class DiagramView;
+class StationMqtt;
 class UploadRunner;
 class TAboutDlg;
 class TBatchForm;
@@ -30,6 +31,7 @@ class TDeleteCurvesDlg;
 class TDiagramm_LadenDlg;
 class TFarbDlg;
 class TFilterForm;
+class TIagaCommands;
 class TInfoForm;
 class TKorrekturForm;
 class TKurvenForm;
@@ -96,10 +98,13 @@ public:
     TFilterForm* FilterForm = nullptr;
     TLogBatchForm* LogBatchForm = nullptr;
     TLogSetupForm* LogSetupForm = nullptr;
+    TIagaCommands* IagaCommands = nullptr;
     void LoggenEinstellungenClick();
     // Refreshes the curve data and curve information windows when they are showing.
     void RefreshCurveWindows();
     UploadRunner* Uploads() const { return uploads; }
+    // Lines not yet acknowledged by the MQTT broker; 0 when the station does not publish.
+    std::size_t MqttBacklog() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -122,6 +127,7 @@ private:
     // Out-of-range settings, told on stderr by the reader, shown in the window too.
     void ShowSettingNotes();
     void ShowProblem(const QString& problem);
+    void TellSkippedCorrections();
     void ImageMouseMove(int x, int y);
     void ImageMouseDown(int x, int y, Qt::MouseButton button);
     void ImageDblClick(int x, int y);
@@ -133,6 +139,7 @@ private:
     ::TIniFile iniFile;
     StationSettings settings;
     std::unique_ptr<DayLogger> logger;
+    std::unique_ptr<StationMqtt> mqtt;
     static inline const std::string noFile;
 
     QString applicationTitle;
@@ -170,6 +177,8 @@ private:
     QAction* AnsichtSymbolleiste = nullptr;
     QAction* ConvertMenuMOX = nullptr;
     QAction* ConvertMenueMagnetsrode = nullptr;
+    QAction* ConvertMenuIaga = nullptr;
+    QAction* DateiMenuIagaExport = nullptr;
     QAction* LoggenEinstellungen = nullptr;
     QAction* LoggenBatchEinstellungen = nullptr;
     QAction* LoggenStartStopp = nullptr;
