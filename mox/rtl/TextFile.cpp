@@ -216,15 +216,28 @@ void TextWriter::WriteAsciiLine(const char* s, std::size_t n)
 
 bool TextWriter::Commit()
 {
+    if (!atomic) return Finish(false);
+    if (!Finish(true)) return false;
+    if (std::rename(temp.c_str(), target.c_str()) == 0) return true;
+    const int err = errno;
+    std::remove(temp.c_str());
+    errno = err;
+    return false;
+}
+
+bool TextWriter::Finish(bool sync)
+{
     if (!file) return false;
     bool ok = !failed && std::fflush(file) == 0 && !std::ferror(file);
-    if (ok && atomic) ok = fsync(fileno(file)) == 0;
-    ok = std::fclose(file) == 0 && ok;
-    file = nullptr;
-    if (atomic) {
-        if (ok) ok = std::rename(temp.c_str(), target.c_str()) == 0;
-        if (!ok) std::remove(temp.c_str());
+    if (ok && sync) ok = fsync(fileno(file)) == 0;
+    int err = ok ? 0 : errno;
+    if (std::fclose(file) != 0 && ok) {
+        ok = false;
+        err = errno;
     }
+    file = nullptr;
+    if (!ok && atomic) std::remove(temp.c_str());
+    errno = err;
     return ok;
 }
 

@@ -58,6 +58,11 @@ public:
     void WriteAsciiLine(const char* s, std::size_t n);
     // Finishes the file: true when everything reached the disk and the file is in place.
     bool Commit();
+    // Finishes an atomic writer's temporary file without putting it in place, so that many
+    // files can be made durable together (see PendingFiles); with `sync` it reaches the disk
+    // now. False on any failure, and the temporary file is gone then.
+    bool Finish(bool sync);
+    const std::string& TempPath() const { return temp; }
     // Gives up: an atomic writer removes its temporary file, the target stays as it was.
     void Abort();
     const std::string& Path() const { return target; }
