@@ -21,6 +21,7 @@
 #include "station/HelpWindow.h"
 #include "station/UploadRunner.h"
 #include "station/app/MouseReadout.h"
+#include "station/app/OneShotImage.h"
 #include "station/dialogs/KorrekturForm.h"
 #include "station/dialogs/KurvenForm.h"
 #include "station/dialogs/RemarkDlg.h"
@@ -40,12 +41,7 @@ std::string S(const QString& s) { return s.toStdString(); }
 TMain::TMain(const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent), args(arguments), iniFile(MoxIniPath())
 {
-    // The process-wide date formats every part of the station relies on.
-    TFormatSettings& fs = FormatSettings();
-    fs.ShortDateFormat = "dd.mm.yy";
-    fs.LongDateFormat = "dd.mm.yy";
-    fs.DateSeparator = '.';
-    fs.TwoDigitYearCenturyWindow = 50;
+    UseStationFormats();
 
     setWindowTitle(kCaption);
     setMinimumSize(400, 300);
