@@ -64,6 +64,15 @@ TMain::TMain(const QStringList& arguments, QWidget* parent)
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     Timer1->start();
 
+    statusLineTimer = new QTimer(this);
+    statusLineTimer->setSingleShot(true);
+    statusLineTimer->setInterval(250);
+    connect(statusLineTimer, &QTimer::timeout, this, [this] {
+        if (panel0->text() == statusLine) return;
+        panel0->setText(statusLine);
+        statusLineTimer->start();
+    });
+
     reopenTimer = new QTimer(this);
     reopenTimer->setInterval(kReopenIntervalMs);
     connect(reopenTimer, &QTimer::timeout, this, [this] { TryReopen(); });
@@ -298,7 +307,11 @@ void TMain::ComDataPacketPacket(TComDataPacket*, const std::string& str)
         SetStatusRed(true);
         TellOnce(Q("Die Zeile wurde nicht gespeichert: " + logger->Error()));
     }
-    panel0->setText(Q(logger->LogFileName() + ": " + str));
+    statusLine = Q(logger->LogFileName() + ": " + str);
+    if (!statusLineTimer->isActive()) {
+        panel0->setText(statusLine);
+        statusLineTimer->start();
+    }
     ComPort.ClearBuffer(true, true);
 }
 
@@ -335,8 +348,11 @@ void TMain::SetApplicationTitle(const QString& title)
 void TMain::SetStatusRed(bool red)
 {
     statusRed = red;
+    const QColor colour = red ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::Button);
+    // Called for every line: a palette change repaints the whole bar.
+    if (statusBar()->palette().color(QPalette::Window) == colour) return;
     QPalette pal = statusBar()->palette();
-    pal.setColor(QPalette::Window, red ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::Button));
+    pal.setColor(QPalette::Window, colour);
     statusBar()->setPalette(pal);
 }
 
