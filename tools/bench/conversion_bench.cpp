@@ -2,6 +2,10 @@
 // before, on raw logs made from real one-second observatory data.
 //
 //   mox-bench [folder]   work folder for the generated logs (default: a new one under /tmp)
+//   mox-bench --days FOLDER N
+//                        only makes the first N days of that year in FOLDER
+//   mox-bench --convert FILE [runs]
+//                        prints the best processor milliseconds of Convert on FILE
 //   mox-bench --year FOLDER [runs]
 //                        a year of one-second logs (two sensors) in FOLDER, made once, then
 //                        `MOX_Convert auto FOLDER` timed on all cores and on one core
@@ -184,13 +188,13 @@ double TimeCommand(const std::string& command, double* cpu = nullptr)
     return status == 0 ? seconds : -1;
 }
 
-// A year of raw logs made from the real day, 2022 day by day, unless the folder has them.
-bool MakeYear(const std::string& folder, const std::vector<SecondRecord>& records)
+// Days of raw logs made from the real day, 2022 day by day, unless the folder has them.
+bool MakeYear(const std::string& folder, const std::vector<SecondRecord>& records, int days = 365)
 {
     namespace fs = std::filesystem;
     fs::create_directories(folder);
     const Variant two = {"two sensors X Y, 1 line/s", "XY", 1};
-    for (int day = 0; day < 365; ++day) {
+    for (int day = 0; day < days; ++day) {
         const TDateTime date = EncodeDate(2022, 1, 1) + day;
         int y, m, d;
         DecodeDate(date, y, m, d);
@@ -257,6 +261,17 @@ int main(int argc, char** argv)
 {
     namespace fs = std::filesystem;
     if (argc == 3 && std::string(argv[1]) == "--memory") return MeasureMemory(argv[2]);
+    if (argc == 4 && std::string(argv[1]) == "--days") {
+        const auto today = ReadDay(std::string(BENCH_REAL_DATA) + "/wic20220810vsec");
+        return today.size() == 86400 && MakeYear(argv[2], today, std::atoi(argv[3])) ? 0 : 1;
+    }
+    if (argc >= 3 && std::string(argv[1]) == "--convert") {
+        TMOX_Diagram d;
+        d.Convert(argv[2]);
+        const Timing t = Fastest(argc >= 4 ? std::max(1, std::atoi(argv[3])) : 20, [&] { d.Convert(argv[2]); });
+        std::printf("%.3f\n", t.cpu * 1e3);
+        return 0;
+    }
     if (argc >= 3 && std::string(argv[1]) == "--year")
         return MeasureYear(argv[2], argc >= 4 ? std::max(1, std::atoi(argv[3])) : 5);
     const std::string data = BENCH_REAL_DATA;
