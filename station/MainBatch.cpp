@@ -17,8 +17,10 @@
 #include "mox/rtl/SysUtils.h"
 #include "station/DiagramView.h"
 #include "station/MainWindow.h"
+#include "station/StationMqtt.h"
 #include "station/UploadRunner.h"
 #include "station/app/OneShotImage.h"
+#include "station/app/SkippedCorrections.h"
 #include "station/app/WebPages.h"
 #include "station/export/ImageExport.h"
 
@@ -95,7 +97,9 @@ void TMain::Timer1Timer()
         return;
     }
     Diagram.bestimme_K_Wert();
+    TellSkippedCorrections();
     FormResize();
+    if (mqtt) mqtt->BatchDone(Diagram, settings.BatchVortag);
 
     const std::string imageDir = ReadImageDir(iniFile);
     const std::string base = ImageBase(imageDir);
@@ -127,6 +131,11 @@ void TMain::Timer1Timer()
     }
     // The next run starts with the normal cursor also when this one failed.
     QApplication::restoreOverrideCursor();
+}
+
+void TMain::TellSkippedCorrections()
+{
+    if (const std::string skipped = SkippedCorrectionLines(Diagram); !skipped.empty()) TellOnce(Q(skipped));
 }
 
 void TMain::RunOneShot()

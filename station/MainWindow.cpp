@@ -19,6 +19,7 @@
 #include "mox/rtl/SysUtils.h"
 #include "station/DiagramView.h"
 #include "station/HelpWindow.h"
+#include "station/StationMqtt.h"
 #include "station/UploadRunner.h"
 #include "station/app/MouseReadout.h"
 #include "station/app/OneShotImage.h"
@@ -128,6 +129,11 @@ void TMain::CreateActions()
     ConvertMenueMagnetsrode = make("Magnetstrode-Daten -> *.MOX",
                                    "Daten aus Magnetsrode in MOX-Format konvertieren",
                                    st->standardIcon(QStyle::SP_ArrowForward));
+    ConvertMenuIaga = make("IAGA-2002 -> *.MOX",
+                           "IAGA-2002-Datei eines Observatoriums in MOX-Format konvertieren und laden",
+                           st->standardIcon(QStyle::SP_ArrowForward));
+    DateiMenuIagaExport = make("Als IAGA-2002 exportieren...",
+                               "Tagesdateien der geladenen Kurven im IAGA-2002-Format speichern");
     LoggenEinstellungen = make("Log-Einstellungen...", "Loggingeinstellungen anpassen");
     LoggenBatchEinstellungen = make("Batch-Einstellungen...", "Batchintervall, Diagrammgrösse etc.");
     LoggenStartStopp = make("Stopp", "Loggen starten/stoppen", st->standardIcon(QStyle::SP_MediaPause));
@@ -151,6 +157,7 @@ void TMain::CreateMenus()
 {
     QMenu* datei = menuBar()->addMenu("Datei");
     datei->addAction(DateiMenuSpeichern);
+    datei->addAction(DateiMenuIagaExport);
     datei->addAction(MenuDateiEnde);
     QMenu* edit = menuBar()->addMenu("Edit");
     edit->addAction(EditMenu_Kopieren);
@@ -164,6 +171,7 @@ void TMain::CreateMenus()
     QMenu* konvertieren = menuBar()->addMenu("Konvertieren");
     konvertieren->addAction(ConvertMenuMOX);
     konvertieren->addAction(ConvertMenueMagnetsrode);
+    konvertieren->addAction(ConvertMenuIaga);
     loggenMenu = menuBar()->addMenu("Loggen");
     loggenMenu->addAction(LoggenEinstellungen);
     loggenMenu->addAction(LoggenBatchEinstellungen);
@@ -225,7 +233,8 @@ void TMain::ApplySettings()
 void TMain::StartLogging()
 {
     for (QAction* a : {DateiMenuSpeichern, AnsichtMenuKurveladen, AnsichtMenuKurveLoeschen,
-                       AnsichtMenuOffset, ConvertMenuMOX, ConvertMenueMagnetsrode})
+                       AnsichtMenuOffset, ConvertMenuMOX, ConvertMenueMagnetsrode,
+                       ConvertMenuIaga})
         a->setEnabled(false);
     loggenMenu->menuAction()->setVisible(true);
     toolBar->widgetForAction(LoggenStartStopp)->setVisible(true);
@@ -239,6 +248,7 @@ void TMain::StartLogging()
     auto* syncTimer = new QTimer(this);
     connect(syncTimer, &QTimer::timeout, this, [this] { logger->Sync(); });
     syncTimer->start(kSyncIntervalSeconds * 1000);
+    mqtt = StationMqtt::FromSettings(iniFile, settings.DataDir, statusBar(), [this](const QString& p) { TellOnce(p); });
     Timer1->setInterval(std::max(1, settings.IntervalMinutes) * 60000);
     uploadSchedule = std::make_unique<UploadSchedule>(settings.FTP_Kommando, settings.FTP_Intervall);
     ComPort.SetPort(settings.Port);
@@ -300,6 +310,7 @@ void TMain::ComDataPacketPacket(TComDataPacket*, const std::string& str)
     const DayLogger::Outcome outcome = logger->HandleLine(str);
     if (outcome == DayLogger::Outcome::Logged) {
         SetApplicationTitle(Q("Logging " + DayLogger::ComponentText(str) + "..."));
+        if (mqtt) mqtt->LineFiled(str);
         SetStatusRed(false);
     } else if (outcome == DayLogger::Outcome::Rejected) {
         SetStatusRed(true);  // line noise: shown, not worth a message
@@ -371,6 +382,8 @@ void TMain::TellOnce(const QString& problem)
     problemBox->setText(problem);
     problemBox->show();
 }
+
+std::size_t TMain::MqttBacklog() const { return mqtt ? mqtt->Backlog() : 0; }
 
 QString TMain::StatusPanel(int index) const { return index == 0 ? panel0->text() : panel1->text(); }
 

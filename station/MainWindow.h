@@ -22,6 +22,7 @@ class QMenu;
 class QTimer;
 class QToolBar;
 class DiagramView;
+class StationMqtt;
 class UploadRunner;
 class TAboutDlg;
 class TBatchForm;
@@ -29,6 +30,7 @@ class TDeleteCurvesDlg;
 class TDiagramm_LadenDlg;
 class TFarbDlg;
 class TFilterForm;
+class TIagaCommands;
 class TInfoForm;
 class TKorrekturForm;
 class TKurvenForm;
@@ -95,10 +97,13 @@ public:
     TFilterForm* FilterForm = nullptr;
     TLogBatchForm* LogBatchForm = nullptr;
     TLogSetupForm* LogSetupForm = nullptr;
+    TIagaCommands* IagaCommands = nullptr;
     void LoggenEinstellungenClick();
     // Refreshes the curve data and curve information windows when they are showing.
     void RefreshCurveWindows();
     UploadRunner* Uploads() const { return uploads; }
+    // Lines not yet acknowledged by the MQTT broker; 0 when the station does not publish.
+    std::size_t MqttBacklog() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -118,6 +123,7 @@ private:
     void SetApplicationTitle(const QString& title);
     void SetStatusRed(bool red);
     void TellOnce(const QString& problem);
+    void TellSkippedCorrections();
     void ImageMouseMove(int x, int y);
     void ImageMouseDown(int x, int y, Qt::MouseButton button);
     void ImageDblClick(int x, int y);
@@ -129,6 +135,7 @@ private:
     ::TIniFile iniFile;
     StationSettings settings;
     std::unique_ptr<DayLogger> logger;
+    std::unique_ptr<StationMqtt> mqtt;
     static inline const std::string noFile;
 
     QString applicationTitle;
@@ -169,6 +176,8 @@ private:
     QAction* AnsichtSymbolleiste = nullptr;
     QAction* ConvertMenuMOX = nullptr;
     QAction* ConvertMenueMagnetsrode = nullptr;
+    QAction* ConvertMenuIaga = nullptr;
+    QAction* DateiMenuIagaExport = nullptr;
     QAction* LoggenEinstellungen = nullptr;
     QAction* LoggenBatchEinstellungen = nullptr;
     QAction* LoggenStartStopp = nullptr;

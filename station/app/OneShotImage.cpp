@@ -7,6 +7,7 @@
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
 #include "mox/rtl/SysUtils.h"
+#include "station/app/SkippedCorrections.h"
 #include "station/app/StationSettings.h"
 #include "station/export/ImageExport.h"
 
@@ -106,6 +107,8 @@ int RunOneShotImage(TMOX_Diagram& diagram, const TIniFile& ini, bool withPreviou
         return oneShotFailed;
     }
     diagram.bestimme_K_Wert();
+    if (const std::string skipped = SkippedCorrectionLines(diagram); !skipped.empty())
+        std::fprintf(err, "MOX_View: %s", skipped.c_str());
     const std::string imageDir = ReadImageDir(ini);
     const int format = ReadImageFormat(ini);
     const std::string base = OneShotBase(imageDir, file);
