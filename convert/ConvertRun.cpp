@@ -8,6 +8,7 @@
 
 #include "mox/Mm.h"
 #include "mox/RawLog.h"
+#include "mox/SettingRanges.h"
 #include "mox/rtl/IniFile.h"
 #include "mox/rtl/PendingFiles.h"
 #include "mox/rtl/SysUtils.h"
@@ -122,8 +123,16 @@ void ReadHeaderSettings(const TIniFile& ini, TMOX_Diagram& d)
     d.set_Breite(ini.ReadString("MOX-Header", "Breite", d.get_Breite()));
     d.set_Locator(ini.ReadString("MOX-Header", "Locator", d.get_Locator()));
     // Read as the station reads it; the component ignores the total field.
-    d.set_1sensor_vec(MOX_Vector_Typ(ini.ReadInteger("MOX-Header", "1-Sensor", vecBy) & 0xFF));
+    d.set_1sensor_vec(MOX_Vector_Typ(ReadBoundedInteger(ini, "MOX-Header", "1-Sensor", vecBy, kSensorRange)));
 }
+
+namespace {
+
+// Converted days held before they are put in place: each holds its two temporaries open and
+// locked, so a year is synced in a few groups rather than with 730 files open at once.
+constexpr std::size_t kMaxPending = 64;
+
+}  // namespace
 
 struct ConvertRun::Slot {
     bool done = false;
@@ -160,6 +169,7 @@ ConvertRun::~ConvertRun()
         std::lock_guard<std::mutex> guard(lock);
         stopping = true;
     }
+    changed.notify_all();
     for (std::thread& w : workers) w.join();
 }
 
@@ -168,7 +178,10 @@ void ConvertRun::Work()
     for (;;) {
         std::size_t position;
         {
-            std::lock_guard<std::mutex> guard(lock);
+            std::unique_lock<std::mutex> guard(lock);
+            changed.wait(guard, [this] {
+                return stopping || claimed >= order.size() || claimed < inPlace + kMaxPending;
+            });
             if (stopping || claimed >= order.size()) return;
             position = claimed++;
         }
@@ -220,7 +233,15 @@ void ConvertRun::WaitAll()
 {
     Start();
     std::unique_lock<std::mutex> guard(lock);
-    changed.wait(guard, [this] { return finished == total; });
+    gather = true;
+    changed.wait(guard, [this] { return GroupComplete(); });
+}
+
+// Every log converted, or as many as are held at once.
+bool ConvertRun::GroupComplete() const
+{
+    return std::size_t(finished) == claimed &&
+           (claimed == order.size() || claimed >= inPlace + kMaxPending);
 }
 
 // Every log converted by now, from the next one to take on, is made durable with one sync
@@ -230,7 +251,7 @@ void ConvertRun::PutReadyInPlace()
     std::size_t end = inPlace;
     {
         std::unique_lock<std::mutex> guard(lock);
-        changed.wait(guard, [this] { return results[inPlace].done; });
+        changed.wait(guard, [this] { return results[inPlace].done && (!gather || GroupComplete()); });
         while (end < results.size() && results[end].done) ++end;
     }
     bool any = false;
@@ -253,7 +274,11 @@ void ConvertRun::PutReadyInPlace()
             slot.error = e.what();
         }
     }
-    inPlace = end;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        inPlace = end;
+    }
+    changed.notify_all();
 }
 
 bool ConvertRun::Step()

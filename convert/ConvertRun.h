@@ -82,8 +82,8 @@ public:
     bool Done() const { return next >= items.size(); }
     // True when Step would not wait for the log at Next().
     bool Ready();
-    // Waits until every log of the pass is converted, so that the Steps that follow put all
-    // of them in place after a single sync.
+    // From now on Step waits until every log of the pass is converted (or as many as are
+    // held at once, 64), so that the days are put in place after a single sync per group.
     void WaitAll();
     // Takes the log at Next() (waiting for its conversion) and moves on; false when that log
     // failed (its Error says why).
@@ -103,6 +103,7 @@ private:
     void Start();
     void Work();
     void PutReadyInPlace();
+    bool GroupComplete() const;
 
     TMOX_Diagram& diagram;
     std::string folder;
@@ -122,6 +123,7 @@ private:
     int finished = 0;
     bool stopping = false;
     bool started = false;
+    bool gather = false;
     unsigned threadCount = 1;
     std::mutex lock;
     std::condition_variable changed;

@@ -61,6 +61,5 @@ void CommitOrRaise(TextWriter& out)
 void FinishOrRaise(TextWriter& out, bool sync, PendingFiles& done)
 {
     errno = 0;
-    if (!out.Finish(sync)) RaiseWriteError(out.Path(), errno);
-    done.Add(out.TempPath(), out.Path());
+    if (!out.Finish(sync, done)) RaiseWriteError(out.Path(), errno);
 }

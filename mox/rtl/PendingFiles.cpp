@@ -4,8 +4,16 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <system_error>
+
+#include "mox/rtl/AtomicFile.h"
+
+PendingFiles::PendingFiles() = default;
+PendingFiles::~PendingFiles() { Discard(); }
+PendingFiles::PendingFiles(PendingFiles&& other) noexcept : files(std::move(other.files))
+{
+    other.files.clear();
+}
 
 PendingFiles& PendingFiles::operator=(PendingFiles&& other) noexcept
 {
@@ -17,10 +25,7 @@ PendingFiles& PendingFiles::operator=(PendingFiles&& other) noexcept
     return *this;
 }
 
-void PendingFiles::Add(std::string temp, std::string target)
-{
-    files.emplace_back(std::move(temp), std::move(target));
-}
+void PendingFiles::Add(AtomicFile&& file) { files.push_back(std::make_unique<AtomicFile>(std::move(file))); }
 
 void PendingFiles::Append(PendingFiles&& other)
 {
@@ -31,10 +36,9 @@ void PendingFiles::Append(PendingFiles&& other)
 void PendingFiles::PutInPlace()
 {
     for (std::size_t i = 0; i < files.size(); ++i) {
-        if (std::rename(files[i].first.c_str(), files[i].second.c_str()) == 0) continue;
+        if (files[i]->PutInPlace()) continue;
         const int err = errno;
-        const std::string target = files[i].second;
-        files.erase(files.begin(), files.begin() + std::ptrdiff_t(i));
+        const std::string target = files[i]->Target();
         Discard();
         throw std::system_error(err, std::generic_category(),
                                 "Datei kann nicht geschrieben werden: " + target);
@@ -44,7 +48,7 @@ void PendingFiles::PutInPlace()
 
 void PendingFiles::Discard()
 {
-    for (const auto& f : files) std::remove(f.first.c_str());
+    for (auto& f : files) f->Abort();
     files.clear();
 }
 

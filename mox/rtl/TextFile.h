@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "mox/rtl/AtomicFile.h"
+#include "mox/rtl/PendingFiles.h"
+
 bool IsValidUtf8(const std::string& s);
 std::string Cp1252ToUtf8(const std::string& s);
 // Characters that Windows-1252 cannot hold become '?'.
@@ -40,7 +43,7 @@ private:
     long lineNumber = 0;
 };
 
-// Writes a whole file. With `atomic`, the text goes to a temporary file beside the target
+// Writes a whole file. With `atomic`, the text goes to the target's temporary (AtomicFile)
 // that replaces the target only when Commit succeeds, so readers never see half a file and a
 // failed write leaves the old file in place.
 class TextWriter {
@@ -56,22 +59,23 @@ public:
     void WriteLine(const std::string& utf8);
     // Plain ASCII line (no conversion); the hot path of the day file writer.
     void WriteAsciiLine(const char* s, std::size_t n);
-    // Finishes the file: true when everything reached the disk and the file is in place.
+    // Finishes the file: true when everything reached the disk and the file is in place;
+    // false with errno set by the first step that failed.
     bool Commit();
-    // Finishes an atomic writer's temporary file without putting it in place, so that many
-    // files can be made durable together (see PendingFiles); with `sync` it reaches the disk
-    // now. False on any failure, and the temporary file is gone then.
-    bool Finish(bool sync);
-    const std::string& TempPath() const { return temp; }
+    // Finishes an atomic writer's temporary file without putting it in place and hands it
+    // to `done`, so that many files can be made durable together; with `sync` it reaches the
+    // disk now. False with errno set on any failure, and the temporary file is gone then.
+    bool Finish(bool sync, PendingFiles& done);
     // Gives up: an atomic writer removes its temporary file, the target stays as it was.
     void Abort();
     const std::string& Path() const { return target; }
 
 private:
     std::FILE* file = nullptr;
-    std::string target, temp;
+    std::string target;
+    AtomicFile replacement;
     bool atomic = false;
-    bool failed = false;
+    int error = 0;  // errno of the first write that failed
     std::vector<char> buffer;
 };
 

@@ -12,6 +12,7 @@
 #include "convert/ConvertRun.h"
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
+#include "mox/rtl/SysUtils.h"
 
 namespace {
 
@@ -328,4 +329,27 @@ TEST(ConvertRun, ThreadsGiveTheFilesOfOneByOneInDayOrder)
         EXPECT_EQ(ReadBytes(dir / "all/" + base + ".mox"), ReadBytes(dir / "one/" + base + ".mox")) << day;
         EXPECT_EQ(ReadBytes(dir / "all/" + base + ".log"), ReadBytes(dir / "one/" + base + ".log")) << day;
     }
+}
+
+// More days than a run holds before putting them in place: every one is converted, in order,
+// and no temporary is left behind.
+TEST(Unattended, APassLongerThanOneGroupConvertsEveryDayInOrder)
+{
+    TempDir dir;
+    std::string expected;
+    for (int d = 0; d < 150; ++d) {
+        const TDateTime date = EncodeDate(2003, 1, 1) + d;
+        WriteBytes(dir / (FormatDateTime("yyyymmdd", date) + ".txt"), RawLog(FormatDateTime("dd.mm.yy", date)));
+        expected += FormatDateTime("yyyymmdd", date) + ".txt\n";
+    }
+    TMOX_Diagram diagram;
+    std::ostringstream out, err;
+    EXPECT_EQ(RunUnattended(dir.str(), diagram, out, err), exitOk) << err.str();
+    EXPECT_EQ(out.str(), expected);
+    std::size_t moxFiles = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path)) {
+        EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << e.path();
+        moxFiles += e.path().extension() == ".mox";
+    }
+    EXPECT_EQ(moxFiles, 150u);
 }
