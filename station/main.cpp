@@ -6,12 +6,12 @@
 #include <QApplication>
 #include <QSocketNotifier>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "mox/rtl/CommandLine.h"
-#include "mox/rtl/Graphics.h"
 #include "station/MainWindow.h"
+#include "station/app/OneShotImage.h"
 
 namespace {
 
@@ -61,14 +61,13 @@ const TCommandLine kCommandLine{
 int main(int argc, char** argv)
 {
     if (const int rc = AnswerCommandLine(kCommandLine, argc, argv); rc >= 0) return rc;
+    if (const std::optional<int> result = RunOneShotWithoutWindow(argc, argv)) return *result;
     // Scheduled one-shot runs and headless stations have no display to open.
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     QApplication::setApplicationName("MOX-View");
-    if (!TextRenderingAvailable())
-        std::fprintf(stderr, "MOX_View: keine Schrift gefunden (fonts-liberation fehlt?); "
-                             "die Diagramme erscheinen ohne Beschriftung.\n");
+    WarnWithoutFonts(stderr);
     QStringList args = QApplication::arguments();
     args.removeFirst();
     TMain main(args);
