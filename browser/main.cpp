@@ -4,10 +4,12 @@
 
 #include "browser/MainForm.h"
 #include "mox/rtl/Graphics.h"
+#include "station/GermanQt.h"
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    InstallGermanQtTranslations(app);
     QApplication::setApplicationName("MOX_Browser");
     if (!TextRenderingAvailable())
         std::fprintf(stderr, "MOX_Browser: no font found (fonts-liberation missing?); "

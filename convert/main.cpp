@@ -9,6 +9,7 @@
 #include "convert/ConvertRun.h"
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
+#include "station/GermanQt.h"
 
 int main(int argc, char** argv)
 {
@@ -18,6 +19,7 @@ int main(int argc, char** argv)
         return RunUnattended(argc >= 3 ? argv[2] : "", diagram, std::cout, std::cerr);
     }
     QApplication app(argc, argv);
+    InstallGermanQtTranslations(app);
     QApplication::setApplicationName("MOX_Convert");
     TConvertForm form;
     form.show();

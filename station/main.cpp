@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "mox/rtl/Graphics.h"
+#include "station/GermanQt.h"
 #include "station/MainWindow.h"
 
 namespace {
@@ -48,6 +49,7 @@ int main(int argc, char** argv)
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
+    InstallGermanQtTranslations(app);
     QApplication::setApplicationName("MOX-View");
     if (!TextRenderingAvailable())
         std::fprintf(stderr, "MOX_View: keine Schrift gefunden (fonts-liberation fehlt?); "

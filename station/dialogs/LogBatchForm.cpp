@@ -84,6 +84,7 @@ TLogBatchForm::TLogBatchForm(TStationContext& context) : QDialog(context.MainWin
 
 void TLogBatchForm::showEvent(QShowEvent* event)
 {
+    CentreOnDesktop(this);
     FormActivate();
     QDialog::showEvent(event);
 }
