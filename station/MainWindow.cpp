@@ -326,7 +326,8 @@ void TMain::ComDataPacketPacket(TComDataPacket*, const std::string& str)
         SetStatusRed(true);
         TellOnce(Q("Die Zeile wurde nicht gespeichert: " + logger->Error()));
     }
-    panel0->setText(Q(logger->LogFileName() + ": " + str));
+    // The day file's name is enough beside the line; the folder is in the log settings.
+    panel0->setText(QFileInfo(Q(logger->LogFileName())).fileName() + ": " + Q(str));
     ComPort.ClearBuffer(true, true);
 }
 
