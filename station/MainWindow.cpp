@@ -463,7 +463,8 @@ void TMain::ShowHelp(const QString& keyword) { ShowHelpTopic(this, keyword); }
 void TMain::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
-    if (firstStart) QTimer::singleShot(0, this, [this] {
+    if (firstStart)
+        QTimer::singleShot(0, this, [this] {
             if (firstStart) IntroducePlaceholderRecord();
         });
     if (!logMode && !args.isEmpty() && firstActivation) {
