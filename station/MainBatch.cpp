@@ -18,6 +18,7 @@
 #include "station/DiagramView.h"
 #include "station/MainWindow.h"
 #include "station/UploadRunner.h"
+#include "station/app/SkippedCorrections.h"
 #include "station/app/WebPages.h"
 #include "station/export/ImageExport.h"
 
@@ -94,6 +95,7 @@ void TMain::Timer1Timer()
         return;
     }
     Diagram.bestimme_K_Wert();
+    TellSkippedCorrections();
     FormResize();
 
     const std::string imageDir = ReadImageDir(iniFile);
@@ -134,6 +136,11 @@ void TMain::Timer1Timer()
     QApplication::restoreOverrideCursor();
 }
 
+void TMain::TellSkippedCorrections()
+{
+    if (const std::string skipped = SkippedCorrectionLines(Diagram); !skipped.empty()) TellOnce(Q(skipped));
+}
+
 void TMain::RunOneShot()
 {
     SetApplicationTitle("MOX_View - batch");
@@ -160,6 +167,8 @@ void TMain::RunOneShot()
             std::fprintf(stderr, "MOX_View: %s: keine Messwerte\n", file.c_str());
         } else {
             Diagram.bestimme_K_Wert();
+            if (const std::string skipped = SkippedCorrectionLines(Diagram); !skipped.empty())
+                std::fprintf(stderr, "MOX_View: %s", skipped.c_str());
             const std::string imageDir = ReadImageDir(iniFile);
             const int format = ReadImageFormat(iniFile);
             const std::string base = OneShotBase(imageDir, file);

@@ -124,6 +124,7 @@ private:
     void SetApplicationTitle(const QString& title);
     void SetStatusRed(bool red);
     void TellOnce(const QString& problem);
+    void TellSkippedCorrections();
     void ImageMouseMove(int x, int y);
     void ImageMouseDown(int x, int y, Qt::MouseButton button);
     void ImageDblClick(int x, int y);
