@@ -21,6 +21,7 @@
 #include "mox/rtl/SysUtils.h"
 #include "station/DiagramView.h"
 #include "station/HelpWindow.h"
+#include "station/StationMqtt.h"
 #include "station/UploadRunner.h"
 #include "station/app/MouseReadout.h"
 #include "station/dialogs/KorrekturForm.h"
@@ -255,6 +256,7 @@ void TMain::StartLogging()
     auto* syncTimer = new QTimer(this);
     connect(syncTimer, &QTimer::timeout, this, [this] { logger->Sync(); });
     syncTimer->start(kSyncIntervalSeconds * 1000);
+    mqtt = StationMqtt::FromSettings(iniFile, settings.DataDir, statusBar(), [this](const QString& p) { TellOnce(p); });
     Timer1->setInterval(std::max(1, settings.IntervalMinutes) * 60000);
     uploadSchedule = std::make_unique<UploadSchedule>(settings.FTP_Kommando, settings.FTP_Intervall);
     ComPort.SetPort(settings.Port);
@@ -327,6 +329,7 @@ void TMain::ComDataPacketPacket(TComDataPacket*, const std::string& str)
     const DayLogger::Outcome outcome = logger->HandleLine(str);
     if (outcome == DayLogger::Outcome::Logged) {
         SetApplicationTitle(Q("Logging " + DayLogger::ComponentText(str) + "..."));
+        if (mqtt) mqtt->LineFiled(str);
         SetStatusRed(false);
     } else if (outcome == DayLogger::Outcome::Rejected) {
         SetStatusRed(true);  // line noise: shown, not worth a message
@@ -393,6 +396,8 @@ void TMain::TellOnce(const QString& problem)
     problemBox->setText(problem);
     problemBox->show();
 }
+
+std::size_t TMain::MqttBacklog() const { return mqtt ? mqtt->Backlog() : 0; }
 
 QString TMain::StatusPanel(int index) const { return index == 0 ? panel0->text() : panel1->text(); }
 

@@ -22,6 +22,7 @@ class QMenu;
 class QTimer;
 class QToolBar;
 class DiagramView;
+class StationMqtt;
 class UploadRunner;
 class TAboutDlg;
 class TBatchForm;
@@ -105,6 +106,8 @@ public:
     // Refreshes the curve data and curve information windows when they are showing.
     void RefreshCurveWindows();
     UploadRunner* Uploads() const { return uploads; }
+    // Lines not yet acknowledged by the MQTT broker; 0 when the station does not publish.
+    std::size_t MqttBacklog() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -136,6 +139,7 @@ private:
     ::TIniFile iniFile;
     StationSettings settings;
     std::unique_ptr<DayLogger> logger;
+    std::unique_ptr<StationMqtt> mqtt;
     static inline const std::string noFile;
 
     QString applicationTitle;

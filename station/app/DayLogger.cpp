@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "mox/rtl/SysUtils.h"
+#include "station/app/LineDay.h"
 
 namespace {
 
@@ -84,20 +84,17 @@ bool DayLogger::Append(const std::string& line)
 DayLogger::Outcome DayLogger::HandleLine(const std::string& line)
 {
     error.clear();
-    // A logged line starts with "dd.mm.yy" and a blank.
-    if (line.find(' ') != 8) return Outcome::Ignored;
-
-    TFormatSettings& fs = FormatSettings();
-    fs.DateSeparator = '.';
-    fs.ShortDateFormat = "dd.mm.yy";
-    TDateTime date;
-    if (!TryStrToDate(line.substr(0, 8), date)) {
+    std::string day;
+    switch (DayOfLine(line, day)) {
+    case LineDay::NoDate:
+        return Outcome::Ignored;
+    case LineDay::BadDate:
         error = "'" + line.substr(0, 8) + "' ist kein gültiges Datum";
         return Outcome::Rejected;
+    case LineDay::Found:
+        break;
     }
-    // The short date format stays "yyyymmdd" after a packet, as the station always had it.
-    fs.ShortDateFormat = "yyyymmdd";
-    const std::string name = dataDir + DateToStr(date) + ".txt";
+    const std::string name = dataDir + day + ".txt";
     if (name != logFileName) {
         Close();
         logFileName = name;
