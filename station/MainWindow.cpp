@@ -18,6 +18,7 @@
 #include <QToolBar>
 #include <cstdio>
 
+#include "mox/rtl/BoundedSetting.h"
 #include "mox/rtl/SysUtils.h"
 #include "station/DiagramView.h"
 #include "station/HelpWindow.h"
@@ -68,6 +69,7 @@ TMain::TMain(const QStringList& arguments, QWidget* parent)
     CreateStatusBar();
 
     uploads = new UploadRunner(this);
+    uploads->OnProblem = [this](const std::string& problem) { TellOnce(Q(problem)); };
     Timer1 = new QTimer(this);
     Timer1->setInterval(10000);
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
@@ -231,6 +233,7 @@ void TMain::CreateStatusBar()
 void TMain::ApplySettings()
 {
     settings = ReadStationSettings(iniFile, Diagram, logMode);
+    ShowSettingNotes();
     const WindowBounds& b = settings.Bounds;
     move(b.Left, b.Top);
     resize(std::max(b.Width, minimumWidth()), std::max(b.Height, minimumHeight()));
@@ -380,11 +383,25 @@ void TMain::SetStatusRed(bool red)
     statusBar()->setPalette(pal);
 }
 
-void TMain::TellOnce(const QString& problem)
+void TMain::TellOnce(const QString& text)
 {
+    // Settings and file names may hold control characters; shown, they cut nothing short.
+    const QString problem = Q(VisibleText(S(text)));
     if (problem == lastProblem) return;
-    lastProblem = problem;
     std::fprintf(stderr, "MOX_View: %s\n", problem.toLocal8Bit().constData());
+    ShowProblem(problem);
+}
+
+void TMain::ShowSettingNotes()
+{
+    std::string notes;
+    for (const std::string& n : TakeSettingNotes()) notes += (notes.empty() ? "" : "\n") + n;
+    if (!notes.empty()) ShowProblem(Q(notes));  // already on stderr
+}
+
+void TMain::ShowProblem(const QString& problem)
+{
+    lastProblem = problem;
     // Not modal: a station must go on receiving while the message waits for the observer.
     // One box at most, showing the latest problem, however often a device comes and goes.
     if (!problemBox) {
