@@ -19,6 +19,7 @@
 #include "station/MainWindow.h"
 #include "station/StationMqtt.h"
 #include "station/UploadRunner.h"
+#include "station/app/OneShotImage.h"
 #include "station/app/SkippedCorrections.h"
 #include "station/app/WebPages.h"
 #include "station/export/ImageExport.h"
@@ -146,46 +147,17 @@ void TMain::RunOneShot()
 {
     SetApplicationTitle("MOX_View - batch");
     setWindowTitle("MOX_View - batch");
-    ImageSize size{image->width(), image->height()};
-    if ((args.size() > 1 && !ParseSizeArgument(args[1].toStdString(), 400, size.Width, size.Width)) ||
-        (args.size() > 2 && !ParseSizeArgument(args[2].toStdString(), 250, size.Height, size.Height))) {
-        std::fprintf(stderr, "MOX_View: Breite und Höhe müssen ganze Zahlen sein: %s\n",
-                     args.mid(1).join(' ').toLocal8Bit().constData());
-        QApplication::exit(2);
+    std::vector<std::string> sizeArguments;
+    for (const QString& a : args.mid(1, 2)) sizeArguments.push_back(a.toStdString());
+    ImageSize size;
+    std::string error;
+    if (!OneShotSize(sizeArguments, {image->width(), image->height()}, size, error)) {
+        std::fprintf(stderr, "MOX_View: %s\n", error.c_str());
+        QApplication::exit(oneShotUsage);
         return;
     }
-    const std::string file = args[0].toStdString();
-    int result = 1;
-    if (!FileExists(file)) {
-        std::fprintf(stderr, "MOX_View: %s: Datei nicht gefunden\n", file.c_str());
-    } else {
-        try {
-            Diagram.AutoLoad(file, settings.BatchVortag);  // converts the raw log first
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "MOX_View: %s\n", e.what());
-        }
-        if (Diagram.is_empty()) {
-            std::fprintf(stderr, "MOX_View: %s: keine Messwerte\n", file.c_str());
-        } else {
-            Diagram.bestimme_K_Wert();
-            if (const std::string skipped = SkippedCorrectionLines(Diagram); !skipped.empty())
-                std::fprintf(stderr, "MOX_View: %s", skipped.c_str());
-            const std::string imageDir = ReadImageDir(iniFile);
-            const int format = ReadImageFormat(iniFile);
-            const std::string base = OneShotBase(imageDir, file);
-            std::string error;
-            if (MakeFolder(imageDir, error)) error = SaveImage(size, base, format);
-            if (!error.empty()) {
-                std::fprintf(stderr, "MOX_View: %s\n", error.c_str());
-            } else if (ImageExtension(format).empty()) {
-                std::fprintf(stderr, "MOX_View: Bildformat %d schreibt kein Bild\n", format);
-            } else {
-                std::printf("%s%s\n", base.c_str(), ImageExtension(format).c_str());
-                result = 0;
-            }
-        }
-    }
-    QApplication::exit(result);
+    QApplication::exit(RunOneShotImage(Diagram, iniFile, settings.BatchVortag,
+                                       args[0].toStdString(), size, stdout, stderr));
 }
 
 void TMain::DateiMenu_SaveBitMapClick()

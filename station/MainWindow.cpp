@@ -25,6 +25,7 @@
 #include "station/StationMqtt.h"
 #include "station/UploadRunner.h"
 #include "station/app/MouseReadout.h"
+#include "station/app/OneShotImage.h"
 #include "station/dialogs/KorrekturForm.h"
 #include "station/dialogs/KurvenForm.h"
 #include "station/dialogs/RemarkDlg.h"
@@ -46,12 +47,7 @@ std::string S(const QString& s) { return s.toStdString(); }
 TMain::TMain(const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent), args(arguments), iniFile(MoxIniPath())
 {
-    // The process-wide date formats every part of the station relies on.
-    TFormatSettings& fs = FormatSettings();
-    fs.ShortDateFormat = "dd.mm.yy";
-    fs.LongDateFormat = "dd.mm.yy";
-    fs.DateSeparator = '.';
-    fs.TwoDigitYearCenturyWindow = 50;
+    UseStationFormats();
 
     setWindowTitle(kCaption);
     setMinimumSize(400, 300);
@@ -74,6 +70,15 @@ TMain::TMain(const QStringList& arguments, QWidget* parent)
     Timer1->setInterval(10000);
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     Timer1->start();
+
+    statusLineTimer = new QTimer(this);
+    statusLineTimer->setSingleShot(true);
+    statusLineTimer->setInterval(250);
+    connect(statusLineTimer, &QTimer::timeout, this, [this] {
+        if (panel0->text() == statusLine) return;
+        panel0->setText(statusLine);
+        statusLineTimer->start();
+    });
 
     reopenTimer = new QTimer(this);
     reopenTimer->setInterval(kReopenIntervalMs);
@@ -341,7 +346,11 @@ void TMain::ComDataPacketPacket(TComDataPacket*, const std::string& str)
         TellOnce(Q("Die Zeile wurde nicht gespeichert: " + logger->Error()));
     }
     // The day file's name is enough beside the line; the folder is in the log settings.
-    panel0->setText(QFileInfo(Q(logger->LogFileName())).fileName() + ": " + Q(str));
+    statusLine = QFileInfo(Q(logger->LogFileName())).fileName() + ": " + Q(str);
+    if (!statusLineTimer->isActive()) {
+        panel0->setText(statusLine);
+        statusLineTimer->start();
+    }
     ComPort.ClearBuffer(true, true);
 }
 
@@ -378,8 +387,11 @@ void TMain::SetApplicationTitle(const QString& title)
 void TMain::SetStatusRed(bool red)
 {
     statusRed = red;
+    const QColor colour = red ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::Button);
+    // Called for every line: a palette change repaints the whole bar.
+    if (statusBar()->palette().color(QPalette::Window) == colour) return;
     QPalette pal = statusBar()->palette();
-    pal.setColor(QPalette::Window, red ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::Button));
+    pal.setColor(QPalette::Window, colour);
     statusBar()->setPalette(pal);
 }
 

@@ -6,12 +6,12 @@
 #include <QApplication>
 #include <QSocketNotifier>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
+#include <optional>
 
-#include "mox/rtl/Graphics.h"
 #include "station/GermanQt.h"
 #include "station/MainWindow.h"
+#include "station/app/OneShotImage.h"
 
 namespace {
 
@@ -45,15 +45,14 @@ void CloseOnStopSignals(TMain& main)
 
 int main(int argc, char** argv)
 {
+    if (const std::optional<int> result = RunOneShotWithoutWindow(argc, argv)) return *result;
     // Scheduled one-shot runs and headless stations have no display to open.
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     InstallGermanQtTranslations(app);
     QApplication::setApplicationName("MOX-View");
-    if (!TextRenderingAvailable())
-        std::fprintf(stderr, "MOX_View: keine Schrift gefunden (fonts-liberation fehlt?); "
-                             "die Diagramme erscheinen ohne Beschriftung.\n");
+    WarnWithoutFonts(stderr);
     QStringList args = QApplication::arguments();
     args.removeFirst();
     TMain main(args);
