@@ -3,15 +3,19 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include "browser/BrowserLogic.h"
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
+#include "station/CurveMark.h"
 
 namespace {
 
@@ -39,25 +43,6 @@ QIcon Swatch(TColor c)
     return QIcon(p);
 }
 
-// Four lines in pane 1's curve colours, one beside each curve button.
-class SwatchBox : public QWidget {
-public:
-    SwatchBox(const TMOX_Diagram& d, QWidget* parent) : QWidget(parent), d(d) {}
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        for (int i = 0; i < 4; ++i) {
-            p.setPen(QPen(ToQColor(d.get_Color(i + 1)), 3));
-            p.drawLine(20, 10 + 40 * i, 60, 10 + 40 * i);
-        }
-    }
-
-private:
-    const TMOX_Diagram& d;
-};
-
 }  // namespace
 
 TFarbDlg::TFarbDlg(TMOX_Diagram& pane1, TMOX_Diagram& pane2, TIniFile& ini, QWidget* parent)
@@ -66,34 +51,48 @@ TFarbDlg::TFarbDlg(TMOX_Diagram& pane1, TMOX_Diagram& pane2, TIniFile& ini, QWid
     setObjectName("FarbDlg");
     setWindowTitle("Color setup");
     setModal(false);
-    setFixedSize(260, 262);
 
-    paintBox = new SwatchBox(pane1, this);
-    paintBox->setGeometry(8, 14, 80, 140);
+    // Each curve's colour mark and button in one row, so that the two stay together.
+    paintBox = new QWidget(this);
+    auto* curves = new QGridLayout(paintBox);
+    curves->setContentsMargins(0, 0, 0, 0);
     for (int c = 1; c <= 4; ++c) {
-        auto* b = new QPushButton(QString("Curve %1").arg(c), this);
-        b->setGeometry(100, 8 + 40 * (c - 1) + 6, 75, 25);
+        curves->addWidget(new TCurveMark([this, c] { return this->pane1.get_Color(c); }), c - 1, 0);
+        auto* b = new QPushButton(QString("Curve %1").arg(c));
         connect(b, &QPushButton::clicked, this, [this, c] { CurveButtonClick(c); });
+        curves->addWidget(b, c - 1, 1);
         curveButtons[c - 1] = b;
     }
-    auto* reset = new QPushButton("Reset", this);
-    reset->setGeometry(184, 14, 68, 25);
+    auto* reset = new QPushButton("Reset");
     connect(reset, &QPushButton::clicked, this, [this] { ResetButtonClick(); });
+    auto* top = new QHBoxLayout;
+    top->addWidget(paintBox);
+    top->addWidget(reset, 0, Qt::AlignTop);
 
-    auto* bkLabel = new QLabel("Background:", this);
-    bkLabel->setGeometry(8, 176, 80, 22);
-    bkColorBox = new QComboBox(this);
+    bkColorBox = new QComboBox;
     bkColorBox->setObjectName("bkColorBox");
-    bkColorBox->setGeometry(100, 176, 152, 24);
     for (const NamedColor& nc : kColors) bkColorBox->addItem(Swatch(nc.color), nc.name, QVariant::fromValue(uint(nc.color)));
+    auto* bk = new QHBoxLayout;
+    bk->addWidget(new QLabel("Background:"));
+    bk->addWidget(bkColorBox, 1);
 
-    auto* ok = new QPushButton("OK", this);
-    ok->setGeometry(100, 226, 72, 25);
+    auto* ok = new QPushButton("OK");
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, [this] { OKButtonClick(); });
-    auto* cancel = new QPushButton("Cancel", this);
-    cancel->setGeometry(180, 226, 72, 25);
+    auto* cancel = new QPushButton("Cancel");
     connect(cancel, &QPushButton::clicked, this, &QDialog::hide);
+    auto* closing = new QHBoxLayout;
+    closing->addStretch();
+    closing->addWidget(ok);
+    closing->addWidget(cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addSpacing(12);
+    layout->addLayout(bk);
+    layout->addSpacing(12);
+    layout->addLayout(closing);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void TFarbDlg::FormActivate()

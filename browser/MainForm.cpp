@@ -14,12 +14,15 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QKeyEvent>
+#include <QSet>
 #include <QScreen>
 #include <QStorageInfo>
 #include <QStyle>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 #include "browser/AboutDlg.h"
 #include "browser/DiagramForm.h"
@@ -85,6 +88,22 @@ QLabel* SwitchLabel(const QString& text, int x, int y, QWidget* parent)
     label->setGeometry(x, y, 16, 16);
     return label;
 }
+
+// Arrow and page keys and typing a name move through the files; the file arrived at is loaded
+// as a click would load it, so the highlighted file is always the one on show.
+class FileList : public QListWidget {
+public:
+    using QListWidget::QListWidget;
+    std::function<void()> onKeyMoved;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        const QListWidgetItem* before = currentItem();
+        QListWidget::keyPressEvent(e);
+        if (currentItem() != before && onKeyMoved) onKeyMoved();
+    }
+};
 
 QCheckBox* SwitchBox(const char* name, const QString& hint, int x, int y, QWidget* parent)
 {
@@ -184,7 +203,9 @@ void TMainForm::CreateControls()
             connect(box, &QCheckBox::clicked, this, [this, box] { SwitchClick(box); });
     }
 
-    fileListBox = new QListWidget(this);
+    auto* files = new FileList(this);
+    files->onKeyMoved = [this] { FileListBoxClick(); };
+    fileListBox = files;
     fileListBox->setObjectName("FileListBox");
     fileListBox->setGeometry(472, 0, 104, 497);
     connect(fileListBox, &QListWidget::itemClicked, this, [this] { FileListBoxClick(); });
@@ -323,9 +344,10 @@ void TMainForm::FileWatch(int pane)
     WatchedFile& file = files[pane - 1];
     const std::optional<FileStamp> due = file.Due();
     if (!due) return;
-    SetActivePane(pane);
-    // A load that failed is tried again at the next look.
-    if (LoadPane(pane, file.Path(), true)) file.Loaded(*due);
+    // Each change is loaded once, whether or not it can be read: a file that stays broken is
+    // told once, and only a reload that brings something new takes the next file click.
+    file.Loaded(*due);
+    if (LoadPane(pane, file.Path(), true)) SetActivePane(pane);
 }
 
 void TMainForm::ImageMouseDown(int pane, int, int y, Qt::MouseButton button)
@@ -468,14 +490,22 @@ void TMainForm::FillDirectories()
 
 void TMainForm::FillFiles()
 {
-    const QString selected = fileListBox->currentItem() ? fileListBox->currentItem()->text() : QString();
-    fileListBox->clear();
+    // Brought up to date in place, not rebuilt, so that the highlighted file and the scroll
+    // position stay where the observer left them while the station adds and renames files.
     const QDir here(Q(directory));
-    for (const QString& name : here.entryList({"*.mox"}, QDir::Files, QDir::Name | QDir::IgnoreCase)) {
-        auto* item = new QListWidgetItem(name, fileListBox);
-        item->setData(Qt::UserRole, here.absoluteFilePath(name));
-        if (name == selected) fileListBox->setCurrentItem(item);
+    const QStringList names = here.entryList({"*.mox"}, QDir::Files, QDir::Name | QDir::IgnoreCase);
+    const QSet<QString> present(names.begin(), names.end());
+    for (int row = fileListBox->count() - 1; row >= 0; --row)
+        if (!present.contains(fileListBox->item(row)->text())) delete fileListBox->takeItem(row);
+    // What is left keeps the listing's order, so the new names slot in where they are missing.
+    for (int row = 0; row < names.size(); ++row) {
+        if (row < fileListBox->count() && fileListBox->item(row)->text() == names[row]) continue;
+        auto* item = new QListWidgetItem(names[row]);
+        item->setData(Qt::UserRole, here.absoluteFilePath(names[row]));
+        fileListBox->insertItem(row, item);
     }
+    // Names equal but for case may come in another order; the surplus is at the end.
+    while (fileListBox->count() > names.size()) delete fileListBox->takeItem(fileListBox->count() - 1);
 }
 
 void TMainForm::Tell(const std::string& problem, bool again)

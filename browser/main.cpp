@@ -5,6 +5,7 @@
 #include "browser/MainForm.h"
 #include "mox/rtl/CommandLine.h"
 #include "mox/rtl/Graphics.h"
+#include "station/GermanQt.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ int main(int argc, char** argv)
 {
     if (const int rc = AnswerCommandLine(kCommandLine, argc, argv); rc >= 0) return rc;
     QApplication app(argc, argv);
+    InstallGermanQtTranslations(app);
     QApplication::setApplicationName("MOX_Browser");
     if (!TextRenderingAvailable())
         std::fprintf(stderr, "MOX_Browser: no font found (fonts-liberation missing?); "

@@ -15,6 +15,7 @@
 #include "mox/Mm.h"
 #include "mox/rtl/CommandLine.h"
 #include "mox/rtl/IniFile.h"
+#include "station/GermanQt.h"
 
 namespace {
 
@@ -58,6 +59,7 @@ int main(int argc, char** argv)
         return std::max(result, ExportConvertedDays(*iaga, std::cout, std::cerr));
     }
     QApplication app(argc, argv);
+    InstallGermanQtTranslations(app);
     QApplication::setApplicationName("MOX_Convert");
     TConvertForm form;
     form.show();

@@ -639,7 +639,9 @@ void TMain::LoadFile(const QString& name)
 {
   QFile file(name);
   if (!file.open(QIODevice::ReadOnly)) {
-    ShowMessage(name + ": " + file.errorString(), moxtext::ErrorCaption, TIcon::Error);
+    ShowMessage(QString("Der Parametersatz wurde nicht geladen: %1 lässt sich nicht öffnen (%2).")
+                    .arg(name, file.errorString()),
+                moxtext::ErrorCaption, TIcon::Error);
     return;
   }
   const QByteArray bytes = file.read(Size);
@@ -656,7 +658,9 @@ void TMain::SaveFile(const QString& name)
     return;
   QFile file(name);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-    ShowMessage(name + ": " + file.errorString(), moxtext::ErrorCaption, TIcon::Error);
+    ShowMessage(QString("Der Parametersatz wurde nicht gespeichert: %1 lässt sich nicht anlegen (%2).")
+                    .arg(name, file.errorString()),
+                moxtext::ErrorCaption, TIcon::Error);
     return;
   }
   const qint64 written = file.write(reinterpret_cast<const char*>(buffer_.data()), Size);

@@ -1,5 +1,6 @@
 // MOX_Ini: sets up the magnetometer's clock and parameter set.
 #include "paramtool/Main.h"
+#include "station/GermanQt.h"
 
 #include <QApplication>
 
@@ -23,6 +24,7 @@ int main(int argc, char** argv)
   if (const int rc = AnswerCommandLine(kCommandLine, argc, argv); rc >= 0)
     return rc;
   QApplication app(argc, argv);
+  InstallGermanQtTranslations(app);
   QApplication::setApplicationName(MoxIniTitle);
   QApplication::setApplicationDisplayName(MoxIniTitle);
   TMain Main;

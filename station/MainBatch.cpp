@@ -118,8 +118,14 @@ void TMain::Timer1Timer()
         try {
             if (settings.BatchWAP && !WriteWapFiles(Diagram, settings.BatchVortag, base + ".wap"))
                 TellOnce(Q("Die WAP-Dateien wurden nicht geschrieben: " + base + ".wap"));
-            if (settings.BatchHTML)
-                WriteHtmlPage(Diagram, settings.BatchVortag, imageDir, base + ".htm");
+            if (settings.BatchHTML) {
+                // The page is on from the start but needs the observer's templates; their
+                // absence is told once, not at every batch.
+                const std::string missing = MissingTemplatesMessage(imageDir, MissingHtmlTemplates(imageDir));
+                if (missing.empty()) WriteHtmlPage(Diagram, settings.BatchVortag, imageDir, base + ".htm");
+                else if (missing != htmlTemplatesTold) TellOnce(Q(missing));
+                htmlTemplatesTold = missing;
+            }
         } catch (const std::exception& e) {
             TellOnce(Q(std::string("Die WAP-Grafik wurde nicht geschrieben: ") + e.what()));
         }

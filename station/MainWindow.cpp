@@ -4,8 +4,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -27,6 +29,7 @@
 #include "station/dialogs/KorrekturForm.h"
 #include "station/dialogs/KurvenForm.h"
 #include "station/dialogs/RemarkDlg.h"
+#include "station/dialogs/SetupForm.h"
 
 namespace {
 
@@ -34,6 +37,7 @@ constexpr int kPacketSize = 70;
 constexpr int kReopenIntervalMs = 3000;
 constexpr int kSyncIntervalSeconds = 10;
 const char* const kCaption = "MOX-View V2.2c";
+const QString kDeviceLost = "Keine Verbindung zum Gerät: ";
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QString& s) { return s.toStdString(); }
@@ -81,6 +85,10 @@ TMain::TMain(const QStringList& arguments, QWidget* parent)
     connect(reopenTimer, &QTimer::timeout, this, [this] { TryReopen(); });
 
     logMode = !args.isEmpty() && args.first().toUpper() == "LOG";
+    // One-shot runs and stations without a display have nobody to tell.
+    const QString platform = QGuiApplication::platformName();
+    firstStart = FirstStationStart(iniFile) && (args.isEmpty() || logMode) && platform != "offscreen" &&
+                 platform != "minimal";
     ApplySettings();
     if (logMode) StartLogging();
     CreateDialogs();
@@ -202,12 +210,17 @@ void TMain::CreateToolBar()
         {HilfeMenuMoxView, HilfeMenuMOX}};
     bool first = true;
     for (const auto& group : groups) {
-        if (!first) toolBar->addSeparator();
+        QAction* separator = first ? nullptr : toolBar->addSeparator();
         first = false;
         for (QAction* a : group) toolBar->addAction(a);
+        // A group shown only in logging mode takes its separator along.
+        if (separator && group.size() == 1 && *group.begin() == LoggenStartStopp)
+            connect(LoggenStartStopp, &QAction::visibleChanged, separator,
+                    [separator, this] { separator->setVisible(LoggenStartStopp->isVisible()); });
     }
-    // The start/stop button belongs to logging mode only.
-    toolBar->widgetForAction(LoggenStartStopp)->setVisible(false);
+    // The start/stop button belongs to logging mode only. Hidden through its action: the tool
+    // bar shows the widgets of visible actions again whenever it lays itself out.
+    LoggenStartStopp->setVisible(false);
 }
 
 void TMain::CreateStatusBar()
@@ -240,7 +253,7 @@ void TMain::StartLogging()
                        ConvertMenuIaga})
         a->setEnabled(false);
     loggenMenu->menuAction()->setVisible(true);
-    toolBar->widgetForAction(LoggenStartStopp)->setVisible(true);
+    LoggenStartStopp->setVisible(true);
     panel1->setFixedWidth(110);
     panel1->setText("Logging...");
     SetApplicationTitle("Logging...");
@@ -289,7 +302,7 @@ void TMain::DeviceLost(const std::string& reason)
     if (logger) logger->Close();
     SetApplicationTitle("Gerät getrennt...");
     panel1->setText("Getrennt");
-    TellOnce(Q("Keine Verbindung zum Gerät: " + reason +
+    TellOnce(kDeviceLost + Q(reason +
                "\nDie Schnittstelle wird alle paar Sekunden wieder geöffnet."));
     reopenTimer->start();
 }
@@ -303,9 +316,20 @@ void TMain::TryReopen()
     if (!OpenPort()) return;
     deviceLost = false;
     reopenTimer->stop();
-    lastProblem.clear();
     panel1->setText("Logging...");
     SetApplicationTitle("Logging...");
+    // The warning would otherwise stay up as if the device were still away; it now tells that
+    // the line is back, so the observer still learns of the gap in the day's log.
+    const QString back = QString("Das Gerät ist wieder verbunden (%1, %2 UTC); das Loggen läuft weiter.")
+                             .arg(Q(ComPortDevicePath(ComPort.Port())),
+                                  QDateTime::currentDateTimeUtc().toString("hh:mm:ss"));
+    std::fprintf(stderr, "MOX_View: %s\n", back.toLocal8Bit().constData());
+    if (problemBox && problemBox->isVisible() && problemBox->text() == lastProblem &&
+        lastProblem.startsWith(kDeviceLost)) {
+        problemBox->setIcon(QMessageBox::Information);
+        problemBox->setText(back);
+    }
+    lastProblem.clear();
 }
 
 void TMain::ComDataPacketPacket(TComDataPacket*, const std::string& str)
@@ -321,7 +345,8 @@ void TMain::ComDataPacketPacket(TComDataPacket*, const std::string& str)
         SetStatusRed(true);
         TellOnce(Q("Die Zeile wurde nicht gespeichert: " + logger->Error()));
     }
-    statusLine = Q(logger->LogFileName() + ": " + str);
+    // The day file's name is enough beside the line; the folder is in the log settings.
+    statusLine = QFileInfo(Q(logger->LogFileName())).fileName() + ": " + Q(str);
     if (!statusLineTimer->isActive()) {
         panel0->setText(statusLine);
         statusLineTimer->start();
@@ -396,6 +421,7 @@ void TMain::ShowProblem(const QString& problem)
         problemBox->setAttribute(Qt::WA_DeleteOnClose);
         problemBox->setModal(false);
     }
+    problemBox->setIcon(QMessageBox::Warning);
     problemBox->setText(problem);
     problemBox->show();
 }
@@ -478,6 +504,10 @@ void TMain::ConvertMenuMOXClick()
 void TMain::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    if (firstStart)
+        QTimer::singleShot(0, this, [this] {
+            if (firstStart) IntroducePlaceholderRecord();
+        });
     if (!logMode && !args.isEmpty() && firstActivation) {
         firstActivation = false;
         QTimer::singleShot(0, this, [this] { RunOneShot(); });
@@ -487,9 +517,25 @@ void TMain::showEvent(QShowEvent* event)
         // back it stays up.
         firstActivation = false;
         if (!deviceLost) SetApplicationTitle(paused ? "Pause..." : "Logging...");
-        if (settings.LogMinimized) QTimer::singleShot(0, this, [this] { showMinimized(); });
+        // On a first start the settings dialog must be seen.
+        if (settings.LogMinimized && !firstStart) QTimer::singleShot(0, this, [this] { showMinimized(); });
     }
     FormResize();
+}
+
+void TMain::IntroducePlaceholderRecord()
+{
+    firstStart = false;
+    // Stored at once, so that the next start does not ask again, however this one ends.
+    WriteWindowBounds(iniFile, {x(), y(), width(), height()});
+    QMessageBox::information(
+        this, "MOX-View",
+        Q("Willkommen bei MOX-View!\n\nDie Station trägt noch einen Platzhalter als Stationsangaben (\"" +
+          Diagram.get_Autor() + ", " + Diagram.get_Ort() + ", " + Diagram.get_Laenge() + ", " +
+          Diagram.get_Breite() + "\"). Sie stehen in jeder Legende, auf jeder Seite und in jeder "
+          "Datei, die MOX-View schreibt.\n\nBitte tragen Sie im folgenden Fenster unter "
+          "\"MOX-Header\" Betreiber, Ort, Länge, Breite und Locator Ihrer Station ein."));
+    SetupForm->exec();
 }
 
 void TMain::closeEvent(QCloseEvent* event)

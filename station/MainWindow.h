@@ -68,6 +68,10 @@ public:
     void ComDataPacketPacket(TComDataPacket* sender, const std::string& str);
     void LoggenStartStoppClick();
     void ConvertMenuMOXClick();
+    // A start with a display on a settings file the station never ran on: the observer is
+    // told once that the station record is a placeholder, and the settings dialog opens.
+    bool FirstStart() const { return firstStart; }
+    void IntroducePlaceholderRecord();
 
     // The periodic batch: snapshot of the day's log, conversion, images, pages, upload.
     void Timer1Timer();
@@ -143,10 +147,12 @@ private:
 
     QString applicationTitle;
     QString lastProblem;
+    std::string htmlTemplatesTold;
     bool statusRed = false;
     bool paused = false;
     bool deviceLost = false;
     bool firstActivation = true;
+    bool firstStart = false;
 
     DiagramView* image = nullptr;
     QToolBar* toolBar = nullptr;

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "mox/rtl/CommandLine.h"
+#include "station/GermanQt.h"
 #include "station/MainWindow.h"
 #include "station/app/OneShotImage.h"
 
@@ -66,6 +67,7 @@ int main(int argc, char** argv)
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
+    InstallGermanQtTranslations(app);
     QApplication::setApplicationName("MOX-View");
     WarnWithoutFonts(stderr);
     QStringList args = QApplication::arguments();

@@ -126,3 +126,9 @@ std::string ReadImageDir(const TIniFile& ini)
 }
 
 int ReadImageFormat(const TIniFile& ini) { return ini.ReadInteger("Batch", "Bildformat", 0); }
+
+bool FirstStationStart(const TIniFile& ini)
+{
+    return !ini.ValueExists("Diagram", "Width") && !ini.ValueExists("MOX-Header", "Autor") &&
+           !ini.ValueExists("MOX-Header", "Ort");
+}

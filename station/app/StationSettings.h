@@ -54,6 +54,9 @@ std::string AsFolder(const std::string& path);
 // diagram's keys to `diagram`; with `logMode`, also the logging keys.
 StationSettings ReadStationSettings(const TIniFile& ini, TMOX_Diagram& diagram, bool logMode);
 void WriteWindowBounds(TIniFile& ini, const WindowBounds& b);
+// The station has never run on this settings file (no window bounds stored) and its station
+// record was never set: every header, legend and page would carry the placeholder record.
+bool FirstStationStart(const TIniFile& ini);
 
 // "Verzeichnisse" / "Bilder", read at every batch.
 std::string ReadImageDir(const TIniFile& ini);

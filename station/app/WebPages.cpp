@@ -364,3 +364,30 @@ bool WriteHtmlPage(const TMOX_Diagram& d, bool withPreviousDay, const std::strin
     for (const std::string& l : footer) page += l + "\r\n";
     return ReplaceFile(name, page);
 }
+
+std::vector<std::string> MissingHtmlTemplates(const std::string& imageDir)
+{
+    std::string folder = imageDir;
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    std::vector<std::string> missing;
+    for (const char* name : {"Header.txt", "Footer.txt"})
+        if (!FileExists(folder + name)) missing.push_back(name);
+    return missing;
+}
+
+std::string MissingTemplatesMessage(const std::string& imageDir, const std::vector<std::string>& missing)
+{
+    if (missing.empty()) return {};
+    std::string folder = imageDir;
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    std::string what;
+    if (missing.size() > 1)
+        what = " fehlen Header.txt und Footer.txt, die Vorlagen für Anfang und Ende der Seite.";
+    else if (missing.front() == "Header.txt")
+        what = " fehlt Header.txt, die Vorlage für den Anfang der Seite.";
+    else
+        what = " fehlt Footer.txt, die Vorlage für das Ende der Seite.";
+    return "Die HTML-Seite wird nicht geschrieben: im Bildverzeichnis " + folder + what +
+           " Die Hilfe (Batch-Modus) zeigt ein Beispiel. Wer keine Seite braucht, schaltet "
+           "\"HTML-Output erzeugen?\" unter Einstellungen, Batch... aus.";
+}

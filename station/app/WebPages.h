@@ -11,6 +11,7 @@
 // Curves: the first sensor is curve 1 and the second curve 2; with the previous day loaded
 // (`withPreviousDay`) the current day sits in curves 2 and 4.
 #include <string>
+#include <vector>
 
 class TMOX_Diagram;
 
@@ -30,3 +31,9 @@ bool WriteWapFiles(const TMOX_Diagram& Diagram, bool withPreviousDay, const std:
 // Returns false, writing nothing, when a template is missing or the page cannot be written.
 bool WriteHtmlPage(const TMOX_Diagram& Diagram, bool withPreviousDay, const std::string& imageDir,
                    const std::string& name);
+
+// The page's templates, "Header.txt" and "Footer.txt", that imageDir lacks, in that order.
+std::vector<std::string> MissingHtmlTemplates(const std::string& imageDir);
+// What the observer is told when the page cannot be made for want of its templates: which files
+// are missing, where, and what they are for. Empty when none is missing.
+std::string MissingTemplatesMessage(const std::string& imageDir, const std::vector<std::string>& missing);

@@ -71,6 +71,7 @@ TBatchForm::TBatchForm(TStationContext& context) : QDialog(context.MainWindow), 
 
 void TBatchForm::showEvent(QShowEvent* event)
 {
+    CentreOnDesktop(this);
     FormActivate();
     QDialog::showEvent(event);
 }

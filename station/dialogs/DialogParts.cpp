@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 
 #include "station/HelpWindow.h"
@@ -24,4 +25,15 @@ QHBoxLayout* OkCancelRow(QPushButton*& ok, QPushButton*& cancel, std::initialize
     row->addWidget(ok);
     row->addWidget(cancel);
     return row;
+}
+
+void CentreOnDesktop(QWidget* window)
+{
+    const QWidget* anchor = window->parentWidget() ? window->parentWidget()->window() : window;
+    const QScreen* screen = anchor->screen();
+    if (!screen) return;
+    // The frame is known only once the window has been shown; until then the client size.
+    const QSize size = window->frameGeometry().size().expandedTo(window->size());
+    const QRect free = screen->availableGeometry();
+    window->move(free.x() + (free.width() - size.width()) / 2, free.y() + (free.height() - size.height()) / 2);
 }

@@ -12,6 +12,7 @@
 
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
+#include "station/CurveMark.h"
 #include "station/dialogs/DialogParts.h"
 
 namespace {
@@ -41,26 +42,6 @@ QIcon Swatch(TColor color)
     return QIcon(p);
 }
 
-// Beside button n a short line in curve n's colour.
-class CurvePreview : public QWidget {
-public:
-    explicit CurvePreview(TMOX_Diagram* diagram) : diagram(diagram) { setFixedSize(80, 140); }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        for (int n = 1; n <= 4; ++n) {
-            p.setPen(QPen(ToQColor(diagram->get_Color(n)), 3));
-            const int y = (n - 1) * 40 + 10;
-            p.drawLine(20, y, 60, y);
-        }
-    }
-
-private:
-    TMOX_Diagram* diagram;
-};
-
 }  // namespace
 
 TFarbDlg::TFarbDlg(TStationContext& context) : QDialog(context.MainWindow), ctx(context)
@@ -68,17 +49,18 @@ TFarbDlg::TFarbDlg(TStationContext& context) : QDialog(context.MainWindow), ctx(
     setWindowTitle("Farbeinstellungen");
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
-    auto* curves = new QVBoxLayout;
+    // Each curve's button with its colour mark in one row, so that the two stay together.
+    PaintBox = new QWidget;
+    auto* curves = new QGridLayout(PaintBox);
+    curves->setContentsMargins(0, 0, 0, 0);
+    curves->setColumnStretch(2, 1);
     for (int n = 1; n <= 4; ++n) {
         CurveButton[n - 1] = new QPushButton(QString("Kurve %1").arg(n));
         CurveButton[n - 1]->setFixedHeight(30);
         connect(CurveButton[n - 1], &QPushButton::clicked, this, [this, n] { ButtonClick(n); });
-        curves->addWidget(CurveButton[n - 1]);
+        curves->addWidget(CurveButton[n - 1], n - 1, 0);
+        curves->addWidget(new TCurveMark([this, n] { return ctx.Diagram->get_Color(n); }), n - 1, 1);
     }
-    PaintBox = new CurvePreview(ctx.Diagram);
-    auto* top = new QHBoxLayout;
-    top->addLayout(curves);
-    top->addWidget(PaintBox);
 
     bkColorBox = new QComboBox;
     for (const NamedColor& c : kNamedColors) bkColorBox->addItem(Swatch(c.color), c.name, QVariant::fromValue(c.color));
@@ -90,7 +72,7 @@ TFarbDlg::TFarbDlg(TStationContext& context) : QDialog(context.MainWindow), ctx(
     QHBoxLayout* buttons = OkCancelRow(OK_Button, CancelButton, {Default_Button});
 
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
+    layout->addWidget(PaintBox);
     layout->addLayout(bk);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -111,6 +93,7 @@ TFarbDlg::TFarbDlg(TStationContext& context) : QDialog(context.MainWindow), ctx(
 
 void TFarbDlg::showEvent(QShowEvent* event)
 {
+    CentreOnDesktop(this);
     FormActivate();
     QDialog::showEvent(event);
 }

@@ -38,7 +38,7 @@ public:
     std::function<void()> ColorsChanged;
 
     QPushButton* CurveButton[4] = {};
-    QWidget* PaintBox = nullptr;
+    QWidget* PaintBox = nullptr;  // the curve buttons, each with its colour mark
     QComboBox* bkColorBox = nullptr;
     QPushButton* Default_Button = nullptr;
     QPushButton* OK_Button = nullptr;

@@ -68,7 +68,9 @@ void TFilterForm::showEvent(QShowEvent* event)
 {
     // The load dialog changes the same switches; show them as they are now.
     FormActivate();
-    QDialog::showEvent(event);
+    // Not QDialog's: that one centres the dialog on the main window, and this window opens
+    // where the window manager puts new windows.
+    QWidget::showEvent(event);
 }
 
 void TFilterForm::FormActivate()

@@ -10,7 +10,6 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -20,6 +19,7 @@
 
 #include "mox/Mm.h"
 #include "mox/rtl/SysUtils.h"
+#include "station/CurveMark.h"
 #include "station/app/CurveText.h"
 #include "station/dialogs/DialogParts.h"
 
@@ -28,8 +28,6 @@ namespace {
 constexpr int kLines = TMOX_Diagram::DayLength;
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-QColor ToQColor(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
 std::string MinuteText(int minute) { return FormatDateTime("hh:mm", minute / 1440.0); }
 
@@ -46,27 +44,6 @@ protected:
         if (e->button() != Qt::RightButton) QListWidget::mousePressEvent(e);
         if (onMouseDown) onMouseDown(e->button(), row);
     }
-};
-
-// One bar per curve in its colour, each beside its radio item.
-class ColourBars : public QWidget {
-public:
-    explicit ColourBars(const TMOX_Diagram* diagram) : diagram(diagram) { setFixedSize(60, 80); }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        if (!diagram) return;
-        QPainter p(this);
-        for (int n = 1; n <= 4; ++n) {
-            p.setPen(QPen(ToQColor(diagram->get_Color(n)), 3));
-            const int y = (n - 1) * 19 + 7;
-            p.drawLine(10, y, 50, y);
-        }
-    }
-
-private:
-    const TMOX_Diagram* diagram;
 };
 
 QLineEdit* LabelledEdit(QGridLayout* grid, int row, const char* label, const char* hint, bool readOnly)
@@ -106,19 +83,19 @@ TKorrekturForm::TKorrekturForm(TStationContext& context)
     auto* kurveBox = new QGroupBox("Kurve");
     kurveBox->setToolTip("Auswahl der zu korrigierenden Kurve");
     radioGroup = new QButtonGroup(this);
-    auto* radios = new QVBoxLayout;
-    radios->setSpacing(0);
+    // Each curve's colour mark in the row of its radio item.
+    auto* radios = new QGridLayout(kurveBox);
+    radios->setVerticalSpacing(0);
+    radios->setColumnStretch(2, 1);
     for (int i = 0; i < 4; ++i) {
         auto* r = new QRadioButton(QString::number(i + 1));
         r->setFixedHeight(19);
         radioGroup->addButton(r, i);
-        radios->addWidget(r);
+        radios->addWidget(r, i, 0);
+        radios->addWidget(new TCurveMark([this, i] { return ctx.Diagram->get_Color(i + 1); }), i, 1);
     }
     radioGroup->button(0)->setChecked(true);
     connect(radioGroup, &QButtonGroup::idClicked, this, [this](int id) { RadioGroupClick(id); });
-    auto* kurveRow = new QHBoxLayout(kurveBox);
-    kurveRow->addLayout(radios);
-    kurveRow->addWidget(new ColourBars(ctx.Diagram), 0, Qt::AlignTop);
 
     auto* grid = new QGridLayout;
     referenzEdit = LabelledEdit(grid, 0, "Referenzwert:", "Letzter korrekter Messwert", true);

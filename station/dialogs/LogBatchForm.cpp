@@ -83,6 +83,7 @@ TLogBatchForm::TLogBatchForm(TStationContext& context) : QDialog(context.MainWin
 
 void TLogBatchForm::showEvent(QShowEvent* event)
 {
+    CentreOnDesktop(this);
     FormActivate();
     QDialog::showEvent(event);
 }

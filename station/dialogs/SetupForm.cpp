@@ -179,6 +179,7 @@ TSetupForm::TSetupForm(TStationContext& context, TFarbDlg& farb, TBatchForm& bat
 
 void TSetupForm::showEvent(QShowEvent* event)
 {
+    CentreOnDesktop(this);
     FormActivate();
     QDialog::showEvent(event);
 }

@@ -1,4 +1,5 @@
 #include "station/serial/ComPort.h"
+#include "station/serial/PortAdvice.h"
 
 #include <QDeadlineTimer>
 #include <QLoggingCategory>
@@ -105,10 +106,12 @@ bool TComPort::SetConnected(bool open)
   const std::string path = ComPortDevicePath(port_);
   serial_->setPortName(QString::fromStdString(path));
   if (!serial_->open(QIODevice::ReadWrite)) {
-    lastError_ = path + ": " + serial_->errorString().toStdString();
+    const std::string reason = serial_->errorString().toStdString();
+    lastError_ = PortOpenFailedText(path, reason);
     // Qt locks the port; failing to lock a device we may open means another program has it.
-    if (serial_->error() == QSerialPort::PermissionError && access(path.c_str(), R_OK | W_OK) == 0)
-      lastError_ = path + ": in use by another program (" + serial_->errorString().toStdString() + ")";
+    if (serial_->error() == QSerialPort::PermissionError)
+      lastError_ = access(path.c_str(), R_OK | W_OK) == 0 ? PortInUseText(path, reason)
+                                                          : PortNoPermissionText(path, reason);
     serial_->clearError();
     return false;
   }
@@ -298,10 +301,10 @@ void TComPort::HandleLoss(unsigned generation)
   if (!lossPending_ || generation != generation_ || !serial_->isOpen())
     return;
   lossPending_ = false;
-  std::string reason = lossReason_;
-  if (reason.empty() || reason == "Success" || reason == "Unknown error")
-    reason = "connection lost";
-  lastError_ = ComPortDevicePath(port_) + ": " + reason;
+  const std::string& reason = lossReason_;
+  lastError_ = ComPortDevicePath(port_) + ": die Verbindung ist abgerissen";
+  if (!reason.empty() && reason != "Success" && reason != "Unknown error")
+    lastError_ += " (" + reason + ")";
   serial_->clearError();
   SetConnected(false);
   if (OnError)

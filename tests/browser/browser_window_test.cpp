@@ -9,10 +9,12 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 #include <memory>
 
 #include "../station/window/StationTest.h"
+#include "../support/ColourSpot.h"
 #include "../support/DayFiles.h"
 #include "browser/DiagramForm.h"
 #include "browser/FarbDlg.h"
@@ -137,13 +139,76 @@ TEST_F(BrowserWindowTest, FileWatchReloadsOnlyAChangedFile)
     EXPECT_EQ(w->MOX_Diagram2.get_data(1, 1), 250);
     EXPECT_TRUE(w->MOX_Diagram1.is_empty());
 
-    // A file that turns bad is named once and tried again at the next look.
+    // A file that turns bad is named once and tried again when it changes.
     WriteBytes(days + "/20030615.mox", "TYPE: x\r\n");
     w->Timer2Timer();
     EXPECT_TRUE(w->LastProblem().contains("20030615.mox"));
     Write("20030615.mox", 260);
     w->Timer2Timer();
     EXPECT_EQ(w->MOX_Diagram2.get_data(1, 1), 260);
+}
+
+// A file that stays broken is loaded once per change and does not take the next file click
+// away from the pane the observer chose.
+TEST_F(BrowserWindowTest, ABrokenFileDoesNotTakeTheActivePane)
+{
+    Write("20030615.mox", 200);
+    Write("20030616.mox", 300);
+    auto w = Open();
+    ClickFile(*w, "20030615.mox");
+    Click(w->Image(2), {100, 100});
+    ASSERT_EQ(w->ActivePane(), 2);
+
+    WriteBytes(days + "/20030615.mox", "TYPE: x\r\n");
+    w->Timer1Timer();
+    EXPECT_TRUE(w->LastProblem().contains("20030615.mox"));
+    EXPECT_EQ(w->ActivePane(), 2);
+    for (int minute = 0; minute < 3; ++minute) w->Timer1Timer();
+    EXPECT_EQ(w->ActivePane(), 2);
+    ClickFile(*w, "20030616.mox");
+    EXPECT_EQ(w->MOX_Diagram2.get_data(1, 1), 300);
+
+    // Mended, it is loaded at the next look and its pane is the target again.
+    Write("20030615.mox", 210);
+    w->Timer1Timer();
+    EXPECT_EQ(w->MOX_Diagram1.get_data(1, 1), 210);
+    EXPECT_EQ(w->ActivePane(), 1);
+}
+
+// The station adds and renames files while the observer looks through a long list: the list
+// follows without moving the highlight or the scroll position; the arrow keys load the file
+// they arrive at, so the highlighted file is the one on show.
+TEST_F(BrowserWindowTest, TheFileListKeepsItsPlaceAndFollowsTheKeys)
+{
+    for (int d = 10; d < 70; ++d) Write("day" + std::to_string(d) + ".mox", d);
+    auto w = Open();
+    QListWidget* list = w->FileListBox();
+    ASSERT_EQ(list->count(), 60);
+    QListWidgetItem* chosen = list->item(30);
+    const QString name = chosen->text();
+    list->scrollToItem(chosen, QAbstractItemView::PositionAtTop);
+    Click(list->viewport(), list->visualItemRect(chosen).center());
+    ASSERT_EQ(w->PaneFile(1), days + "/" + name.toStdString());
+    const int scroll = list->verticalScrollBar()->value();
+    ASSERT_GT(scroll, 0);
+
+    std::filesystem::rename(days + "/" + list->item(50)->text().toStdString(), days + "/zz_renamed.mox");
+    Write("zz_new.mox", 1);
+    ASSERT_TRUE(RunUntil([&] { return list->findItems("zz_new.mox", Qt::MatchExactly).size() == 1; }, 5000));
+    RunFor(100);
+    EXPECT_EQ(list->count(), 61);
+    ASSERT_TRUE(list->currentItem());
+    EXPECT_EQ(list->currentItem()->text(), name);
+    EXPECT_TRUE(list->currentItem()->isSelected());
+    EXPECT_EQ(list->verticalScrollBar()->value(), scroll);
+
+    const double shown = w->MOX_Diagram1.get_data(1, 1);
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(list, &down);
+    const QString next = list->currentItem()->text();
+    EXPECT_NE(next, name);
+    EXPECT_EQ(w->PaneFile(1), days + "/" + next.toStdString());
+    EXPECT_NE(w->MOX_Diagram1.get_data(1, 1), shown);
 }
 
 TEST_F(BrowserWindowTest, SwitchReloadsThePaneWithTheNewSetting)
@@ -231,6 +296,26 @@ TEST_F(BrowserWindowTest, ZoomWindowAndStateAtExit)
     EXPECT_EQ(ini.ReadInteger("MOX_Browser", "Width1", 0), 700);
     EXPECT_EQ(ini.ReadInteger("MOX_Browser", "Width2", 0), 640);
     EXPECT_EQ(ini.ReadInteger("MOX_Browser", "Top2", 0), 20);
+}
+
+// Each colour line stands in the row of its curve button, right beside it.
+TEST_F(BrowserWindowTest, ColourLinesStandBesideTheirButtons)
+{
+    auto w = Open("Color1=16711935\r\nColor2=13158400\r\nColor3=30970\r\nColor4=701450\r\n");
+    TFarbDlg* dlg = w->FarbDlg();
+    dlg->show();
+    const QImage picture = dlg->grab().toImage();
+    for (int c = 1; c <= 4; ++c) {
+        SCOPED_TRACE(c);
+        const TColor t = w->MOX_Diagram1.get_Color(c);
+        const auto spot = FindColour(picture, qRgb(t & 0xFF, (t >> 8) & 0xFF, (t >> 16) & 0xFF));
+        ASSERT_TRUE(spot);
+        const QRect button = RectIn(dlg, dlg->CurveButton(c));
+        EXPECT_LE(std::abs(spot->Row - button.center().y()), 1.5) << spot->Row << " " << button.center().y();
+        EXPECT_LE(spot->Right, button.left());
+        EXPECT_GE(spot->Right, button.left() - 24);
+    }
+    dlg->hide();
 }
 
 TEST_F(BrowserWindowTest, ColourSetupAppliesToBothPanesAndIsKept)

@@ -156,7 +156,15 @@ TEST_F(MoxIniWindow, AShortFileIsReportedAndChangesOnlyItsBytes)
   window->LoadFile(dir.filePath("missing.moi"));
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_TRUE(messages[0].text.contains("missing.moi"));
+  // The system's words stand inside a German sentence that says what failed.
+  EXPECT_TRUE(messages[0].text.startsWith("Der Parametersatz wurde nicht geladen: ")) << messages[0].text.toStdString();
   EXPECT_EQ(window->Buffer(), b);
+
+  messages.clear();
+  window->SaveFile(dir.filePath("no-such-folder/set.moi"));
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].text.startsWith("Der Parametersatz wurde nicht gespeichert: ")) << messages[0].text.toStdString();
+  EXPECT_TRUE(messages[0].text.contains("no-such-folder/set.moi"));
 }
 
 TEST_F(MoxIniWindow, DailyResetBoxSwitchesTheHourField)

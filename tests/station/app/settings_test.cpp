@@ -95,6 +95,23 @@ TEST(StationSettings, WindowBoundsRoundTrip)
     EXPECT_EQ(s.Bounds.Height, 500);
 }
 
+// A first start is one where the station never ran on the file and no record was set: the
+// browser's section alone does not make one, a record typed in or a run of the station does.
+TEST(StationSettings, AFirstStartIsNoticed)
+{
+    TempDir dir;
+    TIniFile ini(dir / "mox.ini");
+    EXPECT_TRUE(FirstStationStart(ini));
+    ini.WriteString("MOX_Browser", "Datenverzeichnis", "/tmp");
+    EXPECT_TRUE(FirstStationStart(ini));
+    ini.WriteString("MOX-Header", "Ort", "Lindenberg");
+    EXPECT_FALSE(FirstStationStart(ini));
+
+    TIniFile ran(dir / "ran.ini");
+    WriteWindowBounds(ran, {});
+    EXPECT_FALSE(FirstStationStart(ran));
+}
+
 TEST(StationSettings, ExtremeValuesAreHeldToTheirRangesAndTold)
 {
     TempDir dir;

@@ -1,10 +1,16 @@
 #include "station/serial/ComPort.h"
+#include "station/serial/PortAdvice.h"
 #include "tests/devsim/DevSim.h"
 
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
 #include <regex>
 #include <termios.h>
 
@@ -205,7 +211,7 @@ TEST_F(ComPortDevice, OpenFailuresNameThePortAndLeaveItUsable)
   ASSERT_TRUE(a.SetConnected(true)) << a.LastError();
   EXPECT_FALSE(b.SetConnected(true));  // the line is taken
   EXPECT_NE(b.LastError().find(sim.Link()), std::string::npos) << b.LastError();
-  EXPECT_NE(b.LastError().find("in use"), std::string::npos) << b.LastError();
+  EXPECT_NE(b.LastError().find("von einem anderen Programm benutzt"), std::string::npos) << b.LastError();
   a.SetConnected(false);
   EXPECT_TRUE(b.SetConnected(true)) << b.LastError();
 }
@@ -263,4 +269,52 @@ TEST(TComPort, ClosingHandsOutLinesThatHaveArrived)
   port.SetConnected(false);
   EXPECT_EQ(got.packets, (std::vector<std::string>{"one", "two", "three"}));
   close(master);
+}
+
+// A port refused for lack of permission says how to get it; the group is the device's own,
+// or Debian's serial port group when the device belongs to root's group or does not exist.
+TEST(ComPortPermission, AdviceNamesTheGroupAndTheWayIn)
+{
+  const std::string none = PortPermissionAdvice("/dev/mox-no-such-port");
+  EXPECT_NE(none.find("Gruppe \"dialout\""), std::string::npos) << none;
+  EXPECT_NE(none.find("sudo adduser $USER dialout"), std::string::npos) << none;
+  EXPECT_NE(none.find("wieder anmelden"), std::string::npos) << none;
+
+  char name[] = "/tmp/mox-port-XXXXXX";
+  const int fd = mkstemp(name);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  const group* g = getgrgid(getegid());
+  ASSERT_TRUE(g);
+  const std::string own = g->gr_name;
+  const std::string advice = PortNoPermissionText(name, "Permission denied");
+  EXPECT_EQ(advice.rfind(std::string(name) + ": keine Berechtigung", 0), 0u) << advice;
+  EXPECT_NE(advice.find("(Permission denied)"), std::string::npos) << advice;
+  if (getegid() == 0) {
+    EXPECT_NE(advice.find("sudo adduser $USER dialout"), std::string::npos) << advice;
+    if (const group* tty = getgrnam("tty"); tty && chown(name, -1, tty->gr_gid) == 0)
+      EXPECT_NE(PortPermissionAdvice(name).find("sudo adduser $USER tty"), std::string::npos);
+  } else {
+    EXPECT_NE(advice.find("sudo adduser $USER " + own), std::string::npos) << advice;
+  }
+  unlink(name);
+}
+
+// Without the right to the device the real port gives the advice (not testable as root, who
+// may open anything).
+TEST_F(ComPortDevice, ARefusedPortSaysHowToGetAccess)
+{
+  if (geteuid() == 0)
+    GTEST_SKIP() << "root may open every device";
+  TDevSim sim({"--no-data"});
+  ASSERT_TRUE(sim.Started());
+  char target[PATH_MAX] = {};
+  ASSERT_GT(readlink(sim.Link().c_str(), target, sizeof target - 1), 0);
+  ASSERT_EQ(chmod(target, 0), 0);
+  TComPort port;
+  port.SetPort(sim.Link());
+  EXPECT_FALSE(port.SetConnected(true));
+  EXPECT_NE(port.LastError().find("keine Berechtigung"), std::string::npos) << port.LastError();
+  EXPECT_NE(port.LastError().find("sudo adduser $USER"), std::string::npos) << port.LastError();
+  chmod(target, 0600);
 }

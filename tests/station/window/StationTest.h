@@ -1,11 +1,14 @@
 #pragma once
 // A station window under test: its own settings file and folders, a QApplication without a
 // display, and helpers to let the event loop run.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -52,6 +55,38 @@ inline bool Running(const std::string& pidFile)
     const std::size_t state = stat.rfind(") ");
     return state != std::string::npos && stat.compare(state + 2, 1, "Z") != 0;
 }
+
+// Collects what the code under test writes to stderr while it lives.
+class StderrCapture {
+public:
+    explicit StderrCapture(const std::string& file) : file(file)
+    {
+        std::fflush(stderr);
+        saved = dup(2);
+        const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(fd, 2);
+        close(fd);
+    }
+    ~StderrCapture() { Restore(); }
+    // What was written so far; the capture ends.
+    std::string Text()
+    {
+        Restore();
+        return ReadBytes(file);
+    }
+
+private:
+    void Restore()
+    {
+        if (saved < 0) return;
+        std::fflush(stderr);
+        dup2(saved, 2);
+        close(saved);
+        saved = -1;
+    }
+    std::string file;
+    int saved = -1;
+};
 
 class StationTest : public ::testing::Test {
 protected:

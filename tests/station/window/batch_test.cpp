@@ -98,6 +98,42 @@ TEST_F(StationBatch, PeriodicRunPublishesImagesPagesAndStartsTheUpload)
     w.close();
 }
 
+// The page is on from the start; while its templates are missing the observer learns once
+// which files are missing where, though other problems come and go between the batches.
+TEST_F(StationBatch, MissingPageTemplatesAreNamedOnce)
+{
+    TDevSim sim({"--speed", "30", "--interval", "1"});
+    ASSERT_TRUE(sim.Started());
+    const std::string images = dir / "web";
+    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + dir.str() + "\r\nBilder=" + images + "\r\n[COM-Port]\r\nPort=" +
+             sim.Link() + "\r\n[Batch]\r\nBildformat=2\r\nFTP-Intervall=1\r\nFTP-Kommando=" + dir / "no-upload" +
+             "\r\n");
+    StderrCapture err(dir / "stderr.txt");
+    TMain w({"LOG"});
+    w.show();
+    ASSERT_TRUE(RunUntil([&] { return !w.LogFileName().empty(); }, 5000));
+    RunFor(1000);
+    for (int batch = 0; batch < 3; ++batch) w.Timer1Timer();
+    EXPECT_EQ(w.BatchCount(), 3);
+    WriteBytes(images + "/Header.txt", "<html>\r\n");
+    w.Timer1Timer();
+    WriteBytes(images + "/Footer.txt", "</html>\r\n");
+    w.Timer1Timer();
+    w.close();
+    EXPECT_FALSE(ReadBytes(images + "/mox_data.htm").empty());
+
+    const std::string text = err.Text();
+    auto count = [&text](const std::string& what) {
+        int n = 0;
+        for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("im Bildverzeichnis " + images + "/ fehlen Header.txt und Footer.txt"), 1) << text;
+    EXPECT_EQ(count("fehlt Footer.txt"), 1) << text;
+    EXPECT_EQ(count("Die HTML-Seite"), 2) << text;
+    EXPECT_GE(count("Das Upload-Kommando startet nicht"), 2) << text;
+}
+
 // With both sizes given the picture is drawn without Qt: a platform plugin that does not
 // exist would end any Qt start. Sizes beyond the limit are refused before anything is drawn,
 // and a picture too big for the memory ends the run with a message instead of an abort.

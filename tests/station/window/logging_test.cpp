@@ -69,7 +69,7 @@ TEST_F(LoggingStation, EveryLineSentWhileOpenLandsOnceInItsDayFile)
     ASSERT_TRUE(RunUntil([&] { return w.LogFileName() == dir / "data/20030616.txt"; }, 15000))
         << "no line of the new day";
     EXPECT_TRUE(w.ApplicationTitle().startsWith("Logging X/")) << w.ApplicationTitle().toStdString();
-    EXPECT_TRUE(w.StatusPanel(0).startsWith(QString::fromStdString(dir / "data/2003061")));
+    EXPECT_TRUE(w.StatusPanel(0).startsWith("2003061")) << w.StatusPanel(0).toStdString();
 
     w.LoggenStartStoppClick();
     EXPECT_TRUE(w.Paused());
@@ -161,4 +161,32 @@ TEST_F(LoggingStation, APortThatCannotBeOpenedIsNamedAndTriedAgain)
     EXPECT_TRUE(w.LastProblem().contains(QString::fromStdString(dir / "tty"))) << w.LastProblem().toStdString();
     EXPECT_EQ(w.ApplicationTitle(), "Gerät getrennt...");
     w.close();
+}
+
+// The warning about the lost device is not left standing once the line is back: it says so,
+// and so does stderr, for the journal of a station that runs as a service.
+TEST_F(LoggingStation, TheLostDeviceMessageTellsWhenTheDeviceIsBack)
+{
+    TDevSim sim({"--speed", "20", "--interval", "1", "--fault", "hangup-after=400"});
+    ASSERT_TRUE(sim.Started());
+    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + dir.str() + "\r\n[COM-Port]\r\nPort=" + sim.Link() + "\r\n");
+    StderrCapture err(dir / "stderr.txt");
+    TMain w({"LOG"});
+    w.show();
+    ASSERT_TRUE(w.ComPort.Connected()) << w.ComPort.LastError();
+    ASSERT_TRUE(RunUntil([&] { return !w.ComPort.Connected(); }, 30000)) << "no hang-up seen";
+    const auto boxes = w.findChildren<QMessageBox*>();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0]->text().startsWith("Keine Verbindung zum Gerät: ")) << boxes[0]->text().toStdString();
+    EXPECT_EQ(boxes[0]->icon(), QMessageBox::Warning);
+    ASSERT_TRUE(RunUntil([&] { return w.ComPort.Connected(); }, 15000)) << "port not reopened";
+    EXPECT_TRUE(boxes[0]->isVisible());
+    EXPECT_TRUE(boxes[0]->text().startsWith("Das Gerät ist wieder verbunden (" + QString::fromStdString(sim.Link())))
+        << boxes[0]->text().toStdString();
+    EXPECT_EQ(boxes[0]->icon(), QMessageBox::Information);
+    EXPECT_TRUE(w.ApplicationTitle().startsWith("Logging")) << w.ApplicationTitle().toStdString();
+    w.close();
+    const std::string text = err.Text();
+    EXPECT_NE(text.find("MOX_View: Keine Verbindung zum Gerät"), std::string::npos) << text;
+    EXPECT_NE(text.find("MOX_View: Das Gerät ist wieder verbunden"), std::string::npos) << text;
 }

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDialog>
+#include <QMessageBox>
+#include <QScreen>
 #include <QClipboard>
 #include <QImage>
 #include <QMenuBar>
@@ -16,7 +19,13 @@
 #include "mox/rtl/IniFile.h"
 #include "station/DiagramView.h"
 #include "station/MainWindow.h"
+#include "station/app/StationSettings.h"
+#include "station/dialogs/BatchForm.h"
 #include "station/dialogs/Diagramm_LadenDlg.h"
+#include "station/dialogs/FarbDlg.h"
+#include "station/dialogs/FilterForm.h"
+#include "station/dialogs/LogBatchForm.h"
+#include "station/dialogs/SetupForm.h"
 #include "station/dialogs/KurvenForm.h"
 
 namespace {
@@ -158,4 +167,103 @@ TEST_F(ViewerWindow, LoadCommandFillsTheDiagramAndClickOpensTheCurveWindow)
     QApplication::sendEvent(w.Image(), &press);
     EXPECT_TRUE(w.KurvenForm->isVisible());
     w.close();
+}
+
+// The logging start/stop button has no place in the viewer: hidden with its action, so that
+// the tool bar does not bring it back when it lays itself out anew.
+TEST_F(ViewerWindow, TheViewerHasNoLoggingButton)
+{
+    TMain w({});
+    w.show();
+    RunFor(50);
+    auto* bar = w.findChild<QToolBar*>();
+    ASSERT_TRUE(bar);
+    QAction* startStop = ActionNamed(w, "Stopp");
+    ASSERT_TRUE(startStop);
+    EXPECT_FALSE(startStop->isVisible());
+    QAction* toggle = ActionNamed(w, "Symbolleiste");
+    toggle->trigger();
+    toggle->trigger();
+    w.resize(w.width() + 40, w.height());
+    RunFor(50);
+    ASSERT_TRUE(bar->isVisible());
+    QWidget* button = bar->widgetForAction(startStop);
+    EXPECT_TRUE(!button || !button->isVisible());
+    // No two separators side by side where the button would stand.
+    const QList<QAction*> actions = bar->actions();
+    for (int i = 1; i < actions.size(); ++i)
+        EXPECT_FALSE(actions[i]->isSeparator() && actions[i]->isVisible() && actions[i - 1]->isSeparator() &&
+                     actions[i - 1]->isVisible())
+            << "at " << i;
+}
+
+// The settings, colour and batch dialogs open in the middle of the desktop wherever the main
+// window stands; the filter window where the window manager puts it, not on the main window.
+TEST_F(ViewerWindow, DialogsOpenWhereTheyBelong)
+{
+    WriteIni("[Diagram]\r\nLeft=0\r\nTop=0\r\nWidth=500\r\nHeight=340\r\n");
+    TMain w({});
+    w.show();
+    RunFor(50);
+    const QRect free = w.screen()->availableGeometry();
+    ASSERT_GT((w.frameGeometry().center() - free.center()).manhattanLength(), 100);
+    for (QDialog* d : std::initializer_list<QDialog*>{w.SetupForm, w.FarbDlg, w.BatchForm, w.LogBatchForm}) {
+        SCOPED_TRACE(d->windowTitle().toStdString());
+        // Opened twice: the second time too, after the first was moved away.
+        for (int round = 0; round < 2; ++round) {
+            d->show();
+            RunFor(20);
+            const QPoint c = d->frameGeometry().center();
+            EXPECT_LE(std::abs(c.x() - free.center().x()), 2) << c.x();
+            EXPECT_LE(std::abs(c.y() - free.center().y()), 2) << c.y();
+            d->move(10, 10);
+            d->hide();
+        }
+    }
+    w.FilterForm->show();
+    RunFor(20);
+    const QPoint onMain = w.frameGeometry().center() - QPoint(w.FilterForm->width() / 2, w.FilterForm->height() / 2);
+    EXPECT_GT((w.FilterForm->pos() - onMain).manhattanLength(), 20);
+    w.FilterForm->hide();
+}
+
+// A new station tells once that its record is a placeholder and opens the settings; never
+// where nobody sees it (no display, one-shot runs), and never again on the same file.
+TEST_F(ViewerWindow, AFirstStartAsksForTheStationRecordOnce)
+{
+    {
+        TMain headless({});
+        headless.show();
+        RunFor(100);
+        EXPECT_FALSE(headless.FirstStart());
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+        EXPECT_FALSE(headless.SetupForm->isVisible());
+    }
+    std::filesystem::remove(ini);
+    TMain w({});
+    w.show();
+    RunFor(50);
+    QStringList seen;
+    QTimer closer;
+    closer.setInterval(20);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) return;
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            seen << box->text();
+            box->accept();
+        } else {
+            seen << modal->windowTitle();
+            modal->close();
+        }
+    });
+    closer.start();
+    w.IntroducePlaceholderRecord();
+    closer.stop();
+    ASSERT_EQ(seen.size(), 2) << seen.join(" | ").toStdString();
+    EXPECT_TRUE(seen[0].contains("Platzhalter")) << seen[0].toStdString();
+    EXPECT_TRUE(seen[0].contains(QString::fromStdString(w.Diagram.get_Ort()))) << seen[0].toStdString();
+    EXPECT_EQ(seen[1], "Einstellungen");
+    EXPECT_FALSE(w.FirstStart());
+    EXPECT_FALSE(FirstStationStart(TIniFile(ini)));
 }

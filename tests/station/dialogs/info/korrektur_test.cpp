@@ -4,9 +4,11 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRadioButton>
 #include <cmath>
 #include <filesystem>
 
+#include "../../../support/ColourSpot.h"
 #include "DialogTest.h"
 #include "station/dialogs/KorrekturForm.h"
 
@@ -332,3 +334,27 @@ TEST_F(Korrektur, MainWindowSelectsMinuteWithoutChoosingReadings)
 }
 
 }  // namespace
+
+// Each curve's colour mark stands in the row of its radio item, right beside it.
+TEST_F(Korrektur, ColourMarksStandBesideTheirRadioItems)
+{
+    const TColor colours[4] = {0xFF00FF, 0xC8C800, 0x0078FA, 0x0AB40A};
+    for (int c = 1; c <= 4; ++c) diagram.set_Color(c, colours[c - 1]);
+    Open(0);
+    const QImage picture = form->grab().toImage();
+    for (int c = 1; c <= 4; ++c) {
+        SCOPED_TRACE(c);
+        QRadioButton* radio = nullptr;
+        for (QRadioButton* r : form->findChildren<QRadioButton*>())
+            if (r->text() == QString::number(c)) radio = r;
+        ASSERT_TRUE(radio);
+        const TColor t = colours[c - 1];
+        const auto spot = FindColour(picture, qRgb(t & 0xFF, (t >> 8) & 0xFF, (t >> 16) & 0xFF));
+        ASSERT_TRUE(spot);
+        const QRect item = RectIn(form.get(), radio);
+        EXPECT_LE(std::abs(spot->Row - item.center().y()), 1.5) << spot->Row << " " << item.center().y();
+        const int textEnd = item.left() + radio->sizeHint().width();
+        EXPECT_GE(spot->Left, textEnd - 2);
+        EXPECT_LE(spot->Left, textEnd + 24) << spot->Left << " " << textEnd;
+    }
+}

@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <cmath>
 
+#include "../../../support/ColourSpot.h"
 #include "SettingsTest.h"
 #include "station/dialogs/BatchForm.h"
 #include "station/dialogs/FarbDlg.h"
@@ -286,3 +287,22 @@ TEST_F(BatchFormTest, TypedFolderGetsItsSlashAndARelativeOneIsRefused)
 }
 
 }  // namespace
+
+// Each preview line stands in the row of its curve button, right beside it.
+TEST_F(FarbDlgTest, PreviewLinesStandBesideTheirButtons)
+{
+    const TColor colours[4] = {0xFF00FF, 0xC8C800, 0x0078FA, 0x0AB40A};
+    for (int c = 1; c <= 4; ++c) diagram.set_Color(c, colours[c - 1]);
+    dlg->show();
+    const QImage picture = dlg->grab().toImage();
+    for (int c = 1; c <= 4; ++c) {
+        SCOPED_TRACE(c);
+        const TColor t = colours[c - 1];
+        const auto spot = FindColour(picture, qRgb(t & 0xFF, (t >> 8) & 0xFF, (t >> 16) & 0xFF));
+        ASSERT_TRUE(spot);
+        const QRect button = RectIn(dlg.get(), dlg->CurveButton[c - 1]);
+        EXPECT_LE(std::abs(spot->Row - button.center().y()), 1.5) << spot->Row << " " << button.center().y();
+        EXPECT_GE(spot->Left, button.right());
+        EXPECT_LE(spot->Left, button.right() + 24);
+    }
+}
