@@ -18,6 +18,7 @@
 #include "station/DiagramView.h"
 #include "station/MainWindow.h"
 #include "station/UploadRunner.h"
+#include "station/app/StationLog.h"
 #include "station/app/WebPages.h"
 #include "station/export/ImageExport.h"
 
@@ -135,23 +136,23 @@ void TMain::RunOneShot()
     ImageSize size{image->width(), image->height()};
     if ((args.size() > 1 && !ParseSizeArgument(args[1].toStdString(), 400, size.Width, size.Width)) ||
         (args.size() > 2 && !ParseSizeArgument(args[2].toStdString(), 250, size.Height, size.Height))) {
-        std::fprintf(stderr, "MOX_View: Breite und Höhe müssen ganze Zahlen sein: %s\n",
-                     args.mid(1).join(' ').toLocal8Bit().constData());
+        LogMessage(LogLevel::Error,
+                   "Breite und Höhe müssen ganze Zahlen sein: " + args.mid(1).join(' ').toStdString());
         QApplication::exit(2);
         return;
     }
     const std::string file = args[0].toStdString();
     int result = 1;
     if (!FileExists(file)) {
-        std::fprintf(stderr, "MOX_View: %s: Datei nicht gefunden\n", file.c_str());
+        LogMessage(LogLevel::Error, file + ": Datei nicht gefunden");
     } else {
         try {
             Diagram.AutoLoad(file, settings.BatchVortag);  // converts the raw log first
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "MOX_View: %s\n", e.what());
+            LogMessage(LogLevel::Error, e.what());
         }
         if (Diagram.is_empty()) {
-            std::fprintf(stderr, "MOX_View: %s: keine Messwerte\n", file.c_str());
+            LogMessage(LogLevel::Error, file + ": keine Messwerte");
         } else {
             Diagram.bestimme_K_Wert();
             const std::string imageDir = ReadImageDir(iniFile);
@@ -160,9 +161,9 @@ void TMain::RunOneShot()
             std::string error;
             if (MakeFolder(imageDir, error)) error = SaveImage(size, base, format);
             if (!error.empty()) {
-                std::fprintf(stderr, "MOX_View: %s\n", error.c_str());
+                LogMessage(LogLevel::Error, error);
             } else if (ImageExtension(format).empty()) {
-                std::fprintf(stderr, "MOX_View: Bildformat %d schreibt kein Bild\n", format);
+                LogMessage(LogLevel::Error, "Bildformat " + std::to_string(format) + " schreibt kein Bild");
             } else {
                 std::printf("%s%s\n", base.c_str(), ImageExtension(format).c_str());
                 result = 0;

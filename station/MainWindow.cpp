@@ -14,7 +14,6 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
-#include <cstdio>
 
 #include "mox/rtl/SysUtils.h"
 #include "station/DiagramView.h"
@@ -247,6 +246,7 @@ void TMain::StartLogging()
         ComDataPacketPacket(sender, str);
     };
     if (!OpenPort()) DeviceLost(ComPort.LastError());
+    StartService();
 }
 
 bool TMain::OpenPort()
@@ -274,6 +274,7 @@ void TMain::DeviceLost(const std::string& reason)
     TellOnce(Q("Keine Verbindung zum Gerät: " + reason +
                "\nDie Schnittstelle wird alle paar Sekunden wieder geöffnet."));
     reopenTimer->start();
+    ServicePortState();
 }
 
 void TMain::TryReopen()
@@ -288,6 +289,7 @@ void TMain::TryReopen()
     lastProblem.clear();
     panel1->setText("Logging...");
     SetApplicationTitle("Logging...");
+    ServicePortState();
 }
 
 void TMain::ComDataPacketPacket(TComDataPacket*, const std::string& str)
@@ -295,13 +297,12 @@ void TMain::ComDataPacketPacket(TComDataPacket*, const std::string& str)
     const DayLogger::Outcome outcome = logger->HandleLine(str);
     if (outcome == DayLogger::Outcome::Logged) {
         SetApplicationTitle(Q("Logging " + DayLogger::ComponentText(str) + "..."));
-        SetStatusRed(false);
-    } else if (outcome == DayLogger::Outcome::Rejected) {
-        SetStatusRed(true);  // line noise: shown, not worth a message
-    } else if (outcome == DayLogger::Outcome::Failed) {
-        SetStatusRed(true);
-        TellOnce(Q("Die Zeile wurde nicht gespeichert: " + logger->Error()));
+        lineRed = false;
+    } else if (outcome != DayLogger::Outcome::Ignored) {
+        // Line noise is shown, not worth a message; a line that waits is told by the service.
+        lineRed = true;
     }
+    ServiceLineHandled(str, outcome);
     panel0->setText(Q(logger->LogFileName() + ": " + str));
     ComPort.ClearBuffer(true, true);
 }
@@ -319,6 +320,7 @@ void TMain::LoggenStartStoppClick()
         panel1->setText("Pause...");
         SetApplicationTitle("Pause...");
         logger->Close();
+        ServicePortState();
     } else {
         paused = false;
         LoggenStartStopp->setText("Stopp");
@@ -326,6 +328,7 @@ void TMain::LoggenStartStoppClick()
         panel1->setText("Logging...");
         SetApplicationTitle("Logging...");
         if (!OpenPort()) DeviceLost(ComPort.LastError());
+        ServicePortState();
     }
 }
 
@@ -338,17 +341,17 @@ void TMain::SetApplicationTitle(const QString& title)
 
 void TMain::SetStatusRed(bool red)
 {
-    statusRed = red;
+    statusRed = red || (service && service->Alarm());
     QPalette pal = statusBar()->palette();
-    pal.setColor(QPalette::Window, red ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::Button));
+    pal.setColor(QPalette::Window, statusRed ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::Button));
     statusBar()->setPalette(pal);
 }
 
-void TMain::TellOnce(const QString& problem)
+void TMain::TellOnce(const QString& problem, LogLevel level)
 {
     if (problem == lastProblem) return;
     lastProblem = problem;
-    std::fprintf(stderr, "MOX_View: %s\n", problem.toLocal8Bit().constData());
+    LogMessage(level, S(problem));
     // Not modal: a station must go on receiving while the message waits for the observer.
     // One box at most, showing the latest problem, however often a device comes and goes.
     if (!problemBox) {
@@ -453,6 +456,7 @@ void TMain::showEvent(QShowEvent* event)
 
 void TMain::closeEvent(QCloseEvent* event)
 {
+    ServiceStopping();
     if (logger) logger->Close();
     // Stored as they are restored: frame position, client size.
     const QRect g = windowState() & (Qt::WindowMinimized | Qt::WindowMaximized) ? normalGeometry()

@@ -12,6 +12,7 @@
 #include "mox/rtl/IniFile.h"
 #include "station/app/BatchPlan.h"
 #include "station/app/DayLogger.h"
+#include "station/app/StationService.h"
 #include "station/app/StationSettings.h"
 #include "station/dialogs/StationContext.h"
 #include "station/serial/ComPort.h"
@@ -99,6 +100,10 @@ public:
     // Refreshes the curve data and curve information windows when they are showing.
     void RefreshCurveWindows();
     UploadRunner* Uploads() const { return uploads; }
+    // The unattended side of logging mode: status, silence, clock, waiting lines.
+    StationService* Service() const { return service.get(); }
+    // What needs the observer's attention, shown beside the line in the status bar.
+    QString AlertPanel() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -117,7 +122,15 @@ private:
     void TryReopen();
     void SetApplicationTitle(const QString& title);
     void SetStatusRed(bool red);
-    void TellOnce(const QString& problem);
+    void TellOnce(const QString& problem, LogLevel level = LogLevel::Warning);
+    // Service glue (MainService.cpp).
+    void StartService();
+    void ServiceLineHandled(const std::string& line, DayLogger::Outcome outcome);
+    void ServiceTick();
+    void ServiceStopping();
+    void ServicePortState();
+    void ShowService();
+    void Tell(const ServiceMessages& messages);
     void ImageMouseMove(int x, int y);
     void ImageMouseDown(int x, int y, Qt::MouseButton button);
     void ImageDblClick(int x, int y);
@@ -129,11 +142,13 @@ private:
     ::TIniFile iniFile;
     StationSettings settings;
     std::unique_ptr<DayLogger> logger;
+    std::unique_ptr<StationService> service;
     static inline const std::string noFile;
 
     QString applicationTitle;
     QString lastProblem;
     bool statusRed = false;
+    bool lineRed = false;  // the last line could not be taken
     bool paused = false;
     bool deviceLost = false;
     bool firstActivation = true;
@@ -142,6 +157,7 @@ private:
     QToolBar* toolBar = nullptr;
     QLabel* panel0 = nullptr;
     QLabel* panel1 = nullptr;
+    QLabel* alertPanel = nullptr;
     QTimer* reopenTimer = nullptr;
     QPointer<QMessageBox> problemBox;
     QTimer* Timer1 = nullptr;

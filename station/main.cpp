@@ -6,11 +6,11 @@
 #include <QApplication>
 #include <QSocketNotifier>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 
 #include "mox/rtl/Graphics.h"
 #include "station/MainWindow.h"
+#include "station/app/StationLog.h"
 
 namespace {
 
@@ -40,18 +40,29 @@ void CloseOnStopSignals(TMain& main)
     sigaction(SIGTERM, &action, nullptr);
 }
 
+// Qt's own warnings take the station's way to stderr too, so that the journal ranks them.
+void QtMessage(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    const LogLevel level = type == QtCriticalMsg || type == QtFatalMsg ? LogLevel::Error
+                           : type == QtWarningMsg                       ? LogLevel::Warning
+                                                                        : LogLevel::Info;
+    LogMessage(level, text.toStdString());
+    if (type == QtFatalMsg) std::abort();
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    qInstallMessageHandler(QtMessage);
     // Scheduled one-shot runs and headless stations have no display to open.
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     QApplication::setApplicationName("MOX-View");
     if (!TextRenderingAvailable())
-        std::fprintf(stderr, "MOX_View: keine Schrift gefunden (fonts-liberation fehlt?); "
-                             "die Diagramme erscheinen ohne Beschriftung.\n");
+        LogMessage(LogLevel::Warning, "keine Schrift gefunden (fonts-liberation fehlt?); "
+                                      "die Diagramme erscheinen ohne Beschriftung.");
     QStringList args = QApplication::arguments();
     args.removeFirst();
     TMain main(args);

@@ -108,6 +108,8 @@ StationSettings ReadStationSettings(const TIniFile& ini, TMOX_Diagram& d, bool l
     s.BatchStandard = ini.ReadBool("Batch", "Standard", true);
     s.FTP_Intervall = ini.ReadInteger("Batch", "FTP-Intervall", 1);
     s.FTP_Kommando = ini.ReadString("Batch", "FTP-Kommando", "");
+    s.StilleSekunden = ini.ReadInteger("COM-Port", "Stille-Sekunden", 0);
+    s.UhrToleranz = ini.ReadInteger("COM-Port", "Uhr-Toleranz", 120);
     return s;
 }
 

@@ -30,6 +30,10 @@ struct StationSettings {
     bool BatchStandard = false;
     int FTP_Intervall = 0;
     std::string FTP_Kommando;
+    // "COM-Port" / "Stille-Sekunden": silence before the alarm, 0 automatic.
+    int StilleSekunden = 0;
+    // "COM-Port" / "Uhr-Toleranz": seconds the device clock may differ from UTC.
+    int UhrToleranz = 120;
 };
 
 // Folder defaults below $XDG_DATA_HOME (~/.local/share) replace the drive letters of old
