@@ -71,8 +71,8 @@ TEST_F(LoggingStation, AMissingDataFolderIsMadeAndToldOnce)
     TDevSim sim({"--speed", "20", "--interval", "1"});
     ASSERT_TRUE(sim.Started());
     const std::string missing = dir / "nicht-da/daten";
-    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + missing + "\r\n[COM-Port]\r\nPort=" + sim.Link() +
-             "\r\nUhr-Toleranz=0\r\n");
+    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + missing + "\r\nBilder=" + dir / "bilder/neu" +
+             "\r\n[COM-Port]\r\nPort=" + sim.Link() + "\r\nUhr-Toleranz=0\r\n");
     TMain w({"LOG"});
     w.show();
     ASSERT_TRUE(RunUntil([&] { return std::filesystem::exists(missing) && !std::filesystem::is_empty(missing); }, 5000));
@@ -84,6 +84,9 @@ TEST_F(LoggingStation, AMissingDataFolderIsMadeAndToldOnce)
     std::filesystem::remove_all(dir / "nicht-da");
     ASSERT_TRUE(RunUntil([&] { return std::filesystem::exists(first) && Lines(first).size() > 3; }, 5000));
     EXPECT_EQ(w.findChildren<QMessageBox*>().size(), 1);
+    w.Timer1Timer();
+    EXPECT_TRUE(w.LastProblem().contains(QString::fromStdString(dir / "bilder/neu/"))) << w.LastProblem().toStdString();
+    EXPECT_TRUE(std::filesystem::exists(dir / "bilder/neu/mox_data.bmp"));
     w.close();
 }
 

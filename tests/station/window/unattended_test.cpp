@@ -72,8 +72,11 @@ TEST_F(UnattendedStation, AFreshStationMakesItsOwnDataFolderWithoutAWord)
         ASSERT_TRUE(RunUntil([&] { return !w.LogFileName().empty() && Lines(w.LogFileName()).size() >= 3; }, 10000))
             << w.LastProblem().toStdString();
         EXPECT_EQ(w.LogFileName().rfind(share + "/mox/data/", 0), 0u) << w.LogFileName();
+        // The first batch makes the image folder.
+        w.Timer1Timer();
+        EXPECT_TRUE(std::filesystem::exists(share + "/mox/images/mox_data.bmp"));
         EXPECT_FALSE(w.StatusIsRed());
-        EXPECT_TRUE(w.findChildren<QMessageBox*>().empty());
+        EXPECT_TRUE(w.findChildren<QMessageBox*>().empty()) << w.LastProblem().toStdString();
         w.close();
     }
     if (saved) setenv("XDG_DATA_HOME", before.c_str(), 1);
