@@ -203,7 +203,12 @@ std::size_t DayLogger::Flush()
         }
         if (!CutTornLine()) break;
         if (RescueIfGone()) continue;
-        if (!Append(p.line)) break;
+        if (!Append(p.line)) {
+            // Opened anew for the next attempt: a medium that went away and came back (a USB
+            // stick, a remount) is reached only through the name.
+            CloseFile();
+            break;
+        }
         pending.pop_front();
         ++written;
         // Gone between the check and the write: the line goes into the new file too.
