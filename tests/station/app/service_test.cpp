@@ -14,7 +14,6 @@
 #include "station/app/SilenceWatch.h"
 #include "station/app/StationLog.h"
 #include "station/app/StationService.h"
-#include "station/app/StationStatus.h"
 
 namespace {
 
@@ -83,20 +82,6 @@ TEST(ClockWatch, ToldWhenTheDeviceClockLeavesTheToleranceAndWhenItComesBack)
     EXPECT_NE(c.Text().find("Tage"), std::string::npos) << c.Text();
     EXPECT_NE(c.Text().find(" nach "), std::string::npos) << c.Text();
     EXPECT_EQ(ClockWatch(0).Line("01.01.00 00:00:05: 1", kNoon), ClockWatch::Change::None);
-}
-
-TEST(StationStatus, PartsJoinInTheirOrder)
-{
-    StationStatus s;
-    s.Set(StationStatus::Part::Storage, WaitingText(120, true, 0));
-    s.Set(StationStatus::Part::Connection, LoggingText(kNoon));
-    EXPECT_EQ(s.Text(), "Loggen, letzte Zeile 12:34:56 UTC; Datenträger voll: 120 Zeilen warten");
-    EXPECT_EQ(s.Alerts(), "Datenträger voll: 120 Zeilen warten");
-    s.Set(StationStatus::Part::Publisher, "MQTT: 3 Meldungen warten");
-    s.Set(StationStatus::Part::Storage, "");
-    s.Set(StationStatus::Part::Connection, DisconnectedText(3));
-    EXPECT_EQ(s.Text(), "Gerät getrennt, neuer Versuch alle 3 s; MQTT: 3 Meldungen warten");
-    EXPECT_EQ(WaitingText(1, false, 5), "Datenträger nicht beschreibbar: 1 Zeile wartet, 5 Zeilen verworfen (Speicher voll)");
 }
 
 TEST(StationLog, JournalPrioritiesOnlyWhenStderrIsTheJournal)
