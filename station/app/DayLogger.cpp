@@ -121,8 +121,14 @@ bool DayLogger::RescueIfGone()
 {
     struct stat open, named;
     if (fstat(fd, &open) != 0) return false;
-    const bool gone = open.st_nlink == 0 || stat(logFileName.c_str(), &named) != 0 ||
-                      named.st_dev != open.st_dev || named.st_ino != open.st_ino;
+    bool gone = open.st_nlink == 0;
+    if (!gone) {
+        // A medium that cannot be asked now is not taken for a file gone.
+        if (stat(logFileName.c_str(), &named) == 0)
+            gone = named.st_dev != open.st_dev || named.st_ino != open.st_ino;
+        else
+            gone = errno == ENOENT || errno == ENOTDIR;
+    }
     if (!gone) {
         confirmedEnd = open.st_size;
         return false;
