@@ -61,6 +61,7 @@ public:
     // Closes the day file (pause, new settings); the next line opens it again for appending.
     // Waiting lines stay waiting.
     void Close();
+    // Lines still waiting go into the new folder.
     void SetDataDir(const std::string& dir);
     const std::string& DataDir() const { return dataDir; }
     // Path of the day file last chosen; empty before the first data line and after Close.

@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <algorithm>
 #include <memory>
+#include <sstream>
 
 #include "../../devsim/DevSim.h"
 #include "StationTest.h"
@@ -133,8 +134,8 @@ TEST_F(ServiceProcess, ReadyWatchdogAndTheSilenceAlarmWithJournalPriorities)
     std::size_t told = 0;
     for (std::size_t p = 0; (p = err.find("<4>Keine Daten seit ", p)) != std::string::npos; ++p) ++told;
     EXPECT_EQ(told, 1u) << err;
-    for (std::size_t p = 0; p < err.size(); p = err.find('\n', p) + 1)
-        EXPECT_EQ(err[p], '<') << err.substr(p, err.find('\n', p) - p);
+    std::istringstream lines(err);
+    for (std::string line; std::getline(lines, line);) EXPECT_EQ(line.rfind('<', 0), 0u) << line;
 }
 
 TEST_F(ServiceProcess, StatusNamesTheLastLineAndALostDevice)
