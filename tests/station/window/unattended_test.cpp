@@ -135,6 +135,25 @@ TEST_F(UnattendedStation, ADeviceClockOutsideTheToleranceIsToldAndItsLinesFiledA
     w.close();
 }
 
+TEST_F(UnattendedStation, ASilentDeviceRaisesTheAlarmHasItsPortReopenedAndTheNextLineClearsIt)
+{
+    TDevSim sim({"--interval", "8"});
+    ASSERT_TRUE(sim.Started());
+    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + dir / "data" + "\r\n[COM-Port]\r\nPort=" + sim.Link() +
+             "\r\nStille-Sekunden=2\r\n");
+    TMain w({"LOG"});
+    int opened = 0;
+    w.ComPort.OnAfterOpen = [&] { ++opened; };
+    w.show();
+    ASSERT_TRUE(RunUntil([&] { return w.AlertPanel().startsWith("Keine Daten seit "); }, 15000));
+    EXPECT_TRUE(w.StatusIsRed());
+    EXPECT_TRUE(RunUntil([&] { return opened > 0; }, 5000)) << "the port was not opened anew";
+    ASSERT_TRUE(RunUntil([&] { return w.AlertPanel().isEmpty(); }, 20000)) << w.AlertPanel().toStdString();
+    EXPECT_FALSE(w.StatusIsRed());
+    EXPECT_NE(w.Service()->Status().Text().find("Loggen, letzte Zeile "), std::string::npos);
+    w.close();
+}
+
 TEST_F(UnattendedStation, NoLineIsLostOrDoubledWhileTheMediumIsFull)
 {
     SmallMedium medium(dir / "klein");
