@@ -58,7 +58,7 @@ void TMain::ServiceLineHandled(const std::string& line, DayLogger::Outcome outco
 void TMain::ServiceTick()
 {
     bool reopen = false;
-    Tell(service->Tick(*logger, Steady(), time(nullptr), reopen));
+    Tell(service->Tick(*logger, Steady(), reopen));
     // A deaf adapter often hears again once opened anew; a loss is handled as any other.
     if (reopen && !paused && !deviceLost) {
         if (ComPort.Connected()) ComPort.SetConnected(false);

@@ -116,7 +116,7 @@ void StationService::StorageState(DayLogger& logger, ServiceMessages& out)
                storageTrouble ? WaitingText(waiting, logger.MediumFull(), dropped - droppedBefore) : "");
 }
 
-ServiceMessages StationService::Tick(DayLogger& logger, double mono, time_t, bool& reopenPort)
+ServiceMessages StationService::Tick(DayLogger& logger, double mono, bool& reopenPort)
 {
     ServiceMessages out;
     reopenPort = false;

@@ -41,7 +41,7 @@ public:
                                 double mono, time_t wall);
     // About once a second: writes waiting lines, watches for silence. `reopenPort` says the port
     // should be closed and opened again.
-    ServiceMessages Tick(DayLogger& logger, double mono, time_t wall, bool& reopenPort);
+    ServiceMessages Tick(DayLogger& logger, double mono, bool& reopenPort);
     // The station ends: a last try for waiting lines, and what is lost if that fails.
     ServiceMessages Stopping(DayLogger& logger);
 

@@ -164,7 +164,7 @@ TEST(StationService, WaitingLinesAreToldOnceCountedInTheStatusAndWrittenByTheTic
 
     m.full = false;
     bool reopen = true;
-    told = service.Tick(log, 5, kNoon + 4, reopen);
+    told = service.Tick(log, 5, reopen);
     EXPECT_FALSE(reopen);
     EXPECT_TRUE(Says(told, "1 Zeile ging verloren"));
     EXPECT_EQ(service.Status().Text(), "Loggen, letzte Zeile 12:34:59 UTC");
@@ -183,15 +183,15 @@ TEST(StationService, SilenceAlarmAsksForTheReopenAndClearsWithTheNextLine)
     StationService service(settings);
     service.Started(true, 0, kNoon);
     bool reopen = false;
-    EXPECT_TRUE(service.Tick(log, 4, kNoon + 4, reopen).empty());
+    EXPECT_TRUE(service.Tick(log, 4, reopen).empty());
     EXPECT_FALSE(reopen);
-    ServiceMessages told = service.Tick(log, 5, kNoon + 5, reopen);
+    ServiceMessages told = service.Tick(log, 5, reopen);
     EXPECT_TRUE(reopen);
     ASSERT_EQ(told.size(), 1u);
     EXPECT_FALSE(told[0].Box);
     EXPECT_EQ(service.Status().Text(), "Loggen, noch keine Zeile; Keine Daten seit 12:34 UTC");
     EXPECT_TRUE(service.Alarm());
-    EXPECT_TRUE(service.Tick(log, 6, kNoon + 6, reopen).empty());
+    EXPECT_TRUE(service.Tick(log, 6, reopen).empty());
     EXPECT_FALSE(reopen);
 
     const std::string line = "08.12.26 12:35:10: 1";
@@ -202,7 +202,7 @@ TEST(StationService, SilenceAlarmAsksForTheReopenAndClearsWithTheNextLine)
 
     service.PortLost();
     EXPECT_EQ(service.Status().Text(), "Gerät getrennt, neuer Versuch alle 3 s");
-    EXPECT_TRUE(service.Tick(log, 100, kNoon + 100, reopen).empty());
+    EXPECT_TRUE(service.Tick(log, 100, reopen).empty());
     EXPECT_FALSE(reopen);
     FormatSettings() = saved;
 }
