@@ -63,12 +63,7 @@ ServiceMessages StationService::LineHandled(const std::string& line, DayLogger::
                                             DayLogger& logger, double mono, time_t wall)
 {
     ServiceMessages out;
-    for (DayLogger::Notice& n : logger.TakeNotices()) {
-        // The default folder of a new station is made without asking; a folder the observer
-        // named and which was missing is worth a word.
-        const bool own = n.kind == DayLogger::Notice::Kind::FolderCreated && logger.DataDir() == DefaultDataDir();
-        out.push_back({own ? LogLevel::Info : LogLevel::Warning, n.text, !own});
-    }
+    Notices(logger, out);
     if (outcome == DayLogger::Outcome::Logged || outcome == DayLogger::Outcome::Failed) {
         lastLine = wall;
         if (silence.Line(mono, wall)) {
@@ -87,6 +82,16 @@ ServiceMessages StationService::LineHandled(const std::string& line, DayLogger::
     StorageState(logger, out);
     Publish();
     return out;
+}
+
+void StationService::Notices(DayLogger& logger, ServiceMessages& out)
+{
+    for (DayLogger::Notice& n : logger.TakeNotices()) {
+        // The default folder of a new station is made without asking; a folder the observer
+        // named and which was missing is worth a word.
+        const bool own = n.kind == DayLogger::Notice::Kind::FolderCreated && logger.DataDir() == DefaultDataDir();
+        out.push_back({own ? LogLevel::Info : LogLevel::Warning, n.text, !own});
+    }
 }
 
 void StationService::StorageState(DayLogger& logger, ServiceMessages& out)
@@ -130,7 +135,7 @@ ServiceMessages StationService::Tick(DayLogger& logger, double mono, bool& reope
     case SilenceWatch::Action::Reopen: reopenPort = true; break;
     case SilenceWatch::Action::None: break;
     }
-    for (DayLogger::Notice& n : logger.TakeNotices()) out.push_back({LogLevel::Warning, n.text, true});
+    Notices(logger, out);
     StorageState(logger, out);
     Publish();
     return out;

@@ -53,6 +53,7 @@ public:
     ServiceNotifier& Notifier() { return notifier; }
 
 private:
+    void Notices(DayLogger& logger, ServiceMessages& out);
     void StorageState(DayLogger& logger, ServiceMessages& out);
     void Publish();
 
