@@ -1,21 +1,38 @@
 // MOX_Convert: converts a folder's raw day logs into .mox day files. Without arguments it
-// shows its window; "auto <folder>" converts that folder unattended (for cron) and ends
-// without opening any window.
+// shows its window; "auto <folder> [--iaga <folder>]" converts that folder unattended (for
+// cron), optionally also into IAGA-2002 files, and ends without opening any window.
 #include <QApplication>
+#include <algorithm>
 #include <cstring>
 #include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "convert/ConvertForm.h"
 #include "convert/ConvertRun.h"
+#include "convert/IagaOutput.h"
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
 
 int main(int argc, char** argv)
 {
     if (argc >= 2 && std::strcmp(argv[1], "auto") == 0) {
+        const TIniFile ini(MoxIniPath());
+        std::vector<std::string> args(argv + 2, argv + argc);
+        std::optional<IagaOutput> iaga;
+        std::string error;
+        if (!TakeIagaOption(args, ini, iaga, error)) {
+            std::cerr << "MOX_Convert: " << error << std::endl;
+            return exitUsage;
+        }
+        const std::string folder = args.empty() ? "" : args[0];
+        if (iaga) NotePendingDays(*iaga, folder);
         TMOX_Diagram diagram;
-        ReadHeaderSettings(TIniFile(MoxIniPath()), diagram);
-        return RunUnattended(argc >= 3 ? argv[2] : "", diagram, std::cout, std::cerr);
+        ReadHeaderSettings(ini, diagram);
+        const int result = RunUnattended(folder, diagram, std::cout, std::cerr);
+        if (!iaga || result == exitUsage) return result;
+        return std::max(result, ExportConvertedDays(*iaga, std::cout, std::cerr));
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName("MOX_Convert");

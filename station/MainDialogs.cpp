@@ -10,6 +10,7 @@
 #include "station/dialogs/Diagramm_LadenDlg.h"
 #include "station/dialogs/FarbDlg.h"
 #include "station/dialogs/FilterForm.h"
+#include "station/dialogs/IagaCommands.h"
 #include "station/dialogs/InfoForm.h"
 #include "station/dialogs/KorrekturForm.h"
 #include "station/dialogs/KurvenForm.h"
@@ -46,6 +47,11 @@ void TMain::CreateDialogs()
     FilterForm = new TFilterForm(context);
     LogBatchForm = new TLogBatchForm(context);
     LogSetupForm = new TLogSetupForm(context, ComPort);
+    IagaCommands = new TIagaCommands(context);
+    IagaCommands->RefreshCurveWindows = [this] {
+        RefreshCurveWindows();
+        KorrekturForm->CurvesLoaded();
+    };
 
     Diagramm_LadenDlg->RefreshCurveWindows = [this] { RefreshCurveWindows(); };
     Diagramm_LadenDlg->RefreshKorrekturList = [this] { KorrekturForm->CurvesLoaded(); };
@@ -112,6 +118,8 @@ void TMain::CreateDialogs()
     });
     connect(EditMenu_Korrektur, &QAction::triggered, this, [this] { KorrekturForm->ShowAndFill(); });
     connect(ConvertMenueMagnetsrode, &QAction::triggered, this, [this] { MRode_ConvertDlg->exec(); });
+    connect(ConvertMenuIaga, &QAction::triggered, this, [this] { IagaCommands->ImportClick(); });
+    connect(DateiMenuIagaExport, &QAction::triggered, this, [this] { IagaCommands->ExportClick(); });
     connect(HilfeMenuAbout, &QAction::triggered, this, [this] { AboutDlg->exec(); });
     connect(EditMenu_Einstellungen, &QAction::triggered, this, [this] { SetupForm->exec(); });
     connect(LoggenBatchEinstellungen, &QAction::triggered, this, [this] { LogBatchForm->exec(); });

@@ -122,6 +122,11 @@ void TMain::CreateActions()
     ConvertMenueMagnetsrode = make("Magnetstrode-Daten -> *.MOX",
                                    "Daten aus Magnetsrode in MOX-Format konvertieren",
                                    st->standardIcon(QStyle::SP_ArrowForward));
+    ConvertMenuIaga = make("IAGA-2002 -> *.MOX",
+                           "IAGA-2002-Datei eines Observatoriums in MOX-Format konvertieren und laden",
+                           st->standardIcon(QStyle::SP_ArrowForward));
+    DateiMenuIagaExport = make("Als IAGA-2002 exportieren...",
+                               "Tagesdateien der geladenen Kurven im IAGA-2002-Format speichern");
     LoggenEinstellungen = make("Log-Einstellungen...", "Loggingeinstellungen anpassen");
     LoggenBatchEinstellungen = make("Batch-Einstellungen...", "Batchintervall, Diagrammgrösse etc.");
     LoggenStartStopp = make("Stopp", "Loggen starten/stoppen", st->standardIcon(QStyle::SP_MediaPause));
@@ -145,6 +150,7 @@ void TMain::CreateMenus()
 {
     QMenu* datei = menuBar()->addMenu("Datei");
     datei->addAction(DateiMenuSpeichern);
+    datei->addAction(DateiMenuIagaExport);
     datei->addAction(MenuDateiEnde);
     QMenu* edit = menuBar()->addMenu("Edit");
     edit->addAction(EditMenu_Kopieren);
@@ -158,6 +164,7 @@ void TMain::CreateMenus()
     QMenu* konvertieren = menuBar()->addMenu("Konvertieren");
     konvertieren->addAction(ConvertMenuMOX);
     konvertieren->addAction(ConvertMenueMagnetsrode);
+    konvertieren->addAction(ConvertMenuIaga);
     loggenMenu = menuBar()->addMenu("Loggen");
     loggenMenu->addAction(LoggenEinstellungen);
     loggenMenu->addAction(LoggenBatchEinstellungen);
@@ -219,7 +226,8 @@ void TMain::ApplySettings()
 void TMain::StartLogging()
 {
     for (QAction* a : {DateiMenuSpeichern, AnsichtMenuKurveladen, AnsichtMenuKurveLoeschen,
-                       AnsichtMenuOffset, ConvertMenuMOX, ConvertMenueMagnetsrode})
+                       AnsichtMenuOffset, ConvertMenuMOX, ConvertMenueMagnetsrode,
+                       ConvertMenuIaga})
         a->setEnabled(false);
     loggenMenu->menuAction()->setVisible(true);
     toolBar->widgetForAction(LoggenStartStopp)->setVisible(true);

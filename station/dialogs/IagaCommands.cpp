@@ -1,0 +1,142 @@
+#include "station/dialogs/IagaCommands.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <algorithm>
+#include <exception>
+
+#include "mox/Iaga2002.h"
+#include "mox/Mm.h"
+#include "mox/rtl/IniFile.h"
+#include "mox/rtl/SysUtils.h"
+
+namespace {
+
+constexpr const char* kSection = "IAGA";
+const QString kImportTitle = "IAGA-2002 -> MOX";
+const QString kExportTitle = "Als IAGA-2002 exportieren";
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// The hourglass for the length of a conversion, restored on every way out.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+std::string Listed(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& l : lines) text += "\n" + l;
+    return text;
+}
+
+}  // namespace
+
+TIagaCommands::TIagaCommands(TStationContext& context) : QObject(context.MainWindow), ctx(context)
+{
+    ChooseFile = [this](const std::string& folder) {
+        return QFileDialog::getOpenFileName(ctx.MainWindow, kImportTitle, Q(folder),
+                                            "IAGA-2002 [*.min, *.sec] (*.min *.sec *.MIN *.SEC);;"
+                                            "alle Dateien [*.*] (*)")
+            .toStdString();
+    };
+    ChooseFolder = [this](const std::string& folder) {
+        return QFileDialog::getExistingDirectory(ctx.MainWindow, kExportTitle, Q(folder)).toStdString();
+    };
+    AskCode = [this] {
+        return QInputDialog::getText(ctx.MainWindow, kExportTitle,
+                                     "IAGA-Code der Station (drei Buchstaben oder Ziffern):")
+            .trimmed()
+            .toStdString();
+    };
+    Tell = [this](const std::string& text, bool error) {
+        if (error) QMessageBox::critical(ctx.MainWindow, "MOX-View", Q(text));
+        else QMessageBox::information(ctx.MainWindow, "MOX-View", Q(text));
+    };
+}
+
+void TIagaCommands::ImportClick()
+{
+    const std::string file = ChooseFile(ctx.Ini->ReadString(kSection, "Import-Data", ""));
+    if (file.empty()) return;
+    ctx.Ini->WriteString(kSection, "Import-Data", ExtractFilePath(file));
+    std::vector<std::string> days;
+    try {
+        WaitCursor wait;
+        // Beside the observatory's file, as the Magnetsrode conversion does.
+        days = ImportIaga2002(file);
+        ctx.Diagram->AutoLoad(days.front(), false);
+    } catch (const std::exception& e) {
+        Tell(e.what(), true);
+    }
+    if (ctx.Redraw) ctx.Redraw();
+    if (RefreshCurveWindows) RefreshCurveWindows();
+    if (!ctx.Diagram->is_empty() && ctx.EnableKorrektur) ctx.EnableKorrektur(true);
+    if (days.size() > 1)
+        Tell("Die Datei enthält " + IntToStr(long(days.size())) +
+                 " Tage; geladen ist der erste. Geschrieben:" + Listed(days),
+             false);
+}
+
+std::vector<std::string> TIagaCommands::LoadedDayFiles() const
+{
+    std::vector<std::string> files;
+    for (int c = 1; c <= TMOX_Diagram::CurveCount; ++c) {
+        if (!ctx.Diagram->is_loaded(c)) continue;
+        const std::string f = ctx.Diagram->get_Header(c).FileName;
+        if (std::find(files.begin(), files.end(), f) == files.end()) files.push_back(f);
+    }
+    return files;
+}
+
+std::string TIagaCommands::StationCode()
+{
+    const std::string stored = ctx.Ini->ReadString(kSection, "Code", "");
+    if (IsValidIagaCode(stored)) return stored;
+    const std::string code = AskCode();
+    if (code.empty()) return {};
+    if (!IsValidIagaCode(code)) {
+        Tell("'" + code + "' ist kein IAGA-Code aus drei Buchstaben oder Ziffern.", true);
+        return {};
+    }
+    ctx.Ini->WriteString(kSection, "Code", code);
+    return code;
+}
+
+void TIagaCommands::ExportClick()
+{
+    const std::vector<std::string> files = LoadedDayFiles();
+    if (files.empty()) {
+        Tell("Es ist keine Kurve geladen: bitte zuerst einen Tag laden.", true);
+        return;
+    }
+    const std::string code = StationCode();
+    if (code.empty()) return;
+    std::string folder = ctx.Ini->ReadString(kSection, "Export-Data", "");
+    folder = ChooseFolder(folder.empty() ? ExtractFilePath(files.front()) : folder);
+    if (folder.empty()) return;
+    ctx.Ini->WriteString(kSection, "Export-Data", folder);
+
+    std::vector<std::string> written, failed;
+    {
+        WaitCursor wait;
+        for (const std::string& f : files) {
+            try {
+                written.push_back(ExportIaga2002(f, code, folder));
+            } catch (const std::exception& e) {
+                failed.push_back(e.what());
+            }
+        }
+    }
+    std::string text;
+    if (!written.empty()) text = "Geschrieben:" + Listed(written);
+    if (!failed.empty())
+        text += (text.empty() ? "" : "\n\n") + std::string("Nicht exportiert:") + Listed(failed);
+    Tell(text, !failed.empty());
+}
