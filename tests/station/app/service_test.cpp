@@ -35,7 +35,10 @@ TEST(SilenceWatch, WaitsThreeUsualGapsButAtLeastTwoMinutes)
     SilenceWatch slow;
     slow.Listen(0, kNoon);
     double t = 0;
-    for (double gap : {60.0, 60.0, 600.0, 60.0, 60.0}) slow.Line(t += gap, kNoon + time_t(t));
+    for (double gap : {60.0, 60.0, 600.0, 60.0, 60.0}) {
+        t += gap;
+        slow.Line(t, kNoon + time_t(t));
+    }
     EXPECT_EQ(slow.LimitSeconds(), 180);
     EXPECT_EQ(SilenceWatch(30).LimitSeconds(), 30);
 }
