@@ -196,6 +196,9 @@ void DayLogger::Keep(Pending p, bool atFront)
 std::size_t DayLogger::Flush()
 {
     std::size_t written = 0;
+    // A file system whose file numbers do not hold still must not keep the loop renewing:
+    // a file is renewed twice at most per call.
+    int renewed = 0;
     while (!pending.empty()) {
         const Pending& p = pending.front();
         const std::string name = dataDir + p.day + ".txt";
@@ -208,7 +211,10 @@ std::size_t DayLogger::Flush()
             openDay = p.day;
         }
         if (!CutTornLine()) break;
-        if (RescueIfGone()) continue;
+        if (renewed < 2 && RescueIfGone()) {
+            ++renewed;
+            continue;
+        }
         if (!Append(p.line)) {
             // Opened anew for the next attempt: a medium that went away and came back (a USB
             // stick, a remount) is reached only through the name.
@@ -218,7 +224,7 @@ std::size_t DayLogger::Flush()
         pending.pop_front();
         ++written;
         // Gone between the check and the write: the line goes into the new file too.
-        RescueIfGone();
+        if (renewed < 2 && RescueIfGone()) ++renewed;
     }
     if (pending.empty()) error.clear();
     return written;
