@@ -28,7 +28,15 @@ bool ParseCorrection(const std::string& line, std::string& component, int& minut
     TDateTime t;
     if (!TryStrToTime(line.substr(3, 5), t)) return false;
     minute = MinuteOfDay(t);
-    return TryStrToFloat(line.substr(9), value);
+    // The writer uses the desktop's decimal separator, and services run under the C locale:
+    // one comma or one point is read the same, whatever this process's locale.
+    std::string number = line.substr(9);
+    const std::size_t comma = number.find(',');
+    if (comma != std::string::npos) {
+        if (number.find_first_of(",.", comma + 1) != std::string::npos || number.find('.') < comma) return false;
+        number[comma] = '.';
+    }
+    return TryParseDecimal(number.data(), number.size(), value);
 }
 
 }  // namespace

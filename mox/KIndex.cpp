@@ -33,6 +33,8 @@ void TMOX_Diagram::bestimme_K_Wert()
     double ranges[CurveCount][BlockCount];
     std::fill(std::begin(combined), std::end(combined), kNaN);
     for (auto& row : ranges) std::fill(std::begin(row), std::end(row), kNaN);
+    bool current[CurveCount];
+    for (int c = 0; c < CurveCount; ++c) current[c] = of_current_day(c);
 
     for (int c = 0; c < CurveCount; ++c) {
         if (!loaded[c]) continue;
@@ -51,13 +53,22 @@ void TMOX_Diagram::bestimme_K_Wert()
             if (std::isnan(lo)) continue;
             ranges[c][b] = hi - lo;
             // The combined range is the largest single-curve range: curves are never mixed.
-            if (is_K_curve[c] && (std::isnan(combined[b]) || hi - lo > combined[b]))
+            if (is_K_curve[c] && current[c] && (std::isnan(combined[b]) || hi - lo > combined[b]))
                 combined[b] = hi - lo;
         }
     }
     for (int c = 0; c < CurveCount; ++c)
         for (int b = 0; b < BlockCount; ++b) K_Curve[c][b] = classify(ranges[c][b]);
     for (int b = 0; b < BlockCount; ++b) K_index[b] = classify(combined[b]);
+}
+
+bool TMOX_Diagram::of_current_day(int c) const
+{
+    if (!loaded[c]) return false;
+    double newest = -1e300;
+    for (int k = 0; k < CurveCount; ++k)
+        if (loaded[k]) newest = std::max(newest, std::floor(Header[k].Date));
+    return std::floor(Header[c].Date) == newest;
 }
 
 int TMOX_Diagram::get_K_Curve(int curve, int block) const

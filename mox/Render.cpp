@@ -229,7 +229,7 @@ void TMOX_Diagram::ShowMagnetogramm()
         cv.Pen.Color = kAlarmColour;
         cv.Brush.Color = kAlarmColour;
         for (int c = 1; c <= CurveCount; ++c) {
-            if (!loaded[c - 1]) continue;
+            if (!of_current_day(c - 1)) continue;
             int i = 11;
             while (i <= DayLength) {
                 const double now = reading(c, i), before = reading(c, i - 10);

@@ -1,6 +1,7 @@
 #include "paramtool/Main.h"
 
 #include "paramtool/AboutDlg.h"
+#include "paramtool/FieldMark.h"
 #include "station/serial/ComComboBox.h"
 
 #include <QAction>
@@ -29,6 +30,7 @@
 #include <QStyleOptionButton>
 #include <QTextBrowser>
 #include <QTimeEdit>
+#include <QTimer>
 #include <QVBoxLayout>
 
 using namespace moxparam;
@@ -48,7 +50,7 @@ struct TBusyCursor {
 QSpinBox* SpinField(int low, int high, bool typing)
 {
   auto* spin = new QSpinBox;
-  spin->setRange(low, high);
+  fieldmark::SetOffered(spin, low, high);
   if (!typing)
     spin->findChild<QLineEdit*>()->setReadOnly(true);  // arrows only
   return spin;
@@ -98,6 +100,7 @@ TMain::TMain(QWidget* parent) : QMainWindow(parent), protocol_(port_)
   protocol_.OnProgress = [this](int value) { SetGauge(value); };
   BuildForm();
   BuildMenus();
+  ConnectFieldEdits();
   AboutDlg = new TAboutDlg(this);
   statusBar();
 }
@@ -200,8 +203,9 @@ void TMain::BuildForm()
   const auto* kText = new QRegularExpressionValidator(QRegularExpression("[+-]?[0-9]{0,3}"), this);
   for (int k = 0; k < KLimitCount; ++k) {
     const QString n = QString::number(k);
+    // The validator limits typing to three digits; a wider value read from the device is
+    // still shown whole (a length limit would cut it, and send it back cut).
     K_Edit[k] = new QLineEdit;
-    K_Edit[k]->setMaxLength(3);
     K_Edit[k]->setValidator(kText);
     K_Edit[k]->setMaximumWidth(K_Edit[k]->fontMetrics().horizontalAdvance("00000") + 12);
     withHint(K_Edit[k], qPrintable("K" + n + "_Edit"), "Obergrenze für K" + n + " [nT]", "MOX_Ini: K0 .. K8");
@@ -280,12 +284,13 @@ void TMain::BuildForm()
   frameLayout->addLayout(left);
   frameLayout->addLayout(right);
 
-  // Datum und Uhrzeit setzen
-  Datum_DateTimePicker = new QDateEdit(QDate::currentDate());
+  // Datum und Uhrzeit setzen: the device keeps UTC, like every file and picture of the station.
+  const QDateTime utc = QDateTime::currentDateTimeUtc();
+  Datum_DateTimePicker = new QDateEdit(utc.date());
   Datum_DateTimePicker->setDisplayFormat("dd.MM.yyyy");
   Datum_DateTimePicker->setCalendarPopup(true);
   withHint(Datum_DateTimePicker, "Datum_DateTimePicker", "Datum für MOX", "MOX_Ini: Setzen von Datum und Uhrzeit");
-  Uhrzeit_DateTimePicker = new QTimeEdit(QTime::currentTime());
+  Uhrzeit_DateTimePicker = new QTimeEdit(utc.time());
   Uhrzeit_DateTimePicker->setDisplayFormat("HH:mm:ss");
   withHint(Uhrzeit_DateTimePicker, "Uhrzeit_DateTimePicker", "Uhrzeit möglichst in UTC einstellen!",
            "MOX_Ini: Setzen von Datum und Uhrzeit");
@@ -299,9 +304,20 @@ void TMain::BuildForm()
   clock->setObjectName("Datum und Uhrzeit setzen");
   auto* clockGrid = new QGridLayout(clock);
   clockGrid->addWidget(Datum_DateTimePicker, 0, 0);
-  clockGrid->addWidget(Date_Button, 0, 1);
+  clockGrid->addWidget(new QLabel("UTC"), 0, 1);
+  clockGrid->addWidget(Date_Button, 0, 2);
   clockGrid->addWidget(Uhrzeit_DateTimePicker, 1, 0);
-  clockGrid->addWidget(Time_Button, 1, 1);
+  clockGrid->addWidget(new QLabel("UTC"), 1, 1);
+  clockGrid->addWidget(Time_Button, 1, 2);
+  // The pickers run with the clock until the observer sets one of them by hand.
+  for (QDateTimeEdit* picker : std::initializer_list<QDateTimeEdit*>{Datum_DateTimePicker, Uhrzeit_DateTimePicker})
+    connect(picker, &QDateTimeEdit::dateTimeChanged, this, [this, picker] {
+      if (!tickingClock_)
+        (picker == Datum_DateTimePicker ? dateFollowsClock_ : timeFollowsClock_) = false;
+    });
+  clockTimer_ = new QTimer(this);
+  connect(clockTimer_, &QTimer::timeout, this, &TMain::FollowClock);
+  clockTimer_->start(250);
 
   // Schnittstellenauswahl
   ComComboBox = new TComComboBox;
@@ -381,24 +397,24 @@ TParamFields TMain::ReadFields() const
 void TMain::WriteFields(const TParamFields& f)
 {
   dayly_reset_CheckBox->setChecked(f.daylyReset);
-  Reset_Time_Edit->setValue(f.resetHour);
+  fieldmark::ShowValue(Reset_Time_Edit, f.resetHour);
   dayly_reset_CheckBoxClick();
   dual_sensor_CheckBox->setChecked(f.dualSensor);
   display_light_CheckBox->setChecked(f.displayLight);
   digin_CheckBox->setChecked(f.digin);
   print_date_time_CheckBox->setChecked(f.printDateTime);
-  data_interval_Edit->setValue(f.dataInterval);
+  fieldmark::ShowValue(data_interval_Edit, f.dataInterval);
   rs232_mode_ComboBox->setCurrentIndex(f.rs232Mode);
-  Intervall_Analog1_Edit->setValue(f.analog1Interval);
-  Intervall_Analog2_Edit->setValue(f.analog2Interval);
+  fieldmark::ShowValue(Intervall_Analog1_Edit, f.analog1Interval);
+  fieldmark::ShowValue(Intervall_Analog2_Edit, f.analog2Interval);
   Modus_Analog2_ComboBox->setCurrentIndex(f.analog2Mode);
-  Alarm_Edit->setValue(f.alarmK);
+  fieldmark::ShowValue(Alarm_Edit, f.alarmK);
   for (int k = 0; k < KLimitCount; ++k)
     K_Edit[k]->setText(QString::fromStdString(f.kLimit[k]));
   Sensor1_ComboBox->setCurrentIndex(f.sensor1);
   Sensor2_ComboBox->setCurrentIndex(f.sensor2);
-  Korrektur1_Edit->setValue(f.korrektur1);
-  Korrektur2_Edit->setValue(f.korrektur2);
+  fieldmark::ShowValue(Korrektur1_Edit, f.korrektur1);
+  fieldmark::ShowValue(Korrektur2_Edit, f.korrektur2);
   Offset1_Edit->setText(QString::fromStdString(f.offset1));
   Offset2_Edit->setText(QString::fromStdString(f.offset2));
 }
@@ -407,14 +423,24 @@ void TMain::ShowBuffer()
 {
   TParamFields fields = ReadFields();
   paramform::Show(buffer_, fields);
+  showing_ = true;
   WriteFields(fields);
+  for (QWidget* w : MarkableFields())
+    fieldmark::Unmark(w);
+  shown_ = ReadFields();
+  for (const paramform::TFieldNote& note : paramform::Notes(buffer_, shown_))
+    fieldmark::Mark(FieldWidget(note.field), QString::fromStdString(note.text));
+  showing_ = false;
 }
 
-bool TMain::TakeBuffer()
+bool TMain::TakeBuffer(bool everyField)
 {
-  const auto error = paramform::Take(ReadFields(), buffer_);
-  if (!error)
+  const TParamFields fields = ReadFields();
+  const auto error = paramform::Take(fields, buffer_, everyField ? nullptr : &shown_);
+  if (!error) {
+    shown_ = fields;
     return true;
+  }
   ShowMessage(QString("\"%1\" ist keine gültige ganze Zahl (%2).")
                   .arg(QString::fromStdString(error->text), QString::fromStdString(error->field)),
               moxtext::ErrorCaption, TIcon::Error);
@@ -464,8 +490,75 @@ void TMain::dayly_reset_CheckBoxClick()
 
 void TMain::Default_ButtonClick()
 {
+  showing_ = true;
   WriteFields(paramform::StandardFields());
-  TakeBuffer();
+  for (QWidget* w : MarkableFields())
+    fieldmark::Unmark(w);
+  showing_ = false;
+  TakeBuffer(true);
+}
+
+QWidget* TMain::FieldWidget(paramform::TField field) const
+{
+  using F = paramform::TField;
+  switch (field) {
+  case F::DaylyReset: return dayly_reset_CheckBox;
+  case F::ResetHour: return Reset_Time_Edit;
+  case F::DualSensor: return dual_sensor_CheckBox;
+  case F::DisplayLight: return display_light_CheckBox;
+  case F::Digin: return digin_CheckBox;
+  case F::PrintDateTime: return print_date_time_CheckBox;
+  case F::DataInterval: return data_interval_Edit;
+  case F::RS232Mode: return rs232_mode_ComboBox;
+  case F::Analog1Interval: return Intervall_Analog1_Edit;
+  case F::Analog2Interval: return Intervall_Analog2_Edit;
+  case F::Analog2Mode: return Modus_Analog2_ComboBox;
+  case F::AlarmK: return Alarm_Edit;
+  case F::Sensor1: return Sensor1_ComboBox;
+  case F::Sensor2: return Sensor2_ComboBox;
+  case F::Korrektur1: return Korrektur1_Edit;
+  case F::Korrektur2: return Korrektur2_Edit;
+  }
+  return nullptr;
+}
+
+std::vector<QWidget*> TMain::MarkableFields() const
+{
+  return {dayly_reset_CheckBox, Reset_Time_Edit,        dual_sensor_CheckBox,   display_light_CheckBox,
+          digin_CheckBox,       print_date_time_CheckBox, data_interval_Edit,   rs232_mode_ComboBox,
+          Intervall_Analog1_Edit, Intervall_Analog2_Edit, Modus_Analog2_ComboBox, Alarm_Edit,
+          Sensor1_ComboBox,     Sensor2_ComboBox,       Korrektur1_Edit,        Korrektur2_Edit};
+}
+
+// A field the observer changes holds a value of the window's own again.
+void TMain::ConnectFieldEdits()
+{
+  for (QWidget* w : MarkableFields()) {
+    auto edited = [this, w] {
+      if (showing_)
+        return;
+      if (auto* spin = qobject_cast<QSpinBox*>(w); spin && fieldmark::IsMarked(w))
+        fieldmark::Narrow(spin);
+      fieldmark::Unmark(w);
+    };
+    if (auto* spin = qobject_cast<QSpinBox*>(w))
+      connect(spin, &QSpinBox::valueChanged, this, edited);
+    else if (auto* box = qobject_cast<QCheckBox*>(w))
+      connect(box, &QCheckBox::toggled, this, edited);
+    else if (auto* list = qobject_cast<QComboBox*>(w))
+      connect(list, &QComboBox::currentIndexChanged, this, edited);
+  }
+}
+
+void TMain::FollowClock()
+{
+  const QDateTime utc = QDateTime::currentDateTimeUtc();
+  tickingClock_ = true;
+  if (dateFollowsClock_ && Datum_DateTimePicker->date() != utc.date())
+    Datum_DateTimePicker->setDate(utc.date());
+  if (timeFollowsClock_ && Uhrzeit_DateTimePicker->time().second() != utc.time().second())
+    Uhrzeit_DateTimePicker->setTime(utc.time());
+  tickingClock_ = false;
 }
 
 void TMain::SetGauge(int value)
@@ -527,6 +620,7 @@ void TMain::Senden_ButtonClick()
 
 void TMain::Date_ButtonClick()
 {
+  FollowClock();
   const QDate d = Datum_DateTimePicker->date();
   TMoxResult result;
   {
@@ -539,7 +633,8 @@ void TMain::Date_ButtonClick()
 
 void TMain::Time_ButtonClick()
 {
-  const QTime t = Uhrzeit_DateTimePicker->time();
+  // A picker that runs with the clock sends the very second of the click.
+  const QTime t = timeFollowsClock_ ? QDateTime::currentDateTimeUtc().time() : Uhrzeit_DateTimePicker->time();
   TMoxResult result;
   {
     TBusyCursor busy;

@@ -10,6 +10,7 @@
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -19,6 +20,7 @@ class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class QTimeEdit;
+class QTimer;
 class TAboutDlg;
 class TComComboBox;
 
@@ -43,7 +45,9 @@ public:
 
   TParamFields Fields() const { return ReadFields(); }
   void ShowBuffer();  // buffer into window
-  bool TakeBuffer();  // window into buffer; false (and a report) if a field holds no number
+  // Window into buffer; false (and a report) if a field holds no number. Fields left as
+  // they were last shown or taken keep their bytes, unless everyField.
+  bool TakeBuffer(bool everyField = false);
   void LoadFile(const QString& name);
   void SaveFile(const QString& name);
 
@@ -75,11 +79,20 @@ private:
   void SetGauge(int value);
   void ShowHelp(const QString& keyword);
   void FormActivate();
+  QWidget* FieldWidget(paramform::TField field) const;
+  std::vector<QWidget*> MarkableFields() const;
+  void ConnectFieldEdits();
+  void FollowClock();
 
   moxparam::TParamSet buffer_{};
   TComPort port_;
   TMoxProtocol protocol_;
   bool activatedOnce_ = false;
+  TParamFields shown_;    // the fields as last shown or taken
+  bool showing_ = false;  // the window, not the observer, is changing fields
+  QTimer* clockTimer_ = nullptr;
+  bool tickingClock_ = false;
+  bool dateFollowsClock_ = true, timeFollowsClock_ = true;
 
   QCheckBox* dayly_reset_CheckBox;
   QSpinBox* Reset_Time_Edit;

@@ -7,6 +7,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct TParamFields {
   bool daylyReset = false;
@@ -39,9 +40,27 @@ inline constexpr int Analog2ModeCount = 2;
 // The fields as Default_Button sets them.
 TParamFields StandardFields();
 
-// Buffer into fields. Fields a byte cannot be shown in (an unknown sensor letter, a mode
-// beyond the list, the hour while the daily reset is off) keep their value.
+// Buffer into fields. Numbers are shown as they are, also outside the range the window
+// offers. Fields a byte cannot be shown in (an unknown sensor letter, a mode beyond the list,
+// the hour while the daily reset is off) keep their value.
 void Show(const moxparam::TParamSet& buffer, TParamFields& fields);
+
+// The fields that can say something about their bytes.
+enum class TField {
+  DaylyReset, ResetHour, DualSensor, DisplayLight, Digin, PrintDateTime, DataInterval,
+  RS232Mode, Analog1Interval, Analog2Interval, Analog2Mode, AlarmK, Sensor1, Sensor2,
+  Korrektur1, Korrektur2
+};
+
+struct TFieldNote {
+  TField field;
+  std::string text;  // for the observer, German
+};
+
+// The fields whose bytes lie outside the range the window offers, or which do not show
+// their bytes as they are (as after Show). Such bytes go back unchanged as long as the
+// observer leaves the field alone (see Take).
+std::vector<TFieldNote> Notes(const moxparam::TParamSet& buffer, const TParamFields& shown);
 
 struct TTakeError {
   std::string field;  // the field's label
@@ -49,8 +68,11 @@ struct TTakeError {
 };
 
 // Fields into buffer. A free-text field that is not a whole number in its range stops the
-// take before the buffer changes. Bytes 19 and 45..50 are never touched.
-std::optional<TTakeError> Take(const TParamFields& fields, moxparam::TParamSet& buffer);
+// take before the buffer changes. Bytes 19 and 45..50 are never touched. With `unchangedFrom`
+// (the fields as last shown or taken) a field equal to its value there leaves its bytes as
+// they are: a byte the observer did not change goes back to the device exactly as read.
+std::optional<TTakeError> Take(const TParamFields& fields, moxparam::TParamSet& buffer,
+                               const TParamFields* unchangedFrom = nullptr);
 
 // Reads text as a decimal whole number with optional sign, surrounding blanks allowed.
 std::optional<long long> ParseWhole(const std::string& text);

@@ -18,6 +18,7 @@
 #include "station/DiagramView.h"
 #include "station/MainWindow.h"
 #include "station/UploadRunner.h"
+#include "station/app/SkippedCorrections.h"
 #include "station/app/StationLog.h"
 #include "station/app/WebPages.h"
 #include "station/export/ImageExport.h"
@@ -96,6 +97,7 @@ void TMain::Timer1Timer()
         return;
     }
     Diagram.bestimme_K_Wert();
+    TellSkippedCorrections();
     FormResize();
 
     const std::string imageDir = ReadImageDir(iniFile);
@@ -135,6 +137,11 @@ void TMain::Timer1Timer()
     QApplication::restoreOverrideCursor();
 }
 
+void TMain::TellSkippedCorrections()
+{
+    if (const std::string skipped = SkippedCorrectionLines(Diagram); !skipped.empty()) TellOnce(Q(skipped));
+}
+
 void TMain::RunOneShot()
 {
     SetApplicationTitle("MOX_View - batch");
@@ -161,6 +168,10 @@ void TMain::RunOneShot()
             LogMessage(LogLevel::Error, file + ": keine Messwerte");
         } else {
             Diagram.bestimme_K_Wert();
+            if (std::string skipped = SkippedCorrectionLines(Diagram); !skipped.empty()) {
+                while (!skipped.empty() && skipped.back() == '\n') skipped.pop_back();
+                LogMessage(LogLevel::Warning, skipped);
+            }
             const std::string imageDir = ReadImageDir(iniFile);
             const int format = ReadImageFormat(iniFile);
             const std::string base = OneShotBase(imageDir, file);

@@ -53,7 +53,10 @@ void TMain::CreateDialogs()
         KorrekturForm->CurvesLoaded();
     };
 
-    Diagramm_LadenDlg->RefreshCurveWindows = [this] { RefreshCurveWindows(); };
+    Diagramm_LadenDlg->RefreshCurveWindows = [this] {
+        RefreshCurveWindows();
+        TellSkippedCorrections();
+    };
     Diagramm_LadenDlg->RefreshKorrekturList = [this] { KorrekturForm->CurvesLoaded(); };
     DeleteCurvesDlg->RefreshCurveWindows = [this] { RefreshCurveWindows(); };
     DeleteCurvesDlg->HideKorrektur = [this] { KorrekturForm->CurvesRemoved(); };

@@ -125,6 +125,7 @@ private:
     void SetApplicationTitle(const QString& title);
     void SetStatusRed(bool red);
     void TellOnce(const QString& problem, LogLevel level = LogLevel::Warning);
+    void TellSkippedCorrections();
     // Service glue (MainService.cpp).
     void StartService();
     void ServiceLineHandled(const std::string& line, DayLogger::Outcome outcome);

@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "mox/Mm.h"
+#include "station/app/SkippedCorrections.h"
 
 QColor CurveQColor(unsigned color)
 {
@@ -66,5 +67,5 @@ std::string ReloadLoadedCurves(TMOX_Diagram& diagram)
     }
     // A curve that could not be reloaded no longer counts in the K index.
     diagram.bestimme_K_Wert();
-    return errors;
+    return errors + SkippedCorrectionLines(diagram);
 }

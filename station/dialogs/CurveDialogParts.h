@@ -39,7 +39,8 @@ private:
 
 // Reloads every loaded curve from its own file, so that changed correction or filter switches
 // take effect; a curve whose file is gone becomes unloaded. Returns the messages of files
-// that could not be read (one line each), empty when all went well.
+// that could not be read (one line each) and the correction lines skipped, empty when all
+// went well.
 std::string ReloadLoadedCurves(TMOX_Diagram& diagram);
 
 // The diagram's colour as a Qt colour (red in the low byte).

@@ -20,7 +20,6 @@
 
 #include "mox/Mm.h"
 #include "mox/rtl/SysUtils.h"
-#include "mox/rtl/TextFile.h"
 #include "station/app/CurveText.h"
 #include "station/dialogs/DialogParts.h"
 
@@ -126,10 +125,10 @@ TKorrekturForm::TKorrekturForm(TStationContext& context)
     korrekturEdit = LabelledEdit(grid, 1, "Korrekturwert", "zu korrigierender Messwert", true);
     offsetEdit = LabelledEdit(grid, 2, "Offset [nT]: ", "resultierende Kurvenverschiebung", false);
 
-    memo = new QPlainTextEdit;
-    memo->setReadOnly(true);
-    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    memo->setToolTip("aktueller Inhalt der Korrekturdatei");
+    memoEdit = new QPlainTextEdit;
+    memoEdit->setReadOnly(true);
+    memoEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memoEdit->setToolTip("aktueller Inhalt der Korrekturdatei");
 
     auto* korrekturButton = Button("Ausführen", "Korrektur ausführen");
     undoButton = Button("Rückgängig", "Korrektur zurücknehmen");
@@ -152,7 +151,7 @@ TKorrekturForm::TKorrekturForm(TStationContext& context)
     right->addWidget(kurveBox);
     right->addLayout(grid);
     right->addLayout(actions);
-    right->addWidget(memo, 1);
+    right->addWidget(memoEdit, 1);
     right->addLayout(closing);
 
     auto* top = new QHBoxLayout(this);
@@ -161,6 +160,14 @@ TKorrekturForm::TKorrekturForm(TStationContext& context)
     top->setSizeConstraint(QLayout::SetFixedSize);
 
     AddHelpKey(this, "MOX_View: Kurvenkorrektur");
+
+    AskSavePending = [this](const std::string& file, int lines) {
+        const QString text = lines == 1 ? "Eine Korrektur für %1 ist noch nicht gespeichert.\n"
+                                        : "%2 Korrekturen für %1 sind noch nicht gespeichert.\n";
+        return QMessageBox::question(this, windowTitle(),
+                                     text.arg(Q(file)).arg(lines) +
+                                         "Jetzt speichern? (Nein: sie werden verworfen.)") == QMessageBox::Yes;
+    };
 }
 
 std::string TKorrekturForm::KorrFileName(int curve) const
@@ -180,7 +187,9 @@ void TKorrekturForm::ShowAndFill()
 
 void TKorrekturForm::CurvesLoaded()
 {
-    if (isVisible()) FillList();
+    if (!isVisible()) return;
+    FollowCurveDay();
+    FillList();
 }
 
 void TKorrekturForm::CurvesRemoved() { hide(); }
@@ -247,7 +256,34 @@ void TKorrekturForm::RadioGroupClick(int item)
     if (item < 0 || item > 3) return;
     kurve = item + 1;
     if (radioGroup->checkedId() != item) radioGroup->button(item)->setChecked(true);
+    FollowCurveDay();
     FillList();
+}
+
+bool TKorrekturForm::FollowCurveDay()
+{
+    if (!ctx.Diagram->is_loaded(kurve)) return true;
+    const std::string name = KorrFileName(kurve);
+    if (name == memo.File()) return true;
+    if (memo.Pending() > 0 && AskSavePending(memo.File(), memo.Pending()) && !SaveMemo()) return false;
+    // The corrections of the other day are saved or dropped now: none of them can be undone.
+    undo = {};
+    undoButton->setEnabled(false);
+    const bool read = memo.Open(name);
+    if (!read) {
+        memo.Clear();
+        QMessageBox::critical(this, windowTitle(), Q("Die Korrekturdatei " + name + " kann nicht gelesen werden."));
+    }
+    ShowMemo();
+    return read;
+}
+
+bool TKorrekturForm::SaveMemo()
+{
+    if (memo.Save()) return true;
+    QMessageBox::critical(this, windowTitle(),
+                          Q("Die Korrekturdatei " + memo.File() + " kann nicht geschrieben werden."));
+    return false;
 }
 
 void TKorrekturForm::Shift(int curve, int first, double offset)
@@ -272,6 +308,8 @@ void TKorrekturForm::Korrektur_ButtonClick()
     if (ref_index[k] < 1 || !ctx.Diagram->is_loaded(kurve)) return;
     last_offset[k] = offset;
     if (offset == 0) return;
+    // The line goes into the file of this curve's day, never into another day's.
+    if (!FollowCurveDay()) return;
 
     undoButton->setEnabled(true);
     undo = {kurve, ref_index[k] + 1, offset};
@@ -280,9 +318,9 @@ void TKorrekturForm::Korrektur_ButtonClick()
     static const char* const tags[] = {"Bx;", "By;", "Bz;"};
     const std::uint8_t vector = ctx.Diagram->get_Header(kurve).Vector;
     const std::string tag = vector < vecB ? tags[vector] : "";
-    memoLines.push_back(tag + MinuteText(ref_index[k] - 1) + ";" + FloatToStr(offset));
+    memo.Add(tag + MinuteText(ref_index[k] - 1) + ";" + FloatToStr(offset));
     ShowMemo();
-    Redraw();
+    Recompute();
     FillList();
 }
 
@@ -295,23 +333,24 @@ void TKorrekturForm::Undo_ButtonClick()
     Shift(undo.curve, undo.first, -undo.offset);
     last_offset[undo.curve - 1] = 0;
     undo = {};
-    if (!memoLines.empty()) memoLines.pop_back();
+    memo.RemoveLast();
     ShowMemo();
-    Redraw();
+    Recompute();
     FillList();
 }
 
 void TKorrekturForm::OK_ButtonClick()
 {
-    if (last_offset[kurve - 1] == 0) return;
-    const std::string name = KorrFileName(kurve);
-    if (!WriteTextLines(name, memoLines)) {
-        QMessageBox::critical(this, windowTitle(),
-                              Q("Die Korrekturdatei " + name + " kann nicht geschrieben werden."));
+    // Whatever curve is selected now: the lines made since the file was read are saved, to
+    // the file of their own day.
+    if (memo.Pending() == 0) {
+        QMessageBox::information(this, windowTitle(),
+                                 "Es gibt keine neue Korrektur zu speichern; die Korrekturdatei bleibt, wie sie ist.");
         return;
     }
+    if (!SaveMemo()) return;
     undo = {};
-    memoLines.clear();
+    memo.Clear();
     ShowMemo();
     hide();
 }
@@ -319,7 +358,7 @@ void TKorrekturForm::OK_ButtonClick()
 void TKorrekturForm::CancelButtonClick()
 {
     if (undoButton->isEnabled()) Undo_ButtonClick();
-    memoLines.clear();
+    memo.Clear();
     ShowMemo();
     hide();
 }
@@ -328,9 +367,10 @@ void TKorrekturForm::reject() { CancelButtonClick(); }
 
 void TKorrekturForm::FormActivate()
 {
-    if (memoLines.empty() && ctx.Diagram->is_loaded(kurve)) {
-        const std::string name = KorrFileName(kurve);
-        if (FileExists(name) && ReadTextLines(name, memoLines)) ShowMemo();
+    // Without unsaved lines the memo shows the file as it is now, of the selected curve's day.
+    if (memo.Pending() == 0 && ctx.Diagram->is_loaded(kurve)) {
+        if (!memo.Open(KorrFileName(kurve))) memo.Clear();
+        ShowMemo();
     }
     undoButton->setEnabled(false);
     undo = {};
@@ -345,12 +385,14 @@ bool TKorrekturForm::event(QEvent* e)
 void TKorrekturForm::ShowMemo()
 {
     QStringList lines;
-    for (const std::string& l : memoLines) lines << Q(l);
-    memo->setPlainText(lines.join('\n'));
-    memo->moveCursor(QTextCursor::End);
+    for (const std::string& l : memo.Lines()) lines << Q(l);
+    memoEdit->setPlainText(lines.join('\n'));
+    memoEdit->moveCursor(QTextCursor::End);
 }
 
-void TKorrekturForm::Redraw()
+// The K index follows the readings: the picture must not show the K of uncorrected data.
+void TKorrekturForm::Recompute()
 {
+    ctx.Diagram->bestimme_K_Wert();
     if (ctx.Redraw) ctx.Redraw();
 }

@@ -3,9 +3,11 @@
 // disturbed one, the rest of the day is shifted by the difference, and each shift becomes a
 // line of the day's correction file, so it is applied again whenever the day is loaded.
 #include <QDialog>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "station/app/CorrectionMemo.h"
 #include "station/dialogs/StationContext.h"
 
 class QButtonGroup;
@@ -45,8 +47,14 @@ public:
     QLineEdit* KorrekturEdit() const { return korrekturEdit; }
     QLineEdit* OffsetEdit() const { return offsetEdit; }
     QPushButton* UndoButton() const { return undoButton; }
-    const std::vector<std::string>& MemoLines() const { return memoLines; }
+    const std::vector<std::string>& MemoLines() const { return memo.Lines(); }
+    // The correction file the lines belong to.
+    const std::string& MemoFile() const { return memo.File(); }
     std::string KorrFileName(int curve) const;
+
+    // Asks whether the unsaved lines of `file` are to be saved before another day's file is
+    // shown; a test puts its own answer here.
+    std::function<bool(const std::string& file, int lines)> AskSavePending;
 
 protected:
     bool event(QEvent* e) override;
@@ -62,7 +70,11 @@ private:
     void Shift(int curve, int first, double offset);
     void ComputeOffset();
     void ShowMemo();
-    void Redraw();
+    void Recompute();
+    // Makes the lines shown those of the selected curve's day, first saving or dropping, as the
+    // observer chooses, the unsaved lines of another day. False if they could not be saved.
+    bool FollowCurveDay();
+    bool SaveMemo();
 
     TStationContext& ctx;
     int kurve = 1;
@@ -70,13 +82,13 @@ private:
     int korr_index[4] = {-1, -1, -1, -1};
     double last_offset[4] = {0, 0, 0, 0};
     LastCorrection undo;
-    std::vector<std::string> memoLines;
+    CorrectionMemo memo;
 
     QListWidget* listBox = nullptr;
     QButtonGroup* radioGroup = nullptr;
     QLineEdit* referenzEdit = nullptr;
     QLineEdit* korrekturEdit = nullptr;
     QLineEdit* offsetEdit = nullptr;
-    QPlainTextEdit* memo = nullptr;
+    QPlainTextEdit* memoEdit = nullptr;
     QPushButton* undoButton = nullptr;
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 
 #include "../support/DayFiles.h"
@@ -90,6 +91,27 @@ TEST_F(Correction, UnreadableLinesAreSkippedAndReported)
     EXPECT_NE(errors.find("Zeile 3: By\n"), std::string::npos);
     EXPECT_NE(errors.find("Zeile 4: By;13:00;zehn\n"), std::string::npos);
     EXPECT_EQ(errors.find("Zeile 5"), std::string::npos);
+}
+
+TEST_F(Correction, CommaAndPointAreReadUnderAnyLocale)
+{
+    // A file written on a German desktop, read by a service under the C locale, and back.
+    WriteBytes(dir / "20030615.kor", "By;12:00;2,5\r\nBy;13:00;-0.25\r\nBy;14:00;1,5.0\r\nBy;15:00;1,,5\r\n");
+    d.set_is_Korrektur(true);
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    std::setlocale(LC_ALL, "C");
+    for (char separator : {'.', ','}) {
+        SCOPED_TRACE(separator);
+        FormatSettings().DecimalSeparator = separator;
+        d.LoadData(dir / "20030615.mox", 0, 1);
+        EXPECT_EQ(d.get_data(1, 722), 2.5);
+        EXPECT_EQ(d.get_data(1, 1440), 2.25);
+        const std::string errors = d.get_korr_errors(1);
+        EXPECT_NE(errors.find("Zeile 3: By;14:00;1,5.0\n"), std::string::npos) << errors;
+        EXPECT_NE(errors.find("Zeile 4: By;15:00;1,,5\n"), std::string::npos) << errors;
+        EXPECT_EQ(errors.find("Zeile 1"), std::string::npos) << errors;
+    }
+    std::setlocale(LC_ALL, saved.c_str());
 }
 
 TEST_F(NoiseFilter, MedianForSpikesMeanForJitter)

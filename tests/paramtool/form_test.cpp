@@ -82,3 +82,45 @@ TEST(ParamForm, ShowKeepsFieldsABytesCannotExpress)
   paramform::Show(b, f);
   EXPECT_EQ(f.resetHour, 9);
 }
+
+TEST(ParamForm, UnchangedFieldsKeepTheirBytesAndOddBytesAreNoted)
+{
+  TParamSet b = StandardSet;
+  b[dayly_reset] = 2;
+  b[reset_hour] = 30;
+  b[alarm_k] = 0;
+  Put16(b, analog1_interval, 100);
+  b[rs232_mode] = 7;
+  b[sensor1_axis] = 'Q';
+  Put16(b, k_limit + 16, 1000);
+  TParamFields shown = paramform::StandardFields();
+  paramform::Show(b, shown);
+  EXPECT_EQ(shown.alarmK, 0);  // as it is, not clamped
+  EXPECT_EQ(shown.analog1Interval, 100);
+  EXPECT_EQ(shown.kLimit[8], "1000");
+
+  std::vector<paramform::TField> noted;
+  for (const auto& note : paramform::Notes(b, shown)) {
+    noted.push_back(note.field);
+    EXPECT_NE(note.text.find("unverändert"), std::string::npos);
+  }
+  using F = paramform::TField;
+  EXPECT_EQ(noted, (std::vector<F>{F::DaylyReset, F::ResetHour, F::Analog1Interval, F::AlarmK, F::RS232Mode,
+                                   F::Sensor1}));
+  EXPECT_TRUE(paramform::Notes(StandardSet, paramform::StandardFields()).empty());
+
+  // Taken unchanged, every byte stays; a changed field alone is coded.
+  TParamSet out = b;
+  ASSERT_FALSE(paramform::Take(shown, out, &shown));
+  EXPECT_EQ(out, b);
+  TParamFields edited = shown;
+  edited.alarmK = 5;
+  ASSERT_FALSE(paramform::Take(edited, out, &shown));
+  TParamSet expected = b;
+  expected[alarm_k] = 5;
+  EXPECT_EQ(out, expected);
+  // Without a reference every field is coded, as the standard values need.
+  ASSERT_FALSE(paramform::Take(shown, out));
+  EXPECT_EQ(out[dayly_reset], 0);
+  EXPECT_EQ(out[sensor1_axis], 'Y');
+}

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QTimeEdit>
 #include <QTest>
 #include <fstream>
 
@@ -225,6 +227,110 @@ TEST_F(MoxIniWindow, ReceivesShowsAndSendsWithTheDevice)
   device[alarm_k] = 7;
   EXPECT_EQ(window->Buffer(), device);
   EXPECT_EQ(ReadFile(file), AsBytes(device));  // reserved bytes included
+}
+
+TEST_F(MoxIniWindow, ADeviceSetThatTheFieldsCannotOfferGoesBackByteForByte)
+{
+  const QString file = dir.filePath("odd.moi");
+  TParamSet device = FactoryParams();
+  Put16(device, k_limit + 14, 999);
+  Put16(device, k_limit + 16, 1000);
+  Put16(device, k_limit, 65531);
+  device[dayly_reset] = 2;
+  device[reset_hour] = 30;
+  Put16(device, analog1_interval, 100);
+  Put16(device, analog2_interval, 65535);
+  device[alarm_k] = 0;
+  device[data_interval] = 200;
+  device[korrektur1] = 0;
+  device[rs232_mode] = 9;
+  device[digin] = 7;
+  device[sensor2_axis] = 'q';
+  WriteFile(file, AsBytes(device));
+  TDevSim sim({"--params", file.toStdString(), "--no-data"});
+  ASSERT_TRUE(sim.Started());
+  window->ComPort().SetPort(sim.Link());
+
+  Button("Empfangen_Button")->click();
+  ASSERT_EQ(messages.size(), 1u);
+  ASSERT_EQ(messages[0].text, "Parameter korrekt gelesen...");
+  EXPECT_EQ(Child<QLineEdit>("K8_Edit")->text(), "1000");
+  EXPECT_EQ(Child<QLineEdit>("K0_Edit")->text(), "65531");
+  EXPECT_EQ(Child<QSpinBox>("Intervall_Analog1_Edit")->value(), 100);
+  EXPECT_EQ(Child<QSpinBox>("Intervall_Analog2_Edit")->text(), "65535");
+  EXPECT_EQ(Child<QSpinBox>("Alarm_Edit")->value(), 0);
+  EXPECT_EQ(Child<QSpinBox>("data_interval_Edit")->value(), 200);
+  EXPECT_EQ(Child<QSpinBox>("Korrektur1_Edit")->value(), 0);
+  for (const char* name : {"Intervall_Analog1_Edit", "Intervall_Analog2_Edit", "Alarm_Edit", "data_interval_Edit",
+                           "Korrektur1_Edit", "Reset_Time_Edit", "rs232_mode_ComboBox", "digin_CheckBox",
+                           "dayly_reset_CheckBox", "Sensor2_ComboBox"}) {
+    EXPECT_TRUE(Child<QWidget>(name)->styleSheet().contains("red")) << name;
+    EXPECT_TRUE(Child<QWidget>(name)->toolTip().startsWith("MOX meldet")) << name;
+  }
+  EXPECT_TRUE(Child<QSpinBox>("Alarm_Edit")->toolTip().contains("1 bis 9"));
+  EXPECT_TRUE(Child<QWidget>("Korrektur2_Edit")->toolTip().isEmpty());
+
+  // Sent with nothing touched: the device holds exactly what it held.
+  messages.clear();
+  Button("Senden_Button")->click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, "Parameter korrekt geschrieben...");
+  EXPECT_EQ(ReadFile(file), AsBytes(device));
+
+  // A field the observer changes offers its own range again and is coded; the rest stays.
+  Child<QSpinBox>("Alarm_Edit")->stepUp();
+  EXPECT_EQ(Child<QSpinBox>("Alarm_Edit")->value(), 1);
+  EXPECT_TRUE(Child<QSpinBox>("Alarm_Edit")->toolTip().isEmpty());
+  Child<QSpinBox>("Alarm_Edit")->stepDown();
+  EXPECT_EQ(Child<QSpinBox>("Alarm_Edit")->value(), 1);
+  Child<QLineEdit>("K7_Edit")->setText("950");
+  messages.clear();
+  Button("Senden_Button")->click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, "Parameter korrekt geschrieben...");
+  device[alarm_k] = 1;
+  Put16(device, k_limit + 14, 950);
+  EXPECT_EQ(ReadFile(file), AsBytes(device));
+
+  // Typing stays within three digits.
+  auto* k8 = Child<QLineEdit>("K8_Edit");
+  k8->clear();
+  QTest::keyClicks(k8, "12345");
+  EXPECT_EQ(k8->text(), "123");
+}
+
+TEST_F(MoxIniWindow, DateAndTimeOfferTheRunningUtcClock)
+{
+  // A computer clock set to a zone five hours east of UTC.
+  const QByteArray zone = qgetenv("TZ");
+  qputenv("TZ", "XYZ-5");
+  tzset();
+  TMain local;
+  local.show();
+  auto* time = local.findChild<QTimeEdit*>("Uhrzeit_DateTimePicker");
+  auto* date = local.findChild<QDateEdit*>("Datum_DateTimePicker");
+  const QDateTime utc = QDateTime::currentDateTimeUtc();
+  const int apart = std::abs(time->time().secsTo(utc.time()));
+  EXPECT_TRUE(apart <= 5 || apart >= 86395) << time->time().toString().toStdString();
+  EXPECT_TRUE(date->date() == utc.date() || std::abs(date->date().daysTo(utc.date())) == 1);
+  int utcLabels = 0;
+  for (QLabel* label : local.findChildren<QLabel*>())
+    utcLabels += label->text() == "UTC";
+  EXPECT_EQ(utcLabels, 2);
+
+  // The time runs on while the window is open...
+  const QTime first = time->time();
+  EXPECT_TRUE(PumpUntil([&] { return time->time() != first; }, 10000));
+  // ...until the observer sets it.
+  time->setTime(QTime(3, 4, 5));
+  PumpUntil([] { return false; }, 1500);
+  EXPECT_EQ(time->time(), QTime(3, 4, 5));
+
+  if (zone.isNull())
+    qunsetenv("TZ");
+  else
+    qputenv("TZ", zone);
+  tzset();
 }
 
 TEST_F(MoxIniWindow, FaultyDevicesAndPortsEndInAMessageWithTheWindowUnchanged)

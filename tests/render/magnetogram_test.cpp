@@ -192,6 +192,37 @@ TEST(Magnetogram, AlarmMarksCoverTwentyOneMinutesAndSkipTheNextTwentyOne)
     EXPECT_TRUE(ColumnsOf(img.Picture, 227, kAlarmRed).empty());
 }
 
+TEST(Magnetogram, PreviousDayCountsNeitherInTheKIndexNorTheAlarm)
+{
+    TempDir dir;
+    // A stormy 14 June (800 nT swings every ten minutes) before a quiet 15 June.
+    WriteBytes(dir / "20030614.mox",
+               DayFileText({{"By", Minutes([](int m) { return (m / 10) % 2 ? 800.0 : 0.0; })}}, "14.06.03"));
+    WriteBytes(dir / "20030615.mox", DayFileText({{"By", Minutes([](int m) { return m % 2 ? 5.0 : 0.0; })}}, "15.06.03"));
+    TMOX_Diagram d;
+    d.set_Alarm_limit(4);
+    d.set_is_Alarm(true);
+    d.set_is_K_Balken(true);
+    d.AutoLoad(dir / "20030615.mox", true);
+    ASSERT_TRUE(d.is_loaded(1));
+    ASSERT_TRUE(d.is_loaded(2));
+    for (int b = 1; b <= 8; ++b) {
+        EXPECT_EQ(d.get_K_index(b), 0) << b;
+        EXPECT_EQ(d.get_K_Curve(1, b), 9) << b;  // yesterday keeps its own row
+    }
+    TImage img(1505, 250);
+    d.MOX_Image = &img;
+    d.ShowMagnetogramm();
+    EXPECT_TRUE(ColumnsOf(img.Picture, 227, kAlarmRed).empty());
+
+    // The same stormy day alone is today: it counts and raises the alarm.
+    d.reset_Diagram();
+    d.AutoLoad(dir / "20030614.mox", false);
+    EXPECT_EQ(d.get_K_index(1), 9);
+    d.ShowMagnetogramm();
+    EXPECT_FALSE(ColumnsOf(img.Picture, 227, kAlarmRed).empty());
+}
+
 TEST(Magnetogram, AutoScaleWidensFromTheLargestTruncatedDeviation)
 {
     struct Case {

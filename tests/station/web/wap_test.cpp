@@ -150,6 +150,17 @@ TEST_F(WapTest, LastMinuteOfTheDay)
     EXPECT_EQ(ReadBytes(dir / "mox_data_wap.txt"), data + ",234");
 }
 
+// With the previous day beside it (curve 1), only today's curve (2) makes the K line.
+TEST_F(WapTest, PreviousDayStaysOutOfTheKLine)
+{
+    LoadOne(1, [](int m) { return m % 2 ? 900.0 : 0.0; }, "By", "14.06.03");
+    LoadOne(2, Until(200, Constant(1000)), "By", "15.06.03");
+    ASSERT_TRUE(WriteWapFiles(d, true, dir / "mox_data.wap"));
+    const auto lines = SplitCrLf(ReadBytes(dir / "mox_data.wap"));
+    ASSERT_GT(lines.size(), 4u);
+    EXPECT_EQ(lines[4], "K: 0 0 - - - - - - ");
+}
+
 // Each marker compares a reading with the one ten minutes earlier; with two sensors the larger
 // change decides, the second sensor on a tie, and a missing reading leaves "* ".
 TEST_F(WapTest, TwoSensorTrendMarkers)

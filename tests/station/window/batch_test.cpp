@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <QDateTime>
 #include <QProcess>
 #include <filesystem>
 #include <thread>
@@ -58,7 +59,10 @@ TEST_F(StationBatch, PeriodicRunPublishesImagesPagesAndStartsTheUpload)
     WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + data + "\r\nBilder=" + images +
              "\r\n[COM-Port]\r\nPort=" + sim.Link() +
              "\r\n[Batch]\r\nBildformat=2\r\nVorschau=1\r\nFTP-Kommando=" + script +
-             "\r\nFTP-Intervall=2\r\nFTP-Timeout=1\r\n");
+             "\r\nFTP-Intervall=2\r\nFTP-Timeout=1\r\n[Diagram]\r\nKorrektur=1\r\n");
+    // A correction file of the day with a line that cannot be read: the observer is told.
+    const std::string today = QDateTime::currentDateTimeUtc().toString("yyyyMMdd").toStdString();
+    WriteBytes(data + "/" + today + ".kor", "By;00:00;1,5\r\nBy;01:00;eins\r\n");
 
     TMain w({"LOG"});
     w.show();
@@ -66,6 +70,9 @@ TEST_F(StationBatch, PeriodicRunPublishesImagesPagesAndStartsTheUpload)
     RunFor(1500);
     w.Timer1Timer();
     EXPECT_EQ(w.BatchCount(), 1);
+    EXPECT_TRUE(w.LastProblem().contains(QString::fromStdString(today + ".kor, Zeile 2: By;01:00;eins")))
+        << w.LastProblem().toStdString();
+    EXPECT_FALSE(w.LastProblem().contains("Zeile 1"));
     EXPECT_TRUE(w.ComPort.Connected());  // the snapshot does not stop the reception
     EXPECT_FALSE(w.Diagram.is_empty());
     EXPECT_EQ(PngSize(images + "/mox_data.png"), std::make_pair(642, 376));
@@ -114,6 +121,18 @@ TEST_F(StationBatch, OneShotImageRunsWithoutADisplay)
     EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
     EXPECT_EQ(PngSize(images + "/20030615.png"), std::make_pair(500, 320));
     EXPECT_TRUE(std::filesystem::exists(dir / "20030615.mox"));
+
+    // Under the C locale, as from cron: a comma correction is read, a broken line is told.
+    WriteBytes(dir / "20030615.kor", "By;01:00;2,5\r\nBy;02:00;x\r\n");
+    WriteIni("[Verzeichnisse]\r\nBilder=" + images + "\r\n[Batch]\r\nBildformat=2\r\n[Diagram]\r\nKorrektur=1\r\n");
+    env.insert("LC_ALL", "C");
+    run.setProcessEnvironment(env);
+    run.start(QString::fromStdString(kStation), {QString::fromStdString(dir / "20030615.txt")});
+    ASSERT_TRUE(run.waitForFinished(30000));
+    EXPECT_EQ(run.exitCode(), 0);
+    const std::string told = run.readAllStandardError().toStdString();
+    EXPECT_NE(told.find("20030615.kor, Zeile 2: By;02:00;x"), std::string::npos) << told;
+    EXPECT_EQ(told.find("Zeile 1"), std::string::npos) << told;
 
     // Sizes that are not numbers end the run with an error instead of a window left open.
     run.start(QString::fromStdString(kStation), {QString::fromStdString(dir / "20030615.txt"), "breit"});

@@ -69,6 +69,18 @@ TEST_F(FilterTest, OffsetFilterFollowsBoxAndThresholdAndEscStoresNothing)
     EXPECT_FALSE(ini.SectionExists("Diagram"));
 }
 
+TEST_F(FilterTest, SwitchingCorrectionsOnTellsTheLinesSkippedOnce)
+{
+    const std::string file = DayFile("20030615.mox", {Spiked("By"), Spiked("Bz")});
+    WriteBytes(std::filesystem::path(file).parent_path() / "20030615.kor", "By;01:00;2,5\r\nBz;02:00;?\r\n");
+    diagram.AutoLoad(file, false);
+    form.show();
+    form.KorrekturCheckBox->click();
+    EXPECT_EQ(diagram.get_data(1, 1440), 22.5);
+    // Both curves read the file; its broken line is told once.
+    EXPECT_EQ(errors.count("20030615.kor, Zeile 2: Bz;02:00;?"), 1) << errors.toStdString();
+}
+
 TEST_F(FilterTest, MovedFileUnloadsItsCurveAndShowsTheSwitchesAsTheyAreNow)
 {
     const std::string file = DayFile("20030615.mox", {Spiked("By")});

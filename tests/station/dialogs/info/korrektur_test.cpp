@@ -162,9 +162,12 @@ TEST_F(Korrektur, UndoTakesBackExactlyTheLastCorrection)
     EXPECT_EQ(diagram.get_data(1, 12), 50.2);
     EXPECT_TRUE(form->MemoLines().empty());
 
-    // After the undo there is nothing to save.
+    // After the undo there is nothing to save, and the dialog says so.
     form->RadioGroupClick(1);
+    QString told;
+    AnswerNextMessageBox(&told);
     form->OK_ButtonClick();
+    EXPECT_TRUE(told.contains("keine neue Korrektur")) << told.toStdString();
     EXPECT_TRUE(form->isVisible());
     EXPECT_FALSE(std::filesystem::exists(Kor()));
 
@@ -243,6 +246,77 @@ TEST_F(Korrektur, BadInputAndFailuresChangeNothing)
     diagram.set_is_Korrektur(true);
     diagram.LoadData(file, 2, 2);
     EXPECT_DOUBLE_EQ(diagram.get_data(2, 1440), 102.5);
+}
+
+TEST_F(Korrektur, EachDayKeepsItsOwnLinesAcrossACurveOfAnotherDay)
+{
+    // Curve 3 holds the 16th, beside the 15th in curves 1 and 2; each day has its file.
+    const std::string next = dir / "20030616.mox";
+    WriteBytes(next, DayFileText(JumpDay(), "16.06.03"));
+    diagram.LoadData(next, 2, 3);
+    const std::string nextKor = dir / "20030616.kor";
+    WriteBytes(Kor(), "Bz;01:00;3\r\n");
+    WriteBytes(nextKor, "By;05:00;1\r\n");
+    std::vector<std::pair<std::string, int>> asked;
+    bool answer = true;
+    form->AskSavePending = [&](const std::string& file, int lines) {
+        asked.emplace_back(file, lines);
+        return answer;
+    };
+
+    Open(1);
+    EXPECT_EQ(form->MemoLines(), std::vector<std::string>{"Bz;01:00;3"});
+    LeftClick(821);
+    form->Korrektur_ButtonClick();
+
+    // To the other day: its unsaved line is saved first, then the other file is shown.
+    form->RadioGroupClick(2);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], std::make_pair(Kor(), 1));
+    EXPECT_EQ(ReadBytes(Kor()), "Bz;01:00;3\r\nBy;13:41;20\r\n");
+    EXPECT_EQ(form->MemoFile(), nextKor);
+    EXPECT_EQ(form->MemoLines(), std::vector<std::string>{"By;05:00;1"});
+    EXPECT_FALSE(form->UndoButton()->isEnabled());
+
+    LeftClick(821);
+    form->Korrektur_ButtonClick();
+    // A curve of the first day selected again, the other day's line is still only pending;
+    // this time the observer drops it.
+    answer = false;
+    form->RadioGroupClick(0);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[1], std::make_pair(nextKor, 1));
+    EXPECT_EQ(ReadBytes(nextKor), "By;05:00;1\r\n");
+    EXPECT_EQ(form->MemoLines(), (std::vector<std::string>{"Bz;01:00;3", "By;13:41;20"}));
+
+    // Speichern writes the day of the lines, whichever curve of it is selected.
+    LeftClick(599);
+    form->Korrektur_ButtonClick();
+    form->RadioGroupClick(1);  // the same day: nothing asked; this curve's last offset is 0
+    EXPECT_EQ(asked.size(), 2u);
+    form->OK_ButtonClick();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(ReadBytes(Kor()), "Bz;01:00;3\r\nBy;13:41;20\r\nBx;09:59;17\r\n");
+    EXPECT_EQ(ReadBytes(nextKor), "By;05:00;1\r\n");
+
+    // Loaded again with corrections on, each day gets exactly its own lines.
+    diagram.set_is_Korrektur(true);
+    diagram.LoadData(file, 2, 2);
+    diagram.LoadData(next, 2, 3);
+    EXPECT_EQ(diagram.get_data(2, 1440), 120.0);
+    EXPECT_EQ(diagram.get_data(3, 1440), 101.0);
+}
+
+TEST_F(Korrektur, CorrectionAndUndoRecomputeTheKIndex)
+{
+    // By moves 20 nT in the block from 12:00: K2 there.
+    EXPECT_EQ(diagram.get_K_Curve(2, 5), 2);
+    Open(1);
+    LeftClick(821);
+    form->Korrektur_ButtonClick();
+    EXPECT_EQ(diagram.get_K_Curve(2, 5), 0);
+    form->Undo_ButtonClick();
+    EXPECT_EQ(diagram.get_K_Curve(2, 5), 2);
 }
 
 TEST_F(Korrektur, MainWindowSelectsMinuteWithoutChoosingReadings)
