@@ -17,6 +17,7 @@
 #include "mox/rtl/SysUtils.h"
 #include "station/DiagramView.h"
 #include "station/MainWindow.h"
+#include "station/StationMqtt.h"
 #include "station/UploadRunner.h"
 #include "station/app/SkippedCorrections.h"
 #include "station/app/StationLog.h"
@@ -99,6 +100,7 @@ void TMain::Timer1Timer()
     Diagram.bestimme_K_Wert();
     TellSkippedCorrections();
     FormResize();
+    if (mqtt) mqtt->BatchDone(Diagram, settings.BatchVortag);
 
     const std::string imageDir = ReadImageDir(iniFile);
     const std::string base = ImageBase(imageDir);

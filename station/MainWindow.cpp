@@ -18,6 +18,7 @@
 #include "mox/rtl/SysUtils.h"
 #include "station/DiagramView.h"
 #include "station/HelpWindow.h"
+#include "station/StationMqtt.h"
 #include "station/UploadRunner.h"
 #include "station/app/MouseReadout.h"
 #include "station/dialogs/KorrekturForm.h"
@@ -241,6 +242,11 @@ void TMain::StartLogging()
     auto* syncTimer = new QTimer(this);
     connect(syncTimer, &QTimer::timeout, this, [this] { logger->Sync(); });
     syncTimer->start(kSyncIntervalSeconds * 1000);
+    mqtt = StationMqtt::FromSettings(iniFile, settings.DataDir, statusBar(), [this](const QString& p) { TellOnce(p); });
+    // Lines that waited for the medium are published when they are filed.
+    logger->OnWritten = [this](const std::string& line) {
+        if (mqtt) mqtt->LineFiled(line);
+    };
     Timer1->setInterval(std::max(1, settings.IntervalMinutes) * 60000);
     uploadSchedule = std::make_unique<UploadSchedule>(settings.FTP_Kommando, settings.FTP_Intervall);
     ComPort.SetPort(settings.Port);
@@ -370,6 +376,8 @@ void TMain::TellOnce(const QString& problem, LogLevel level)
     problemBox->setText(problem);
     problemBox->show();
 }
+
+std::size_t TMain::MqttBacklog() const { return mqtt ? mqtt->Backlog() : 0; }
 
 QString TMain::StatusPanel(int index) const { return index == 0 ? panel0->text() : panel1->text(); }
 

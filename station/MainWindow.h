@@ -23,6 +23,7 @@ class QMenu;
 class QTimer;
 class QToolBar;
 class DiagramView;
+class StationMqtt;
 class UploadRunner;
 class TAboutDlg;
 class TBatchForm;
@@ -106,6 +107,8 @@ public:
     StationService* Service() const { return service.get(); }
     // What needs the observer's attention, shown beside the line in the status bar.
     QString AlertPanel() const;
+    // Lines not yet acknowledged by the MQTT broker; 0 when the station does not publish.
+    std::size_t MqttBacklog() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -146,6 +149,7 @@ private:
     StationSettings settings;
     std::unique_ptr<DayLogger> logger;
     std::unique_ptr<StationService> service;
+    std::unique_ptr<StationMqtt> mqtt;
     static inline const std::string noFile;
 
     QString applicationTitle;

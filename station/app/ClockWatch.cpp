@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "mox/rtl/SysUtils.h"
-#include "station/app/StationStatus.h"
+#include "station/app/ServiceStatus.h"
 
 namespace {
 

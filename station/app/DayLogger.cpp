@@ -8,7 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "mox/rtl/SysUtils.h"
+#include "station/app/LineDay.h"
 
 namespace {
 
@@ -152,7 +152,7 @@ bool DayLogger::RescueIfGone()
                        "Das Tageslog " + logFileName + " wurde gelöscht oder verschoben; es wird neu angelegt."});
     cutTo = -1;
     CloseFile();
-    for (auto it = lines.rbegin(); it != lines.rend(); ++it) Keep({day, *it}, true);
+    for (auto it = lines.rbegin(); it != lines.rend(); ++it) Keep({day, *it, true}, true);
     return true;
 }
 
@@ -221,6 +221,7 @@ std::size_t DayLogger::Flush()
             CloseFile();
             break;
         }
+        if (OnWritten && !p.again) OnWritten(p.line);
         pending.pop_front();
         ++written;
         // Gone between the check and the write: the line goes into the new file too.
@@ -242,23 +243,20 @@ std::vector<DayLogger::Notice> DayLogger::TakeNotices()
 DayLogger::Outcome DayLogger::HandleLine(const std::string& line)
 {
     error.clear();
-    // A logged line starts with "dd.mm.yy" and a blank.
-    if (line.find(' ') != 8) return Outcome::Ignored;
-
-    TFormatSettings& fs = FormatSettings();
-    fs.DateSeparator = '.';
-    fs.ShortDateFormat = "dd.mm.yy";
-    TDateTime date;
-    if (!TryStrToDate(line.substr(0, 8), date)) {
+    std::string day;
+    switch (DayOfLine(line, day)) {
+    case LineDay::NoDate:
+        return Outcome::Ignored;
+    case LineDay::BadDate:
         error = "'" + line.substr(0, 8) + "' ist kein gültiges Datum";
         return Outcome::Rejected;
+    case LineDay::Found:
+        break;
     }
-    // The short date format stays "yyyymmdd" after a packet, as the station always had it.
-    fs.ShortDateFormat = "yyyymmdd";
     // Behind lines that wait, this one waits too: the files take them in arrival order.
     // Those go first if they can, so that a full memory gives up no line needlessly.
     if (!pending.empty()) Flush();
-    Keep({DateToStr(date), line}, false);
+    Keep({day, line}, false);
     Flush();
     return pending.empty() ? Outcome::Logged : Outcome::Failed;
 }

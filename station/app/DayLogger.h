@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <ctime>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -80,6 +81,10 @@ public:
     bool MediumFull() const { return mediumFull; }
     std::vector<Notice> TakeNotices();
 
+    // Called once for each line as it goes into its day file, also for a line that waited;
+    // not again when a line is written anew into a renewed file.
+    std::function<void(const std::string& line)> OnWritten;
+
     // "X", "Y", "Z" joined by "/" for the axis letters that occur in the line.
     static std::string ComponentText(const std::string& line);
 
@@ -87,6 +92,7 @@ private:
     struct Pending {
         std::string day;  // yyyymmdd
         std::string line;
+        bool again = false;  // rescued from a deleted file: written before
     };
 
     std::size_t Flush();

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "station/app/StationStatus.h"
+#include "station/app/ServiceStatus.h"
 
 namespace {
 

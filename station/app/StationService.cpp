@@ -17,10 +17,10 @@ void StationService::Publish() { notifier.Status(status.Text()); }
 
 bool StationService::Alarm() const
 {
-    return silence.Alarmed() || clock.Off() || !status.Get(StationStatus::Part::Storage).empty();
+    return silence.Alarmed() || clock.Off() || !status.Get(ServiceStatus::Part::Storage).empty();
 }
 
-void StationService::SetStatusPart(StationStatus::Part part, const std::string& text)
+void StationService::SetStatusPart(ServiceStatus::Part part, const std::string& text)
 {
     status.Set(part, text);
     Publish();
@@ -37,7 +37,7 @@ void StationService::PortOpened(double mono, time_t wall)
 {
     listening = true;
     silence.Listen(mono, wall);
-    status.Set(StationStatus::Part::Connection, LoggingText(lastLine));
+    status.Set(ServiceStatus::Part::Connection, LoggingText(lastLine));
     Publish();
 }
 
@@ -45,8 +45,8 @@ void StationService::PortLost()
 {
     listening = false;
     silence.Stop();
-    status.Set(StationStatus::Part::Connection, DisconnectedText(settings.RetrySeconds));
-    status.Set(StationStatus::Part::Silence, "");
+    status.Set(ServiceStatus::Part::Connection, DisconnectedText(settings.RetrySeconds));
+    status.Set(ServiceStatus::Part::Silence, "");
     Publish();
 }
 
@@ -54,8 +54,8 @@ void StationService::Paused()
 {
     listening = false;
     silence.Stop();
-    status.Set(StationStatus::Part::Connection, PausedText());
-    status.Set(StationStatus::Part::Silence, "");
+    status.Set(ServiceStatus::Part::Connection, PausedText());
+    status.Set(ServiceStatus::Part::Silence, "");
     Publish();
 }
 
@@ -68,16 +68,16 @@ ServiceMessages StationService::LineHandled(const std::string& line, DayLogger::
         lastLine = wall;
         if (silence.Line(mono, wall)) {
             out.push_back({LogLevel::Info, "Wieder Daten vom Gerät (" + UtcTime(wall) + " UTC).", false});
-            status.Set(StationStatus::Part::Silence, "");
+            status.Set(ServiceStatus::Part::Silence, "");
         }
-        if (listening) status.Set(StationStatus::Part::Connection, LoggingText(lastLine));
+        if (listening) status.Set(ServiceStatus::Part::Connection, LoggingText(lastLine));
         const ClockWatch::Change change = clock.Line(line, wall);
         if (change == ClockWatch::Change::Off) {
             out.push_back({LogLevel::Warning, clock.Text(), true});
         } else if (change == ClockWatch::Change::Back) {
             out.push_back({LogLevel::Info, clock.Text(), true});
         }
-        status.Set(StationStatus::Part::Clock, clock.Off() ? "Uhr des Geräts falsch" : "");
+        status.Set(ServiceStatus::Part::Clock, clock.Off() ? "Uhr des Geräts falsch" : "");
     }
     StorageState(logger, out);
     Publish();
@@ -117,7 +117,7 @@ void StationService::StorageState(DayLogger& logger, ServiceMessages& out)
         out.push_back({LogLevel::Error,
                        "Der Speicher für wartende Zeilen ist voll: die ältesten Zeilen gehen verloren.", true});
     }
-    status.Set(StationStatus::Part::Storage,
+    status.Set(ServiceStatus::Part::Storage,
                storageTrouble ? WaitingText(waiting, logger.MediumFull(), dropped - droppedBefore) : "");
 }
 
@@ -129,7 +129,7 @@ ServiceMessages StationService::Tick(DayLogger& logger, double mono, bool& reope
     switch (silence.Check(mono)) {
     case SilenceWatch::Action::Raise:
         out.push_back({LogLevel::Warning, silence.AlarmText() + "; die Schnittstelle wird neu geöffnet.", false});
-        status.Set(StationStatus::Part::Silence, silence.AlarmText());
+        status.Set(ServiceStatus::Part::Silence, silence.AlarmText());
         reopenPort = true;
         break;
     case SilenceWatch::Action::Reopen: reopenPort = true; break;

@@ -12,7 +12,7 @@
 #include "station/app/ServiceNotifier.h"
 #include "station/app/SilenceWatch.h"
 #include "station/app/StationLog.h"
-#include "station/app/StationStatus.h"
+#include "station/app/ServiceStatus.h"
 
 struct ServiceSettings {
     int SilenceSeconds = 0;  // 0: automatic
@@ -46,8 +46,8 @@ public:
     ServiceMessages Stopping(DayLogger& logger);
 
     // A part of the status from elsewhere (the publisher's backlog, for one).
-    void SetStatusPart(StationStatus::Part part, const std::string& text);
-    const StationStatus& Status() const { return status; }
+    void SetStatusPart(ServiceStatus::Part part, const std::string& text);
+    const ServiceStatus& Status() const { return status; }
     // Something needs the observer: silence, a wrong device clock, lines waiting.
     bool Alarm() const;
     ServiceNotifier& Notifier() { return notifier; }
@@ -59,7 +59,7 @@ private:
 
     ServiceSettings settings;
     ServiceNotifier notifier;
-    StationStatus status;
+    ServiceStatus status;
     SilenceWatch silence;
     ClockWatch clock;
     time_t lastLine = 0;

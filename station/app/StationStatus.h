@@ -1,35 +1,21 @@
 #pragma once
-// The station's state in words, for the service manager's status line and the status bar.
-// Each concern (connection, silence, storage, clock, publishing) sets its own part; the text
-// is the parts that have something to say, in a fixed order.
-#include <array>
-#include <ctime>
+// The station's state after a batch as one JSON object, for the retained status topic:
+//   station, time (ISO 8601 UTC of the newest line), k (the eight block values of the newest
+//   day, null for none), k_day (that day, yyyy-mm-dd), k_max, alarm (a change of at least the
+//   alarm threshold within ten minutes during the newest hour of data), components (axis
+//   letters of the newest line), location, latitude, longitude, locator, author.
 #include <string>
 
-class StationStatus {
-public:
-    enum class Part { Connection, Silence, Storage, Clock, Publisher, Count };
+class TMOX_Diagram;
 
-    // An empty text clears the part.
-    void Set(Part part, std::string text) { parts[std::size_t(part)] = std::move(text); }
-    const std::string& Get(Part part) const { return parts[std::size_t(part)]; }
-    // All parts, joined by "; ".
-    std::string Text() const;
-    // All parts but the connection: what needs the observer's attention.
-    std::string Alerts() const;
+// `withPreviousDay`: the diagram holds the day before in curves 1 and 3 and the newest day in
+// curves 2 and 4, as the batch loads it.
+std::string StationStatusJson(const TMOX_Diagram& diagram, bool withPreviousDay,
+                              const std::string& station, const std::string& newestLine);
 
-private:
-    std::array<std::string, std::size_t(Part::Count)> parts;
-};
+// "2026-12-08T23:59:50Z" from a line that starts "08.12.26 23:59:50"; empty when the line
+// carries no date and time.
+std::string LineTimeIso(const std::string& line);
 
-// "hh:mm:ss" or "hh:mm" of a moment in UTC.
-std::string UtcTime(time_t t, bool seconds = true);
-
-// The connection part: "Loggen, letzte Zeile 12:34:56 UTC" (lastLine 0: no line yet),
-// "Gerät getrennt, neuer Versuch alle 3 s", "Pause".
-std::string LoggingText(time_t lastLine);
-std::string DisconnectedText(int retrySeconds);
-std::string PausedText();
-// The storage part: "Datenträger voll: 120 Zeilen warten" and, when the memory ran out,
-// how many of the oldest lines were given up.
-std::string WaitingText(std::size_t waiting, bool mediumFull, std::size_t dropped);
+// The text as a JSON string literal, quotes included.
+std::string JsonString(const std::string& text);

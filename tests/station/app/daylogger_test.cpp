@@ -167,6 +167,8 @@ TEST_F(DayLoggerTest, LinesWaitWhileTheMediumIsFullAndGoIntoTheirOwnDayFilesOnce
     auto medium = std::make_unique<FillingMedium>();
     FillingMedium& m = *medium;
     DayLogger log(dir.str(), 10, std::move(medium));
+    std::string published;
+    log.OnWritten = [&](const std::string& line) { published += line + "\r\n"; };
     ASSERT_EQ(log.HandleLine("15.06.03 23:59:58: 1"), Outcome::Logged);
 
     // Full: the first line tears after a few bytes and cannot even be cut off at once.
@@ -191,6 +193,8 @@ TEST_F(DayLoggerTest, LinesWaitWhileTheMediumIsFullAndGoIntoTheirOwnDayFilesOnce
     EXPECT_EQ(ReadBytes(dir / "20030616.txt"),
               Record({"16.06.03 00:00:00: 3", "16.06.03 00:00:01: 4", "16.06.03 00:00:02: 5"}));
     EXPECT_EQ(log.Dropped(), 0u);
+    // Each line is handed on once, when it is filed.
+    EXPECT_EQ(published, ReadBytes(dir / "20030615.txt") + ReadBytes(dir / "20030616.txt"));
 }
 
 TEST_F(DayLoggerTest, BeyondItsRoomTheOldestWaitingLinesAreGivenUpAndCounted)
@@ -215,6 +219,8 @@ TEST_F(DayLoggerTest, ADayFileDeletedOrMovedWhileOpenIsMadeAnewWithTheLinesSince
     auto medium = std::make_unique<FillingMedium>();
     FillingMedium& m = *medium;
     DayLogger log(dir.str(), 10, std::move(medium));
+    int published = 0;
+    log.OnWritten = [&](const std::string&) { ++published; };
     const std::string day = dir / "20030615.txt";
     ASSERT_EQ(log.HandleLine("15.06.03 12:00:01: 1"), Outcome::Logged);
     ASSERT_EQ(log.HandleLine("15.06.03 12:00:02: 2"), Outcome::Logged);
@@ -240,4 +246,5 @@ TEST_F(DayLoggerTest, ADayFileDeletedOrMovedWhileOpenIsMadeAnewWithTheLinesSince
     EXPECT_EQ(ReadBytes(dir / "weg2.txt"), Record({"15.06.03 12:00:06: 6"}));
     EXPECT_EQ(ReadBytes(day), Record({"15.06.03 12:00:07: 7"}));
     EXPECT_EQ(log.TakeNotices().size(), 2u);
+    EXPECT_EQ(published, 7);  // the line written again into the new file is not handed on twice
 }

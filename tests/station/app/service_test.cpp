@@ -162,7 +162,7 @@ TEST(StationService, WaitingLinesAreToldOnceCountedInTheStatusAndWrittenByTheTic
     EXPECT_TRUE(service.LineHandled(lines[1], log.HandleLine(lines[1]), log, 3, kNoon + 2).empty());
     told = service.LineHandled(lines[2], log.HandleLine(lines[2]), log, 4, kNoon + 3);
     EXPECT_TRUE(Says(told, "ältesten Zeilen gehen verloren"));
-    EXPECT_EQ(service.Status().Get(StationStatus::Part::Storage),
+    EXPECT_EQ(service.Status().Get(ServiceStatus::Part::Storage),
               "Datenträger voll: 2 Zeilen warten, 1 Zeile verworfen (Speicher voll)");
 
     m.full = false;

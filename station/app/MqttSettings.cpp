@@ -1,0 +1,39 @@
+#include "station/app/MqttSettings.h"
+
+#include "mox/rtl/IniFile.h"
+
+MqttSettings ReadMqttSettings(const TIniFile& ini)
+{
+    MqttSettings s;
+    s.Host = ini.ReadString("MQTT", "Host", "");
+    s.Port = ini.ReadInteger("MQTT", "Port", 1883);
+    s.Station = ini.ReadString("MQTT", "Station", "");
+    s.User = ini.ReadString("MQTT", "Benutzer", "");
+    s.Password = ini.ReadString("MQTT", "Passwort", "");
+    s.CaFile = ini.ReadString("MQTT", "CA-Datei", "");
+    return s;
+}
+
+bool ValidStationId(const std::string& id)
+{
+    if (id.empty()) return false;
+    for (unsigned char c : id) {
+        const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                        c == '-' || c == '_';
+        if (!ok) return false;
+    }
+    return true;
+}
+
+std::string MqttSettingsProblem(const MqttSettings& s)
+{
+    if (s.Station.empty())
+        return "MQTT: \"Station\" fehlt in der Einstellungsdatei; ohne Stationskennung wird nichts "
+               "veröffentlicht.";
+    if (!ValidStationId(s.Station))
+        return "MQTT: Die Stationskennung \"" + s.Station +
+               "\" ist ungültig: erlaubt sind nur Buchstaben, Ziffern, \"-\" und \"_\".";
+    if (s.Port < 1 || s.Port > 65535)
+        return "MQTT: Der Port " + std::to_string(s.Port) + " ist ungültig (1 bis 65535).";
+    return {};
+}

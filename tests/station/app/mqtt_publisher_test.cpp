@@ -1,0 +1,153 @@
+// The publisher against a real broker: order, retained state, outages and restarts.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "../../support/Broker.h"
+#include "../../support/TempDir.h"
+#include "station/app/MqttPublisher.h"
+
+namespace {
+
+constexpr int kLong = 60000;  // generous: the machine may be busy
+
+std::string Line(int i)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "09.12.26 %02d:%02d:%02d: X,  %d", i / 3600, i / 60 % 60, i % 60, 17000 + i);
+    return text;
+}
+
+std::vector<std::string> Lines(int from, int to)
+{
+    std::vector<std::string> out;
+    for (int i = from; i < to; ++i) out.push_back(Line(i));
+    return out;
+}
+
+MqttSettings Settings(int port)
+{
+    MqttSettings s;
+    s.Host = "127.0.0.1";
+    s.Port = port;
+    s.Station = "Test_1";
+    return s;
+}
+
+}  // namespace
+
+TEST(MqttPublisher, LinesInOrderRetainedStatusOnlineAndAnEmptySpool)
+{
+    TempDir dir;
+    TestBroker broker(dir / "broker");
+    ASSERT_TRUE(broker.Running());
+    TestSubscriber live(broker.Port(), "mox/#");
+    {
+        MqttPublisher publisher(Settings(broker.Port()), dir / "spool.dat");
+        ASSERT_TRUE(publisher.Start()) << publisher.Problem();
+        ASSERT_TRUE(WaitFor([&] { return publisher.Connected(); }, kLong)) << publisher.Problem();
+        for (const std::string& l : Lines(0, 300)) publisher.PublishLine(l);
+        publisher.PublishStatus("{\"station\":\"Test_1\"}");
+        ASSERT_TRUE(WaitFor([&] { return live.Payloads("mox/Test_1/raw").size() >= 300; }, kLong));
+        EXPECT_EQ(live.Payloads("mox/Test_1/raw"), Lines(0, 300));
+        EXPECT_TRUE(WaitFor([&] { return publisher.Backlog() == 0; }, kLong));
+
+        // A subscriber that comes later gets the state from the broker's store.
+        TestSubscriber later(broker.Port(), "mox/Test_1/+");
+        ASSERT_TRUE(WaitFor([&] { return later.Messages().size() >= 2; }, kLong));
+        for (const auto& m : later.Messages()) {
+            EXPECT_TRUE(m.retained) << m.topic;
+            if (m.topic == "mox/Test_1/online") EXPECT_EQ(m.payload, "1");
+            else EXPECT_EQ(m.payload, "{\"station\":\"Test_1\"}") << m.topic;
+        }
+    }
+    // A station that ends cleanly says so on its online topic.
+    TestSubscriber after(broker.Port(), "mox/Test_1/online");
+    ASSERT_TRUE(WaitFor([&] { return !after.Payloads("mox/Test_1/online").empty(); }, kLong));
+    EXPECT_EQ(after.Payloads("mox/Test_1/online").back(), "0");
+    // Everything acknowledged: nothing to send again at the next start.
+    EXPECT_EQ(LineSpool(dir / "spool.dat").Backlog(), 0u);
+}
+
+TEST(MqttPublisher, NothingIsLostWhileTheBrokerIsDownNorAcrossARestartOfTheStation)
+{
+    TempDir dir;
+    TestBroker broker(dir / "broker");
+    ASSERT_TRUE(broker.Running());
+    {
+        TestSubscriber subscribe(broker.Port(), "mox/Test_1/raw", "test-archive");
+        ASSERT_TRUE(WaitFor([&] { return subscribe.Subscribed(); }, kLong));
+    }
+    broker.Stop();
+
+    // The broker is down: the lines wait in the spool, also across a restart of the station.
+    {
+        MqttPublisher publisher(Settings(broker.Port()), dir / "spool.dat");
+        ASSERT_TRUE(publisher.Start());
+        for (const std::string& l : Lines(0, 40)) publisher.PublishLine(l);
+        EXPECT_EQ(publisher.Backlog(), 40u);
+        EXPECT_FALSE(publisher.Connected());
+    }
+    MqttPublisher publisher(Settings(broker.Port()), dir / "spool.dat");
+    EXPECT_EQ(publisher.Backlog(), 40u);
+    ASSERT_TRUE(publisher.Start());
+    for (const std::string& l : Lines(40, 80)) publisher.PublishLine(l);
+    ASSERT_TRUE(broker.Start());
+    TestSubscriber archive(broker.Port(), "mox/Test_1/raw", "test-archive");
+    ASSERT_TRUE(WaitFor([&] { return publisher.Backlog() == 0; }, kLong)) << publisher.Problem();
+
+    // Down again while lines come in, up again: the rest follows in order.
+    broker.Stop();
+    for (const std::string& l : Lines(80, 120)) publisher.PublishLine(l);
+    ASSERT_TRUE(broker.Start());
+    ASSERT_TRUE(WaitFor([&] { return publisher.Backlog() == 0; }, kLong)) << publisher.Problem();
+    ASSERT_TRUE(WaitFor([&] { return archive.FirstCopies("mox/Test_1/raw").size() >= 120; }, kLong));
+    EXPECT_EQ(archive.FirstCopies("mox/Test_1/raw"), Lines(0, 120));
+}
+
+// A CA and a server certificate for 127.0.0.1, made with the openssl tool.
+bool MakeCertificates(const std::string& dir)
+{
+    WriteBytes(dir + "/san.ext", "subjectAltName=IP:127.0.0.1\n");
+    const std::string commands =
+        "cd " + dir + " && "
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=MOX-Test-CA -keyout ca.key -out ca.crt "
+        "2>/dev/null && "
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=Other-CA -keyout other.key -out other.crt "
+        "2>/dev/null && "
+        "openssl req -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -keyout server.key -out server.csr 2>/dev/null && "
+        "openssl x509 -req -in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial -days 2 -extfile san.ext "
+        "-out server.crt 2>/dev/null";
+    return std::system(commands.c_str()) == 0;
+}
+
+TEST(MqttPublisher, TlsWithTheBrokersCaAndNoConnectionWithAnotherCa)
+{
+    TempDir dir;
+    ASSERT_TRUE(MakeCertificates(dir.path.string()));
+    const std::string d = dir.path.string();
+    TestBroker broker(dir / "broker", "cafile " + d + "/ca.crt\ncertfile " + d + "/server.crt\nkeyfile " + d +
+                                          "/server.key\n");
+    ASSERT_TRUE(broker.Running());
+    MqttSettings s = Settings(broker.Port());
+    s.CaFile = dir / "other.crt";
+    {
+        MqttPublisher stranger(s, dir / "stranger.dat");
+        ASSERT_TRUE(stranger.Start());
+        stranger.PublishLine(Line(1));
+        EXPECT_TRUE(WaitFor([&] { return !stranger.Problem().empty(); }, kLong));
+        EXPECT_FALSE(stranger.Connected());
+        EXPECT_EQ(stranger.Backlog(), 1u);
+    }
+    s.CaFile = dir / "ca.crt";
+    MqttPublisher station(s, dir / "spool.dat");
+    ASSERT_TRUE(station.Start());
+    station.PublishLine(Line(1));
+    EXPECT_TRUE(WaitFor([&] { return station.Connected() && station.Backlog() == 0; }, kLong)) << station.Problem();
+
+    s.CaFile = dir / "missing.crt";
+    MqttPublisher missing(s, dir / "missing.dat");
+    EXPECT_FALSE(missing.Start());
+    EXPECT_NE(missing.Problem().find("missing.crt"), std::string::npos) << missing.Problem();
+}
