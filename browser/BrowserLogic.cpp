@@ -9,10 +9,15 @@
 #include <new>
 
 #include "mox/Mm.h"
+#include "mox/SettingRanges.h"
 #include "mox/rtl/IniFile.h"
 #include "mox/rtl/SysUtils.h"
 
 namespace {
+
+// A zoom window may be small, but not beyond what a screen can show.
+constexpr IntRange kZoomWidthRange{100, kWindowWidthRange.Max};
+constexpr IntRange kZoomHeightRange{100, kWindowHeightRange.Max};
 
 bool IsDirectory(const std::string& path)
 {
@@ -91,14 +96,14 @@ BrowserSettings ReadBrowserSettings(const TIniFile& ini)
     }
     const BrowserSettings defaults;
     for (int c = 0; c < 4; ++c)
-        s.Colors[c] = TColor(ini.ReadInteger(BrowserSection, Key("Color", c + 1), int(defaults.Colors[c])));
-    s.BkColor = TColor(ini.ReadInteger(BrowserSection, "bkColor", int(defaults.BkColor)));
+        s.Colors[c] = TColor(ReadBoundedInteger(ini, BrowserSection, Key("Color", c + 1), int(defaults.Colors[c]), kColorRange));
+    s.BkColor = TColor(ReadBoundedInteger(ini, BrowserSection, "bkColor", int(defaults.BkColor), kColorRange));
     for (int p = 0; p < 2; ++p) {
         ZoomBounds& z = s.Zoom[p];
-        z.Left = ini.ReadInteger(BrowserSection, Key("Left", p + 1), 0);
-        z.Top = ini.ReadInteger(BrowserSection, Key("Top", p + 1), 0);
-        z.Width = ini.ReadInteger(BrowserSection, Key("Width", p + 1), 800);
-        z.Height = ini.ReadInteger(BrowserSection, Key("Height", p + 1), 600);
+        z.Left = ReadBoundedInteger(ini, BrowserSection, Key("Left", p + 1), 0, kWindowPosRange);
+        z.Top = ReadBoundedInteger(ini, BrowserSection, Key("Top", p + 1), 0, kWindowPosRange);
+        z.Width = ReadBoundedInteger(ini, BrowserSection, Key("Width", p + 1), 800, kZoomWidthRange);
+        z.Height = ReadBoundedInteger(ini, BrowserSection, Key("Height", p + 1), 600, kZoomHeightRange);
     }
     return s;
 }
@@ -143,14 +148,13 @@ void ApplyPaneDefaults(TMOX_Diagram& d)
 
 void ApplyStationDiagramSettings(const TIniFile& ini, TMOX_Diagram& d)
 {
-    for (int n = 0; n <= 8; ++n) d.set_K_limit(n, ini.ReadInteger("K-Wert", "K" + std::to_string(n), TMOX_Diagram::DefaultKLimits[n]));
-    const int scale = ini.ReadInteger("Diagram", "Skalierung", scale60);
-    // An ordinal beyond the table would name no scale at all; the drawing treats it as the first.
-    d.set_Y_Skalierung(scale >= scale60 && scale <= scale1000 ? MOX_y_scale_Typ(scale) : scale60);
+    for (int n = 0; n <= 8; ++n)
+        d.set_K_limit(n, ReadBoundedInteger(ini, "K-Wert", "K" + std::to_string(n), TMOX_Diagram::DefaultKLimits[n], kKLimitRange));
+    d.set_Y_Skalierung(MOX_y_scale_Typ(ReadBoundedInteger(ini, "Diagram", "Skalierung", scale60, kScaleRange)));
     d.set_is_AutoScale(ini.ReadBool("Diagram", "Auto-Skalierung", true));
     d.set_is_Alarm(ini.ReadBool("Diagram", "Alarm", true));
-    d.set_Alarm_limit(ini.ReadInteger("Diagram", "Alarmschwelle", 90));
-    d.set_offsetfilter_limit(ini.ReadInteger("Diagram", "Offset-Filter-Limit", 50));
+    d.set_Alarm_limit(ReadBoundedInteger(ini, "Diagram", "Alarmschwelle", 90, kAlarmLevelRange));
+    d.set_offsetfilter_limit(ReadBoundedInteger(ini, "Diagram", "Offset-Filter-Limit", 50, kOffsetFilterRange));
 }
 
 std::optional<FileStamp> StampOf(const std::string& path)

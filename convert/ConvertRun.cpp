@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "mox/Mm.h"
+#include "mox/SettingRanges.h"
 #include "mox/rtl/IniFile.h"
 #include "mox/rtl/SysUtils.h"
 
@@ -98,7 +99,7 @@ void ReadHeaderSettings(const TIniFile& ini, TMOX_Diagram& d)
     d.set_Breite(ini.ReadString("MOX-Header", "Breite", d.get_Breite()));
     d.set_Locator(ini.ReadString("MOX-Header", "Locator", d.get_Locator()));
     // Read as the station reads it; the component ignores the total field.
-    d.set_1sensor_vec(MOX_Vector_Typ(ini.ReadInteger("MOX-Header", "1-Sensor", vecBy) & 0xFF));
+    d.set_1sensor_vec(MOX_Vector_Typ(ReadBoundedInteger(ini, "MOX-Header", "1-Sensor", vecBy, kSensorRange)));
 }
 
 ConvertRun::ConvertRun(TMOX_Diagram& diagram, std::string folder, std::vector<LogItem>& items,

@@ -28,20 +28,10 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-// Copies the day's log beside itself under the snapshot name; the snapshot is replaced only
-// by a complete copy.
-bool CopySnapshot(const std::string& from, const std::string& to, std::string& error)
+std::string OutOfMemory(const ImageSize& size)
 {
-    std::error_code ec;
-    const std::string temp = to + ".tmp";
-    std::filesystem::copy_file(from, temp, std::filesystem::copy_options::overwrite_existing, ec);
-    if (!ec) std::filesystem::rename(temp, to, ec);
-    if (ec) {
-        std::filesystem::remove(temp);
-        error = from + ": " + ec.message();
-        return false;
-    }
-    return true;
+    return "zu wenig Speicher für ein Bild von " + std::to_string(size.Width) + " x " +
+           std::to_string(size.Height) + " Pixeln";
 }
 
 bool MakeFolder(const std::string& dir, std::string& error, bool* created = nullptr)
@@ -61,16 +51,25 @@ bool MakeFolder(const std::string& dir, std::string& error, bool* created = null
 std::string TMain::SaveImage(const ImageSize& size, const std::string& base, int format)
 {
     // Batch pictures have sizes of their own; the window keeps showing its own picture.
-    batchImage.SetClientSize(size.Width, size.Height);
-    Diagram.MOX_Image = &batchImage;
-    Diagram.ShowMagnetogramm();
-    Diagram.MOX_Image = &image->Image;
+    // Sizing the picture may fail for memory: that costs this image, never the station.
+    std::string error;
     try {
+        batchImage.SetClientSize(size.Width, size.Height);
+        Diagram.MOX_Image = &batchImage;
+        Diagram.ShowMagnetogramm();
+        Diagram.MOX_Image = &image->Image;
         SaveDiagramImage(batchImage, base, format);
+    } catch (const std::bad_alloc&) {
+        error = OutOfMemory(size);
+    } catch (const std::length_error&) {
+        error = OutOfMemory(size);
     } catch (const std::exception& e) {
-        return e.what();
+        error = e.what();
     }
-    return {};
+    Diagram.MOX_Image = &image->Image;
+    // A picture that could not be sized keeps its old size; the client size follows it.
+    batchImage.SetClientSize(batchImage.Picture.Width(), batchImage.Picture.Height());
+    return error;
 }
 
 void TMain::Timer1Timer()
@@ -82,14 +81,14 @@ void TMain::Timer1Timer()
     // Every line is in the file whole when it was logged, so a copy taken between two lines
     // is a clean snapshot: the port stays open and no line is lost while copying.
     logger->Sync();
-    const std::string snapshot = SnapshotName(settings.DataDir);
+    const std::string source = daySnapshot.Take(log, SnapshotName(settings.DataDir));
+    if (!daySnapshot.Problem().empty()) TellOnce(Q(daySnapshot.Problem()));
     std::string error;
-    if (!CopySnapshot(log, snapshot, error)) TellOnce(Q("Kopie des Tageslogs fehlgeschlagen: " + error));
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
     for (int c = 1; c <= 4; ++c) Diagram.DelCurve(c);
     try {
-        if (FileExists(snapshot)) Diagram.AutoLoad(snapshot, settings.BatchVortag);
+        Diagram.AutoLoad(source, settings.BatchVortag);
     } catch (const std::exception& e) {
         TellOnce(Q(std::string("Der Tag konnte nicht geladen werden: ") + e.what()));
     }

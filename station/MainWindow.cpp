@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "mox/rtl/BoundedSetting.h"
 #include "mox/rtl/SysUtils.h"
 #include "station/DiagramView.h"
 #include "station/HelpWindow.h"
@@ -63,6 +64,7 @@ TMain::TMain(const QStringList& arguments, QWidget* parent)
     CreateStatusBar();
 
     uploads = new UploadRunner(this);
+    uploads->OnProblem = [this](const std::string& problem) { TellOnce(Q(problem)); };
     Timer1 = new QTimer(this);
     Timer1->setInterval(10000);
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
@@ -217,6 +219,7 @@ void TMain::CreateStatusBar()
 void TMain::ApplySettings()
 {
     settings = ReadStationSettings(iniFile, Diagram, logMode);
+    ShowSettingNotes();
     const WindowBounds& b = settings.Bounds;
     move(b.Left, b.Top);
     resize(std::max(b.Width, minimumWidth()), std::max(b.Height, minimumHeight()));
@@ -361,11 +364,25 @@ void TMain::SetStatusRed(bool red)
     statusBar()->setPalette(pal);
 }
 
-void TMain::TellOnce(const QString& problem, LogLevel level)
+void TMain::TellOnce(const QString& text, LogLevel level)
 {
+    // Settings and file names may hold control characters; shown, they cut nothing short.
+    const QString problem = Q(VisibleText(S(text)));
     if (problem == lastProblem) return;
-    lastProblem = problem;
     LogMessage(level, S(problem));
+    ShowProblem(problem);
+}
+
+void TMain::ShowSettingNotes()
+{
+    std::string notes;
+    for (const std::string& n : TakeSettingNotes()) notes += (notes.empty() ? "" : "\n") + n;
+    if (!notes.empty()) ShowProblem(Q(notes));  // already on stderr
+}
+
+void TMain::ShowProblem(const QString& problem)
+{
+    lastProblem = problem;
     // Not modal: a station must go on receiving while the message waits for the observer.
     // One box at most, showing the latest problem, however often a device comes and goes.
     if (!problemBox) {

@@ -12,6 +12,7 @@
 #include "mox/rtl/IniFile.h"
 #include "station/app/BatchPlan.h"
 #include "station/app/DayLogger.h"
+#include "station/app/DaySnapshot.h"
 #include "station/app/StationService.h"
 #include "station/app/StationSettings.h"
 #include "station/dialogs/StationContext.h"
@@ -128,6 +129,9 @@ private:
     void SetApplicationTitle(const QString& title);
     void SetStatusRed(bool red);
     void TellOnce(const QString& problem, LogLevel level = LogLevel::Warning);
+    // Out-of-range settings, told on stderr by the reader, shown in the window too.
+    void ShowSettingNotes();
+    void ShowProblem(const QString& problem);
     void TellSkippedCorrections();
     // Service glue (MainService.cpp).
     void StartService();
@@ -170,6 +174,7 @@ private:
     QTimer* Timer1 = nullptr;
     UploadRunner* uploads = nullptr;
     std::unique_ptr<UploadSchedule> uploadSchedule;
+    DaySnapshot daySnapshot;
     TImage batchImage;
     int batchCount = 0;
 

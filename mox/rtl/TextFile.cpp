@@ -1,5 +1,7 @@
 #include "mox/rtl/TextFile.h"
 
+#include "mox/rtl/AtomicFile.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -41,11 +43,6 @@ bool IsAscii(const std::string& s)
     for (unsigned char c : s)
         if (c >= 0x80) return false;
     return true;
-}
-
-std::string TempNameFor(const std::string& path)
-{
-    return path + ".tmp-" + std::to_string(getpid());
 }
 
 }  // namespace
@@ -193,10 +190,23 @@ bool TextWriter::Open(const std::string& path, bool atomicWrite)
     Abort();
     target = path;
     atomic = atomicWrite;
-    failed = false;
-    temp = atomic ? TempNameFor(path) : path;
-    file = std::fopen(temp.c_str(), "wb");
-    if (!file) return false;
+    error = 0;
+    if (atomic) {
+        if (!replacement.Open(path)) return false;
+        // A second descriptor of the same open file: closing it keeps the writer's lock.
+        const int fd = fcntl(replacement.Fd(), F_DUPFD_CLOEXEC, 0);
+        file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+        if (!file) {
+            const int e = errno;
+            if (fd >= 0) close(fd);
+            replacement.Abort();
+            errno = e;
+            return false;
+        }
+    } else {
+        file = std::fopen(path.c_str(), "wb");
+        if (!file) return false;
+    }
     buffer.resize(1 << 16);
     std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
     return true;
@@ -210,22 +220,26 @@ void TextWriter::WriteLine(const std::string& utf8)
 
 void TextWriter::WriteAsciiLine(const char* s, std::size_t n)
 {
-    if (!file) return;
-    if (std::fwrite(s, 1, n, file) != n || std::fwrite("\r\n", 1, 2, file) != 2) failed = true;
+    if (!file || error) return;
+    if (std::fwrite(s, 1, n, file) != n || std::fwrite("\r\n", 1, 2, file) != 2) error = errno ? errno : EIO;
 }
 
 bool TextWriter::Commit()
 {
-    if (!file) return false;
-    bool ok = !failed && std::fflush(file) == 0 && !std::ferror(file);
-    if (ok && atomic) ok = fsync(fileno(file)) == 0;
-    ok = std::fclose(file) == 0 && ok;
+    if (!file) {
+        errno = EBADF;
+        return false;
+    }
+    // The reason told is that of the first step that failed.
+    if (!error && std::fflush(file) != 0) error = errno;
+    if (std::fclose(file) != 0 && !error) error = errno;
     file = nullptr;
     if (atomic) {
-        if (ok) ok = std::rename(temp.c_str(), target.c_str()) == 0;
-        if (!ok) std::remove(temp.c_str());
+        if (error) replacement.Abort();
+        else if (!replacement.Commit()) error = errno;
     }
-    return ok;
+    errno = error;
+    return error == 0;
 }
 
 void TextWriter::Abort()
@@ -233,7 +247,7 @@ void TextWriter::Abort()
     if (!file) return;
     std::fclose(file);
     file = nullptr;
-    if (atomic) std::remove(temp.c_str());
+    if (atomic) replacement.Abort();
 }
 
 bool ReadTextLines(const std::string& path, std::vector<std::string>& lines)

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "mox/rtl/AtomicFile.h"
+
 bool IsValidUtf8(const std::string& s);
 std::string Cp1252ToUtf8(const std::string& s);
 // Characters that Windows-1252 cannot hold become '?'.
@@ -40,7 +42,7 @@ private:
     long lineNumber = 0;
 };
 
-// Writes a whole file. With `atomic`, the text goes to a temporary file beside the target
+// Writes a whole file. With `atomic`, the text goes to the target's temporary (AtomicFile)
 // that replaces the target only when Commit succeeds, so readers never see half a file and a
 // failed write leaves the old file in place.
 class TextWriter {
@@ -56,7 +58,8 @@ public:
     void WriteLine(const std::string& utf8);
     // Plain ASCII line (no conversion); the hot path of the day file writer.
     void WriteAsciiLine(const char* s, std::size_t n);
-    // Finishes the file: true when everything reached the disk and the file is in place.
+    // Finishes the file: true when everything reached the disk and the file is in place;
+    // false with errno set by the first step that failed.
     bool Commit();
     // Gives up: an atomic writer removes its temporary file, the target stays as it was.
     void Abort();
@@ -64,9 +67,10 @@ public:
 
 private:
     std::FILE* file = nullptr;
-    std::string target, temp;
+    std::string target;
+    AtomicFile replacement;
     bool atomic = false;
-    bool failed = false;
+    int error = 0;  // errno of the first write that failed
     std::vector<char> buffer;
 };
 

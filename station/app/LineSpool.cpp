@@ -10,6 +10,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "mox/rtl/AtomicFile.h"
+
 namespace {
 
 // Emptied or rewritten only past these sizes, so a quiet station does not rewrite its file on
@@ -177,22 +179,18 @@ void LineSpool::Rewrite()
 {
     std::string text;
     for (const auto& [seq, line] : pending) text += DataRecord(seq, line);
-    const std::string temp = path + ".tmp";
-    const int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    bool ok = out >= 0;
+    AtomicFile out;
+    bool ok = out.Open(path);
     std::size_t done = 0;
     while (ok && done < text.size()) {
-        const ssize_t n = ::write(out, text.data() + done, text.size() - done);
+        const ssize_t n = ::write(out.Fd(), text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
         ok = n > 0;
         if (ok) done += std::size_t(n);
     }
-    // The new file must be on the medium before it replaces the old one.
-    ok = ok && fdatasync(out) == 0;
-    if (out >= 0) ::close(out);
-    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
-        error = temp + ": " + std::strerror(errno);
-        ::unlink(temp.c_str());
+    // The new file is on the medium before it replaces the old one.
+    if (!ok || !out.Commit()) {
+        error = AtomicFile::TemporaryName(path) + ": " + std::strerror(errno);
         return;
     }
     if (fd >= 0) ::close(fd);

@@ -1,12 +1,13 @@
 #include "station/app/MqttSettings.h"
 
+#include "mox/rtl/BoundedSetting.h"
 #include "mox/rtl/IniFile.h"
 
 MqttSettings ReadMqttSettings(const TIniFile& ini)
 {
     MqttSettings s;
     s.Host = ini.ReadString("MQTT", "Host", "");
-    s.Port = ini.ReadInteger("MQTT", "Port", 1883);
+    s.Port = ReadBoundedInteger(ini, "MQTT", "Port", 1883, {1, 65535});
     s.Station = ini.ReadString("MQTT", "Station", "");
     s.User = ini.ReadString("MQTT", "Benutzer", "");
     s.Password = ini.ReadString("MQTT", "Passwort", "");

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "mox/Mm.h"
+#include "mox/SettingRanges.h"
 #include "mox/rtl/IniFile.h"
 
 namespace {
@@ -48,10 +49,10 @@ std::string AsFolder(const std::string& path)
 StationSettings ReadStationSettings(const TIniFile& ini, TMOX_Diagram& d, bool logMode)
 {
     StationSettings s;
-    s.Bounds.Left = ini.ReadInteger("Diagram", "Left", 0);
-    s.Bounds.Top = ini.ReadInteger("Diagram", "Top", 0);
-    s.Bounds.Width = ini.ReadInteger("Diagram", "Width", 600);
-    s.Bounds.Height = ini.ReadInteger("Diagram", "Height", 400);
+    s.Bounds.Left = ReadBoundedInteger(ini, "Diagram", "Left", 0, kWindowPosRange);
+    s.Bounds.Top = ReadBoundedInteger(ini, "Diagram", "Top", 0, kWindowPosRange);
+    s.Bounds.Width = ReadBoundedInteger(ini, "Diagram", "Width", 600, kWindowWidthRange);
+    s.Bounds.Height = ReadBoundedInteger(ini, "Diagram", "Height", 400, kWindowHeightRange);
 
     // The component's own site record is the default of a new station.
     d.set_Autor(ini.ReadString("MOX-Header", "Autor", d.get_Autor()));
@@ -68,48 +69,48 @@ StationSettings ReadStationSettings(const TIniFile& ini, TMOX_Diagram& d, bool l
     d.set_is_Autolegende(ini.ReadBool("Diagram", "Autolegende", false));
     d.set_is_Legendedatum(ini.ReadBool("Diagram", "Datum in Legende", true));
     d.set_is_Legendebemerkung(ini.ReadBool("Diagram", "Bemerkung in Legende", true));
-    d.set_Legendestil(MOX_Legende_Typ(ini.ReadInteger("Diagram", "Legende-Stil", legBETREIBER_ORT)));
-    d.set_Y_Skalierung(MOX_y_scale_Typ(ini.ReadInteger("Diagram", "Skalierung", scale60)));
+    d.set_Legendestil(MOX_Legende_Typ(ReadBoundedInteger(ini, "Diagram", "Legende-Stil", legBETREIBER_ORT, kLegendStyleRange)));
+    d.set_Y_Skalierung(MOX_y_scale_Typ(ReadBoundedInteger(ini, "Diagram", "Skalierung", scale60, kScaleRange)));
     d.set_is_AutoScale(ini.ReadBool("Diagram", "Auto-Skalierung", true));
-    d.Color1 = TColor(ini.ReadInteger("Diagram", "Color1", 0x800000));
-    d.Color2 = TColor(ini.ReadInteger("Diagram", "Color2", 0x0000FF));
-    d.Color3 = TColor(ini.ReadInteger("Diagram", "Color3", 0x008000));
-    d.Color4 = TColor(ini.ReadInteger("Diagram", "Color4", 0x000000));
-    d.set_bkColor(TColor(ini.ReadInteger("Diagram", "bkColor", 0xFFFFFF)));
-    d.set_TextColor(TColor(ini.ReadInteger("Diagram", "TextColor", 0x000000)));
+    d.Color1 = TColor(ReadBoundedInteger(ini, "Diagram", "Color1", 0x800000, kColorRange));
+    d.Color2 = TColor(ReadBoundedInteger(ini, "Diagram", "Color2", 0x0000FF, kColorRange));
+    d.Color3 = TColor(ReadBoundedInteger(ini, "Diagram", "Color3", 0x008000, kColorRange));
+    d.Color4 = TColor(ReadBoundedInteger(ini, "Diagram", "Color4", 0x000000, kColorRange));
+    d.set_bkColor(TColor(ReadBoundedInteger(ini, "Diagram", "bkColor", 0xFFFFFF, kColorRange)));
+    d.set_TextColor(TColor(ReadBoundedInteger(ini, "Diagram", "TextColor", 0x000000, kColorRange)));
     d.set_is_K_index(ini.ReadBool("Diagram", "K-Wert", true));
     d.set_is_K_summe(ini.ReadBool("Diagram", "K-Summe", true));
     d.set_is_K_Balken(ini.ReadBool("Diagram", "K-Farbbalken", true));
     for (int c = 1; c <= 4; ++c)
         d.set_is_K_curve(c, ini.ReadBool("Diagram", "Kurve" + std::to_string(c) + "-K-Wert", true));
     for (int n = 0; n <= 8; ++n)
-        d.set_K_limit(n, ini.ReadInteger("K-Wert", "K" + std::to_string(n), TMOX_Diagram::DefaultKLimits[n]));
+        d.set_K_limit(n, ReadBoundedInteger(ini, "K-Wert", "K" + std::to_string(n), TMOX_Diagram::DefaultKLimits[n], kKLimitRange));
     s.BatchVorschau = ini.ReadBool("Batch", "Vorschau", false);
     s.BatchVortag = ini.ReadBool("Batch", "Vortag", false);
     s.BatchWAP = ini.ReadBool("Batch", "WAP", true);
     s.BatchHTML = ini.ReadBool("Batch", "HTML", true);
-    d.set_1sensor_vec(MOX_Vector_Typ(ini.ReadInteger("MOX-Header", "1-Sensor", vecBy) & 0xFF));
+    d.set_1sensor_vec(MOX_Vector_Typ(ReadBoundedInteger(ini, "MOX-Header", "1-Sensor", vecBy, kSensorRange)));
     d.set_is_Korrektur(ini.ReadBool("Diagram", "Korrektur", false));
     d.set_is_noisefilter(ini.ReadBool("Diagram", "Filter", false));
     d.set_is_offsetfilter(ini.ReadBool("Diagram", "Offset-Filter", false));
-    d.set_offsetfilter_limit(ini.ReadInteger("Diagram", "Offset-Filter-Limit", 50));
+    d.set_offsetfilter_limit(ReadBoundedInteger(ini, "Diagram", "Offset-Filter-Limit", 50, kOffsetFilterRange));
     d.set_is_Alarm(ini.ReadBool("Diagram", "Alarm", true));
-    d.set_Alarm_limit(ini.ReadInteger("Diagram", "Alarmschwelle", 90));
+    d.set_Alarm_limit(ReadBoundedInteger(ini, "Diagram", "Alarmschwelle", 90, kAlarmLevelRange));
     s.Toolbar = ini.ReadBool("Tools", "Toolbar", true);
     s.LogMinimized = ini.ReadBool("Tools", "Log-Minimiert", true);
     if (!logMode) return s;
 
     s.DataDir = FolderSetting(ini.ReadString("Verzeichnisse", "Datenverzeichnis", ""), DefaultDataDir());
     s.Port = ini.ReadString("COM-Port", "Port", "COM1");
-    s.IntervalMinutes = ini.ReadInteger("Batch", "Intervall", 1);
-    s.FtpTimeoutSeconds = ini.ReadInteger("Batch", "FTP-Timeout", 1);
-    s.BatchBreite = ini.ReadInteger("Batch", "Breite", 400);
-    s.BatchHoehe = ini.ReadInteger("Batch", "Hoehe", 250);
+    s.IntervalMinutes = ReadBoundedInteger(ini, "Batch", "Intervall", 1, kBatchIntervalRange);
+    s.FtpTimeoutSeconds = ReadBoundedInteger(ini, "Batch", "FTP-Timeout", 1, kFtpTimeoutRange);
+    s.BatchBreite = ReadBoundedInteger(ini, "Batch", "Breite", 400, kBatchWidthRange);
+    s.BatchHoehe = ReadBoundedInteger(ini, "Batch", "Hoehe", 250, kBatchHeightRange);
     s.BatchStandard = ini.ReadBool("Batch", "Standard", true);
-    s.FTP_Intervall = ini.ReadInteger("Batch", "FTP-Intervall", 1);
+    s.FTP_Intervall = ReadBoundedInteger(ini, "Batch", "FTP-Intervall", 1, kFtpIntervalRange);
     s.FTP_Kommando = ini.ReadString("Batch", "FTP-Kommando", "");
-    s.StilleSekunden = ini.ReadInteger("COM-Port", "Stille-Sekunden", 0);
-    s.UhrToleranz = ini.ReadInteger("COM-Port", "Uhr-Toleranz", 120);
+    s.StilleSekunden = ReadBoundedInteger(ini, "COM-Port", "Stille-Sekunden", 0, kSilenceRange);
+    s.UhrToleranz = ReadBoundedInteger(ini, "COM-Port", "Uhr-Toleranz", 120, kClockToleranceRange);
     return s;
 }
 

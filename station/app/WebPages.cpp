@@ -3,12 +3,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
 #include "mox/Mm.h"
+#include "mox/rtl/AtomicFile.h"
 #include "mox/rtl/Graphics.h"
 #include "mox/rtl/SysUtils.h"
 #include "mox/rtl/TextFile.h"
@@ -112,20 +114,18 @@ double LargestDeviation(const std::vector<double>& series, double largest)
     return largest;
 }
 
-std::string TempNameFor(const std::string& path) { return path + ".tmp-" + std::to_string(getpid()); }
-
 // Writes the whole file beside its target and renames it into place.
 bool ReplaceFile(const std::string& path, const std::string& bytes)
 {
-    const std::string temp = TempNameFor(path);
-    std::FILE* file = std::fopen(temp.c_str(), "wb");
-    if (!file) return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
-              std::fflush(file) == 0 && fsync(fileno(file)) == 0;
-    ok = std::fclose(file) == 0 && ok;
-    if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) std::remove(temp.c_str());
-    return ok;
+    AtomicFile file;
+    if (!file.Open(path)) return false;
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = write(file.Fd(), bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += std::size_t(n);
+    }
+    return file.Commit();
 }
 
 // Lines of a file as stored (no decoding), without their LF or CR LF ends.
@@ -224,17 +224,10 @@ void WriteGraph(const std::string& name, const std::vector<double>& p1, const st
     }
 
     bitmap.SetPixelFormat(pf8bit);
-    const std::string temp = TempNameFor(name);
-    try {
-        BitmapToPng(temp, bitmap);
-    } catch (...) {
-        std::remove(temp.c_str());
-        throw;
-    }
-    if (std::rename(temp.c_str(), name.c_str()) != 0) {
-        std::remove(temp.c_str());
-        throw EImageWriteError("Error Writing PNG File!");
-    }
+    AtomicFile file;
+    if (!file.Open(name)) throw EImageWriteError("Error Opening File " + file.TempPath() + "!");
+    BitmapToPng(file.TempPath(), bitmap);
+    if (!file.Commit()) throw EImageWriteError("Error Writing PNG File!");
 }
 
 }  // namespace

@@ -4,12 +4,14 @@
 #include <stdexcept>
 #include <string>
 
+#include "mox/rtl/BoundedSetting.h"
 #include "mox/rtl/Graphics.h"
 
-// Raised when an image file cannot be created or written; the message is the one shown.
+// Raised when an image file cannot be created or written; the message is the one shown. Its
+// control characters are made visible: a NUL in a folder setting would cut it short.
 class EImageWriteError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit EImageWriteError(const std::string& message) : std::runtime_error(VisibleText(message)) {}
 };
 
 // RGB, 8 bits per channel, top row first, not interlaced, compression level 9. A transparent
@@ -23,8 +25,7 @@ void BitmapToPng(const std::string& FileName, const TBitmap& Bitmap, TColor Tran
 void SaveBitmapFile(const std::string& FileName, const TBitmap& Bitmap);
 
 // Writes the picture of Image as base + ".bmp" (format 0, 8 bits per pixel), base + ".jpg"
-// (format 1, quality 60) or base + ".png" (format 2, reduced to the 8-bit palette first,
-// written to base + ".tmp"). Each file is written under a temporary name and renamed over the
-// target, so readers never see half a picture and a failed write keeps the old one. Any other
-// format writes nothing.
+// (format 1, quality 60) or base + ".png" (format 2, reduced to the 8-bit palette first).
+// Each file is written through an AtomicFile, so readers never see half a picture and a failed
+// write keeps the old one. Any other format writes nothing.
 void SaveDiagramImage(const TImage& Image, const std::string& base, int format);

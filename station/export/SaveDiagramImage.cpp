@@ -1,39 +1,24 @@
 // The diagram picture as an image file in one of the three formats the station offers.
-#include <filesystem>
-#include <system_error>
+#include <cerrno>
+#include <cstring>
 
+#include "mox/rtl/AtomicFile.h"
 #include "station/export/BmpToJpg.h"
 #include "station/export/ImageExport.h"
 
 namespace {
 
-// Puts a finished temporary file in place of the target in one step, so a web server that
-// serves the folder never hands out half a picture.
-void ReplaceWith(const std::string& tmp, const std::string& target, const std::string& error)
-{
-    std::error_code renamed;
-    std::filesystem::rename(tmp, target, renamed);
-    if (renamed) {
-        std::error_code ignored;
-        std::filesystem::remove(tmp, ignored);
-        throw EImageWriteError(error);
-    }
-}
-
-// Runs a writer on a temporary name; a failed write leaves no temporary file and the old
-// picture in place.
+// Runs a writer on the target's temporary and puts the finished file in place in one step, so
+// a web server that serves the folder never hands out half a picture; a failed write leaves
+// no temporary file and the old picture in place.
 template <typename Write>
-void WriteReplacing(const std::string& tmp, const std::string& target, const std::string& error,
+void WriteReplacing(const std::string& target, const std::string& openError, const std::string& error,
                     Write write)
 {
-    try {
-        write(tmp);
-    } catch (...) {
-        std::error_code ignored;
-        std::filesystem::remove(tmp, ignored);
-        throw;
-    }
-    ReplaceWith(tmp, target, error);
+    AtomicFile file;
+    if (!file.Open(target)) throw EImageWriteError(openError);
+    write(file.TempPath());  // an exception leaves through the AtomicFile, which removes it
+    if (!file.Commit()) throw EImageWriteError(error + " (" + std::strerror(errno) + ")");
 }
 
 }  // namespace
@@ -43,7 +28,8 @@ void SaveDiagramImage(const TImage& Image, const std::string& base, int format)
     switch (format) {
     case 0: {
         const std::string bmp = base + ".bmp";
-        WriteReplacing(bmp + ".tmp", bmp, "Datei " + bmp + " kann nicht geschrieben werden.",
+        const std::string cannot = "Datei " + bmp + " kann nicht geschrieben werden.";
+        WriteReplacing(bmp, cannot, cannot,
                        [&Image](const std::string& tmp) {
                            TBitmap copy;
                            copy.Assign(Image.Picture);
@@ -54,7 +40,8 @@ void SaveDiagramImage(const TImage& Image, const std::string& base, int format)
     }
     case 1: {
         const std::string jpg = base + ".jpg";
-        WriteReplacing(jpg + ".tmp", jpg, "Datei " + jpg + " kann nicht geschrieben werden.",
+        const std::string cannot = "Datei " + jpg + " kann nicht geschrieben werden.";
+        WriteReplacing(jpg, cannot, cannot,
                        [&Image](const std::string& tmp) {
                            TBmpToJpeg jpeg;
                            jpeg.Quality = 60;
@@ -64,8 +51,9 @@ void SaveDiagramImage(const TImage& Image, const std::string& base, int format)
                        });
         break;
     }
-    case 2:
-        WriteReplacing(base + ".tmp", base + ".png", "Error Writing PNG File!",
+    case 2: {
+        const std::string png = base + ".png";
+        WriteReplacing(png, "Error Opening File " + AtomicFile::TemporaryName(png) + "!", "Error Writing PNG File!",
                        [&Image](const std::string& tmp) {
                            TBitmap copy;
                            copy.Assign(Image.Picture);
@@ -73,6 +61,7 @@ void SaveDiagramImage(const TImage& Image, const std::string& base, int format)
                            BitmapToPng(tmp, copy);
                        });
         break;
+    }
     default: break;
     }
 }

@@ -7,10 +7,13 @@
 #include <QSerialPortInfo>
 #include <QTimer>
 
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 
 // QT_LOGGING_RULES="mox.serial.info=true" shows what the adapter lets pass quietly.
@@ -255,6 +258,27 @@ void TComPort::Dispatch()
   --dispatching_;
 }
 
+namespace {
+
+// Qt words a read error from whatever errno last held, which after the modem-line calls on a
+// terminal without modem lines names an ioctl. The device and the line say what happened.
+std::string LossReason(int fd, const std::string& path)
+{
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0)
+    return std::strerror(errno);  // the device is gone, as an unplugged adapter
+  pollfd p{fd, POLLIN, 0};
+  if (fd >= 0 && poll(&p, 1, 0) == 1) {
+    if (p.revents & POLLHUP)
+      return "hang-up";
+    if (p.revents & POLLERR)
+      return std::strerror(EIO);
+  }
+  return "connection lost";
+}
+
+}  // namespace
+
 void TComPort::ErrorOccurred(int error)
 {
   if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
@@ -264,7 +288,7 @@ void TComPort::ErrorOccurred(int error)
   // Qt keeps signalling a read error as fast as it can while the port stays open, so the
   // port is closed at the first one; the close itself waits until Qt has left its handler.
   lossPending_ = true;
-  lossReason_ = serial_->errorString().toStdString();
+  lossReason_ = LossReason(int(serial_->handle()), ComPortDevicePath(port_));
   const unsigned generation = generation_;
   QTimer::singleShot(0, serial_, [this, generation] { HandleLoss(generation); });
 }

@@ -89,9 +89,10 @@ TEST(BrowserSettingsTest, StationKeysReachTheDiagram)
     EXPECT_FALSE(d.get_is_AutoScale());
     EXPECT_EQ(d.get_Alarm_limit(), 4);
     EXPECT_EQ(d.get_offsetfilter_limit(), 30);
+    // Out of range: the nearest scale, as for every number of the settings file.
     ini.WriteInteger("Diagram", "Skalierung", 42);
     ApplyStationDiagramSettings(ini, d);
-    EXPECT_EQ(d.get_Y_Skalierung(), scale60);
+    EXPECT_EQ(d.get_Y_Skalierung(), scale1000);
 }
 
 TEST(WatchedFileTest, AnyChangeOfAnExistingFileIsDue)

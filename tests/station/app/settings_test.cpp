@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "../../support/TempDir.h"
@@ -92,4 +93,39 @@ TEST(StationSettings, WindowBoundsRoundTrip)
     EXPECT_EQ(s.Bounds.Top, 20);
     EXPECT_EQ(s.Bounds.Width, 700);
     EXPECT_EQ(s.Bounds.Height, 500);
+}
+
+TEST(StationSettings, ExtremeValuesAreHeldToTheirRangesAndTold)
+{
+    TempDir dir;
+    WriteBytes(dir / "mox.ini",
+               "[Diagram]\r\nWidth=2147483647\r\nHeight=100000\r\nLeft=-99999999\r\nColor2=-1\r\n"
+               "Skalierung=7\r\nAlarmschwelle=0\r\nOffset-Filter-Limit=100000\r\n"
+               "[K-Wert]\r\nK8=123456\r\n[MOX-Header]\r\n1-Sensor=258\r\n"
+               "[Batch]\r\nIntervall=35792\r\nFTP-Timeout=2147484\r\nBreite=200000\r\nHoehe=-5\r\n"
+               "FTP-Intervall=0\r\nStandard=0\r\n");
+    TIniFile ini(dir / "mox.ini");
+    TakeSettingNotes();
+    TMOX_Diagram d;
+    const StationSettings s = ReadStationSettings(ini, d, true);
+    EXPECT_EQ(s.Bounds.Width, 7680);
+    EXPECT_EQ(s.Bounds.Height, 4320);
+    EXPECT_EQ(s.Bounds.Left, -32768);
+    EXPECT_EQ(d.Color2, 0u);
+    EXPECT_EQ(d.get_Y_Skalierung(), scale1000);
+    EXPECT_EQ(d.get_Alarm_limit(), 1);
+    EXPECT_EQ(d.get_offsetfilter_limit(), 100);
+    EXPECT_EQ(d.get_K_limit(8), 999);
+    EXPECT_EQ(d.get_1sensor_vec(), vecBy);  // 3, the total field, is ignored
+    // The timers count in milliseconds within an int: minutes x 60000 and seconds x 1000 fit.
+    EXPECT_EQ(s.IntervalMinutes, 30);
+    EXPECT_EQ(s.FtpTimeoutSeconds, 120);
+    EXPECT_EQ(s.BatchBreite, 1200);
+    EXPECT_EQ(s.BatchHoehe, 250);
+    EXPECT_EQ(s.FTP_Intervall, 1);
+    const std::vector<std::string> notes = TakeSettingNotes();
+    EXPECT_EQ(notes.size(), 14u);
+    EXPECT_NE(std::find(notes.begin(), notes.end(),
+                        dir / "mox.ini" + ": [Batch] Intervall=35792 liegt nicht zwischen 1 und 30; es gilt 30."),
+              notes.end());
 }

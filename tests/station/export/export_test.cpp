@@ -165,7 +165,7 @@ TEST(SaveDiagramImage, PngGoesThroughTmpAndReplacesTheOldFile)
     const std::string base = dir / "diagram";
     WriteBytes(base + ".png", "old");
     SaveDiagramImage(p.image, base, 2);
-    EXPECT_FALSE(std::filesystem::exists(base + ".tmp"));
+    EXPECT_FALSE(std::filesystem::exists(base + ".png.tmp"));
     const PngFile f = ReadPng(base + ".png");
     ASSERT_EQ(f.width, 642u);
     ASSERT_EQ(f.height, 376u);
@@ -185,7 +185,7 @@ TEST(SaveDiagramImage, PngGoesThroughTmpAndReplacesTheOldFile)
     // An unwritable target folder: the error comes through and nothing is left behind.
     const std::string blocked = dir / "none/diagram";
     EXPECT_EQ(ErrorOf([&] { SaveDiagramImage(p.image, blocked, 2); }),
-              "Error Opening File " + blocked + ".tmp!");
+              "Error Opening File " + blocked + ".png.tmp!");
 }
 
 TEST(SaveDiagramImage, JpegAtQualitySixtyAndItsErrors)

@@ -164,12 +164,20 @@ TEST_F(ComPortDevice, ReportsAHangUpOnceClosesAndOpensAgainLater)
   };
   port.OnBeforeClose = [&] { ++closes; };
   ASSERT_TRUE(port.SetConnected(true)) << port.LastError();
+  // A terminal without modem lines refuses these; their failure is not the reason of a loss.
+  port.SetRTS(true);
+  port.SetDTR(true);
   ASSERT_TRUE(PumpUntil([&] { return errors > 0; }, 10000));
   PumpUntil([] { return false; }, 300);  // a busy-looping read error would show up as more reports
   EXPECT_EQ(errors, 1);
   EXPECT_EQ(closes, 1);
   EXPECT_FALSE(port.Connected());
   EXPECT_NE(reason.find(sim.Link()), std::string::npos) << reason;
+  EXPECT_EQ(reason.find("ioctl"), std::string::npos) << reason;
+  // The simulator takes its link away as an unplugged adapter does, or the line hangs up.
+  EXPECT_TRUE(reason.find("No such file or directory") != std::string::npos ||
+              reason.find("hang-up") != std::string::npos)
+      << reason;
   EXPECT_FALSE(got.packets.empty());
 
   // The device comes back on a new terminal behind the same link.

@@ -42,11 +42,15 @@ inline void RunFor(int milliseconds)
     RunUntil([] { return false; }, milliseconds);
 }
 
-// Whether the process whose id stands in the first line of pidFile still runs.
+// Whether the process whose id stands in the first line of pidFile still runs; a process that
+// has ended but is not yet reaped by its new parent counts as ended.
 inline bool Running(const std::string& pidFile)
 {
     const std::string pid = ReadBytes(pidFile);
-    return !pid.empty() && std::filesystem::exists("/proc/" + pid.substr(0, pid.find('\n')));
+    if (pid.empty()) return false;
+    const std::string stat = ReadBytes("/proc/" + pid.substr(0, pid.find('\n')) + "/stat");
+    const std::size_t state = stat.rfind(") ");
+    return state != std::string::npos && stat.compare(state + 2, 1, "Z") != 0;
 }
 
 class StationTest : public ::testing::Test {

@@ -1,0 +1,41 @@
+#pragma once
+// Replacing a whole file so that readers see the old file or the new one, never half of one.
+// The new content goes to "<target>.tmp" beside the target, which is renamed over the target
+// when it is complete. The temporary name is fixed, so a write cut short by a crash leaves one
+// temporary per target, which the next write of that target reuses; an exclusive lock on the
+// temporary keeps two processes writing the same target (the station and the converter both
+// write day files) from sharing it: the second waits until the first has renamed its file, or
+// gives up with EBUSY after a few seconds when the first hangs.
+#include <string>
+
+class AtomicFile {
+public:
+    AtomicFile() = default;
+    ~AtomicFile() { Abort(); }
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    static std::string TemporaryName(const std::string& target) { return target + ".tmp"; }
+
+    // Creates the empty temporary of `target` and holds it; false with errno set when it
+    // cannot be made.
+    bool Open(const std::string& target);
+    bool IsOpen() const { return fd >= 0; }
+    // The temporary, open for writing; writers that open files by name may write to TempPath()
+    // instead, as long as they do it before Commit.
+    int Fd() const { return fd; }
+    const std::string& TempPath() const { return temp; }
+    const std::string& Target() const { return target; }
+    // Brings the temporary to the disk and puts it in place of the target; false with errno
+    // set by the step that failed, the temporary then removed and the target as it was.
+    bool Commit();
+    // Removes the temporary; the target stays as it was.
+    void Abort();
+
+private:
+    int fd = -1;
+    std::string target, temp;
+};
+
+// Copies `from` to `to` through an AtomicFile; false with errno set by the step that failed.
+bool CopyFileAtomically(const std::string& from, const std::string& to);
