@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -280,6 +281,11 @@ void TConvertForm::Scan()
     if (scan.AnyMissing) ConvertButton->setEnabled(true);
     if (scan.AnyOutdated) UpdateButton->setEnabled(true);
     if (!scan.Error.empty()) ShowMessage(Text(scan.Error));
+    // Each left-out log is told once, not again after every run.
+    QString skipped;
+    for (const std::string& s : scan.Skipped)
+        if (toldSkipped.insert(folder + s).second) skipped += "\n" + Text(s);
+    if (!skipped.isEmpty()) ShowMessage("Logs desselben Tages:" + skipped);
 }
 
 void TConvertForm::FillList()
@@ -293,6 +299,18 @@ void TConvertForm::FillList()
             tip += "\n" + Text(e->second);
         item->setToolTip(tip);
     }
+    // All items as wide as the widest name: the list lays out every item in the size of the
+    // first, which cuts wider names (".TXT", wider digits) short.
+    QSize widest;
+    for (int row = 0; row < ListView->count(); ++row) {
+        QStyleOptionViewItem option;
+        option.initFrom(ListView);
+        option.decorationSize = ListView->iconSize();
+        option.features |= QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration;
+        widest = widest.expandedTo(
+            ListView->itemDelegate()->sizeHint(option, ListView->model()->index(row, 0)));
+    }
+    for (int row = 0; row < ListView->count(); ++row) ListView->item(row)->setSizeHint(widest);
 }
 
 void TConvertForm::StartRun(LogStatus which, QPushButton* pressed)
@@ -319,7 +337,11 @@ void TConvertForm::StartRun(LogStatus which, QPushButton* pressed)
 void TConvertForm::RunStep()
 {
     if (!run) return;
-    if (!run->Done()) {
+    // The days are converted on other threads; what is ready is shown here, a few tens of
+    // milliseconds at a time, so that the window stays responsive.
+    QElapsedTimer busy;
+    busy.start();
+    while (!run->Done() && run->Ready() && busy.elapsed() < 50) {
         const std::size_t index = run->Next();
         const bool ok = run->Step();
         const LogItem& log = items[index];
@@ -334,12 +356,13 @@ void TConvertForm::RunStep()
             Memo->appendPlainText(Text(log.Caption));
         else
             lastErrors[log.Caption] = log.Error;
-        Progress->setValue(run->Handled());
     }
-    if (run->Done())
+    if (run->Done()) {
         FinishRun();
-    else
-        QTimer::singleShot(0, this, &TConvertForm::RunStep);
+        return;
+    }
+    Progress->setValue(run->Finished());
+    QTimer::singleShot(run->Ready() ? 0 : 20, this, &TConvertForm::RunStep);
 }
 
 void TConvertForm::FinishRun()

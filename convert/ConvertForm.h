@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,7 @@ private:
     std::vector<LogItem> items;
     // Why logs failed in the last run, kept across the scan that follows it.
     std::map<std::string, std::string> lastErrors;
+    std::set<std::string> toldSkipped;  // folder + line of the logs of a day left out
     std::unique_ptr<ConvertRun> run;
     QPushButton* runButton = nullptr;
     bool otherButtonWasEnabled = false;

@@ -2,9 +2,13 @@
 // Batch conversion of a folder of raw day logs: which logs the folder holds, whether their
 // day files are missing or out of date, and the conversion of one kind of them. No windows
 // here: the converter's window and its unattended run both work through this unit.
+#include <condition_variable>
 #include <cstddef>
 #include <iosfwd>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 class TIniFile;
@@ -24,6 +28,10 @@ struct LogItem {
 
 struct FolderScan {
     std::vector<LogItem> Items;  // sorted by name, so the oldest day comes first
+    // Logs left out because another log of the folder names the same day in another letter
+    // case ("20030615.TXT" beside "20030615.txt"): both would write the one .mox file. One
+    // line each, saying which log was taken instead.
+    std::vector<std::string> Skipped;
     bool AnyMissing = false;     // a log without its .mox file
     bool AnyOutdated = false;    // a log whose .mox file is not newer than the log
     std::string Error;           // the folder could not be listed; empty when it could
@@ -42,7 +50,9 @@ std::string AsFolderPath(const std::string& folder);
 // file: the .mox file counts as up to date only when it is strictly newer than the log.
 LogStatus StatusOf(const std::string& folder, const std::string& caption);
 
-// Lists the day logs of `folder` (empty: the current directory) with their status.
+// Lists the day logs of `folder` (empty: the current directory) with their status. Of logs
+// of one day in several letter cases, the one ending in ".txt" as the station writes it is
+// listed, else the first by name.
 FolderScan ScanFolder(const std::string& folder);
 
 // The "MOX-Header" keys of the station's settings that the converted files carry: author,
@@ -51,28 +61,49 @@ FolderScan ScanFolder(const std::string& folder);
 void ReadHeaderSettings(const TIniFile& ini, TMOX_Diagram& diagram);
 
 // One conversion pass over the logs of one status ("Convert": stNoMox, "Update":
-// stMoxTooOld), a log at a time, so that a window can show each step. A log that cannot be
-// converted is reported and the pass goes on with the next one; its .mox file, if there is
-// one, stays as it was.
+// stMoxTooOld). The days are converted on all cores into temporary files; their results are
+// taken in the order of the items, one log per Step, so that a window can show each step.
+// The files of the days finished at that moment are made durable with one sync of the file
+// system and then put in place. A log that cannot be converted is reported and the pass goes
+// on with the next one; its .mox file, if there is one, stays as it was, so the log stays
+// outdated. The conversions start with the first call that asks for a result. Destroying the
+// run stops it: what is not put in place by then is dropped.
 class ConvertRun {
 public:
+    // threads 0: one per core.
     ConvertRun(TMOX_Diagram& diagram, std::string folder, std::vector<LogItem>& items,
-               LogStatus which);
+               LogStatus which, unsigned threads = 0);
+    ~ConvertRun();
+    ConvertRun(const ConvertRun&) = delete;
+    ConvertRun& operator=(const ConvertRun&) = delete;
 
-    // Index into the items of the next log to convert, or items.size() when done.
+    // Index into the items of the next log to take, or items.size() when done.
     std::size_t Next() const { return next; }
     bool Done() const { return next >= items.size(); }
-    // Converts the log at Next() and moves on; false when that log failed (its Error says why).
+    // True when Step would not wait for the log at Next().
+    bool Ready();
+    // From now on Step waits until every log of the pass is converted (or as many as are
+    // held at once, 64), so that the days are put in place after a single sync per group.
+    void WaitAll();
+    // Takes the log at Next() (waiting for its conversion) and moves on; false when that log
+    // failed (its Error says why).
     bool Step();
 
-    // Logs of the handled status at the start, and those done so far.
+    // Logs of the handled status at the start, those converted so far (in any order, for a
+    // progress bar) and those taken by Step.
     int Total() const { return total; }
+    int Finished();
     int Handled() const { return handled; }
     const std::vector<std::string>& Converted() const { return converted; }
     const std::vector<std::string>& Failures() const { return failures; }  // "caption: why"
 
 private:
+    struct Slot;
     void SkipOthers();
+    void Start();
+    void Work();
+    void PutReadyInPlace();
+    bool GroupComplete() const;
 
     TMOX_Diagram& diagram;
     std::string folder;
@@ -83,6 +114,20 @@ private:
     int handled = 0;
     std::vector<std::string> converted;
     std::vector<std::string> failures;
+
+    std::vector<std::size_t> order;      // the items of the pass
+    std::vector<Slot> results;             // their results, by position in order
+    std::size_t taken = 0;               // positions handed out by Step
+    std::size_t inPlace = 0;             // positions whose files are in place or dropped
+    std::size_t claimed = 0;             // positions a worker has started
+    int finished = 0;
+    bool stopping = false;
+    bool started = false;
+    bool gather = false;
+    unsigned threadCount = 1;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<std::thread> workers;
 };
 
 // Exit codes of the unattended run.

@@ -57,3 +57,9 @@ void CommitOrRaise(TextWriter& out)
     errno = 0;
     if (!out.Commit()) RaiseWriteError(out.Path(), errno);
 }
+
+void FinishOrRaise(TextWriter& out, bool sync, PendingFiles& done)
+{
+    errno = 0;
+    if (!out.Finish(sync, done)) RaiseWriteError(out.Path(), errno);
+}

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "mox/rtl/PendingFiles.h"
 #include "mox/rtl/TextFile.h"
 
 struct DayFileHeader {
@@ -31,3 +32,6 @@ void OpenForWriting(TextWriter& out, const std::string& path);
 // Puts the file in place, raising std::system_error when it did not reach the disk; the
 // file that was there before then stays as it was.
 void CommitOrRaise(TextWriter& out);
+// Finishes the temporary file (synced with `sync`) and adds it to `done`, raising
+// std::system_error when it could not be written.
+void FinishOrRaise(TextWriter& out, bool sync, PendingFiles& done);

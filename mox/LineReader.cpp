@@ -7,9 +7,18 @@
 #include <cstring>
 #include <system_error>
 
+namespace {
+
+// The block of the last reader of this thread, kept for the next one: a fresh block would
+// come from the kernel as cleared pages on every conversion.
+thread_local std::unique_ptr<char[]> spareBlock;
+
+}  // namespace
+
 LineReader::~LineReader()
 {
     if (fd >= 0) ::close(fd);
+    if (buffer && !spareBlock) spareBlock = std::move(buffer);
 }
 
 bool LineReader::Open(const std::string& file)
@@ -19,7 +28,7 @@ bool LineReader::Open(const std::string& file)
     fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    buffer.resize(kBlockSize);
+    if (!buffer) buffer = spareBlock ? std::move(spareBlock) : std::unique_ptr<char[]>(new char[kBlockSize]);
     Rewind();
     return true;
 }
@@ -35,13 +44,13 @@ bool LineReader::Fill()
 {
     if (atEnd) return false;
     if (begin > 0) {
-        std::memmove(buffer.data(), buffer.data() + begin, end - begin);
+        std::memmove(buffer.get(), buffer.get() + begin, end - begin);
         end -= begin;
         scanned -= begin;
         begin = 0;
     }
-    while (end < buffer.size()) {
-        const ssize_t got = ::read(fd, buffer.data() + end, buffer.size() - end);
+    while (end < kBlockSize) {
+        const ssize_t got = ::read(fd, buffer.get() + end, kBlockSize - end);
         if (got > 0) {
             end += std::size_t(got);
             return true;
@@ -60,9 +69,9 @@ bool LineReader::Fill()
 void LineReader::SkipRestOfLine()
 {
     for (;;) {
-        const void* nl = std::memchr(buffer.data() + begin, '\n', end - begin);
+        const void* nl = std::memchr(buffer.get() + begin, '\n', end - begin);
         if (nl) {
-            begin = scanned = std::size_t(static_cast<const char*>(nl) - buffer.data()) + 1;
+            begin = scanned = std::size_t(static_cast<const char*>(nl) - buffer.get()) + 1;
             break;
         }
         begin = scanned = end = 0;
@@ -77,7 +86,7 @@ bool LineReader::Next(const char*& text, std::size_t& length, bool& cut)
     if (skipping) SkipRestOfLine();
     cut = false;
     for (;;) {
-        const char* base = buffer.data();
+        const char* base = buffer.get();
         const void* nl = std::memchr(base + scanned, '\n', end - scanned);
         if (nl) {
             const std::size_t stop = std::size_t(static_cast<const char*>(nl) - base);
@@ -87,7 +96,7 @@ bool LineReader::Next(const char*& text, std::size_t& length, bool& cut)
             break;
         }
         scanned = end;
-        if (begin == 0 && end == buffer.size()) {
+        if (begin == 0 && end == kBlockSize) {
             // No line of the device is anywhere near this long: hand out its start only.
             text = base;
             length = end;
@@ -97,7 +106,7 @@ bool LineReader::Next(const char*& text, std::size_t& length, bool& cut)
         }
         if (!Fill()) {
             if (begin == end) return false;
-            text = buffer.data() + begin;
+            text = buffer.get() + begin;
             length = end - begin;
             begin = scanned = end;
             break;

@@ -2,8 +2,8 @@
 // Lines of a text file read in large blocks and handed out in place, without a copy or an
 // allocation per line: the raw log conversion reads 86 400 lines a day this way.
 #include <cstddef>
+#include <memory>
 #include <string>
-#include <vector>
 
 class LineReader {
 public:
@@ -32,7 +32,9 @@ private:
 
     int fd = -1;
     std::string path;
-    std::vector<char> buffer;
+    // Left uninitialised: only what was read is looked at, and clearing a block on every
+    // conversion would cost more than the reading of a short log.
+    std::unique_ptr<char[]> buffer;
     std::size_t begin = 0;    // start of the unread text
     std::size_t end = 0;      // end of the text in the buffer
     std::size_t scanned = 0;  // text before this holds no line end

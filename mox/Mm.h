@@ -55,6 +55,8 @@ struct MOX_Header {
     bool is_korr_file = false;
 };
 
+struct RawLogOptions;
+
 class TMOX_Diagram : public TComponent {
 public:
     static constexpr int CurveCount = 4;
@@ -179,6 +181,7 @@ public:
 
     // Raw logs and observatory data.
     void Convert(const std::string& FileName);
+    void Convert(const std::string& FileName, const RawLogOptions& options);
     char read_Label(const std::string& line, int n) const;
     void read_values(const std::string& line, char l1, int& r1, char l2, int& r2, bool& ok) const;
     void AutoLoad(const std::string& FileName, bool with_previous_day);

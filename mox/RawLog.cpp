@@ -16,6 +16,8 @@
 #include "mox/DayFileWriter.h"
 #include "mox/LineReader.h"
 #include "mox/Mm.h"
+#include "mox/RawLog.h"
+#include "mox/rtl/PendingFiles.h"
 #include "mox/rtl/SysUtils.h"
 #include "mox/rtl/TextFile.h"
 
@@ -54,16 +56,17 @@ bool TakeReading(const char* s, std::size_t n, std::size_t& pos, int& value)
 {
     while (pos < n && s[pos] == ' ') ++pos;
     std::size_t p = pos;
-    while (pos < n && (IsDigit(s[pos]) || s[pos] == '+' || s[pos] == '-')) ++pos;
     bool negative = false;
-    if (p < pos && (s[p] == '+' || s[p] == '-')) negative = s[p++] == '-';
-    if (p == pos) return false;
+    if (p < n && (s[p] == '+' || s[p] == '-')) negative = s[p++] == '-';
+    const std::size_t digits = p;
     long long v = 0;
-    for (; p < pos; ++p) {
-        if (!IsDigit(s[p])) return false;
+    for (; p < n && IsDigit(s[p]); ++p) {
         v = v * 10 + (s[p] - '0');
         if (v > (long long)INT_MAX + 1) return false;
     }
+    // A sign after the digits continues the run, which then is no integer.
+    if (p == digits || (p < n && (s[p] == '+' || s[p] == '-'))) return false;
+    pos = p;
     if (negative) v = -v;
     if (v > INT_MAX) return false;
     value = int(v);
@@ -71,16 +74,15 @@ bool TakeReading(const char* s, std::size_t n, std::size_t& pos, int& value)
 }
 
 // A labelled reading from `pos` on: the letter, somewhere after it a comma, then the reading.
-// Neither letter nor comma may be the last character.
+// Neither letter nor comma may be the last character. The payload is a few characters long,
+// too short for memchr to pay off.
 bool TakeLabelledReading(const char* s, std::size_t n, std::size_t& pos, char letter, int& value)
 {
-    const void* l = std::memchr(s + pos, letter, n - pos);
-    if (!l) return false;
-    const std::size_t at = std::size_t(static_cast<const char*>(l) - s);
+    std::size_t at = pos;
+    while (at < n && s[at] != letter) ++at;
     if (at + 1 >= n) return false;
-    const void* c = std::memchr(s + at, ',', n - at);
-    if (!c) return false;
-    const std::size_t comma = std::size_t(static_cast<const char*>(c) - s);
+    std::size_t comma = at + 1;
+    while (comma < n && s[comma] != ',') ++comma;
     if (comma + 1 >= n) return false;
     pos = comma + 1;
     return TakeReading(s, n, pos, value);
@@ -117,6 +119,83 @@ const char* ComponentOfVector(MOX_Vector_Typ v)
     }
 }
 
+// The time of a line: the day as TDateTime counts it and the minute of that day.
+struct LineTime {
+    long long day = 0;
+    int minute = 0;
+};
+
+// Time stamps of one log. The device writes "dd.mm.yy hh:mm:ss:"; that form is read in
+// integers, and its date is scanned once per day rather than once per line, which more than
+// halves the time of a conversion. Any other form goes through the general scanner, whose
+// result the fast path reproduces exactly: the same day and the same minute.
+class StampScanner {
+public:
+    // The fast path knows only the time separator of the device.
+    explicit StampScanner(bool generalOnly)
+        : generalOnly(generalOnly || FormatSettings().TimeSeparator != ':')
+    {
+    }
+
+    // False for a line without a valid time stamp of a day after the calendar's day 0.
+    bool Scan(const char* s, std::size_t n, LineTime& t)
+    {
+        if (!generalOnly && n >= kPayloadStart && IsDeviceTime(s) && DayOf(s, t.day)) {
+            const int h = Two(s + 9), m = Two(s + 12), sec = Two(s + 15);
+            if (h <= 23 && m <= 59 && sec <= 59) {
+                if (!(t.day > 0 || (t.day == 0 && (h | m | sec) != 0))) return false;
+                t.minute = h * 60 + m;
+                return true;
+            }
+        }
+        return ScanGeneral(s, n, t);
+    }
+
+private:
+    static int Two(const char* p) { return (p[0] - '0') * 10 + (p[1] - '0'); }
+
+    // " hh:mm:ss:" after the date.
+    static bool IsDeviceTime(const char* s)
+    {
+        return s[8] == ' ' && IsDigit(s[9]) && IsDigit(s[10]) && s[11] == ':' && IsDigit(s[12]) &&
+               IsDigit(s[13]) && s[14] == ':' && IsDigit(s[15]) && IsDigit(s[16]) && s[17] == ':';
+    }
+
+    // The day of a "dd.mm.yy" date, scanned by the general date scanner when it differs from
+    // the last one; false for any other form and for a date that is none.
+    bool DayOf(const char* s, long long& day)
+    {
+        if (!haveDate || std::memcmp(s, lastDate, sizeof lastDate) != 0) {
+            if (!IsDigit(s[0]) || !IsDigit(s[1]) || s[2] != '.' || !IsDigit(s[3]) ||
+                !IsDigit(s[4]) || s[5] != '.' || !IsDigit(s[6]) || !IsDigit(s[7]))
+                return false;
+            std::size_t pos = 0;
+            TDateTime d;
+            if (!ScanDate(s, sizeof lastDate, pos, d) || pos != sizeof lastDate) return false;
+            std::memcpy(lastDate, s, sizeof lastDate);
+            lastDay = (long long)d;
+            haveDate = true;
+        }
+        day = lastDay;
+        return true;
+    }
+
+    static bool ScanGeneral(const char* s, std::size_t n, LineTime& t)
+    {
+        std::size_t pos = 0;
+        TDateTime stamp;
+        if (!ScanDateTime(s, n, pos, stamp) || !(stamp > 0)) return false;
+        t.day = (long long)std::floor(stamp);
+        t.minute = MinuteOfDay(stamp);
+        return true;
+    }
+
+    bool generalOnly;
+    bool haveDate = false;
+    char lastDate[8] = {};
+    long long lastDay = 0;
+};
+
 bool EndsWithNoCase(const std::string& s, const char* suffix)
 {
     const std::size_t n = std::strlen(suffix);
@@ -137,8 +216,9 @@ public:
         for (int m = 0; m < TMOX_Diagram::DayLength; ++m) {
             std::vector<int>& l = lists[m];
             if (l.empty()) continue;
-            std::sort(l.begin(), l.end());
-            out.minutes[m] = l[l.size() / 2];
+            const auto middle = l.begin() + std::ptrdiff_t(l.size() / 2);
+            std::nth_element(l.begin(), middle, l.end());
+            out.minutes[m] = *middle;
         }
     }
 
@@ -190,12 +270,16 @@ void TMOX_Diagram::read_values(const std::string& line, char l1, int& r1, char l
     ok = ParseReadings(line.data(), line.size(), l1, r1, l2, r2);
 }
 
-void TMOX_Diagram::Convert(const std::string& FileName)
+void TMOX_Diagram::Convert(const std::string& FileName) { Convert(FileName, RawLogOptions()); }
+
+void TMOX_Diagram::Convert(const std::string& FileName, const RawLogOptions& options)
 {
     if (!FileExists(FileName)) return;
-    // The DATE values written here are read back under these settings; they stay so.
-    FormatSettings().ShortDateFormat = "dd.mm.yy";
-    FormatSettings().DateSeparator = '.';
+    // The DATE values written here are read back under these settings; they stay so. Only
+    // written when they differ: a batch converts days on several threads at once.
+    TFormatSettings& settings = FormatSettings();
+    if (settings.ShortDateFormat != "dd.mm.yy") settings.ShortDateFormat = "dd.mm.yy";
+    if (settings.DateSeparator != '.') settings.DateSeparator = '.';
 
     // base is the name without its extension of a dot and three characters. A .mox file is
     // already converted. A .log file would be replaced by its own report, and a name whose
@@ -254,35 +338,33 @@ void TMOX_Diagram::Convert(const std::string& FileName)
     MinuteTable first;
     std::optional<MinuteTable> second;
     if (twoSensors) second.emplace();
+    StampScanner stamps(options.generalStampsOnly);
     long lines = 0, correct = 0;
-    TDateTime day = 0;
+    long long day = 0;
     bool haveDay = false;
     while (in.Next(s, n, cut)) {
         ++lines;
         if (n == 0) continue;
-        std::size_t pos = 0;
-        TDateTime stamp;
+        LineTime time;
         int r1, r2;
         // An over-long line is cut: it cannot be a device line, and what was kept of it is
         // shown in the report. A time stamp before the calendar's day 0 is no reading's
         // either; it is reported too, so that every line not taken is listed.
-        if (cut || !ScanDateTime(s, n, pos, stamp) || !(stamp > 0)) {
+        if (cut || !stamps.Scan(s, n, time)) {
             report.Rejected(lines, s, n);
             continue;
         }
-        const TDateTime date = std::floor(stamp);
         if (!haveDay) {
-            day = date;
+            day = time.day;
             haveDay = true;
         }
-        if (date != day || !ParseReadings(s, n, l1, r1, twoSensors ? l2 : '-', r2)) {
+        if (time.day != day || !ParseReadings(s, n, l1, r1, twoSensors ? l2 : '-', r2)) {
             report.Rejected(lines, s, n);
             continue;
         }
         ++correct;
-        const int minute = MinuteOfDay(stamp);
-        first.Add(minute, r1);
-        if (second) second->Add(minute, r2);
+        first.Add(time.minute, r1);
+        if (second) second->Add(time.minute, r2);
     }
     report.Line("");
     report.Line("Lines   : " + IntToStr(lines));
@@ -291,7 +373,7 @@ void TMOX_Diagram::Convert(const std::string& FileName)
     report.Line("");
 
     DayFileHeader header;
-    header.date = FormatDateTime("dd.mm.yy", day);
+    header.date = FormatDateTime("dd.mm.yy", TDateTime(day));
     header.location = MOX_Ort;
     header.latitude = MOX_Breite;
     header.longitude = MOX_Laenge;
@@ -311,6 +393,15 @@ void TMOX_Diagram::Convert(const std::string& FileName)
         header.description = sections[0].name;
     }
     WriteDayFile(mox, header, sections);
-    CommitOrRaise(mox);
-    CommitOrRaise(log);
+
+    // Both files are finished before either replaces its old one, and the day file, which
+    // marks the log as converted, comes last: a day whose report or day file could not be
+    // written stays outdated and is converted again.
+    PendingFiles done;
+    FinishOrRaise(log, !options.pending, done);
+    FinishOrRaise(mox, !options.pending, done);
+    if (options.pending)
+        options.pending->Append(std::move(done));
+    else
+        done.PutInPlace();
 }

@@ -19,6 +19,7 @@
 #include "station/MainWindow.h"
 #include "station/StationMqtt.h"
 #include "station/UploadRunner.h"
+#include "station/app/OneShotImage.h"
 #include "station/app/SkippedCorrections.h"
 #include "station/app/StationLog.h"
 #include "station/app/WebPages.h"
@@ -147,48 +148,17 @@ void TMain::RunOneShot()
 {
     SetApplicationTitle("MOX_View - batch");
     setWindowTitle("MOX_View - batch");
-    ImageSize size{image->width(), image->height()};
-    if ((args.size() > 1 && !ParseSizeArgument(args[1].toStdString(), 400, size.Width, size.Width)) ||
-        (args.size() > 2 && !ParseSizeArgument(args[2].toStdString(), 250, size.Height, size.Height))) {
-        LogMessage(LogLevel::Error,
-                   "Breite und Höhe müssen ganze Zahlen sein: " + args.mid(1).join(' ').toStdString());
-        QApplication::exit(2);
+    std::vector<std::string> sizeArguments;
+    for (const QString& a : args.mid(1, 2)) sizeArguments.push_back(a.toStdString());
+    ImageSize size;
+    std::string error;
+    if (!OneShotSize(sizeArguments, {image->width(), image->height()}, size, error)) {
+        LogMessage(LogLevel::Error, error);
+        QApplication::exit(oneShotUsage);
         return;
     }
-    const std::string file = args[0].toStdString();
-    int result = 1;
-    if (!FileExists(file)) {
-        LogMessage(LogLevel::Error, file + ": Datei nicht gefunden");
-    } else {
-        try {
-            Diagram.AutoLoad(file, settings.BatchVortag);  // converts the raw log first
-        } catch (const std::exception& e) {
-            LogMessage(LogLevel::Error, e.what());
-        }
-        if (Diagram.is_empty()) {
-            LogMessage(LogLevel::Error, file + ": keine Messwerte");
-        } else {
-            Diagram.bestimme_K_Wert();
-            if (std::string skipped = SkippedCorrectionLines(Diagram); !skipped.empty()) {
-                while (!skipped.empty() && skipped.back() == '\n') skipped.pop_back();
-                LogMessage(LogLevel::Warning, skipped);
-            }
-            const std::string imageDir = ReadImageDir(iniFile);
-            const int format = ReadImageFormat(iniFile);
-            const std::string base = OneShotBase(imageDir, file);
-            std::string error;
-            if (MakeFolder(imageDir, error)) error = SaveImage(size, base, format);
-            if (!error.empty()) {
-                LogMessage(LogLevel::Error, error);
-            } else if (ImageExtension(format).empty()) {
-                LogMessage(LogLevel::Error, "Bildformat " + std::to_string(format) + " schreibt kein Bild");
-            } else {
-                std::printf("%s%s\n", base.c_str(), ImageExtension(format).c_str());
-                result = 0;
-            }
-        }
-    }
-    QApplication::exit(result);
+    QApplication::exit(RunOneShotImage(Diagram, iniFile, settings.BatchVortag,
+                                       args[0].toStdString(), size, stdout, stderr));
 }
 
 void TMain::DateiMenu_SaveBitMapClick()

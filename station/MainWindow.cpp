@@ -22,6 +22,7 @@
 #include "station/StationMqtt.h"
 #include "station/UploadRunner.h"
 #include "station/app/MouseReadout.h"
+#include "station/app/OneShotImage.h"
 #include "station/dialogs/KorrekturForm.h"
 #include "station/dialogs/KurvenForm.h"
 #include "station/dialogs/RemarkDlg.h"
@@ -41,12 +42,7 @@ std::string S(const QString& s) { return s.toStdString(); }
 TMain::TMain(const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent), args(arguments), iniFile(MoxIniPath())
 {
-    // The process-wide date formats every part of the station relies on.
-    TFormatSettings& fs = FormatSettings();
-    fs.ShortDateFormat = "dd.mm.yy";
-    fs.LongDateFormat = "dd.mm.yy";
-    fs.DateSeparator = '.';
-    fs.TwoDigitYearCenturyWindow = 50;
+    UseStationFormats();
 
     setWindowTitle(kCaption);
     setMinimumSize(400, 300);
@@ -69,6 +65,15 @@ TMain::TMain(const QStringList& arguments, QWidget* parent)
     Timer1->setInterval(10000);
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     Timer1->start();
+
+    statusLineTimer = new QTimer(this);
+    statusLineTimer->setSingleShot(true);
+    statusLineTimer->setInterval(250);
+    connect(statusLineTimer, &QTimer::timeout, this, [this] {
+        if (panel0->text() == statusLine) return;
+        panel0->setText(statusLine);
+        statusLineTimer->start();
+    });
 
     reopenTimer = new QTimer(this);
     reopenTimer->setInterval(kReopenIntervalMs);
@@ -320,7 +325,11 @@ void TMain::ComDataPacketPacket(TComDataPacket*, const std::string& str)
         lineRed = true;
     }
     ServiceLineHandled(str, outcome);
-    panel0->setText(Q(logger->LogFileName() + ": " + str));
+    statusLine = Q(logger->LogFileName() + ": " + str);
+    if (!statusLineTimer->isActive()) {
+        panel0->setText(statusLine);
+        statusLineTimer->start();
+    }
     ComPort.ClearBuffer(true, true);
 }
 
@@ -359,8 +368,11 @@ void TMain::SetApplicationTitle(const QString& title)
 void TMain::SetStatusRed(bool red)
 {
     statusRed = red || (service && service->Alarm());
+    const QColor colour = statusRed ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::Button);
+    // Called for every line: a palette change repaints the whole bar.
+    if (statusBar()->palette().color(QPalette::Window) == colour) return;
     QPalette pal = statusBar()->palette();
-    pal.setColor(QPalette::Window, statusRed ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::Button));
+    pal.setColor(QPalette::Window, colour);
     statusBar()->setPalette(pal);
 }
 

@@ -170,6 +170,10 @@ private:
     QLabel* panel1 = nullptr;
     QLabel* alertPanel = nullptr;
     QTimer* reopenTimer = nullptr;
+    // The latest line for the status bar, shown a few times a second at most: a device at
+    // high line rates would otherwise keep the window busy repainting.
+    QTimer* statusLineTimer = nullptr;
+    QString statusLine;
     QPointer<QMessageBox> problemBox;
     QTimer* Timer1 = nullptr;
     UploadRunner* uploads = nullptr;

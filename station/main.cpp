@@ -7,9 +7,10 @@
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdlib>
+#include <optional>
 
-#include "mox/rtl/Graphics.h"
 #include "station/MainWindow.h"
+#include "station/app/OneShotImage.h"
 #include "station/app/StationLog.h"
 
 namespace {
@@ -55,14 +56,13 @@ void QtMessage(QtMsgType type, const QMessageLogContext&, const QString& text)
 int main(int argc, char** argv)
 {
     qInstallMessageHandler(QtMessage);
+    if (const std::optional<int> result = RunOneShotWithoutWindow(argc, argv)) return *result;
     // Scheduled one-shot runs and headless stations have no display to open.
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     QApplication::setApplicationName("MOX-View");
-    if (!TextRenderingAvailable())
-        LogMessage(LogLevel::Warning, "keine Schrift gefunden (fonts-liberation fehlt?); "
-                                      "die Diagramme erscheinen ohne Beschriftung.");
+    WarnWithoutFonts(stderr);
     QStringList args = QApplication::arguments();
     args.removeFirst();
     TMain main(args);

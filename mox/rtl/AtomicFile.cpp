@@ -116,11 +116,29 @@ bool AtomicFile::Open(const std::string& path)
 
 bool AtomicFile::Commit()
 {
+    if (!Sync()) {
+        Abort();
+        return false;
+    }
+    return PutInPlace();
+}
+
+bool AtomicFile::Sync()
+{
     if (fd < 0) {
         errno = EBADF;
         return false;
     }
-    bool ok = fsync(fd) == 0 && std::rename(temp.c_str(), target.c_str()) == 0;
+    return fsync(fd) == 0;
+}
+
+bool AtomicFile::PutInPlace()
+{
+    if (fd < 0) {
+        errno = EBADF;
+        return false;
+    }
+    const bool ok = std::rename(temp.c_str(), target.c_str()) == 0;
     const int e = errno;
     if (!ok) ::unlink(temp.c_str());
     ::close(fd);  // releases the lock, after the rename: a waiting writer then starts afresh

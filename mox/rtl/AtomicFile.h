@@ -7,6 +7,7 @@
 // write day files) from sharing it: the second waits until the first has renamed its file, or
 // gives up with EBUSY after a few seconds when the first hangs.
 #include <string>
+#include <utility>
 
 class AtomicFile {
 public:
@@ -14,6 +15,12 @@ public:
     ~AtomicFile() { Abort(); }
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
+    // Hands the temporary and its lock on, for a batch that puts many files in place later.
+    AtomicFile(AtomicFile&& other) noexcept
+        : fd(other.fd), target(std::move(other.target)), temp(std::move(other.temp))
+    {
+        other.fd = -1;
+    }
 
     static std::string TemporaryName(const std::string& target) { return target + ".tmp"; }
 
@@ -29,6 +36,10 @@ public:
     // Brings the temporary to the disk and puts it in place of the target; false with errno
     // set by the step that failed, the temporary then removed and the target as it was.
     bool Commit();
+    // The two halves of Commit, for a batch that makes many temporaries durable with one
+    // sync of the file system between them: the temporary to the disk, and the rename.
+    bool Sync();
+    bool PutInPlace();
     // Removes the temporary; the target stays as it was.
     void Abort();
 

@@ -242,6 +242,25 @@ bool TextWriter::Commit()
     return error == 0;
 }
 
+bool TextWriter::Finish(bool sync, PendingFiles& done)
+{
+    if (!file || !atomic) {
+        errno = EBADF;
+        return false;
+    }
+    if (!error && std::fflush(file) != 0) error = errno;
+    if (std::fclose(file) != 0 && !error) error = errno;
+    file = nullptr;
+    if (!error && sync && !replacement.Sync()) error = errno;
+    if (error) {
+        replacement.Abort();
+        errno = error;
+        return false;
+    }
+    done.Add(std::move(replacement));
+    return true;
+}
+
 void TextWriter::Abort()
 {
     if (!file) return;

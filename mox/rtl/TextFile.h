@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mox/rtl/AtomicFile.h"
+#include "mox/rtl/PendingFiles.h"
 
 bool IsValidUtf8(const std::string& s);
 std::string Cp1252ToUtf8(const std::string& s);
@@ -61,6 +62,10 @@ public:
     // Finishes the file: true when everything reached the disk and the file is in place;
     // false with errno set by the first step that failed.
     bool Commit();
+    // Finishes an atomic writer's temporary file without putting it in place and hands it
+    // to `done`, so that many files can be made durable together; with `sync` it reaches the
+    // disk now. False with errno set on any failure, and the temporary file is gone then.
+    bool Finish(bool sync, PendingFiles& done);
     // Gives up: an atomic writer removes its temporary file, the target stays as it was.
     void Abort();
     const std::string& Path() const { return target; }

@@ -14,11 +14,20 @@ public:
     explicit EImageWriteError(const std::string& message) : std::runtime_error(VisibleText(message)) {}
 };
 
+// libpng's row filters: one filter for every row, or libpng's adaptive choice per row.
+enum class PngRowFilter { None, Sub, Up, Average, Paeth, Adaptive };
+
+// The filter of the station's pictures: their rows are long runs of a few palette colours,
+// which zlib finds as they are; any filter only turns them into less regular differences.
+// Measured in docs/benchmarks.md.
+constexpr PngRowFilter kPngRowFilter = PngRowFilter::None;
+
 // RGB, 8 bits per channel, top row first, not interlaced, compression level 9. A transparent
 // colour other than clNone is stored as the picture's transparent colour.
 // Errors: "Error Opening File <name>!" and "Error Writing PNG File!"; the file is closed on
 // every path, and a failed write never counts as written.
-void BitmapToPng(const std::string& FileName, const TBitmap& Bitmap, TColor Transparent = clNone);
+void BitmapToPng(const std::string& FileName, const TBitmap& Bitmap, TColor Transparent = clNone,
+                 PngRowFilter filter = kPngRowFilter);
 
 // Windows bitmap file: 8 bits per pixel with the fixed palette when the bitmap's pixel format
 // is pf8bit, otherwise 24 bits per pixel.

@@ -14,14 +14,27 @@ namespace {
 // Warnings are not errors, and the library prints nothing.
 void IgnoreWarning(png_structp, png_const_charp) {}
 
+int FilterMask(PngRowFilter filter)
+{
+    switch (filter) {
+    case PngRowFilter::None: return PNG_FILTER_NONE;
+    case PngRowFilter::Sub: return PNG_FILTER_SUB;
+    case PngRowFilter::Up: return PNG_FILTER_UP;
+    case PngRowFilter::Average: return PNG_FILTER_AVG;
+    case PngRowFilter::Paeth: return PNG_FILTER_PAETH;
+    default: return PNG_ALL_FILTERS;
+    }
+}
+
 bool WritePng(std::FILE* file, png_uint_32 width, png_uint_32 height, png_bytepp rows,
-              const png_color_16* transparent)
+              const png_color_16* transparent, int filters)
 {
     png_structp png =
         png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpOnError, IgnoreWarning);
     if (!png) return false;
     png_set_compression_level(png, 9);
     png_set_compression_strategy(png, 0);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, filters);
     png_infop info = png_create_info_struct(png);
     if (!info) {
         png_destroy_write_struct(&png, nullptr);
@@ -46,7 +59,8 @@ bool WritePng(std::FILE* file, png_uint_32 width, png_uint_32 height, png_bytepp
 
 }  // namespace
 
-void BitmapToPng(const std::string& FileName, const TBitmap& Bitmap, TColor Transparent)
+void BitmapToPng(const std::string& FileName, const TBitmap& Bitmap, TColor Transparent,
+                 PngRowFilter filter)
 {
     const int width = Bitmap.Width(), height = Bitmap.Height();
     std::vector<png_byte> pixels(std::size_t(width) * std::size_t(height) * 3);
@@ -72,7 +86,7 @@ void BitmapToPng(const std::string& FileName, const TBitmap& Bitmap, TColor Tran
     std::FILE* file = std::fopen(FileName.c_str(), "wb");
     if (!file) throw EImageWriteError("Error Opening File " + FileName + "!");
     const bool written = WritePng(file, png_uint_32(width), png_uint_32(height), rows.data(),
-                                  keyed ? &key : nullptr);
+                                  keyed ? &key : nullptr, FilterMask(filter));
     // Data still buffered may fail only here (a full disk): that is a failed write too.
     const bool closed = std::fclose(file) == 0;
     if (!written || !closed) throw EImageWriteError("Error Writing PNG File!");

@@ -12,6 +12,7 @@
 #include "convert/ConvertRun.h"
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
+#include "mox/rtl/SysUtils.h"
 
 namespace {
 
@@ -240,4 +241,115 @@ TEST(Unattended, TheProgramRunsWithoutADisplay)
     EXPECT_NE(ReadBytes(dir / "logs/20030615.mox").find("LOCATION: Cronhausen"), std::string::npos);
     EXPECT_EQ(run("auto"), 2);
     EXPECT_NE(ReadBytes(dir / "err").find("usage"), std::string::npos);
+}
+
+// A day whose report cannot be written is a failure, and its .mox file stays as it was, so
+// the next run tries again and fails again instead of counting the day as done.
+TEST(Unattended, ADayWhoseReportFailsStaysOutdated)
+{
+    TempDir dir;
+    WriteOutdated(dir, "20030614", "14.06.03");
+    std::filesystem::create_directory(dir / "20030614.log");
+    WriteBytes(dir / "20030614.log/keep", "x");
+    WriteBytes(dir / "20030615.txt", RawLog("15.06.03"));
+    TMOX_Diagram diagram;
+    for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        std::ostringstream out, err;
+        EXPECT_EQ(RunUnattended(dir.str(), diagram, out, err), exitSomeFailed);
+        EXPECT_NE(err.str().find("20030614.txt: "), std::string::npos) << err.str();
+        EXPECT_NE(err.str().find("20030614.log"), std::string::npos) << err.str();
+        EXPECT_EQ(ReadBytes(dir / "20030614.mox"), "old\r\n");
+        EXPECT_EQ(StatusOf(dir.str(), "20030614.txt"), stMoxTooOld);
+        EXPECT_EQ(out.str(), run == 1 ? "20030615.txt\n" : "");
+    }
+    // Nothing left behind by the failed day.
+    for (const auto& e : std::filesystem::directory_iterator(dir.path))
+        EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << e.path();
+}
+
+// Logs of one day in two letter cases would both write the one .mox file: one is listed and
+// converted, the other is named as left out.
+TEST(FolderScan, OneLogPerDayWhateverTheLetterCase)
+{
+    TempDir dir;
+    WriteBytes(dir / "20030615.TXT", RawLog("15.06.03"));
+    WriteBytes(dir / "20030615.txt", RawLog("15.06.03"));
+    WriteBytes(dir / "20030616.TXT", RawLog("16.06.03"));
+    WriteBytes(dir / "20030616.Txt", RawLog("16.06.03"));
+    WriteBytes(dir / "20030617.TXT", RawLog("17.06.03"));
+    const FolderScan scan = ScanFolder(dir.str());
+    EXPECT_EQ(Captions(scan), (std::vector<std::string>{"20030615.txt", "20030616.TXT", "20030617.TXT"}));
+    ASSERT_EQ(scan.Skipped.size(), 2u);
+    EXPECT_EQ(scan.Skipped[0].rfind("20030615.TXT wird übergangen: 20030615.txt", 0), 0u) << scan.Skipped[0];
+    EXPECT_EQ(scan.Skipped[1].rfind("20030616.Txt wird übergangen: 20030616.TXT", 0), 0u) << scan.Skipped[1];
+
+    TMOX_Diagram diagram;
+    std::ostringstream out, err;
+    EXPECT_EQ(RunUnattended(dir.str(), diagram, out, err), exitOk);
+    EXPECT_EQ(out.str(), "20030615.txt\n20030616.TXT\n20030617.TXT\n");
+    EXPECT_NE(err.str().find("20030615.TXT wird übergangen"), std::string::npos) << err.str();
+}
+
+// Days converted on several threads give the files a conversion of each day alone gives,
+// and the results come in the order of the days.
+TEST(ConvertRun, ThreadsGiveTheFilesOfOneByOneInDayOrder)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir / "one");
+    std::filesystem::create_directories(dir / "all");
+    std::vector<std::string> days;
+    for (int d = 1; d <= 24; ++d) {
+        char name[16], date[16];
+        std::snprintf(name, sizeof name, "200306%02d.txt", d);
+        std::snprintf(date, sizeof date, "%02d.06.03", d);
+        std::string log = RawLog(date);
+        for (int m = 0; m < 600; m += 1 + d % 7)
+            log += std::string(date) + " " + std::to_string(10 + m / 60) + ":" +
+                   std::to_string(10 + m % 50) + ":00:  " + std::to_string(m * d % 97) + "\r\n";
+        WriteBytes(dir / "one/" + name, log);
+        WriteBytes(dir / "all/" + name, log);
+        days.push_back(name);
+    }
+    TMOX_Diagram diagram;
+    for (const std::string& day : days) diagram.Convert(dir / "one/" + day);
+
+    FolderScan scan = ScanFolder(dir / "all/");
+    ConvertRun run(diagram, dir / "all/", scan.Items, stNoMox, 3);
+    std::vector<std::size_t> steps;
+    while (!run.Done()) {
+        steps.push_back(run.Next());
+        EXPECT_TRUE(run.Step());
+    }
+    EXPECT_EQ(run.Converted(), days);
+    EXPECT_EQ(run.Finished(), 24);
+    for (std::size_t i = 0; i < steps.size(); ++i) EXPECT_EQ(steps[i], i);
+    for (const std::string& day : days) {
+        const std::string base = day.substr(0, 8);
+        EXPECT_EQ(ReadBytes(dir / "all/" + base + ".mox"), ReadBytes(dir / "one/" + base + ".mox")) << day;
+        EXPECT_EQ(ReadBytes(dir / "all/" + base + ".log"), ReadBytes(dir / "one/" + base + ".log")) << day;
+    }
+}
+
+// More days than a run holds before putting them in place: every one is converted, in order,
+// and no temporary is left behind.
+TEST(Unattended, APassLongerThanOneGroupConvertsEveryDayInOrder)
+{
+    TempDir dir;
+    std::string expected;
+    for (int d = 0; d < 150; ++d) {
+        const TDateTime date = EncodeDate(2003, 1, 1) + d;
+        WriteBytes(dir / (FormatDateTime("yyyymmdd", date) + ".txt"), RawLog(FormatDateTime("dd.mm.yy", date)));
+        expected += FormatDateTime("yyyymmdd", date) + ".txt\n";
+    }
+    TMOX_Diagram diagram;
+    std::ostringstream out, err;
+    EXPECT_EQ(RunUnattended(dir.str(), diagram, out, err), exitOk) << err.str();
+    EXPECT_EQ(out.str(), expected);
+    std::size_t moxFiles = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path)) {
+        EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << e.path();
+        moxFiles += e.path().extension() == ".mox";
+    }
+    EXPECT_EQ(moxFiles, 150u);
 }

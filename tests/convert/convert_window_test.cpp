@@ -274,3 +274,36 @@ TEST_F(ConvertWindow, HelpAboutAndExit)
     Child<QPushButton>("QuitButton")->click();
     EXPECT_FALSE(form->isVisible());
 }
+
+// Logs of one day in two letter cases: one is listed, the other named once; every name fits
+// its item, also when a wider one follows a narrower first.
+TEST_F(ConvertWindow, OneItemPerDayAndEveryNameFits)
+{
+    WriteBytes(dir / "logs/20030611.txt", RawLog("11.06.03"));
+    WriteBytes(dir / "logs/20030614.TXT", RawLog("14.06.03"));
+    WriteBytes(dir / "logs/20030614.txt", RawLog("14.06.03"));
+    WriteBytes(dir / "logs/20030615.TXT", RawLog("15.06.03"));
+    Open();
+    Choose(dir / "logs");
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->item(1)->text(), "20030614.txt");
+    EXPECT_EQ(list->item(2)->text(), "20030615.TXT");
+    auto* box = Child<QMessageBox>("MessageBox");
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_TRUE(box->text().contains("20030614.TXT wird übergangen")) << box->text().toStdString();
+    box->close();
+
+    const QFontMetrics metrics(list->font());
+    for (int row = 0; row < list->count(); ++row) {
+        QListWidgetItem* item = list->item(row);
+        EXPECT_GE(list->visualItemRect(item).width(),
+                  metrics.horizontalAdvance(item->text()) + list->iconSize().width())
+            << item->text().toStdString();
+    }
+
+    Press(convert);
+    EXPECT_EQ(Memo(), "20030611.txt\n20030614.txt\n20030615.TXT");
+    // Told once: the scan after the run does not bring the message back.
+    EXPECT_FALSE(box->isVisible());
+}

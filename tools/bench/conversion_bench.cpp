@@ -2,8 +2,16 @@
 // before, on raw logs made from real one-second observatory data.
 //
 //   mox-bench [folder]   work folder for the generated logs (default: a new one under /tmp)
+//   mox-bench --days FOLDER N
+//                        only makes the first N days of that year in FOLDER
+//   mox-bench --convert FILE [runs]
+//                        prints the best processor milliseconds of Convert on FILE
+//   mox-bench --year FOLDER [runs]
+//                        a year of one-second logs (two sensors) in FOLDER, made once, then
+//                        `MOX_Convert auto FOLDER` timed on all cores and on one core
 //
 // Prints a Markdown table; docs/benchmarks.md keeps a copy of its output.
+#include <sys/resource.h>
 #include <sys/utsname.h>
 #include <time.h>
 #include <unistd.h>
@@ -161,12 +169,111 @@ std::string Cpu()
     return "unknown";
 }
 
+double ChildrenCpuSeconds()
+{
+    rusage u;
+    getrusage(RUSAGE_CHILDREN, &u);
+    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
+}
+
+// Seconds of wall time of one shell command, negative when it failed; `cpu` gets the
+// processor time of all its threads, which on a busy machine says more than the wall time.
+double TimeCommand(const std::string& command, double* cpu = nullptr)
+{
+    const double c0 = ChildrenCpuSeconds();
+    const auto t0 = Clock::now();
+    const int status = std::system(command.c_str());
+    const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    if (cpu) *cpu = ChildrenCpuSeconds() - c0;
+    return status == 0 ? seconds : -1;
+}
+
+// Days of raw logs made from the real day, 2022 day by day, unless the folder has them.
+bool MakeYear(const std::string& folder, const std::vector<SecondRecord>& records, int days = 365)
+{
+    namespace fs = std::filesystem;
+    fs::create_directories(folder);
+    const Variant two = {"two sensors X Y, 1 line/s", "XY", 1};
+    for (int day = 0; day < days; ++day) {
+        const TDateTime date = EncodeDate(2022, 1, 1) + day;
+        int y, m, d;
+        DecodeDate(date, y, m, d);
+        char name[32];
+        std::snprintf(name, sizeof name, "/%04d%02d%02d.txt", y, m, d);
+        if (fs::exists(folder + name)) continue;
+        long lines;
+        Write(folder + name, MakeLog(records, d, m, y, two, lines));
+    }
+    return true;
+}
+
+int MeasureYear(const std::string& folder, int runs)
+{
+    namespace fs = std::filesystem;
+    const auto today = ReadDay(std::string(BENCH_REAL_DATA) + "/wic20220810vsec");
+    if (today.size() != 86400 || !MakeYear(folder, today)) {
+        std::fprintf(stderr, "mox-bench: cannot make the year in %s\n", folder.c_str());
+        return 1;
+    }
+    std::uintmax_t bytes = 0;
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.path().extension() == ".txt") bytes += e.file_size();
+    const auto clean = [&] {
+        for (const auto& e : fs::directory_iterator(folder))
+            if (e.path().extension() == ".mox" || e.path().extension() == ".log") fs::remove(e.path());
+    };
+    const std::string convert = std::string("'") + MOX_CONVERT + "' auto '" + folder + "' >/dev/null";
+    // Reading every log once, as the lower bound of any conversion, and to warm the cache.
+    const double read = TimeCommand("cat '" + folder + "'/*.txt >/dev/null");
+    struct Case {
+        const char* name;
+        std::string command;
+    } cases[] = {{"all cores", convert}, {"one core (taskset -c 0)", "taskset -c 0 " + convert}};
+    std::printf("A year of one-second logs (365 days, two sensors X Y, %.0f MB), input in the "
+                "page cache; reading it all once (cat): %.2f s.\n\n",
+                bytes / 1e6, read);
+    std::printf("| `MOX_Convert auto` | Best s | Median s | MB/s | CPU s (best) |\n"
+                "|---|---:|---:|---:|---:|\n");
+    for (const Case& c : cases) {
+        std::vector<double> times;
+        double bestCpu = 1e9;
+        for (int i = 0; i < runs; ++i) {
+            clean();
+            double cpu;
+            const double t = TimeCommand(c.command, &cpu);
+            bestCpu = std::min(bestCpu, cpu);
+            if (t < 0) {
+                std::fprintf(stderr, "mox-bench: failed: %s\n", c.command.c_str());
+                return 1;
+            }
+            times.push_back(t);
+        }
+        std::sort(times.begin(), times.end());
+        std::printf("| %s | %.2f | %.2f | %.0f | %.2f |\n", c.name, times.front(),
+                    times[times.size() / 2], bytes / 1e6 / times.front(), bestCpu);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     namespace fs = std::filesystem;
     if (argc == 3 && std::string(argv[1]) == "--memory") return MeasureMemory(argv[2]);
+    if (argc == 4 && std::string(argv[1]) == "--days") {
+        const auto today = ReadDay(std::string(BENCH_REAL_DATA) + "/wic20220810vsec");
+        return today.size() == 86400 && MakeYear(argv[2], today, std::atoi(argv[3])) ? 0 : 1;
+    }
+    if (argc >= 3 && std::string(argv[1]) == "--convert") {
+        TMOX_Diagram d;
+        d.Convert(argv[2]);
+        const Timing t = Fastest(argc >= 4 ? std::max(1, std::atoi(argv[3])) : 20, [&] { d.Convert(argv[2]); });
+        std::printf("%.3f\n", t.cpu * 1e3);
+        return 0;
+    }
+    if (argc >= 3 && std::string(argv[1]) == "--year")
+        return MeasureYear(argv[2], argc >= 4 ? std::max(1, std::atoi(argv[3])) : 5);
     const std::string data = BENCH_REAL_DATA;
     const auto today = ReadDay(data + "/wic20220810vsec");
     const auto other = ReadDay(data + "/wic20230712vsec");

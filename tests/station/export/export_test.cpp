@@ -8,6 +8,7 @@
 
 #include <jpeglib.h>
 #include <png.h>
+#include <zlib.h>
 
 #include "../../support/TempDir.h"
 #include "mox/Mm.h"
@@ -144,6 +145,43 @@ TEST(Png, RgbEightBitTopRowFirst)
     EXPECT_EQ(t.transparent.red, 1);
     EXPECT_EQ(t.transparent.green, 2);
     EXPECT_EQ(t.transparent.blue, 3);
+}
+
+// The filter byte of every row, from the file's compressed image data.
+std::vector<int> RowFilters(const std::string& name, std::size_t rowBytes)
+{
+    const std::string bytes = ReadBytes(name);
+    std::string compressed;
+    for (std::size_t at = 8; at + 12 <= bytes.size();) {
+        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data() + at);
+        const std::size_t length = std::size_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+        if (bytes.compare(at + 4, 4, "IDAT") == 0) compressed += bytes.substr(at + 8, length);
+        at += length + 12;
+    }
+    std::vector<unsigned char> raw(4 << 20);
+    uLongf size = raw.size();
+    EXPECT_EQ(uncompress(raw.data(), &size, reinterpret_cast<const Bytef*>(compressed.data()),
+                         compressed.size()), Z_OK);
+    std::vector<int> filters;
+    for (std::size_t at = 0; at < size; at += rowBytes + 1) filters.push_back(raw[at]);
+    return filters;
+}
+
+// Every row filter gives the same picture; the station writes its pictures unfiltered, the
+// smallest and quickest choice for them.
+TEST(Png, RowFiltersChangeTheFileNotThePicture)
+{
+    TempDir dir;
+    Picture p;
+    BitmapToPng(dir / "chosen.png", p.image.Picture);
+    EXPECT_EQ(RowFilters(dir / "chosen.png", 642 * 3), std::vector<int>(376, 0));
+    const PngFile chosen = ReadPng(dir / "chosen.png");
+    for (PngRowFilter f : {PngRowFilter::Sub, PngRowFilter::Up, PngRowFilter::Average,
+                           PngRowFilter::Paeth, PngRowFilter::Adaptive}) {
+        BitmapToPng(dir / "other.png", p.image.Picture, clNone, f);
+        EXPECT_TRUE(ReadPng(dir / "other.png").rows == chosen.rows) << int(f);
+        EXPECT_NE(RowFilters(dir / "other.png", 642 * 3), std::vector<int>(376, 0)) << int(f);
+    }
 }
 
 TEST(Png, FailuresRaiseTheirMessagesAndNeverPassForWritten)

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <QDateTime>
 #include <QProcess>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -94,6 +96,38 @@ TEST_F(StationBatch, PeriodicRunPublishesImagesPagesAndStartsTheUpload)
     EXPECT_TRUE(Running(UploadPid()));
     EXPECT_TRUE(RunUntil([&] { return !Running(UploadPid()); }, 4000)) << "upload not ended";
     w.close();
+}
+
+// With both sizes given the picture is drawn without Qt: a platform plugin that does not
+// exist would end any Qt start. Sizes beyond the limit are refused before anything is drawn,
+// and a picture too big for the memory ends the run with a message instead of an abort.
+TEST_F(StationBatch, OneShotImageWithSizesNeedsNoQtAndRefusesHugeSizes)
+{
+    const std::string images = dir / "bilder";
+    WriteIni("[Verzeichnisse]\r\nBilder=" + images + "\r\n[Batch]\r\nBildformat=2\r\n");
+    WriteBytes(dir / "20030615.txt", RawDay("15.06.03"));
+    const auto run = [&](const std::string& prefix, const std::string& size, std::string& out) {
+        const std::string cmd = prefix + " env MOX_INI=" + ini + " QT_QPA_PLATFORM=keine-anzeige " +
+                                kStation + " " + dir / "20030615.txt" + " " + size + " >" +
+                                dir / "out" + " 2>&1";
+        const int status = std::system(cmd.c_str());
+        out = ReadBytes(dir / "out");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    std::string out;
+    EXPECT_EQ(run("", "500 320", out), 0) << out;
+    EXPECT_EQ(out, images + "/20030615.png\n");
+    EXPECT_EQ(PngSize(images + "/20030615.png"), std::make_pair(500, 320));
+
+    std::filesystem::remove(images + "/20030615.png");
+    EXPECT_EQ(run("", "65536 65536", out), 2);
+    EXPECT_NE(out.find("höchstens 10000 Pixel"), std::string::npos) << out;
+    EXPECT_EQ(run("", "500 10001", out), 2);
+    EXPECT_FALSE(std::filesystem::exists(images + "/20030615.png"));
+
+    EXPECT_EQ(run("ulimit -v 600000;", "10000 10000", out), 1);
+    EXPECT_NE(out.find("nicht genug Speicher"), std::string::npos) << out;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(images), {}), 0);
 }
 
 TEST_F(StationBatch, UploadThatCannotStartIsToldAndTheBatchGoesOn)

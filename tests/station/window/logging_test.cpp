@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QMessageBox>
+#include <QTimer>
 #include <filesystem>
 #include <map>
+#include <optional>
+#include <set>
 #include <vector>
 
 #include "../../devsim/DevSim.h"
@@ -64,6 +67,40 @@ TEST_F(LoggingStation, EveryLineSentWhileOpenLandsOnceInItsDayFile)
         EXPECT_EQ(Lines(dir / ("data/" + name)), lines);
     }
     EXPECT_GT(expected.at("20030615.txt").size(), 20u);
+}
+
+// A device at a high line rate: the status bar shows the latest line a few times a second,
+// not every line.
+TEST_F(LoggingStation, TheStatusLineFollowsFastDevicesAFewTimesASecond)
+{
+    std::optional<TDevSim> sim;
+    sim.emplace(std::vector<std::string>{"--start", "2003-06-15T12:00:00", "--speed", "400", "--interval", "1"});
+    ASSERT_TRUE(sim->Started());
+    std::filesystem::create_directory(dir / "data");
+    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + dir / "data" + "\r\n[COM-Port]\r\nPort=" +
+             sim->Link() + "\r\n");
+    TMain w({"log"});
+    w.show();
+    ASSERT_TRUE(RunUntil([&] { return !w.StatusPanel(0).isEmpty(); }, 15000)) << "no line";
+    std::set<QString> shown;
+    QTimer sample;
+    QObject::connect(&sample, &QTimer::timeout, [&] { shown.insert(w.StatusPanel(0)); });
+    sample.start(1);
+    const auto logged = Lines(dir / "data/20030615.txt").size();
+    RunFor(2000);
+    sample.stop();
+    const auto lines = Lines(dir / "data/20030615.txt").size() - logged;
+    EXPECT_GT(lines, 100u) << "the device was too slow for the test";
+    EXPECT_GE(shown.size(), 2u);
+    EXPECT_LE(shown.size(), 12u);
+    // The latest line is shown soon after it came.
+    sim.reset();
+    RunFor(600);
+    const std::vector<std::string> last = Lines(dir / "data/20030615.txt");
+    ASSERT_FALSE(last.empty());
+    EXPECT_TRUE(w.StatusPanel(0).endsWith(QString::fromStdString(last.back())))
+        << w.StatusPanel(0).toStdString();
+    w.close();
 }
 
 TEST_F(LoggingStation, AMissingDataFolderIsMadeAndToldOnce)

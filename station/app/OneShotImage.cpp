@@ -1,0 +1,160 @@
+#include "station/app/OneShotImage.h"
+
+#include <filesystem>
+#include <new>
+#include <system_error>
+
+#include "mox/Mm.h"
+#include "mox/rtl/IniFile.h"
+#include "mox/rtl/SysUtils.h"
+#include "station/app/SkippedCorrections.h"
+#include "station/app/StationSettings.h"
+#include "station/export/ImageExport.h"
+
+namespace {
+
+constexpr ImageSize kMinimum{400, 250};
+
+std::string Joined(const std::vector<std::string>& words)
+{
+    std::string s;
+    for (const std::string& w : words) s += (s.empty() ? "" : " ") + w;
+    return s;
+}
+
+bool MakeFolder(const std::string& dir, std::string& error)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (ec && !std::filesystem::is_directory(dir)) {
+        error = dir + ": " + ec.message();
+        return false;
+    }
+    return true;
+}
+
+// Draws the diagram at `size` on a picture of its own and writes it; the diagram keeps
+// drawing where it drew before.
+std::string DrawAndSave(TMOX_Diagram& diagram, ImageSize size, const std::string& base, int format)
+{
+    TImage picture(size.Width, size.Height);
+    TImage* const shown = diagram.MOX_Image;
+    diagram.MOX_Image = &picture;
+    try {
+        diagram.ShowMagnetogramm();
+    } catch (...) {
+        diagram.MOX_Image = shown;
+        throw;
+    }
+    diagram.MOX_Image = shown;
+    try {
+        SaveDiagramImage(picture, base, format);
+    } catch (const EImageWriteError& e) {
+        return e.what();
+    }
+    return {};
+}
+
+bool IsLogArgument(const char* a)
+{
+    return SameText(a, "LOG");
+}
+
+}  // namespace
+
+bool OneShotSize(const std::vector<std::string>& sizeArguments, ImageSize current, ImageSize& size,
+                 std::string& error)
+{
+    size = current;
+    if ((sizeArguments.size() > 0 &&
+         !ParseSizeArgument(sizeArguments[0], kMinimum.Width, current.Width, size.Width)) ||
+        (sizeArguments.size() > 1 &&
+         !ParseSizeArgument(sizeArguments[1], kMinimum.Height, current.Height, size.Height))) {
+        error = "Breite und Höhe müssen ganze Zahlen sein: " + Joined(sizeArguments);
+        return false;
+    }
+    if (size.Width > kMaxOneShotSide || size.Height > kMaxOneShotSide) {
+        error = "Breite und Höhe dürfen höchstens " + std::to_string(kMaxOneShotSide) +
+                " Pixel betragen: " + Joined(sizeArguments);
+        return false;
+    }
+    return true;
+}
+
+void UseStationFormats()
+{
+    TFormatSettings& fs = FormatSettings();
+    fs.ShortDateFormat = "dd.mm.yy";
+    fs.LongDateFormat = "dd.mm.yy";
+    fs.DateSeparator = '.';
+    fs.TwoDigitYearCenturyWindow = 50;
+}
+
+int RunOneShotImage(TMOX_Diagram& diagram, const TIniFile& ini, bool withPreviousDay,
+                    const std::string& file, ImageSize size, std::FILE* out, std::FILE* err)
+{
+    if (!FileExists(file)) {
+        std::fprintf(err, "MOX_View: %s: Datei nicht gefunden\n", file.c_str());
+        return oneShotFailed;
+    }
+    try {
+        diagram.AutoLoad(file, withPreviousDay);  // converts the raw log first
+    } catch (const std::exception& e) {
+        std::fprintf(err, "MOX_View: %s\n", e.what());
+    }
+    if (diagram.is_empty()) {
+        std::fprintf(err, "MOX_View: %s: keine Messwerte\n", file.c_str());
+        return oneShotFailed;
+    }
+    diagram.bestimme_K_Wert();
+    if (const std::string skipped = SkippedCorrectionLines(diagram); !skipped.empty())
+        std::fprintf(err, "MOX_View: %s", skipped.c_str());
+    const std::string imageDir = ReadImageDir(ini);
+    const int format = ReadImageFormat(ini);
+    const std::string base = OneShotBase(imageDir, file);
+    std::string error;
+    try {
+        if (MakeFolder(imageDir, error)) error = DrawAndSave(diagram, size, base, format);
+    } catch (const std::bad_alloc&) {
+        error = "nicht genug Speicher für ein Bild von " + std::to_string(size.Width) + " x " +
+                std::to_string(size.Height) + " Pixeln";
+    }
+    if (!error.empty()) {
+        std::fprintf(err, "MOX_View: %s\n", error.c_str());
+        return oneShotFailed;
+    }
+    if (ImageExtension(format).empty()) {
+        std::fprintf(err, "MOX_View: Bildformat %d schreibt kein Bild\n", format);
+        return oneShotFailed;
+    }
+    std::fprintf(out, "%s%s\n", base.c_str(), ImageExtension(format).c_str());
+    return oneShotOk;
+}
+
+std::optional<int> RunOneShotWithoutWindow(int argc, char** argv)
+{
+    // Options (Qt's own too) and the logging station go the window's way.
+    if (argc != 4 || argv[1][0] == '-' || IsLogArgument(argv[1])) return std::nullopt;
+    ImageSize size;
+    std::string error;
+    if (!OneShotSize({argv[2], argv[3]}, {0, 0}, size, error)) {
+        std::fprintf(stderr, "MOX_View: %s\n", error.c_str());
+        return oneShotUsage;
+    }
+    if (size.Width == 0 || size.Height == 0) return std::nullopt;  // the window's size
+    WarnWithoutFonts(stderr);
+    UseStationFormats();
+    const TIniFile ini(MoxIniPath());
+    TMOX_Diagram diagram;
+    const StationSettings settings = ReadStationSettings(ini, diagram, false);
+    const int result = RunOneShotImage(diagram, ini, settings.BatchVortag, argv[1], size, stdout, stderr);
+    std::fflush(stdout);
+    return result;
+}
+
+void WarnWithoutFonts(std::FILE* err)
+{
+    if (!TextRenderingAvailable())
+        std::fprintf(err, "MOX_View: keine Schrift gefunden (fonts-liberation fehlt?); "
+                          "die Diagramme erscheinen ohne Beschriftung.\n");
+}
