@@ -160,7 +160,7 @@ void TFarbDlg::showEvent(QShowEvent* event)
 void TFarbDlg::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_F1 && OnHelp) {
-        OnHelp("MOX_View: Farbeinstellungen");
+        OnHelp();
         return;
     }
     QDialog::keyPressEvent(event);

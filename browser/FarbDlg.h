@@ -18,7 +18,7 @@ public:
     QPushButton* CurveButton(int curve) const { return curveButtons[curve - 1]; }
     // Called after every change of the panes' colours, so that they are drawn anew.
     std::function<void()> OnColorsChanged;
-    std::function<void(const QString& keyword)> OnHelp;
+    std::function<void()> OnHelp;
 
     void FormActivate();
     void CurveButtonClick(int curve);

@@ -24,8 +24,8 @@
 #include "browser/AboutDlg.h"
 #include "browser/DiagramForm.h"
 #include "browser/FarbDlg.h"
-#include "browser/HelpViewer.h"
 #include "station/DiagramView.h"
+#include "station/HelpWindow.h"
 
 namespace {
 
@@ -120,7 +120,7 @@ TMainForm::TMainForm(QWidget* parent)
         DrawPane(1);
         DrawPane(2);
     };
-    farbDlg->OnHelp = [this](const QString& keyword) { ShowHelp(keyword); };
+    farbDlg->OnHelp = [this] { ShowHelpTopic(this, THelpTopic::BrowserFarbeinstellungen); };
     aboutDlg = new TAboutDlg(BrowserCaption, this);
 
     ReadSettings();
@@ -206,7 +206,7 @@ void TMainForm::CreateControls()
     auto* help = new QPushButton("Help...", this);
     help->setObjectName("HelpButton");
     help->setGeometry(583, 472, 58, 25);
-    connect(help, &QPushButton::clicked, this, [this] { ShowHelp("MOX_Browser_Programmbeschreibung"); });
+    connect(help, &QPushButton::clicked, this, [this] { ShowHelpTopic(this, THelpTopic::BrowserProgramm); });
     auto* quit = new QPushButton("Exit", this);
     quit->setObjectName("QuitButton");
     quit->setGeometry(648, 472, 57, 25);
@@ -397,7 +397,6 @@ void TMainForm::contextMenuEvent(QContextMenuEvent* event)
     menu.exec(event->globalPos());
 }
 
-void TMainForm::ShowHelp(const QString& keyword) { ShowBrowserHelp(this, keyword); }
 
 void TMainForm::SetDirectory(const std::string& path)
 {

@@ -57,7 +57,6 @@ public:
     void ImageMouseDown(int pane, int x, int y, Qt::MouseButton button);
     void ImageDblClick(int pane);
     void FormActivate();
-    void ShowHelp(const QString& keyword);
 
 protected:
     bool event(QEvent* event) override;

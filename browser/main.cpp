@@ -3,10 +3,25 @@
 #include <cstdio>
 
 #include "browser/MainForm.h"
+#include "mox/rtl/CommandLine.h"
 #include "mox/rtl/Graphics.h"
+
+namespace {
+
+const TCommandLine kCommandLine{"MOX_Browser",
+                                "Aufruf: MOX_Browser\n"
+                                "Zwei MOX-Tagesdateien nebeneinander; eine Datei, die sich ändert, wird neu geladen.\n"
+                                "  --help     diese Hilfe\n"
+                                "  --version  die Version\n"
+                                "Einstellungsdatei: $MOX_INI, sonst ~/.config/mox/mox.ini.\n",
+                                {},
+                                0};
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
+    if (const int rc = AnswerCommandLine(kCommandLine, argc, argv); rc >= 0) return rc;
     QApplication app(argc, argv);
     QApplication::setApplicationName("MOX_Browser");
     if (!TextRenderingAvailable())

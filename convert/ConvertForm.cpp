@@ -18,12 +18,12 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
-#include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
-#include <QUrl>
 #include <QVBoxLayout>
+
+#include "station/HelpWindow.h"
 
 namespace {
 
@@ -211,10 +211,10 @@ void TConvertForm::BuildControls()
     HelpButton->setToolTip("Hilfedatei anzeigen");
     HelpButton->setGeometry(560, 200, 105, 25);
     connect(HelpButton, &QPushButton::clicked, this,
-            [this] { ShowHelp("MOX_Convert_Programmbeschreibung"); });
+            [this] { ShowHelpTopic(this, THelpTopic::ConvertProgramm); });
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(f1, &QShortcut::activated, this,
-            [this] { ShowHelp("MOX_Convert: Programmbeschreibung"); });
+            [this] { ShowHelpTopic(this, THelpTopic::ConvertFenster); });
 
     Label1 = new QLabel("Converted files:", this);
     Label1->setObjectName("Label1");
@@ -399,22 +399,6 @@ void TConvertForm::closeEvent(QCloseEvent* event)
     // Each log is converted whole or not at all, so stopping between two loses nothing.
     StopRun();
     event->accept();
-}
-
-void TConvertForm::ShowHelp(const QString& keyword)
-{
-    auto* help = findChild<QTextBrowser*>("HelpBrowser");
-    if (!help) {
-        help = new QTextBrowser(this);
-        help->setObjectName("HelpBrowser");
-        help->setWindowFlag(Qt::Window);
-        help->setWindowTitle("MOX_Convert Hilfe");
-        help->resize(600, 480);
-        help->setSource(QUrl("qrc:/help/mox_convert.html"));
-    }
-    help->scrollToAnchor(keyword);
-    help->show();
-    help->raise();
 }
 
 void TConvertForm::ShowMessage(const QString& text)

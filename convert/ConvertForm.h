@@ -51,7 +51,6 @@ private:
     void RunStep();
     void FinishRun();
     void StopRun();
-    void ShowHelp(const QString& keyword);
     void ShowMessage(const QString& text);
 
     TIniFile IniFile;

@@ -13,10 +13,33 @@
 #include "convert/ConvertRun.h"
 #include "convert/IagaOutput.h"
 #include "mox/Mm.h"
+#include "mox/rtl/CommandLine.h"
 #include "mox/rtl/IniFile.h"
+
+namespace {
+
+const TCommandLine kCommandLine{
+    "MOX_Convert",
+    "Aufruf: MOX_Convert [auto ORDNER [--iaga ZIELORDNER]]\n"
+    "Wandelt die Tagesmitschnitte eines Ordners in MOX-Tagesdateien (.mox) um.\n"
+    "  ohne Argument  das Fenster\n"
+    "  auto ORDNER    ohne Fenster (etwa für cron): veraltete .mox-Dateien erneuern, fehlende\n"
+    "                 erzeugen; Ende 0: alles umgewandelt, 1: ein Mitschnitt scheiterte,\n"
+    "                 2: Aufruf falsch oder Ordner nicht lesbar\n"
+    "  --iaga ZIELORDNER\n"
+    "                 mit auto: jeden umgewandelten oder erneuerten Tag auch als\n"
+    "                 IAGA-2002-Minutendatei in ZIELORDNER schreiben\n"
+    "  --help         diese Hilfe\n"
+    "  --version      die Version\n"
+    "Einstellungsdatei: $MOX_INI, sonst ~/.config/mox/mox.ini.\n",
+    {{"--iaga", true}},
+    2};
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
+    if (const int rc = AnswerCommandLine(kCommandLine, argc, argv); rc >= 0) return rc;
     if (argc >= 2 && std::strcmp(argv[1], "auto") == 0) {
         const TIniFile ini(MoxIniPath());
         std::vector<std::string> args(argv + 2, argv + argc);

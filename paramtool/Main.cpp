@@ -2,6 +2,7 @@
 
 #include "paramtool/AboutDlg.h"
 #include "paramtool/FieldMark.h"
+#include "station/HelpWindow.h"
 #include "station/serial/ComComboBox.h"
 
 #include <QAction>
@@ -10,7 +11,6 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDialog>
-#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -28,16 +28,16 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionButton>
-#include <QTextBrowser>
 #include <QTimeEdit>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <optional>
 
 using namespace moxparam;
 
 namespace {
 
-const char* const HelpKeyword = "helpKeyword";
+const char* const HelpTopicProperty = "helpTopic";
 const char* const FileFilter = "MOX Parameterdateien [*.moi] (*.MOI *.moi);;alle Dateien [*.*] (*)";
 const char* const ResetCaption = "täglicher Reset um                 Uhr";
 
@@ -61,20 +61,6 @@ QComboBox* List(const QStringList& entries)
   auto* list = new QComboBox;
   list->addItems(entries);
   return list;
-}
-
-// The help folder: $MOX_HELP_DIR, beside an installed program, or the source tree's.
-QString HelpDir()
-{
-  const QString env = qEnvironmentVariable("MOX_HELP_DIR");
-  if (!env.isEmpty())
-    return env;
-  const QString app = QCoreApplication::applicationDirPath();
-  for (const QString& candidate : {app + "/../share/mox/help", app + "/../../docs/help",
-                                   QStringLiteral(MOX_HELP_SOURCE_DIR)})
-    if (QFile::exists(candidate + "/mox_ini.html"))
-      return QDir(candidate).absolutePath();
-  return QString();
 }
 
 }  // namespace
@@ -109,23 +95,23 @@ TMain::~TMain() = default;
 
 void TMain::BuildForm()
 {
-  auto withHint = [](QWidget* w, const char* name, const QString& hint, const char* keyword) {
+  auto withHint = [](QWidget* w, const char* name, const QString& hint, std::optional<THelpTopic> topic) {
     w->setObjectName(name);
     w->setStatusTip(hint);
-    if (keyword)
-      w->setProperty(HelpKeyword, QString::fromUtf8(keyword));
+    if (topic)
+      w->setProperty(HelpTopicProperty, int(*topic));
     return w;
   };
 
   // Allgemein
   dayly_reset_CheckBox = new QCheckBox(ResetCaption);
   withHint(dayly_reset_CheckBox, "dayly_reset_CheckBox", "Sollen die Relativwerte 1x täglich auf 0 gesetzt werden?",
-           "MOX_Ini: täglicher Reset?");
+           THelpTopic::IniTaeglicherReset);
   // The hour field sits in the blank part of the box's caption.
   Reset_Time_Edit = SpinField(0, 23, false);
   Reset_Time_Edit->setParent(dayly_reset_CheckBox);
   withHint(Reset_Time_Edit, "Reset_Time_Edit", "Zeitpunkt des Resets (volle Stunde)",
-           "MOX_Ini: Zeitpunkt des täglichen Resets");
+           THelpTopic::IniResetZeitpunkt);
   {
     QStyleOptionButton option;
     option.initFrom(dayly_reset_CheckBox);
@@ -142,17 +128,17 @@ void TMain::BuildForm()
   connect(dayly_reset_CheckBox, &QCheckBox::clicked, this, &TMain::dayly_reset_CheckBoxClick);
   dual_sensor_CheckBox = new QCheckBox("2. Sensor angeschlossen?");
   withHint(dual_sensor_CheckBox, "dual_sensor_CheckBox", "Ist ein zweiter Sensor angeschlossen?",
-           "MOX_Ini: 2. Sensor angeschlossen?");
+           THelpTopic::IniZweiterSensor);
   display_light_CheckBox = new QCheckBox("Displaybeleuchtung ständig an?");
   withHint(display_light_CheckBox, "display_light_CheckBox", "Soll die Displaybeleuchtung ständig leuchten?",
-           "MOX_Ini: Displaybeleuchtung ständig an?");
+           THelpTopic::IniDisplaybeleuchtung);
   digin_CheckBox = new QCheckBox("Digitaleingang aktivieren?");
   withHint(digin_CheckBox, "digin_CheckBox", "Soll der Digitaleingang abgefragt werden?",
-           "MOX_Ini: Digitaleingang aktivieren?");
+           THelpTopic::IniDigitaleingang);
   print_date_time_CheckBox = new QCheckBox("Datum und Uhrzeit auf RS-232?");
   withHint(print_date_time_CheckBox, "print_date_time_CheckBox",
            "Sollen Datum und Uhrzeit vor die Messwerte auf der RS-232 gesetzt werden?",
-           "MOX_Ini: Datum und Uhrzeit auf RS-232?");
+           THelpTopic::IniDatumUhrzeitRs232);
   auto* allgemein = new QGroupBox("Allgemein");
   allgemein->setObjectName("Allgemein");
   auto* allgemeinLayout = new QVBoxLayout(allgemein);
@@ -172,12 +158,12 @@ void TMain::BuildForm()
   for (int s = 1; s <= 2; ++s) {
     const QString n = QString::number(s);
     withHint(s == 1 ? Sensor1_ComboBox : Sensor2_ComboBox, s == 1 ? "Sensor1_ComboBox" : "Sensor2_ComboBox",
-             "Magnetfeldkomponente Sensor " + n, "MOX_Ini: Sensoren");
+             "Magnetfeldkomponente Sensor " + n, THelpTopic::IniSensoren);
     withHint(s == 1 ? Korrektur1_Edit : Korrektur2_Edit, s == 1 ? "Korrektur1_Edit" : "Korrektur2_Edit",
-             "Korrektur der Steilheit der Sensorkennlinie Sensor " + n, "MOX_Ini: Sensoren");
+             "Korrektur der Steilheit der Sensorkennlinie Sensor " + n, THelpTopic::IniSensoren);
     QLineEdit* offset = s == 1 ? Offset1_Edit : Offset2_Edit;
     withHint(offset, s == 1 ? "Offset1_Edit" : "Offset2_Edit", "Offset der Sensorkennlinie Sensor " + n,
-             "MOX_Ini: Sensoren");
+             THelpTopic::IniSensoren);
     offset->setValidator(wholeNumber);
   }
   auto* sensoren = new QGroupBox("Sensoren");
@@ -208,7 +194,7 @@ void TMain::BuildForm()
     K_Edit[k] = new QLineEdit;
     K_Edit[k]->setValidator(kText);
     K_Edit[k]->setMaximumWidth(K_Edit[k]->fontMetrics().horizontalAdvance("00000") + 12);
-    withHint(K_Edit[k], qPrintable("K" + n + "_Edit"), "Obergrenze für K" + n + " [nT]", "MOX_Ini: K0 .. K8");
+    withHint(K_Edit[k], qPrintable("K" + n + "_Edit"), "Obergrenze für K" + n + " [nT]", THelpTopic::IniKGrenzen);
     kGrid->addWidget(new QLabel("K" + n + " <= "), k / 3, (k % 3) * 2, Qt::AlignRight);
     kGrid->addWidget(K_Edit[k], k / 3, (k % 3) * 2 + 1);
   }
@@ -216,11 +202,11 @@ void TMain::BuildForm()
   // Ausgabe
   data_interval_Edit = SpinField(1, 120, false);
   withHint(data_interval_Edit, "data_interval_Edit", "Abstand zwischen zwei Datenpaketen auf der RS-232 ",
-           "MOX_Ini: Datenintervall");
+           THelpTopic::IniDatenintervall);
   rs232_mode_ComboBox = List({"Absolutwert", "Relativwert", "Absolutwert + Relativwert",
                               "Absolutwert + Relativwert + K-Wert"});
   withHint(rs232_mode_ComboBox, "rs232_mode_ComboBox", "Was soll MOX auf der RS-232 ausgeben?",
-           "MOX_Ini: RS-232 Modus");
+           THelpTopic::IniRs232Modus);
   Intervall_Analog1_Edit = SpinField(250, 2000, true);
   Intervall_Analog2_Edit = SpinField(250, 2000, true);
   for (int a = 1; a <= 2; ++a) {
@@ -228,14 +214,14 @@ void TMain::BuildForm()
     spin->setSingleStep(10);
     spin->findChild<QLineEdit*>()->setMaxLength(4);
     withHint(spin, a == 1 ? "Intervall_Analog1_Edit" : "Intervall_Analog2_Edit",
-             QString("Messbereich des %1. Analogausgangs [nT]").arg(a), "MOX_Ini: Intervall 1./2. Analogausgang");
+             QString("Messbereich des %1. Analogausgangs [nT]").arg(a), THelpTopic::IniAnalogIntervall);
   }
   Modus_Analog2_ComboBox = List({"K-Index", "Messwerte des 2. Sensors"});
   withHint(Modus_Analog2_ComboBox, "Modus_Analog2_ComboBox", "Was soll der 2. Analogausgang ausgeben?",
-           "MOX_Ini: Modus 2. Analogausgang");
+           THelpTopic::IniAnalogModus);
   Alarm_Edit = SpinField(1, 9, false);
   withHint(Alarm_Edit, "Alarm_Edit", "Ab welchem K-Index soll der Relaiskontakt schließen?",
-           "MOX_Ini: Alarm bei K");
+           THelpTopic::IniAlarm);
   auto* ausgabe = new QGroupBox("Ausgabe");
   ausgabe->setObjectName("Ausgabe");
   auto* out = new QGridLayout(ausgabe);
@@ -255,13 +241,13 @@ void TMain::BuildForm()
 
   // Buttons
   Default_Button = new QPushButton("Standardwerte setzen");
-  withHint(Default_Button, "Default_Button", "Parametersatz mit Standardwerten erzeugen", nullptr);
+  withHint(Default_Button, "Default_Button", "Parametersatz mit Standardwerten erzeugen", std::nullopt);
   Empfangen_Button = new QPushButton("Parameter Empfangen");
-  withHint(Empfangen_Button, "Empfangen_Button", "Parametersatz von MOX lesen", nullptr);
+  withHint(Empfangen_Button, "Empfangen_Button", "Parametersatz von MOX lesen", std::nullopt);
   Senden_Button = new QPushButton("  Parameter Senden   ");
-  withHint(Senden_Button, "Senden_Button", "Parameter zu MOX senden", nullptr);
+  withHint(Senden_Button, "Senden_Button", "Parameter zu MOX senden", std::nullopt);
   Quit_Button = new QPushButton(" Programm beenden  ");
-  withHint(Quit_Button, "Quit_Button", "Programmende", nullptr);
+  withHint(Quit_Button, "Quit_Button", "Programmende", std::nullopt);
   Quit_Button->setToolTip("Programmende");
   connect(Default_Button, &QPushButton::clicked, this, &TMain::Default_ButtonClick);
   connect(Empfangen_Button, &QPushButton::clicked, this, &TMain::Empfangen_ButtonClick);
@@ -289,15 +275,15 @@ void TMain::BuildForm()
   Datum_DateTimePicker = new QDateEdit(utc.date());
   Datum_DateTimePicker->setDisplayFormat("dd.MM.yyyy");
   Datum_DateTimePicker->setCalendarPopup(true);
-  withHint(Datum_DateTimePicker, "Datum_DateTimePicker", "Datum für MOX", "MOX_Ini: Setzen von Datum und Uhrzeit");
+  withHint(Datum_DateTimePicker, "Datum_DateTimePicker", "Datum für MOX", THelpTopic::IniDatumUhrzeitSetzen);
   Uhrzeit_DateTimePicker = new QTimeEdit(utc.time());
   Uhrzeit_DateTimePicker->setDisplayFormat("HH:mm:ss");
   withHint(Uhrzeit_DateTimePicker, "Uhrzeit_DateTimePicker", "Uhrzeit möglichst in UTC einstellen!",
-           "MOX_Ini: Setzen von Datum und Uhrzeit");
+           THelpTopic::IniDatumUhrzeitSetzen);
   Date_Button = new QPushButton("Datum  senden ");
-  withHint(Date_Button, "Date_Button", "Datum zu MOX senden", nullptr);
+  withHint(Date_Button, "Date_Button", "Datum zu MOX senden", std::nullopt);
   Time_Button = new QPushButton("Uhrzeit Senden");
-  withHint(Time_Button, "Time_Button", "Uhrzeit zu MOX senden", nullptr);
+  withHint(Time_Button, "Time_Button", "Uhrzeit zu MOX senden", std::nullopt);
   connect(Date_Button, &QPushButton::clicked, this, &TMain::Date_ButtonClick);
   connect(Time_Button, &QPushButton::clicked, this, &TMain::Time_ButtonClick);
   auto* clock = new QGroupBox("Datum und Uhrzeit setzen");
@@ -321,7 +307,7 @@ void TMain::BuildForm()
 
   // Schnittstellenauswahl
   ComComboBox = new TComComboBox;
-  withHint(ComComboBox, "ComComboBox", "Auswahl der seriellen Schnittstelle, an der MOX angeschlossen ist", nullptr);
+  withHint(ComComboBox, "ComComboBox", "Auswahl der seriellen Schnittstelle, an der MOX angeschlossen ist", std::nullopt);
   ComComboBox->SetComPort(&port_);
   // Choosing or typing a name applies it to the port at once.
   connect(ComComboBox, &QComboBox::currentTextChanged, this, [this] { ComComboBox->ApplySettings(); });
@@ -476,9 +462,9 @@ void TMain::keyPressEvent(QKeyEvent* event)
   // F1 opens the topic of the field that has the focus.
   if (event->key() == Qt::Key_F1) {
     for (QWidget* w = QApplication::focusWidget(); w && w != this; w = w->parentWidget())
-      if (w->property(HelpKeyword).isValid())
-        return ShowHelp(w->property(HelpKeyword).toString());
-    return ShowHelp("MOX_Ini_Allgemein");
+      if (w->property(HelpTopicProperty).isValid())
+        return ShowHelp(THelpTopic(w->property(HelpTopicProperty).toInt()));
+    return ShowHelp(THelpTopic::IniAllgemein);
   }
   QMainWindow::keyPressEvent(event);
 }
@@ -694,53 +680,19 @@ void TMain::Menu_SpeichernClick()
     SaveFile(name);
 }
 
-void TMain::ShowHelp(const QString& keyword)
+void TMain::ShowHelp(THelpTopic topic)
 {
-  const QString dir = HelpDir();
-  QString file;
-  if (!dir.isEmpty()) {
-    // The topic is the anchor named by the keyword, in whichever help page holds it.
-    const QString anchor = "name=\"" + keyword.toHtmlEscaped() + "\"";
-    const QStringList pages = QDir(dir).entryList({"*.html"}, QDir::Files, QDir::Name);
-    for (const QString& page : pages) {
-      QFile f(dir + "/" + page);
-      if (f.open(QIODevice::ReadOnly) && QString::fromUtf8(f.readAll()).contains(anchor)) {
-        file = f.fileName();
-        break;
-      }
-    }
-    if (file.isEmpty() && QFile::exists(dir + "/mox_ini.html"))
-      file = dir + "/mox_ini.html";
-  }
-  if (file.isEmpty()) {
-    ShowMessage("Die Hilfedatei wurde nicht gefunden.", moxtext::ErrorCaption, TIcon::Error);
-    return;
-  }
-  auto* help = findChild<QTextBrowser*>("HelpBrowser");
-  if (!help) {
-    auto* window = new QDialog(this);
-    window->setWindowTitle("MOX Hilfe");
-    window->resize(640, 520);
-    help = new QTextBrowser(window);
-    help->setObjectName("HelpBrowser");
-    help->setOpenExternalLinks(true);
-    auto* layout = new QVBoxLayout(window);
-    layout->addWidget(help);
-  }
-  help->setSource(QUrl::fromLocalFile(file));
-  help->scrollToAnchor(keyword);
-  help->window()->show();
-  help->window()->raise();
+  ShowHelpTopic(this, topic);
 }
 
 void TMain::HilfeMenu_HilfeClick()
 {
-  ShowHelp("MOX_Ini_Allgemein");
+  ShowHelp(THelpTopic::IniAllgemein);
 }
 
 void TMain::HilfeMenu_MOXHilfeClick()
 {
-  ShowHelp("MOX_Einführung und Vorgeschichte");
+  ShowHelp(THelpTopic::Einfuehrung);
 }
 
 void TMain::HILFEMENU_UeberClick()

@@ -5,6 +5,7 @@
 
 #include "paramtool/MoxProtocol.h"
 #include "paramtool/ParamForm.h"
+#include "station/HelpTopics.h"
 #include "station/serial/ComPort.h"
 
 #include <QMainWindow>
@@ -77,7 +78,7 @@ private:
   void Report(TMoxResult result, const char* okText, const char* differsText);
   void ReportPortError();
   void SetGauge(int value);
-  void ShowHelp(const QString& keyword);
+  void ShowHelp(THelpTopic topic);
   void FormActivate();
   QWidget* FieldWidget(paramform::TField field) const;
   std::vector<QWidget*> MarkableFields() const;

@@ -1,40 +1,42 @@
 #include "station/HelpWindow.h"
 
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTextBrowser>
 #include <QUrl>
 
-namespace {
+#include "mox/rtl/HelpPages.h"
 
-// The help page that holds the topic's anchor; the overview page if none does.
-QString PageOf(const QString& keyword)
+QTextBrowser* ShowHelpTopic(QWidget* parent, THelpTopic topic)
 {
-    const QString anchor = "name=\"" + keyword.toHtmlEscaped() + "\"";
-    for (const QString& page : QDir(":/help").entryList({"mox_view*.html"}, QDir::Files, QDir::Name)) {
-        QFile f(":/help/" + page);
-        if (f.open(QIODevice::ReadOnly) && QString::fromUtf8(f.readAll()).contains(anchor))
-            return "qrc:/help/" + page;
+    const THelpPlace& place = HelpPlace(topic);
+    const QString folder = QString::fromStdString(HelpFolder());
+    const QString page = QDir(folder).filePath(place.Page);
+    if (folder.isEmpty() || !QFileInfo(page).isFile()) {
+        QMessageBox::warning(parent, "Hilfe",
+                             QString("Die Hilfeseite %1 wurde nicht gefunden (gesucht in %2).")
+                                 .arg(place.Page, folder.isEmpty() ? "den Hilfeordnern der Installation" : folder));
+        return nullptr;
     }
-    return "qrc:/help/mox_view.html";
-}
-
-}  // namespace
-
-void ShowHelpTopic(QWidget* parent, const QString& keyword)
-{
     static QPointer<QTextBrowser> viewer;
     if (!viewer) {
         viewer = new QTextBrowser(parent);
+        viewer->setObjectName("HelpBrowser");
         viewer->setWindowFlag(Qt::Window);
-        viewer->setAttribute(Qt::WA_DeleteOnClose);
-        viewer->setWindowTitle("MOX-View Hilfe");
+        viewer->setOpenExternalLinks(true);
         viewer->resize(640, 520);
+    } else if (viewer->parentWidget() != parent) {
+        // A modal dialog blocks every window but its own: the viewer joins the one asking.
+        viewer->setParent(parent, viewer->windowFlags());
     }
-    const QUrl page(PageOf(keyword));
-    if (viewer->source() != page) viewer->setSource(page);
-    viewer->scrollToAnchor(keyword);
+    const QUrl url = QUrl::fromLocalFile(page);
+    if (viewer->source() != url) viewer->setSource(url);
+    viewer->setWindowTitle(viewer->documentTitle().isEmpty() ? "MOX Hilfe" : viewer->documentTitle());
+    // Shown first: the anchor's place depends on the laid-out width of the window.
     viewer->show();
     viewer->raise();
+    viewer->scrollToAnchor(QString::fromUtf8(place.Keyword));
+    return viewer;
 }

@@ -1,8 +1,11 @@
 #pragma once
-// The help viewer: the help pages, opened at a topic keyword.
-#include <QString>
+// The help viewer of every program: the page of a topic, scrolled to the topic's heading.
+#include "station/HelpTopics.h"
 
+class QTextBrowser;
 class QWidget;
 
-// Shows the help window (one per program) at the topic's anchor.
-void ShowHelpTopic(QWidget* parent, const QString& keyword);
+// Shows the program's one help window (made on first use, as a window of `parent`) at the
+// topic. Returns the viewer, or nullptr when the page was not found (the user is told where
+// it was looked for).
+QTextBrowser* ShowHelpTopic(QWidget* parent, THelpTopic topic);

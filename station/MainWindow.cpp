@@ -149,9 +149,9 @@ void TMain::CreateActions()
     connect(AnsichtSymbolleiste, &QAction::triggered, this, [this] { AnsichtSymbolleisteClick(); });
     connect(ConvertMenuMOX, &QAction::triggered, this, [this] { ConvertMenuMOXClick(); });
     connect(LoggenStartStopp, &QAction::triggered, this, [this] { LoggenStartStoppClick(); });
-    connect(HilfeMenuMoxView, &QAction::triggered, this, [this] { ShowHelp("MOX_View_Allgemein"); });
+    connect(HilfeMenuMoxView, &QAction::triggered, this, [this] { ShowHelpTopic(this, THelpTopic::ViewAllgemein); });
     connect(HilfeMenuMOX, &QAction::triggered, this,
-            [this] { ShowHelp("MOX_Einführung und Vorgeschichte"); });
+            [this] { ShowHelpTopic(this, THelpTopic::Einfuehrung); });
 }
 
 void TMain::CreateMenus()
@@ -480,7 +480,6 @@ void TMain::ConvertMenuMOXClick()
     FormResize();
 }
 
-void TMain::ShowHelp(const QString& keyword) { ShowHelpTopic(this, keyword); }
 
 void TMain::showEvent(QShowEvent* event)
 {

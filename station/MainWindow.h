@@ -69,7 +69,6 @@ public:
     void ComDataPacketPacket(TComDataPacket* sender, const std::string& str);
     void LoggenStartStoppClick();
     void ConvertMenuMOXClick();
-    void ShowHelp(const QString& keyword);
 
     // The periodic batch: snapshot of the day's log, conversion, images, pages, upload.
     void Timer1Timer();

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "mox/rtl/CommandLine.h"
 #include "station/MainWindow.h"
 #include "station/app/OneShotImage.h"
 #include "station/app/StationLog.h"
@@ -53,8 +54,24 @@ void QtMessage(QtMsgType type, const QMessageLogContext&, const QString& text)
 
 }  // namespace
 
+const TCommandLine kCommandLine{
+    "MOX_View",
+    "Aufruf: MOX_View [LOG | DATEI [BREITE HÖHE]]\n"
+    "Die MOX-Station.\n"
+    "  ohne Argument        Betrachter: Tagesdateien ansehen, vergleichen, korrigieren\n"
+    "  LOG                  Station: die Datenzeilen des Geräts in Tagesmitschnitte schreiben,\n"
+    "                       Magnetogramme und Seiten veröffentlichen\n"
+    "  DATEI [BREITE HÖHE]  ein Magnetogramm des Tages von DATEI (Mitschnitt oder .mox) in den\n"
+    "                       Bilderordner schreiben und enden, auch ohne Bildschirm\n"
+    "  --help               diese Hilfe\n"
+    "  --version            die Version\n"
+    "Einstellungsdatei: $MOX_INI, sonst ~/.config/mox/mox.ini.\n",
+    {},
+    3};
+
 int main(int argc, char** argv)
 {
+    if (const int rc = AnswerCommandLine(kCommandLine, argc, argv); rc >= 0) return rc;
     qInstallMessageHandler(QtMessage);
     if (const std::optional<int> result = RunOneShotWithoutWindow(argc, argv)) return *result;
     // Scheduled one-shot runs and headless stations have no display to open.

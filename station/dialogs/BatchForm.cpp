@@ -17,7 +17,6 @@
 #include "station/dialogs/DialogParts.h"
 
 namespace {
-const char* const kHelpKeyword = "MOX_View_Aufruf mit Kommandozeilenparameter";
 }
 
 TBatchForm::TBatchForm(TStationContext& context) : QDialog(context.MainWindow), ctx(context)
@@ -62,7 +61,7 @@ TBatchForm::TBatchForm(TStationContext& context) : QDialog(context.MainWindow), 
     connect(FolderButton, &QPushButton::clicked, this, [this] { FolderButtonClick(); });
     connect(OK_Button, &QPushButton::clicked, this, [this] { OK_ButtonClick(); });
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    AddHelpKey(this, kHelpKeyword);
+    AddHelpKey(this, THelpTopic::ViewKommandozeile);
 
     ChooseFolder = [this](const QString& start) {
         return QFileDialog::getExistingDirectory(this, "Speicherort für Magnetogramme", start);

@@ -38,7 +38,7 @@ TDeleteCurvesDlg::TDeleteCurvesDlg(TStationContext& context)
     layout->addLayout(top);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    AddHelpKey(this, "MOX_View: Löschen von Kurven aus dem Diagramm");
+    AddHelpKey(this, THelpTopic::ViewKurvenLoeschen);
 }
 
 void TDeleteCurvesDlg::showEvent(QShowEvent* event)

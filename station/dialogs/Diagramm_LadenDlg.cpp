@@ -84,7 +84,7 @@ TDiagramm_LadenDlg::TDiagramm_LadenDlg(TStationContext& context)
     ShowError = [this](const QString& message) {
         QMessageBox::critical(this, "MOX-View", message);
     };
-    AddHelpKey(this, "MOX_View: Laden von Kurven in das Diagramm");
+    AddHelpKey(this, THelpTopic::ViewKurvenLaden);
 }
 
 void TDiagramm_LadenDlg::showEvent(QShowEvent* event)

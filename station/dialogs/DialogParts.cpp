@@ -7,11 +7,10 @@
 
 #include "station/HelpWindow.h"
 
-void AddHelpKey(QDialog* dialog, const QString& keyword)
+void AddHelpKey(QDialog* dialog, THelpTopic topic)
 {
     auto* key = new QShortcut(QKeySequence::HelpContents, dialog);
-    QObject::connect(key, &QShortcut::activated, dialog,
-                     [dialog, keyword] { ShowHelpTopic(dialog, keyword); });
+    QObject::connect(key, &QShortcut::activated, dialog, [dialog, topic] { ShowHelpTopic(dialog, topic); });
 }
 
 QHBoxLayout* OkCancelRow(QPushButton*& ok, QPushButton*& cancel, std::initializer_list<QPushButton*> leading)

@@ -16,7 +16,6 @@
 
 namespace {
 
-const char* const kHelpKeyword = "MOX_View: Farbeinstellungen";
 
 struct NamedColor {
     const char* name;
@@ -99,7 +98,7 @@ TFarbDlg::TFarbDlg(TStationContext& context) : QDialog(context.MainWindow), ctx(
     connect(Default_Button, &QPushButton::clicked, this, [this] { Default_ButtonClick(); });
     connect(OK_Button, &QPushButton::clicked, this, [this] { OK_ButtonClick(); });
     connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
-    AddHelpKey(this, kHelpKeyword);
+    AddHelpKey(this, THelpTopic::ViewFarbeinstellungen);
 
     // The picker's sixteen custom colour slots start white.
     for (int i = 0; i < QColorDialog::customCount(); ++i) QColorDialog::setCustomColor(i, Qt::white);

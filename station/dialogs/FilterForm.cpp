@@ -60,7 +60,7 @@ TFilterForm::TFilterForm(TStationContext& context) : QDialog(context.MainWindow)
     ShowError = [this](const QString& message) {
         QMessageBox::critical(this, "MOX-View", message);
     };
-    AddHelpKey(this, "MOX_View: Filteroptionen");
+    AddHelpKey(this, THelpTopic::ViewFilteroptionen);
     FormActivate();
 }
 

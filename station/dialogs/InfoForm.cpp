@@ -84,7 +84,7 @@ TInfoForm::TInfoForm(TStationContext& context)
     layout->addWidget(frame);
     layout->addWidget(ok, 0, Qt::AlignHCenter);
 
-    AddHelpKey(this, "MOX_View: Info_Dialog");
+    AddHelpKey(this, THelpTopic::ViewInfo);
 }
 
 void TInfoForm::FormActivate()

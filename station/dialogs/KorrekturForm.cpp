@@ -159,7 +159,7 @@ TKorrekturForm::TKorrekturForm(TStationContext& context)
     top->addLayout(right, 1);
     top->setSizeConstraint(QLayout::SetFixedSize);
 
-    AddHelpKey(this, "MOX_View: Kurvenkorrektur");
+    AddHelpKey(this, THelpTopic::ViewKurvenkorrektur);
 
     AskSavePending = [this](const std::string& file, int lines) {
         const QString text = lines == 1 ? "Eine Korrektur für %1 ist noch nicht gespeichert.\n"

@@ -87,7 +87,7 @@ TKurvenForm::TKurvenForm(TStationContext& context)
     layout->addLayout(lower);
     layout->addWidget(ok, 0, Qt::AlignHCenter);
 
-    AddHelpKey(this, "MOX_View: Kurveninformationen");
+    AddHelpKey(this, THelpTopic::ViewKurveninformationen);
 }
 
 void TKurvenForm::SetKurve(int curve)

@@ -135,7 +135,7 @@ TLegendeForm::TLegendeForm(TStationContext& context) : QDialog(context.MainWindo
     layout->addWidget(options);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    AddHelpKey(this, "MOX_View: Festlegen von Diagrammtitel und -legende");
+    AddHelpKey(this, THelpTopic::ViewTitelLegende);
 }
 
 void TLegendeForm::showEvent(QShowEvent* event)

@@ -16,7 +16,6 @@
 
 namespace {
 
-const char* const kHelpKeyword = "MOX_View: Batch-Einstellungen";
 
 QSpinBox* Spin(int min, int max, int step, const char* hint, bool arrowsOnly)
 {
@@ -79,7 +78,7 @@ TLogBatchForm::TLogBatchForm(TStationContext& context) : QDialog(context.MainWin
     connect(AbmessungenStandardCheckBox, &QCheckBox::toggled, this, [this] { StandardClick(); });
     connect(OK_Button, &QPushButton::clicked, this, [this] { OK_ButtonClick(); });
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    AddHelpKey(this, kHelpKeyword);
+    AddHelpKey(this, THelpTopic::ViewBatchEinstellungen);
 }
 
 void TLogBatchForm::showEvent(QShowEvent* event)

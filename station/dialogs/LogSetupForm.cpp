@@ -16,7 +16,6 @@
 #include "station/dialogs/DialogParts.h"
 
 namespace {
-const char* const kHelpKeyword = "MOX_View: Log-Einstellungen";
 }
 
 TLogSetupForm::TLogSetupForm(TStationContext& context, TComPort& comPort)
@@ -49,7 +48,7 @@ TLogSetupForm::TLogSetupForm(TStationContext& context, TComPort& comPort)
     connect(DirButton, &QPushButton::clicked, this, [this] { DirButtonClick(); });
     connect(OK_Button, &QPushButton::clicked, this, [this] { OK_ButtonClick(); });
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    AddHelpKey(this, kHelpKeyword);
+    AddHelpKey(this, THelpTopic::ViewLogEinstellungen);
     ChooseFolder = [this](const QString& start) {
         return QFileDialog::getExistingDirectory(this, "Arbeitsverzeichnis", start);
     };

@@ -68,7 +68,7 @@ TMRode_ConvertDlg::TMRode_ConvertDlg(TStationContext& context)
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    AddHelpKey(this, "MOX_View: Konvertierung von Daten aus Magnetsrode in das MOX-Format");
+    AddHelpKey(this, THelpTopic::ViewMagnetsrodeKonvertierung);
 }
 
 void TMRode_ConvertDlg::FormActivate() { dateEdit->setDate(ToQDate(Date() - 1)); }

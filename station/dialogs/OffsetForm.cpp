@@ -59,7 +59,7 @@ TOffsetForm::TOffsetForm(TStationContext& context) : QDialog(context.MainWindow)
     layout->addLayout(bottom);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    AddHelpKey(this, "MOX_View: Verändern des Kurvenoffsets");
+    AddHelpKey(this, THelpTopic::ViewKurvenoffset);
 }
 
 void TOffsetForm::showEvent(QShowEvent* event)

@@ -43,7 +43,7 @@ TRemarkDlg::TRemarkDlg(TStationContext& context)
     layout->addWidget(ok, 0, Qt::AlignHCenter);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    AddHelpKey(this, "MOX_View: Konvertierung von MOX-Mitschnitten in das MOX-Format");
+    AddHelpKey(this, THelpTopic::ViewMitschnittKonvertierung);
 }
 
 void TRemarkDlg::FormActivate()

@@ -26,7 +26,6 @@
 
 namespace {
 
-const char* const kHelpKeyword = "MOX_View: Diagrammeinstellungen";
 
 std::string Str(const QLineEdit* e) { return e->text().toStdString(); }
 QString Q(const std::string& s) { return QString::fromStdString(s); }
@@ -174,7 +173,7 @@ TSetupForm::TSetupForm(TStationContext& context, TFarbDlg& farb, TBatchForm& bat
     connect(ColorButton, &QPushButton::clicked, this, [this] { ColorButtonClick(); });
     connect(BatchButton, &QPushButton::clicked, this, [this] { BatchButtonClick(); });
     connect(Cancel_Button, &QPushButton::clicked, this, &QDialog::reject);
-    AddHelpKey(this, kHelpKeyword);
+    AddHelpKey(this, THelpTopic::ViewDiagrammeinstellungen);
     ShowError = [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); };
 }
 

@@ -269,7 +269,7 @@ TEST_F(BrowserWindowTest, BrokenFileIsNamedAndTheWindowGoesOn)
     w->findChild<QPushButton*>("HelpButton")->click();
     QWidget* help = nullptr;
     for (QWidget* t : QApplication::topLevelWidgets())
-        if (t->objectName() == "HelpViewer") help = t;
+        if (t->objectName() == "HelpBrowser") help = t;
     ASSERT_TRUE(help);
     EXPECT_TRUE(help->isVisible());
     help->close();

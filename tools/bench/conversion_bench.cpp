@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "mox/Mm.h"
+#include "mox/rtl/CommandLine.h"
 #include "mox/rtl/SysUtils.h"
 #include "tests/conversion/RealSeconds.h"
 
@@ -257,8 +258,17 @@ int MeasureYear(const std::string& folder, int runs)
 
 }  // namespace
 
+const TCommandLine kCommandLine{"mox-bench",
+                                "Usage: mox-bench [FOLDER]\n"
+                                "Measures the conversion of raw logs and the loading of days and prints\n"
+                                "the tables of docs/benchmarks.md; FOLDER is kept (default: a temporary one).\n"
+                                "  --memory FILE  peak memory of one conversion of FILE, in KB\n",
+                                {{"--memory", true}},
+                                1};
+
 int main(int argc, char** argv)
 {
+    if (const int rc = AnswerCommandLine(kCommandLine, argc, argv); rc >= 0) return rc;
     namespace fs = std::filesystem;
     if (argc == 3 && std::string(argv[1]) == "--memory") return MeasureMemory(argv[2]);
     if (argc == 4 && std::string(argv[1]) == "--days") {

@@ -24,6 +24,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "mox/rtl/CommandLine.h"
 #include "tests/support/Broker.h"
 #include "tests/support/Process.h"
 
@@ -264,8 +265,16 @@ double Percentile(std::vector<double> v, double p)
 
 }  // namespace
 
+const TCommandLine kCommandLine{"mox-bench-network",
+                                "Usage: mox-bench-network [SECONDS [N...]]\n"
+                                "N simulated stations publishing one line per second into one broker and\n"
+                                "one mox-collect (default: 20 s at N = 10, 100, 1000).\n",
+                                {},
+                                64};
+
 int main(int argc, char** argv)
 {
+    if (const int rc = AnswerCommandLine(kCommandLine, argc, argv); rc >= 0) return rc;
     double seconds = 20;
     std::vector<int> counts;
     if (argc > 1) seconds = std::atof(argv[1]);

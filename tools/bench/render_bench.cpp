@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "mox/Mm.h"
+#include "mox/rtl/CommandLine.h"
 #include "station/export/ImageExport.h"
 
 namespace {
@@ -95,8 +96,15 @@ void Print(const char* what, const Stats& s)
 
 }  // namespace
 
+const TCommandLine kCommandLine{"mox-bench-render",
+                                "Usage: mox-bench-render [REPETITIONS]\n"
+                                "Measures drawing and writing a magnetogram (default: 50 repetitions).\n",
+                                {},
+                                1};
+
 int main(int argc, char** argv)
 {
+    if (const int rc = AnswerCommandLine(kCommandLine, argc, argv); rc >= 0) return rc;
     const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
     if (!TextRenderingAvailable()) std::fprintf(stderr, "mox-bench-render: no font found, drawing without text\n");
 

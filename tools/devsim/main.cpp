@@ -1,6 +1,7 @@
 // mox-devsim: a simulated magnetometer on a pseudo-terminal.
 #include "tools/devsim/Device.h"
 #include "tools/devsim/FieldModel.h"
+#include "mox/rtl/CommandLine.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -52,6 +53,7 @@ protocol (set time, set date, read and write the 51-byte parameter set).
                       tell what a program on the line was sent
   --verbose           log commands and connections to stderr
   --help              this text
+  --version           the version
 
 The data line follows the device's output mode (parameter byte 8), date-and-time flag
 (byte 9), second-sensor flag (byte 6) and sensor axes (bytes 43, 44):
@@ -110,6 +112,9 @@ TOptions ParseOptions(int argc, char** argv)
     if (a == "--help" || a == "-h") {
       std::cout << Usage;
       std::exit(0);
+    } else if (a == "--version") {
+      std::cout << "mox-devsim " << MoxVersion() << "\n";
+      std::exit(0);
     } else if (a == "--link") {
       o.link = value();
     } else if (a == "--interval") {
@@ -164,7 +169,8 @@ TOptions ParseOptions(int argc, char** argv)
       } else
         Fail("unknown fault: " + f);
     } else {
-      Fail("unknown option: " + a + " (see --help)");
+      std::cerr << "mox-devsim: unknown option: " << a << "\n" << Usage;
+      std::exit(2);
     }
   }
   return o;

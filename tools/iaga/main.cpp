@@ -38,7 +38,7 @@ Datei nicht umgewandelt (die übrigen werden trotzdem umgewandelt), 2 Aufruffehl
 
 int Usage(const std::string& message)
 {
-    std::cerr << "mox-iaga: " << message << " (siehe --help)" << std::endl;
+    std::cerr << "mox-iaga: " << message << "\n" << kHelp << std::flush;
     return kUsage;
 }
 

@@ -120,7 +120,7 @@ TEST_F(ViewerWindow, HelpOpensAtTheTopicsPage)
     for (QWidget* top : QApplication::topLevelWidgets())
         if (auto* b = qobject_cast<QTextBrowser*>(top); b && b->isVisible()) help = b;
     ASSERT_TRUE(help);
-    EXPECT_EQ(help->source().toString(), "qrc:/help/mox_view.html");
+    EXPECT_TRUE(help->source().toLocalFile().endsWith("/mox_view.html"));
     EXPECT_TRUE(help->toPlainText().contains("Einführung und Vorgeschichte"));
     help->close();
 }

@@ -1,0 +1,28 @@
+# Install layout (GNUInstallDirs). The libraries are private to the suite and live in a folder
+# of their own; programs reach them and the help pages through paths relative to themselves,
+# so an install works under any prefix (the package installs under /usr) without
+# LD_LIBRARY_PATH. The build tree mirrors the layout: build/bin, build/share/mox/help.
+include(GNUInstallDirs)
+set(MOX_INSTALL_LIBDIR ${CMAKE_INSTALL_LIBDIR}/mox)
+set(MOX_INSTALL_HELPDIR ${CMAKE_INSTALL_DATADIR}/mox/help)
+file(RELATIVE_PATH MOX_BIN_TO_LIB ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_PREFIX}/${MOX_INSTALL_LIBDIR})
+file(RELATIVE_PATH MOX_BIN_TO_HELP ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_PREFIX}/${MOX_INSTALL_HELPDIR})
+set(CMAKE_INSTALL_RPATH "$ORIGIN/${MOX_BIN_TO_LIB}")
+cmake_path(ABSOLUTE_PATH MOX_BIN_TO_HELP BASE_DIRECTORY ${CMAKE_BINARY_DIR}/bin NORMALIZE
+           OUTPUT_VARIABLE MOX_BUILD_HELPDIR)
+
+# mox_program(target [NO_INSTALL]): one of the suite's programs. All of them answer --help and
+# --version alike, and the command-line test runs every one registered here.
+function(mox_program target)
+  cmake_parse_arguments(P "NO_INSTALL" "" "" ${ARGN})
+  set_property(GLOBAL APPEND PROPERTY MOX_PROGRAMS ${target})
+  if(NOT P_NO_INSTALL)
+    install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+endfunction()
+
+# A shared library of the suite: installed beside its siblings, which it finds through $ORIGIN.
+function(mox_install_library target)
+  set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN")
+  install(TARGETS ${target} LIBRARY DESTINATION ${MOX_INSTALL_LIBDIR})
+endfunction()

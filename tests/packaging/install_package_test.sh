@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# install_package_test.sh BUILD SOURCE VERSION
+set -euo pipefail
+build=$1 source=$2 version=$3
+mkdir -p "$build/test-tmp"
+work=$(mktemp -d "$build/test-tmp/install_package.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+need() { [ -e "$1" ] || fail "missing: ${1#"$work"/}"; }
+
+programs=(MOX_View MOX_Browser MOX_Convert MOX_Ini mox-devsim mox-iaga mox-collect)
+pages=$(cd "$source/docs/help" && ls ./*.html)
+entries=(mox-view mox-browser mox-convert mox-ini)
+sizes=(16 24 32 48 64 128 256)
+
+# Checks a tree laid out under prefix $2 of root $1 (an install or an unpacked package).
+check_tree() {
+  local root=$1 prefix=$2 etc=$3 units=$4
+  local bin=$root$prefix/bin
+  for p in "${programs[@]}"; do
+    need "$bin/$p"
+    [ -e "$bin/$p" ] || continue
+    # shellcheck disable=SC2016 # a literal $ORIGIN
+    readelf -d "$bin/$p" | grep -q 'RUNPATH.*\[\$ORIGIN/../lib/mox\]' || fail "$p: RUNPATH is not \$ORIGIN/../lib/mox"
+    # Its libraries come from the tree itself, never from the build, without LD_LIBRARY_PATH.
+    local libs
+    libs=$(env -u LD_LIBRARY_PATH ldd "$bin/$p" | grep 'libmox')
+    grep -q "libmoxrtl.so => " <<<"$libs" || fail "$p: does not link the runtime library"
+    while read -r line; do
+      [[ $line == *"=> $root$prefix/bin/../lib/mox/"* ]] || fail "$p: $line"
+    done <<<"$libs"
+    local answer
+    answer=$(env -u LD_LIBRARY_PATH QT_QPA_PLATFORM=no-such-platform "$bin/$p" --version) || fail "$p --version"
+    [ "$answer" = "$p $version" ] || fail "$p --version said: $answer"
+  done
+  for lib in libmox.so libmoxrtl.so; do need "$root$prefix/lib/mox/$lib"; done
+  for page in $pages; do need "$root$prefix/share/mox/help/$page"; done
+  for e in "${entries[@]}"; do
+    local file=$root$prefix/share/applications/$e.desktop
+    need "$file"
+    [ -e "$file" ] && ! desktop-file-validate "$file" && fail "$e.desktop does not validate"
+  done
+  for s in "${sizes[@]}"; do
+    local icon=$root$prefix/share/icons/hicolor/${s}x$s/apps/mox-station.png
+    need "$icon"
+    [ -e "$icon" ] && ! file "$icon" | grep -q "PNG image data, $s x $s" && fail "icon ${s}x$s: $(file -b "$icon")"
+  done
+  need "$root$prefix/share/icons/hicolor/scalable/apps/mox-station.svg"
+  need "$root$etc/mox/mox.ini"
+  local unit=$root$units/mox-station.service
+  need "$unit"
+  [ -e "$unit" ] || return 0
+  grep -qx "ExecStart=$prefix/bin/MOX_View LOG" "$unit" || fail "unit: ExecStart: $(grep ExecStart "$unit")"
+  grep -qx "Environment=MOX_INI=$etc/mox/mox.ini" "$unit" || fail "unit: MOX_INI: $(grep MOX_INI "$unit")"
+  if command -v systemd-analyze >/dev/null; then
+    # verify wants the program at its place: point the copy at the tree's program.
+    sed "s|^ExecStart=$prefix/bin/|ExecStart=$bin/|" "$unit" >"$work/mox-station.service"
+    systemd-analyze verify "$work/mox-station.service" || fail "systemd-analyze verify"
+  else
+    echo "SKIP systemd-analyze verify: systemd-analyze is not installed"
+  fi
+}
+
+# 1. cmake --install into a temporary root (prefix /usr/local: etc under the prefix).
+DESTDIR=$work/root cmake --install "$build" >"$work/install.log" || { cat "$work/install.log"; exit 1; }
+check_tree "$work/root" /usr/local /usr/local/etc /usr/local/lib/systemd/system
+
+# 2. The Debian package: everything of the install under /usr, the service, the settings file
+#    as conffile, the maintainer scripts, and library dependencies found by shlibdeps.
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" ||
+  { cat "$work/cpack.log"; exit 1; }
+deb=$(ls "$work"/package/*.deb)
+dpkg-deb -c "$deb" >"$work/contents"
+info=$(dpkg-deb -I "$deb")
+for field in "Package: mox-station" "Version: $version"; do
+  grep -q "$field" <<<"$info" || fail "control lacks $field"
+done
+depends=$(dpkg-deb -f "$deb" Depends)
+for dep in adduser libqt6widgets6 libqt6serialport6 libpng16-16 libjpeg62-turbo libfreetype6 libc6; do
+  grep -q "$dep" <<<"$depends" || fail "Depends lacks $dep: $depends"
+done
+grep -q 'build' <<<"$depends" && fail "Depends names the build tree: $depends"
+dpkg-deb --ctrl-tarfile "$deb" | tar -t >"$work/control"
+for f in postinst prerm postrm conffiles; do grep -qx "./$f" "$work/control" || fail "control lacks $f"; done
+[ "$(dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./conffiles)" = /etc/mox/mox.ini ] || fail "conffiles"
+dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./postinst >"$work/postinst"
+sh -n "$work/postinst" || fail "postinst does not parse"
+for needle in 'adduser --system' 'dialout' '/var/lib/mox/data' '/var/lib/mox/images'; do
+  grep -q -- "$needle" "$work/postinst" || fail "postinst lacks $needle"
+done
+dpkg-deb -x "$deb" "$work/unpacked"
+check_tree "$work/unpacked" /usr /etc /lib/systemd/system
+grep -qx 'Datenverzeichnis=/var/lib/mox/data/' "$work/unpacked/etc/mox/mox.ini" || fail "mox.ini: data folder"
+grep -qx 'Port=ttyUSB0' "$work/unpacked/etc/mox/mox.ini" || fail "mox.ini: port"
+
+# 3. The package installed into a throw-away overlay of this machine (root and overlayfs
+#    needed; CI runs as root), and the station run from it as the service's user.
+if [ "$(id -u)" -ne 0 ] || ! command -v unshare >/dev/null; then
+  echo "SKIP installing the package: needs root and unshare"
+else
+  overlay=$(mktemp -d /tmp/mox-package.XXXXXX)
+  mkdir -p "$overlay/upper/tmp/mox-test" "$overlay/work" "$overlay/root"
+  cp "$deb" "$(dirname "$0")/package_runs.sh" "$overlay/upper/tmp/mox-test/"
+  status=0
+  # shellcheck disable=SC2016 # expanded by the inner shell
+  unshare -m --propagation private sh -c '
+    set -e
+    o=$1
+    mount -t overlay overlay -o "lowerdir=/,upperdir=$o/upper,workdir=$o/work" "$o/root" || exit 77
+    mount -t proc proc "$o/root/proc"
+    mount --rbind /dev "$o/root/dev"
+    chroot "$o/root" sh /tmp/mox-test/package_runs.sh' sh "$overlay" || status=$?
+  rm -rf "$overlay"
+  if [ $status -eq 77 ]; then
+    echo "SKIP installing the package: no overlay mount here"
+  elif [ $status -ne 0 ]; then
+    fail "the installed package does not run"
+  fi
+fi
+
+if ((failures)); then
+  echo "$failures failure(s)" >&2
+  exit 1
+fi
+echo "install and package: all checks passed"
