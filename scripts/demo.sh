@@ -3,6 +3,7 @@
 # 240 times real speed (a day in six minutes), MOX_View LOG files them into day logs and
 # publishes image, preview, WAP files and web page every minute. Everything lives in
 # build/demo; the user's own settings file is never touched. Ctrl-C ends both programs.
+# The simulated clock races ahead on purpose, so the station does not compare it with UTC.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bin=build/bin
@@ -29,7 +30,7 @@ cat > "$demo/web/Footer.txt" <<'HTML'
 HTML
 printf '%s\r\n' \
   "[Verzeichnisse]" "Datenverzeichnis=$demo/data" "Bilder=$demo/web" \
-  "[COM-Port]" "Port=$demo/tty" \
+  "[COM-Port]" "Port=$demo/tty" "Uhr-Toleranz=0" \
   "[Batch]" "Intervall=1" "Bildformat=2" "Vorschau=1" "Vortag=0" "WAP=1" "HTML=1" \
   "[Diagram]" "Titel=MOX Demo-Station, \$DATUM1\$ \$UHRZEIT1\$ UTC" "Autolegende=1" \
   "Width=900" "Height=560" \

@@ -21,6 +21,7 @@
 #include "station/UploadRunner.h"
 #include "station/app/OneShotImage.h"
 #include "station/app/SkippedCorrections.h"
+#include "station/app/StationLog.h"
 #include "station/app/WebPages.h"
 #include "station/export/ImageExport.h"
 
@@ -34,10 +35,11 @@ std::string OutOfMemory(const ImageSize& size)
            std::to_string(size.Height) + " Pixeln";
 }
 
-bool MakeFolder(const std::string& dir, std::string& error)
+bool MakeFolder(const std::string& dir, std::string& error, bool* created = nullptr)
 {
     std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
+    const bool made = std::filesystem::create_directories(dir, ec);
+    if (created) *created = made && !ec;
     if (ec && !std::filesystem::is_directory(dir)) {
         error = dir + ": " + ec.message();
         return false;
@@ -104,9 +106,14 @@ void TMain::Timer1Timer()
     const std::string base = ImageBase(imageDir);
     const ImageSize size = settings.BatchStandard ? kStandardImage
                                                   : ImageSize{settings.BatchBreite, settings.BatchHoehe};
-    if (!MakeFolder(imageDir, error)) {
+    bool created = false;
+    if (!MakeFolder(imageDir, error, &created)) {
         error = "Das Bildverzeichnis fehlt: " + error;
     } else {
+        // A new station's own folder is made without a word; one the observer named is told.
+        const std::string made = "Das Bildverzeichnis " + imageDir + " fehlte und wurde angelegt.";
+        if (created && imageDir == DefaultImageDir()) LogMessage(LogLevel::Info, made);
+        else if (created) TellOnce(Q(made), LogLevel::Info);
         error = SaveImage(size, base, ReadImageFormat(iniFile));
         if (error.empty() && settings.BatchVorschau)
             error = SaveImage(kPreviewImage, PreviewBase(base), ReadImageFormat(iniFile));
@@ -152,7 +159,7 @@ void TMain::RunOneShot()
     ImageSize size;
     std::string error;
     if (!OneShotSize(sizeArguments, {image->width(), image->height()}, size, error)) {
-        std::fprintf(stderr, "MOX_View: %s\n", error.c_str());
+        LogMessage(LogLevel::Error, error);
         QApplication::exit(oneShotUsage);
         return;
     }

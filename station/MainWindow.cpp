@@ -16,7 +16,6 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
-#include <cstdio>
 
 #include "mox/rtl/BoundedSetting.h"
 #include "mox/rtl/SysUtils.h"
@@ -265,6 +264,10 @@ void TMain::StartLogging()
     connect(syncTimer, &QTimer::timeout, this, [this] { logger->Sync(); });
     syncTimer->start(kSyncIntervalSeconds * 1000);
     mqtt = StationMqtt::FromSettings(iniFile, settings.DataDir, statusBar(), [this](const QString& p) { TellOnce(p); });
+    // Lines that waited for the medium are published when they are filed.
+    logger->OnWritten = [this](const std::string& line) {
+        if (mqtt) mqtt->LineFiled(line);
+    };
     Timer1->setInterval(std::max(1, settings.IntervalMinutes) * 60000);
     uploadSchedule = std::make_unique<UploadSchedule>(settings.FTP_Kommando, settings.FTP_Intervall);
     ComPort.SetPort(settings.Port);
@@ -278,6 +281,7 @@ void TMain::StartLogging()
         ComDataPacketPacket(sender, str);
     };
     if (!OpenPort()) DeviceLost(ComPort.LastError());
+    StartService();
 }
 
 bool TMain::OpenPort()
@@ -305,6 +309,7 @@ void TMain::DeviceLost(const std::string& reason)
     TellOnce(kDeviceLost + Q(reason +
                "\nDie Schnittstelle wird alle paar Sekunden wieder geöffnet."));
     reopenTimer->start();
+    ServicePortState();
 }
 
 void TMain::TryReopen()
@@ -323,13 +328,14 @@ void TMain::TryReopen()
     const QString back = QString("Das Gerät ist wieder verbunden (%1, %2 UTC); das Loggen läuft weiter.")
                              .arg(Q(ComPortDevicePath(ComPort.Port())),
                                   QDateTime::currentDateTimeUtc().toString("hh:mm:ss"));
-    std::fprintf(stderr, "MOX_View: %s\n", back.toLocal8Bit().constData());
+    LogMessage(LogLevel::Info, S(back));
     if (problemBox && problemBox->isVisible() && problemBox->text() == lastProblem &&
         lastProblem.startsWith(kDeviceLost)) {
         problemBox->setIcon(QMessageBox::Information);
         problemBox->setText(back);
     }
     lastProblem.clear();
+    ServicePortState();
 }
 
 void TMain::ComDataPacketPacket(TComDataPacket*, const std::string& str)
@@ -337,14 +343,12 @@ void TMain::ComDataPacketPacket(TComDataPacket*, const std::string& str)
     const DayLogger::Outcome outcome = logger->HandleLine(str);
     if (outcome == DayLogger::Outcome::Logged) {
         SetApplicationTitle(Q("Logging " + DayLogger::ComponentText(str) + "..."));
-        if (mqtt) mqtt->LineFiled(str);
-        SetStatusRed(false);
-    } else if (outcome == DayLogger::Outcome::Rejected) {
-        SetStatusRed(true);  // line noise: shown, not worth a message
-    } else if (outcome == DayLogger::Outcome::Failed) {
-        SetStatusRed(true);
-        TellOnce(Q("Die Zeile wurde nicht gespeichert: " + logger->Error()));
+        lineRed = false;
+    } else if (outcome != DayLogger::Outcome::Ignored) {
+        // Line noise is shown, not worth a message; a line that waits is told by the service.
+        lineRed = true;
     }
+    ServiceLineHandled(str, outcome);
     // The day file's name is enough beside the line; the folder is in the log settings.
     statusLine = QFileInfo(Q(logger->LogFileName())).fileName() + ": " + Q(str);
     if (!statusLineTimer->isActive()) {
@@ -367,6 +371,7 @@ void TMain::LoggenStartStoppClick()
         panel1->setText("Pause...");
         SetApplicationTitle("Pause...");
         logger->Close();
+        ServicePortState();
     } else {
         paused = false;
         LoggenStartStopp->setText("Stopp");
@@ -374,6 +379,7 @@ void TMain::LoggenStartStoppClick()
         panel1->setText("Logging...");
         SetApplicationTitle("Logging...");
         if (!OpenPort()) DeviceLost(ComPort.LastError());
+        ServicePortState();
     }
 }
 
@@ -386,8 +392,8 @@ void TMain::SetApplicationTitle(const QString& title)
 
 void TMain::SetStatusRed(bool red)
 {
-    statusRed = red;
-    const QColor colour = red ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::Button);
+    statusRed = red || (service && service->Alarm());
+    const QColor colour = statusRed ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::Button);
     // Called for every line: a palette change repaints the whole bar.
     if (statusBar()->palette().color(QPalette::Window) == colour) return;
     QPalette pal = statusBar()->palette();
@@ -395,12 +401,12 @@ void TMain::SetStatusRed(bool red)
     statusBar()->setPalette(pal);
 }
 
-void TMain::TellOnce(const QString& text)
+void TMain::TellOnce(const QString& text, LogLevel level)
 {
     // Settings and file names may hold control characters; shown, they cut nothing short.
     const QString problem = Q(VisibleText(S(text)));
     if (problem == lastProblem) return;
-    std::fprintf(stderr, "MOX_View: %s\n", problem.toLocal8Bit().constData());
+    LogMessage(level, S(problem));
     ShowProblem(problem);
 }
 
@@ -540,6 +546,7 @@ void TMain::IntroducePlaceholderRecord()
 
 void TMain::closeEvent(QCloseEvent* event)
 {
+    ServiceStopping();
     if (logger) logger->Close();
     // Stored as they are restored: frame position, client size.
     const QRect g = windowState() & (Qt::WindowMinimized | Qt::WindowMaximized) ? normalGeometry()

@@ -13,6 +13,7 @@
 #include "station/app/BatchPlan.h"
 #include "station/app/DayLogger.h"
 #include "station/app/DaySnapshot.h"
+#include "station/app/StationService.h"
 #include "station/app/StationSettings.h"
 #include "station/dialogs/StationContext.h"
 #include "station/serial/ComPort.h"
@@ -106,6 +107,10 @@ public:
     // Refreshes the curve data and curve information windows when they are showing.
     void RefreshCurveWindows();
     UploadRunner* Uploads() const { return uploads; }
+    // The unattended side of logging mode: status, silence, clock, waiting lines.
+    StationService* Service() const { return service.get(); }
+    // What needs the observer's attention, shown beside the line in the status bar.
+    QString AlertPanel() const;
     // Lines not yet acknowledged by the MQTT broker; 0 when the station does not publish.
     std::size_t MqttBacklog() const;
 
@@ -126,11 +131,19 @@ private:
     void TryReopen();
     void SetApplicationTitle(const QString& title);
     void SetStatusRed(bool red);
-    void TellOnce(const QString& problem);
+    void TellOnce(const QString& problem, LogLevel level = LogLevel::Warning);
     // Out-of-range settings, told on stderr by the reader, shown in the window too.
     void ShowSettingNotes();
     void ShowProblem(const QString& problem);
     void TellSkippedCorrections();
+    // Service glue (MainService.cpp).
+    void StartService();
+    void ServiceLineHandled(const std::string& line, DayLogger::Outcome outcome);
+    void ServiceTick();
+    void ServiceStopping();
+    void ServicePortState();
+    void ShowService();
+    void Tell(const ServiceMessages& messages);
     void ImageMouseMove(int x, int y);
     void ImageMouseDown(int x, int y, Qt::MouseButton button);
     void ImageDblClick(int x, int y);
@@ -142,6 +155,7 @@ private:
     ::TIniFile iniFile;
     StationSettings settings;
     std::unique_ptr<DayLogger> logger;
+    std::unique_ptr<StationService> service;
     std::unique_ptr<StationMqtt> mqtt;
     static inline const std::string noFile;
 
@@ -149,6 +163,7 @@ private:
     QString lastProblem;
     std::string htmlTemplatesTold;
     bool statusRed = false;
+    bool lineRed = false;  // the last line could not be taken
     bool paused = false;
     bool deviceLost = false;
     bool firstActivation = true;
@@ -158,6 +173,7 @@ private:
     QToolBar* toolBar = nullptr;
     QLabel* panel0 = nullptr;
     QLabel* panel1 = nullptr;
+    QLabel* alertPanel = nullptr;
     QTimer* reopenTimer = nullptr;
     // The latest line for the status bar, shown a few times a second at most: a device at
     // high line rates would otherwise keep the window busy repainting.

@@ -3,9 +3,9 @@
 #include <QLabel>
 #include <QStatusBar>
 #include <QTimer>
-#include <cstdio>
 
 #include "mox/rtl/IniFile.h"
+#include "station/app/StationLog.h"
 #include "station/app/StationStatus.h"
 
 namespace {
@@ -70,7 +70,7 @@ void StationMqtt::Refresh()
     label->setText(text);
     // Outages come and go in a network; the journal hears of each change once.
     const std::string problem = publisher->Problem();
-    if (problem != lastProblem && !problem.empty()) std::fprintf(stderr, "MOX_View: %s\n", problem.c_str());
+    if (problem != lastProblem && !problem.empty()) LogMessage(LogLevel::Warning, problem);
     label->setToolTip(QString::fromStdString(problem));
     lastProblem = problem;
 }

@@ -28,6 +28,7 @@ public:
     void LineFiled(const std::string& line);
     void BatchDone(const TMOX_Diagram& diagram, bool withPreviousDay);
     std::size_t Backlog() const { return publisher->Backlog(); }
+    bool Connected() const { return publisher->Connected(); }
 
 private:
     StationMqtt(std::unique_ptr<MqttPublisher> p, QStatusBar* bar);

@@ -13,6 +13,7 @@
 #include "station/GermanQt.h"
 #include "station/MainWindow.h"
 #include "station/app/OneShotImage.h"
+#include "station/app/StationLog.h"
 
 namespace {
 
@@ -42,6 +43,16 @@ void CloseOnStopSignals(TMain& main)
     sigaction(SIGTERM, &action, nullptr);
 }
 
+// Qt's own warnings take the station's way to stderr too, so that the journal ranks them.
+void QtMessage(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    const LogLevel level = type == QtCriticalMsg || type == QtFatalMsg ? LogLevel::Error
+                           : type == QtWarningMsg                       ? LogLevel::Warning
+                                                                        : LogLevel::Info;
+    LogMessage(level, text.toStdString());
+    if (type == QtFatalMsg) std::abort();
+}
+
 }  // namespace
 
 const TCommandLine kCommandLine{
@@ -62,6 +73,7 @@ const TCommandLine kCommandLine{
 int main(int argc, char** argv)
 {
     if (const int rc = AnswerCommandLine(kCommandLine, argc, argv); rc >= 0) return rc;
+    qInstallMessageHandler(QtMessage);
     if (const std::optional<int> result = RunOneShotWithoutWindow(argc, argv)) return *result;
     // Scheduled one-shot runs and headless stations have no display to open.
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))

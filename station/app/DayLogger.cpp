@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "station/app/LineDay.h"
 
@@ -15,8 +16,29 @@ std::string SystemError(int err) { return std::strerror(err); }
 
 }  // namespace
 
-DayLogger::DayLogger(std::string dir, int syncIntervalSeconds)
-    : dataDir(std::move(dir)), syncInterval(syncIntervalSeconds)
+int DayFileIO::Open(const std::string& name)
+{
+    return ::open(name.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+}
+
+ssize_t DayFileIO::Write(int fd, const char* data, std::size_t size) { return ::write(fd, data, size); }
+
+int DayFileIO::Truncate(int fd, off_t size) { return ::ftruncate(fd, size); }
+
+bool DayFileIO::MakeFolder(const std::string& dir, bool& created)
+{
+    std::error_code ec;
+    created = std::filesystem::create_directories(dir, ec);
+    if (ec) errno = ec.value();
+    return !ec;
+}
+
+DayLogger::DayLogger(std::string dir, int syncIntervalSeconds, std::unique_ptr<DayFileIO> fileIO,
+                     std::size_t maxWaiting)
+    : dataDir(std::move(dir)),
+      io(fileIO ? std::move(fileIO) : std::make_unique<DayFileIO>()),
+      syncInterval(syncIntervalSeconds),
+      capacity(std::max<std::size_t>(1, maxWaiting))
 {
 }
 
@@ -30,12 +52,18 @@ void DayLogger::SetDataDir(const std::string& dir)
 
 void DayLogger::Close()
 {
+    CloseFile();
+    logFileName.clear();
+}
+
+void DayLogger::CloseFile()
+{
     if (fd >= 0) {
         Sync();
         ::close(fd);
     }
     fd = -1;
-    logFileName.clear();
+    openDay.clear();
 }
 
 void DayLogger::Sync()
@@ -45,33 +73,104 @@ void DayLogger::Sync()
     lastSync = time(nullptr);
 }
 
-bool DayLogger::Open(const std::string& name)
+void DayLogger::Fail(const std::string& name, int err)
 {
-    fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    error = name + ": " + SystemError(err);
+    mediumFull = err == ENOSPC || err == EDQUOT || err == EFBIG;
+}
+
+bool DayLogger::OpenFile(const std::string& name)
+{
+    fd = io->Open(name);
+    if (fd < 0 && errno == ENOENT) {
+        // A new station has no folders yet; a folder taken away is made again.
+        bool created = false;
+        if (io->MakeFolder(dataDir, created) && created)
+            notices.push_back({Notice::Kind::FolderCreated, "Das Datenverzeichnis " + dataDir +
+                                                                " fehlte und wurde angelegt."});
+        fd = io->Open(name);
+    }
+    struct stat st;
+    if (fd >= 0 && fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        fd = -1;
+        errno = err;
+    }
     if (fd < 0) {
-        error = name + ": " + SystemError(errno);
+        Fail(name, errno);
         return false;
     }
+    confirmedEnd = st.st_size;
+    return true;
+}
+
+bool DayLogger::CutTornLine()
+{
+    if (cutTo < 0 || cutName != logFileName) return true;
+    if (io->Truncate(fd, cutTo) != 0) {
+        Fail(logFileName, errno);
+        return false;
+    }
+    confirmedEnd = std::min(confirmedEnd, cutTo);
+    cutTo = -1;
+    return true;
+}
+
+bool DayLogger::RescueIfGone()
+{
+    struct stat open, named;
+    if (fstat(fd, &open) != 0) return false;
+    bool gone = open.st_nlink == 0;
+    if (!gone) {
+        // A medium that cannot be asked now is not taken for a file gone.
+        if (stat(logFileName.c_str(), &named) == 0)
+            gone = named.st_dev != open.st_dev || named.st_ino != open.st_ino;
+        else
+            gone = errno == ENOENT || errno == ENOTDIR;
+    }
+    if (!gone) {
+        confirmedEnd = open.st_size;
+        return false;
+    }
+    // What was written to a deleted file since it was last seen in its place is only in the
+    // open file; a file moved away keeps its lines.
+    const bool torn = cutTo >= 0 && cutName == logFileName;
+    const off_t end = open.st_nlink > 0 ? confirmedEnd : torn ? cutTo : open.st_size;
+    std::string tail(std::size_t(std::max<off_t>(0, end - confirmedEnd)), '\0');
+    const ssize_t got = tail.empty() ? 0 : pread(fd, tail.data(), tail.size(), confirmedEnd);
+    tail.resize(std::size_t(std::max<ssize_t>(0, got)));
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < tail.size();) {
+        std::size_t stop = tail.find("\r\n", start);
+        if (stop == std::string::npos) stop = tail.size();
+        lines.push_back(tail.substr(start, stop - start));
+        start = stop + 2;
+    }
+    const std::string day = openDay;
+    notices.push_back({Notice::Kind::FileRenewed,
+                       "Das Tageslog " + logFileName + " wurde gelöscht oder verschoben; es wird neu angelegt."});
+    cutTo = -1;
+    CloseFile();
+    for (auto it = lines.rbegin(); it != lines.rend(); ++it) Keep({day, *it, true}, true);
     return true;
 }
 
 bool DayLogger::Append(const std::string& line)
 {
-    struct stat st;
-    if (fstat(fd, &st) != 0) {
-        error = logFileName + ": " + SystemError(errno);
-        return false;
-    }
     const std::string record = line + "\r\n";
     std::size_t done = 0;
     while (done < record.size()) {
-        const ssize_t n = ::write(fd, record.data() + done, record.size() - done);
+        const ssize_t n = io->Write(fd, record.data() + done, record.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            error = logFileName + ": " + SystemError(n < 0 ? errno : ENOSPC);
-            // Never leave half a line: the next line must start a line of its own.
-            if (done > 0 && ftruncate(fd, st.st_size) != 0)
-                error += " (" + SystemError(errno) + ")";
+            Fail(logFileName, n < 0 ? errno : ENOSPC);
+            // Never leave half a line: the line is written again whole later, and the next
+            // line must start a line of its own.
+            if (done > 0 && io->Truncate(fd, confirmedEnd) != 0) {
+                cutName = logFileName;
+                cutTo = confirmedEnd;
+            }
             return false;
         }
         done += std::size_t(n);
@@ -79,6 +178,66 @@ bool DayLogger::Append(const std::string& line)
     unsynced = true;
     if (time(nullptr) - lastSync >= syncInterval) Sync();
     return true;
+}
+
+void DayLogger::Keep(Pending p, bool atFront)
+{
+    if (atFront) {
+        pending.push_front(std::move(p));
+        return;
+    }
+    if (pending.size() >= capacity) {
+        pending.pop_front();
+        ++dropped;
+    }
+    pending.push_back(std::move(p));
+}
+
+std::size_t DayLogger::Flush()
+{
+    std::size_t written = 0;
+    // A file system whose file numbers do not hold still must not keep the loop renewing:
+    // a file is renewed twice at most per call.
+    int renewed = 0;
+    while (!pending.empty()) {
+        const Pending& p = pending.front();
+        const std::string name = dataDir + p.day + ".txt";
+        if (name != logFileName) {
+            CloseFile();
+            logFileName = name;
+        }
+        if (fd < 0) {
+            if (!OpenFile(name)) break;
+            openDay = p.day;
+        }
+        if (!CutTornLine()) break;
+        if (renewed < 2 && RescueIfGone()) {
+            ++renewed;
+            continue;
+        }
+        if (!Append(p.line)) {
+            // Opened anew for the next attempt: a medium that went away and came back (a USB
+            // stick, a remount) is reached only through the name.
+            CloseFile();
+            break;
+        }
+        if (OnWritten && !p.again) OnWritten(p.line);
+        pending.pop_front();
+        ++written;
+        // Gone between the check and the write: the line goes into the new file too.
+        if (renewed < 2 && RescueIfGone()) ++renewed;
+    }
+    if (pending.empty()) error.clear();
+    return written;
+}
+
+std::size_t DayLogger::Retry() { return Flush(); }
+
+std::vector<DayLogger::Notice> DayLogger::TakeNotices()
+{
+    std::vector<Notice> taken;
+    taken.swap(notices);
+    return taken;
 }
 
 DayLogger::Outcome DayLogger::HandleLine(const std::string& line)
@@ -94,15 +253,12 @@ DayLogger::Outcome DayLogger::HandleLine(const std::string& line)
     case LineDay::Found:
         break;
     }
-    const std::string name = dataDir + day + ".txt";
-    if (name != logFileName) {
-        Close();
-        logFileName = name;
-        if (!Open(name)) return Outcome::Failed;
-    } else if (fd < 0 && !Open(name)) {
-        return Outcome::Failed;
-    }
-    return Append(line) ? Outcome::Logged : Outcome::Failed;
+    // Behind lines that wait, this one waits too: the files take them in arrival order.
+    // Those go first if they can, so that a full memory gives up no line needlessly.
+    if (!pending.empty()) Flush();
+    Keep({day, line}, false);
+    Flush();
+    return pending.empty() ? Outcome::Logged : Outcome::Failed;
 }
 
 std::string DayLogger::ComponentText(const std::string& line)

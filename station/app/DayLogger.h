@@ -5,19 +5,54 @@
 // a line comes `syncInterval` seconds or more after the last sync, and whenever the owner calls
 // Sync() (the station does so on a timer of the same interval, for devices that send rarely):
 // a power cut loses at most that much, while an SD card is spared one sync per line.
+//
+// A line that cannot be written (medium full or read-only, folder gone) waits in memory, in
+// arrival order, and is written into its own day file as soon as writing works again; a line
+// is written once, never twice. When more lines wait than the memory holds, the oldest go.
+// A day file deleted or moved away while open is made anew under its name, with the lines
+// written since it went.
+#include <sys/types.h>
+
+#include <cstddef>
 #include <ctime>
+#include <deque>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
+
+// The logger's file operations; tests put a medium behind them that fails and recovers.
+// Each returns what its POSIX namesake returns, with errno set on failure.
+class DayFileIO {
+public:
+    virtual ~DayFileIO() = default;
+    virtual int Open(const std::string& name);  // read-write, appending, created if missing
+    virtual ssize_t Write(int fd, const char* data, std::size_t size);
+    virtual int Truncate(int fd, off_t size);
+    // Makes the folder and its parents; false with errno when that fails.
+    virtual bool MakeFolder(const std::string& dir, bool& created);
+};
 
 class DayLogger {
 public:
     enum class Outcome {
         Ignored,   // no "dd.mm.yy " at the start: a device message, not a data line
-        Logged,
+        Logged,    // this line and every line before it are in their files
         Rejected,  // the date at the start is no date: line noise, not stored
-        Failed     // a data line that could not be stored (see Error())
+        Failed     // not written now (see Error()); the line waits, see Waiting()
     };
 
-    explicit DayLogger(std::string dataDir, int syncIntervalSeconds = 10);
+    // Something the owner tells the observer once.
+    struct Notice {
+        enum class Kind { FolderCreated, FileRenewed } kind;
+        std::string text;
+    };
+
+    // Over a day of lines at one line a second.
+    static constexpr std::size_t kDefaultCapacity = 100000;
+
+    explicit DayLogger(std::string dataDir, int syncIntervalSeconds = 10,
+                       std::unique_ptr<DayFileIO> io = nullptr, std::size_t capacity = kDefaultCapacity);
     ~DayLogger();
     DayLogger(const DayLogger&) = delete;
     DayLogger& operator=(const DayLogger&) = delete;
@@ -25,7 +60,9 @@ public:
     Outcome HandleLine(const std::string& line);
 
     // Closes the day file (pause, new settings); the next line opens it again for appending.
+    // Waiting lines stay waiting.
     void Close();
+    // Lines still waiting go into the new folder.
     void SetDataDir(const std::string& dir);
     const std::string& DataDir() const { return dataDir; }
     // Path of the day file last chosen; empty before the first data line and after Close.
@@ -35,18 +72,58 @@ public:
     // Pushes what was written to the medium now.
     void Sync();
 
+    // Writes what waits, as far as writing works; returns how many lines it wrote.
+    std::size_t Retry();
+    std::size_t Waiting() const { return pending.size(); }
+    // Lines given up since the start because more waited than the memory holds.
+    std::size_t Dropped() const { return dropped; }
+    // Whether the last failure was a lack of space rather than a medium that refuses writes.
+    bool MediumFull() const { return mediumFull; }
+    std::vector<Notice> TakeNotices();
+
+    // Called once for each line as it goes into its day file, also for a line that waited;
+    // not again when a line is written anew into a renewed file.
+    std::function<void(const std::string& line)> OnWritten;
+
     // "X", "Y", "Z" joined by "/" for the axis letters that occur in the line.
     static std::string ComponentText(const std::string& line);
 
 private:
-    bool Open(const std::string& name);
+    struct Pending {
+        std::string day;  // yyyymmdd
+        std::string line;
+        bool again = false;  // rescued from a deleted file: written before
+    };
+
+    std::size_t Flush();
+    bool OpenFile(const std::string& name);
+    void CloseFile();
+    bool CutTornLine();
+    bool RescueIfGone();
     bool Append(const std::string& line);
+    void Fail(const std::string& name, int err);
+    void Keep(Pending p, bool atFront);
 
     std::string dataDir;
     std::string logFileName;
+    std::string openDay;  // yyyymmdd of the open file
     std::string error;
+    std::unique_ptr<DayFileIO> io;
     int fd = -1;
     int syncInterval;
     bool unsynced = false;
     time_t lastSync = 0;
+
+    // Where the open file is known to have been in the folder: the lines up to here went with
+    // it when it was deleted or moved, the lines after it are written anew.
+    off_t confirmedEnd = 0;
+    // A torn line that could not be cut off at once: cut before the file takes another line.
+    std::string cutName;
+    off_t cutTo = -1;
+
+    std::deque<Pending> pending;
+    std::size_t capacity;
+    std::size_t dropped = 0;
+    bool mediumFull = false;
+    std::vector<Notice> notices;
 };

@@ -109,6 +109,8 @@ StationSettings ReadStationSettings(const TIniFile& ini, TMOX_Diagram& d, bool l
     s.BatchStandard = ini.ReadBool("Batch", "Standard", true);
     s.FTP_Intervall = ReadBoundedInteger(ini, "Batch", "FTP-Intervall", 1, kFtpIntervalRange);
     s.FTP_Kommando = ini.ReadString("Batch", "FTP-Kommando", "");
+    s.StilleSekunden = ReadBoundedInteger(ini, "COM-Port", "Stille-Sekunden", 0, kSilenceRange);
+    s.UhrToleranz = ReadBoundedInteger(ini, "COM-Port", "Uhr-Toleranz", 120, kClockToleranceRange);
     return s;
 }
 

@@ -32,6 +32,10 @@ struct StationSettings {
     bool BatchStandard = false;
     int FTP_Intervall = 0;
     std::string FTP_Kommando;
+    // "COM-Port" / "Stille-Sekunden": silence before the alarm, 0 automatic.
+    int StilleSekunden = 0;
+    // "COM-Port" / "Uhr-Toleranz": seconds the device clock may differ from UTC.
+    int UhrToleranz = 120;
 };
 
 // The ranges of the logging station's numbers, as its batch dialog offers them. They also keep
@@ -42,6 +46,10 @@ inline constexpr IntRange kFtpIntervalRange{1, 60};     // batches
 inline constexpr IntRange kFtpTimeoutRange{1, 120};     // seconds
 inline constexpr IntRange kBatchWidthRange{400, 1200};  // pixels
 inline constexpr IntRange kBatchHeightRange{250, 900};
+// 0 automatic; at most a day of silence before the alarm.
+inline constexpr IntRange kSilenceRange{0, 86400};        // seconds
+// 0 no check; at most a day.
+inline constexpr IntRange kClockToleranceRange{0, 86400};  // seconds
 
 // Folder defaults below $XDG_DATA_HOME (~/.local/share) replace the drive letters of old
 // settings files.

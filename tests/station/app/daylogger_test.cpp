@@ -4,6 +4,8 @@
 
 #include <csignal>
 #include <filesystem>
+#include <functional>
+#include <utility>
 
 #include "../../support/TempDir.h"
 #include "mox/rtl/SysUtils.h"
@@ -58,16 +60,30 @@ TEST_F(DayLoggerTest, DeviceMessagesAndBadDates)
     EXPECT_TRUE(std::filesystem::is_empty(dir.path));
 }
 
-TEST_F(DayLoggerTest, MissingFolderFailsNamingItAndRecoversWhenItAppears)
+TEST_F(DayLoggerTest, AMissingFolderIsMadeAndOneThatCannotBeMadeKeepsTheLinesWaiting)
 {
-    const std::string folder = dir / "daten" + "/";
+    const std::string folder = dir / "neu/daten" + "/";
     DayLogger log(folder);
-    EXPECT_EQ(log.HandleLine("15.06.03 12:00:00: 1"), Outcome::Failed);
-    EXPECT_NE(log.Error().find(folder + "20030615.txt"), std::string::npos) << log.Error();
-    EXPECT_NE(log.Error().find("No such file"), std::string::npos) << log.Error();
-    std::filesystem::create_directory(folder);
-    EXPECT_EQ(log.HandleLine("15.06.03 12:00:01: 2"), Outcome::Logged);
-    EXPECT_EQ(ReadBytes(folder + "20030615.txt"), "15.06.03 12:00:01: 2\r\n");
+    EXPECT_EQ(log.HandleLine("15.06.03 12:00:00: 1"), Outcome::Logged);
+    EXPECT_EQ(ReadBytes(folder + "20030615.txt"), "15.06.03 12:00:00: 1\r\n");
+    auto notices = log.TakeNotices();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].kind, DayLogger::Notice::Kind::FolderCreated);
+    EXPECT_NE(notices[0].text.find(folder), std::string::npos) << notices[0].text;
+    EXPECT_TRUE(log.TakeNotices().empty());
+
+    // A file where the folder should be: nothing can be made, the lines wait.
+    const std::string blocked = dir / "blockiert";
+    WriteBytes(blocked, "");
+    log.SetDataDir(blocked + "/daten/");
+    EXPECT_EQ(log.HandleLine("15.06.03 12:00:01: 2"), Outcome::Failed);
+    EXPECT_NE(log.Error().find(blocked + "/daten/20030615.txt"), std::string::npos) << log.Error();
+    EXPECT_EQ(log.HandleLine("15.06.03 12:00:02: 3"), Outcome::Failed);
+    EXPECT_EQ(log.Waiting(), 2u);
+    EXPECT_FALSE(log.MediumFull());
+    std::filesystem::remove(blocked);
+    EXPECT_EQ(log.Retry(), 2u);
+    EXPECT_EQ(ReadBytes(blocked + "/daten/20030615.txt"), "15.06.03 12:00:01: 2\r\n15.06.03 12:00:02: 3\r\n");
 }
 
 TEST_F(DayLoggerTest, AFullMediumNeverLeavesHalfALine)
@@ -90,8 +106,11 @@ TEST_F(DayLoggerTest, AFullMediumNeverLeavesHalfALine)
     EXPECT_EQ(full, Outcome::Failed);
     EXPECT_NE(error.find("20030615.txt"), std::string::npos) << error;
     EXPECT_EQ(ReadBytes(dir / "20030615.txt"), good);
+    EXPECT_TRUE(log.MediumFull());
+    // The line that did not fit waited and goes in whole, before the next one.
     EXPECT_EQ(log.HandleLine("15.06.03 12:00:02: 3"), Outcome::Logged);
-    EXPECT_EQ(ReadBytes(dir / "20030615.txt"), good + "15.06.03 12:00:02: 3\r\n");
+    EXPECT_EQ(ReadBytes(dir / "20030615.txt"),
+              good + "15.06.03 12:00:01: 22222222222222\r\n15.06.03 12:00:02: 3\r\n");
 }
 
 TEST(DayLoggerTitle, ComponentLettersInAxisOrder)
@@ -100,4 +119,132 @@ TEST(DayLoggerTitle, ComponentLettersInAxisOrder)
     EXPECT_EQ(DayLogger::ComponentText("15.06.03 12:00:00: X, 1 Y, 2 Z, 3"), "X/Y/Z");
     EXPECT_EQ(DayLogger::ComponentText("15.06.03 12:00:00:  -87"), "");
     EXPECT_EQ(DayLogger::ComponentText("y, 5"), "");  // letters are matched in capitals only
+}
+
+namespace {
+
+// A medium that fills up and is freed again: writes fail with ENOSPC while full, after
+// letting a few bytes through when asked to, and the cut-off may fail too.
+class FillingMedium : public DayFileIO {
+public:
+    bool full = false;
+    std::size_t bytesBeforeFull = 0;  // let this much through of the next write, then fail
+    bool cutFails = false;
+    std::function<void()> afterWrite;  // once, after the next write
+
+    ssize_t Write(int fd, const char* data, std::size_t size) override
+    {
+        if (full && bytesBeforeFull == 0) {
+            errno = ENOSPC;
+            return -1;
+        }
+        if (full) size = std::min(size, std::exchange(bytesBeforeFull, 0));
+        const ssize_t n = DayFileIO::Write(fd, data, size);
+        if (afterWrite) std::exchange(afterWrite, nullptr)();
+        return n;
+    }
+    int Truncate(int fd, off_t size) override
+    {
+        if (cutFails) {
+            errno = EIO;
+            return -1;
+        }
+        return DayFileIO::Truncate(fd, size);
+    }
+};
+
+std::string Record(std::initializer_list<const char*> lines)
+{
+    std::string text;
+    for (const char* l : lines) text += std::string(l) + "\r\n";
+    return text;
+}
+
+}  // namespace
+
+TEST_F(DayLoggerTest, LinesWaitWhileTheMediumIsFullAndGoIntoTheirOwnDayFilesOnceEach)
+{
+    auto medium = std::make_unique<FillingMedium>();
+    FillingMedium& m = *medium;
+    DayLogger log(dir.str(), 10, std::move(medium));
+    std::string published;
+    log.OnWritten = [&](const std::string& line) { published += line + "\r\n"; };
+    ASSERT_EQ(log.HandleLine("15.06.03 23:59:58: 1"), Outcome::Logged);
+
+    // Full: the first line tears after a few bytes and cannot even be cut off at once.
+    m.full = true;
+    m.bytesBeforeFull = 7;
+    m.cutFails = true;
+    EXPECT_EQ(log.HandleLine("15.06.03 23:59:59: 2"), Outcome::Failed);
+    EXPECT_TRUE(log.MediumFull());
+    EXPECT_EQ(log.HandleLine("16.06.03 00:00:00: 3"), Outcome::Failed);
+    EXPECT_EQ(log.HandleLine("device says hello"), Outcome::Ignored);
+    EXPECT_EQ(log.HandleLine("16.06.03 00:00:01: 4"), Outcome::Failed);
+    EXPECT_EQ(log.Waiting(), 3u);
+    EXPECT_EQ(log.Retry(), 0u);
+
+    // Space again: the torn piece goes first, then every waiting line in order, by its date.
+    m.full = false;
+    m.cutFails = false;
+    EXPECT_EQ(log.Retry(), 3u);
+    EXPECT_EQ(log.Waiting(), 0u);
+    EXPECT_EQ(log.HandleLine("16.06.03 00:00:02: 5"), Outcome::Logged);
+    EXPECT_EQ(ReadBytes(dir / "20030615.txt"), Record({"15.06.03 23:59:58: 1", "15.06.03 23:59:59: 2"}));
+    EXPECT_EQ(ReadBytes(dir / "20030616.txt"),
+              Record({"16.06.03 00:00:00: 3", "16.06.03 00:00:01: 4", "16.06.03 00:00:02: 5"}));
+    EXPECT_EQ(log.Dropped(), 0u);
+    // Each line is handed on once, when it is filed.
+    EXPECT_EQ(published, ReadBytes(dir / "20030615.txt") + ReadBytes(dir / "20030616.txt"));
+}
+
+TEST_F(DayLoggerTest, BeyondItsRoomTheOldestWaitingLinesAreGivenUpAndCounted)
+{
+    auto medium = std::make_unique<FillingMedium>();
+    medium->full = true;
+    FillingMedium& m = *medium;
+    DayLogger log(dir.str(), 10, std::move(medium), 3);
+    for (const char* line : {"15.06.03 12:00:01: 1", "15.06.03 12:00:02: 2", "15.06.03 12:00:03: 3",
+                             "15.06.03 12:00:04: 4", "15.06.03 12:00:05: 5"})
+        EXPECT_EQ(log.HandleLine(line), Outcome::Failed);
+    EXPECT_EQ(log.Waiting(), 3u);
+    EXPECT_EQ(log.Dropped(), 2u);
+    m.full = false;
+    EXPECT_EQ(log.HandleLine("15.06.03 12:00:06: 6"), Outcome::Logged);
+    EXPECT_EQ(ReadBytes(dir / "20030615.txt"), Record({"15.06.03 12:00:03: 3", "15.06.03 12:00:04: 4",
+                                                       "15.06.03 12:00:05: 5", "15.06.03 12:00:06: 6"}));
+}
+
+TEST_F(DayLoggerTest, ADayFileDeletedOrMovedWhileOpenIsMadeAnewWithTheLinesSinceThen)
+{
+    auto medium = std::make_unique<FillingMedium>();
+    FillingMedium& m = *medium;
+    DayLogger log(dir.str(), 10, std::move(medium));
+    int published = 0;
+    log.OnWritten = [&](const std::string&) { ++published; };
+    const std::string day = dir / "20030615.txt";
+    ASSERT_EQ(log.HandleLine("15.06.03 12:00:01: 1"), Outcome::Logged);
+    ASSERT_EQ(log.HandleLine("15.06.03 12:00:02: 2"), Outcome::Logged);
+
+    // Deleted just as a line went in: the line is in the new file.
+    m.afterWrite = [&] { std::filesystem::remove(day); };
+    EXPECT_EQ(log.HandleLine("15.06.03 12:00:03: 3"), Outcome::Logged);
+    EXPECT_EQ(ReadBytes(day), Record({"15.06.03 12:00:03: 3"}));
+    auto notices = log.TakeNotices();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].kind, DayLogger::Notice::Kind::FileRenewed);
+    EXPECT_NE(notices[0].text.find(day), std::string::npos) << notices[0].text;
+
+    // Moved away, between two lines or just after one: its lines go with it, the next line
+    // starts the new file.
+    EXPECT_EQ(log.HandleLine("15.06.03 12:00:04: 4"), Outcome::Logged);
+    m.afterWrite = [&] { std::filesystem::rename(day, dir / "weg.txt"); };
+    EXPECT_EQ(log.HandleLine("15.06.03 12:00:05: 5"), Outcome::Logged);
+    EXPECT_EQ(log.HandleLine("15.06.03 12:00:06: 6"), Outcome::Logged);
+    std::filesystem::rename(day, dir / "weg2.txt");
+    EXPECT_EQ(log.HandleLine("15.06.03 12:00:07: 7"), Outcome::Logged);
+    EXPECT_EQ(ReadBytes(dir / "weg.txt"), Record({"15.06.03 12:00:03: 3", "15.06.03 12:00:04: 4", "15.06.03 12:00:05: 5"}));
+    EXPECT_EQ(ReadBytes(dir / "weg2.txt"), Record({"15.06.03 12:00:06: 6"}));
+    EXPECT_EQ(ReadBytes(day), Record({"15.06.03 12:00:07: 7"}));
+    EXPECT_EQ(log.TakeNotices().size(), 2u);
+    EXPECT_EQ(published, 7);  // the line written again into the new file is not handed on twice
 }

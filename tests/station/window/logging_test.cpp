@@ -9,42 +9,13 @@
 #include <vector>
 
 #include "../../devsim/DevSim.h"
+#include "RecordedLines.h"
 #include "StationTest.h"
 #include "mox/rtl/SysUtils.h"
 #include "mox/rtl/TextFile.h"
 #include "station/MainWindow.h"
 
 namespace {
-
-// The data lines a station should have logged from the bytes the simulator wrote: complete
-// frames CR ... LF that start with a date and a blank, grouped by the day file they belong to.
-std::map<std::string, std::vector<std::string>> ExpectedDayFiles(const std::string& recorded)
-{
-    std::map<std::string, std::vector<std::string>> days;
-    std::size_t pos = 0;
-    while ((pos = recorded.find('\r', pos)) != std::string::npos) {
-        const std::size_t end = recorded.find('\n', pos);
-        const std::size_t next = recorded.find('\r', pos + 1);
-        if (end == std::string::npos) break;
-        if (next < end) {  // a frame cut short: the next one starts before it ends
-            pos = next;
-            continue;
-        }
-        const std::string line = recorded.substr(pos + 1, end - pos - 1);
-        pos = end;
-        TDateTime d;
-        if (line.size() > 70 || line.find(' ') != 8 || !TryStrToDateDMY(line.substr(0, 8), d)) continue;
-        days[FormatDateTime("yyyymmdd", d) + ".txt"].push_back(line);
-    }
-    return days;
-}
-
-std::vector<std::string> Lines(const std::string& file)
-{
-    std::vector<std::string> lines;
-    ReadTextLines(file, lines);
-    return lines;
-}
 
 using LoggingStation = StationTest;
 
@@ -132,23 +103,27 @@ TEST_F(LoggingStation, TheStatusLineFollowsFastDevicesAFewTimesASecond)
     w.close();
 }
 
-TEST_F(LoggingStation, AMissingDataFolderTurnsTheStatusRedAndIsToldOnce)
+TEST_F(LoggingStation, AMissingDataFolderIsMadeAndToldOnce)
 {
     TDevSim sim({"--speed", "20", "--interval", "1"});
     ASSERT_TRUE(sim.Started());
-    const std::string missing = dir / "nicht-da";
-    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + missing + "\r\n[COM-Port]\r\nPort=" + sim.Link() + "\r\n");
+    const std::string missing = dir / "nicht-da/daten";
+    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + missing + "\r\nBilder=" + dir / "bilder/neu" +
+             "\r\n[COM-Port]\r\nPort=" + sim.Link() + "\r\nUhr-Toleranz=0\r\n");
     TMain w({"LOG"});
     w.show();
-    ASSERT_TRUE(RunUntil([&] { return w.StatusIsRed(); }, 5000));
+    ASSERT_TRUE(RunUntil([&] { return std::filesystem::exists(missing) && !std::filesystem::is_empty(missing); }, 5000));
     EXPECT_TRUE(w.LastProblem().contains(QString::fromStdString(missing))) << w.LastProblem().toStdString();
-    EXPECT_TRUE(w.LastProblem().contains("No such file")) << w.LastProblem().toStdString();
-    // The folder appears: the next line is logged and the status turns normal again.
-    std::filesystem::create_directory(missing);
-    ASSERT_TRUE(RunUntil([&] { return !w.StatusIsRed(); }, 5000));
-    EXPECT_FALSE(std::filesystem::is_empty(missing));
-    // The observer finds one message, not one per line.
+    EXPECT_TRUE(w.LastProblem().contains("angelegt")) << w.LastProblem().toStdString();
+    EXPECT_FALSE(w.StatusIsRed());
+    // Taken away while logging: made again and told again.
+    const std::string first = w.LogFileName();
+    std::filesystem::remove_all(dir / "nicht-da");
+    ASSERT_TRUE(RunUntil([&] { return std::filesystem::exists(first) && Lines(first).size() > 3; }, 5000));
     EXPECT_EQ(w.findChildren<QMessageBox*>().size(), 1);
+    w.Timer1Timer();
+    EXPECT_TRUE(w.LastProblem().contains(QString::fromStdString(dir / "bilder/neu/"))) << w.LastProblem().toStdString();
+    EXPECT_TRUE(std::filesystem::exists(dir / "bilder/neu/mox_data.bmp"));
     w.close();
 }
 

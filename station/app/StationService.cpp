@@ -1,0 +1,154 @@
+#include "station/app/StationService.h"
+
+#include "station/app/StationSettings.h"
+
+namespace {
+
+std::string Lines(std::size_t n) { return std::to_string(n) + (n == 1 ? " Zeile" : " Zeilen"); }
+
+}  // namespace
+
+StationService::StationService(const ServiceSettings& s)
+    : settings(s), silence(s.SilenceSeconds), clock(s.ClockToleranceSeconds)
+{
+}
+
+void StationService::Publish() { notifier.Status(status.Text()); }
+
+bool StationService::Alarm() const
+{
+    return silence.Alarmed() || clock.Off() || !status.Get(ServiceStatus::Part::Storage).empty();
+}
+
+void StationService::SetStatusPart(ServiceStatus::Part part, const std::string& text)
+{
+    status.Set(part, text);
+    Publish();
+}
+
+void StationService::Started(bool portOpen, double mono, time_t wall)
+{
+    if (portOpen) PortOpened(mono, wall);
+    else PortLost();
+    notifier.Ready();
+}
+
+void StationService::PortOpened(double mono, time_t wall)
+{
+    listening = true;
+    silence.Listen(mono, wall);
+    status.Set(ServiceStatus::Part::Connection, LoggingText(lastLine));
+    Publish();
+}
+
+void StationService::PortLost()
+{
+    listening = false;
+    silence.Stop();
+    status.Set(ServiceStatus::Part::Connection, DisconnectedText(settings.RetrySeconds));
+    status.Set(ServiceStatus::Part::Silence, "");
+    Publish();
+}
+
+void StationService::Paused()
+{
+    listening = false;
+    silence.Stop();
+    status.Set(ServiceStatus::Part::Connection, PausedText());
+    status.Set(ServiceStatus::Part::Silence, "");
+    Publish();
+}
+
+ServiceMessages StationService::LineHandled(const std::string& line, DayLogger::Outcome outcome,
+                                            DayLogger& logger, double mono, time_t wall)
+{
+    ServiceMessages out;
+    Notices(logger, out);
+    if (outcome == DayLogger::Outcome::Logged || outcome == DayLogger::Outcome::Failed) {
+        lastLine = wall;
+        if (silence.Line(mono, wall)) {
+            out.push_back({LogLevel::Info, "Wieder Daten vom Gerät (" + UtcTime(wall) + " UTC).", false});
+            status.Set(ServiceStatus::Part::Silence, "");
+        }
+        if (listening) status.Set(ServiceStatus::Part::Connection, LoggingText(lastLine));
+        const ClockWatch::Change change = clock.Line(line, wall);
+        if (change == ClockWatch::Change::Off) {
+            out.push_back({LogLevel::Warning, clock.Text(), true});
+        } else if (change == ClockWatch::Change::Back) {
+            out.push_back({LogLevel::Info, clock.Text(), true});
+        }
+        status.Set(ServiceStatus::Part::Clock, clock.Off() ? "Uhr des Geräts falsch" : "");
+    }
+    StorageState(logger, out);
+    Publish();
+    return out;
+}
+
+void StationService::Notices(DayLogger& logger, ServiceMessages& out)
+{
+    for (DayLogger::Notice& n : logger.TakeNotices()) {
+        // The default folder of a new station is made without asking; a folder the observer
+        // named and which was missing is worth a word.
+        const bool own = n.kind == DayLogger::Notice::Kind::FolderCreated && logger.DataDir() == DefaultDataDir();
+        out.push_back({own ? LogLevel::Info : LogLevel::Warning, n.text, !own});
+    }
+}
+
+void StationService::StorageState(DayLogger& logger, ServiceMessages& out)
+{
+    const std::size_t waiting = logger.Waiting(), dropped = logger.Dropped();
+    if (waiting > 0 && !storageTrouble) {
+        storageTrouble = true;
+        droppedBefore = dropped;
+        droppedTold = false;
+        out.push_back({LogLevel::Error,
+                       "Die Zeilen können nicht geschrieben werden (" + logger.Error() +
+                           "). Sie warten im Speicher und werden geschrieben, sobald es wieder geht.",
+                       true});
+    } else if (waiting == 0 && storageTrouble) {
+        storageTrouble = false;
+        std::string text = "Alle wartenden Zeilen sind geschrieben.";
+        if (const std::size_t lost = dropped - droppedBefore; lost > 0)
+            text += " " + Lines(lost) + (lost == 1 ? " ging" : " gingen") + " verloren.";
+        out.push_back({dropped > droppedBefore ? LogLevel::Warning : LogLevel::Info, text, false});
+    }
+    if (storageTrouble && dropped > droppedBefore && !droppedTold) {
+        droppedTold = true;
+        out.push_back({LogLevel::Error,
+                       "Der Speicher für wartende Zeilen ist voll: die ältesten Zeilen gehen verloren.", true});
+    }
+    status.Set(ServiceStatus::Part::Storage,
+               storageTrouble ? WaitingText(waiting, logger.MediumFull(), dropped - droppedBefore) : "");
+}
+
+ServiceMessages StationService::Tick(DayLogger& logger, double mono, bool& reopenPort)
+{
+    ServiceMessages out;
+    reopenPort = false;
+    if (logger.Waiting() > 0) logger.Retry();
+    switch (silence.Check(mono)) {
+    case SilenceWatch::Action::Raise:
+        out.push_back({LogLevel::Warning, silence.AlarmText() + "; die Schnittstelle wird neu geöffnet.", false});
+        status.Set(ServiceStatus::Part::Silence, silence.AlarmText());
+        reopenPort = true;
+        break;
+    case SilenceWatch::Action::Reopen: reopenPort = true; break;
+    case SilenceWatch::Action::None: break;
+    }
+    Notices(logger, out);
+    StorageState(logger, out);
+    Publish();
+    return out;
+}
+
+ServiceMessages StationService::Stopping(DayLogger& logger)
+{
+    ServiceMessages out;
+    notifier.Stopping();
+    if (logger.Waiting() > 0) logger.Retry();
+    if (logger.Waiting() > 0)
+        out.push_back({LogLevel::Error,
+                       Lines(logger.Waiting()) + " konnten beim Beenden nicht geschrieben werden: " + logger.Error(),
+                       false});
+    return out;
+}

@@ -1,0 +1,71 @@
+#pragma once
+// The unattended side of the logging station: the service manager's notifications, the
+// silence alarm, the device clock check and the lines that wait for a writable medium. The
+// window (shown or headless) feeds it the port's events and the logger's results, tells the
+// messages it returns and shows its status; the decisions are made here.
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "station/app/ClockWatch.h"
+#include "station/app/DayLogger.h"
+#include "station/app/ServiceNotifier.h"
+#include "station/app/SilenceWatch.h"
+#include "station/app/StationLog.h"
+#include "station/app/ServiceStatus.h"
+
+struct ServiceSettings {
+    int SilenceSeconds = 0;  // 0: automatic
+    int ClockToleranceSeconds = 120;
+    int RetrySeconds = 3;  // between attempts to reopen a lost port
+};
+
+struct ServiceMessage {
+    LogLevel Level;
+    std::string Text;
+    bool Box;  // also shown to the observer in a message window, not only on stderr
+};
+using ServiceMessages = std::vector<ServiceMessage>;
+
+class StationService {
+public:
+    explicit StationService(const ServiceSettings& settings);
+
+    // Logging has begun, with the port open or its opening being retried: the station is ready.
+    void Started(bool portOpen, double mono, time_t wall);
+    void PortOpened(double mono, time_t wall);
+    void PortLost();
+    void Paused();
+    // The logger has taken a line with this outcome.
+    ServiceMessages LineHandled(const std::string& line, DayLogger::Outcome outcome, DayLogger& logger,
+                                double mono, time_t wall);
+    // About once a second: writes waiting lines, watches for silence. `reopenPort` says the port
+    // should be closed and opened again.
+    ServiceMessages Tick(DayLogger& logger, double mono, bool& reopenPort);
+    // The station ends: a last try for waiting lines, and what is lost if that fails.
+    ServiceMessages Stopping(DayLogger& logger);
+
+    // A part of the status from elsewhere (the publisher's backlog, for one).
+    void SetStatusPart(ServiceStatus::Part part, const std::string& text);
+    const ServiceStatus& Status() const { return status; }
+    // Something needs the observer: silence, a wrong device clock, lines waiting.
+    bool Alarm() const;
+    ServiceNotifier& Notifier() { return notifier; }
+
+private:
+    void Notices(DayLogger& logger, ServiceMessages& out);
+    void StorageState(DayLogger& logger, ServiceMessages& out);
+    void Publish();
+
+    ServiceSettings settings;
+    ServiceNotifier notifier;
+    ServiceStatus status;
+    SilenceWatch silence;
+    ClockWatch clock;
+    time_t lastLine = 0;
+    bool listening = false;
+    // Lines wait for the medium; the count of lines given up before this began.
+    bool storageTrouble = false;
+    std::size_t droppedBefore = 0;
+    bool droppedTold = false;
+};
