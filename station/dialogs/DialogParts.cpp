@@ -1,5 +1,6 @@
 #include "station/dialogs/DialogParts.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -7,6 +8,10 @@
 #include <QShortcut>
 
 #include "station/HelpWindow.h"
+
+WaitCursor::WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+
+WaitCursor::~WaitCursor() { QApplication::restoreOverrideCursor(); }
 
 void AddHelpKey(QDialog* dialog, THelpTopic topic)
 {

@@ -11,6 +11,7 @@
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
 #include "mox/rtl/SysUtils.h"
+#include "station/dialogs/DialogParts.h"
 
 namespace {
 
@@ -19,15 +20,6 @@ const QString kImportTitle = "IAGA-2002 -> MOX";
 const QString kExportTitle = "Als IAGA-2002 exportieren";
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-// The hourglass for the length of a conversion, restored on every way out.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 std::string Listed(const std::vector<std::string>& lines)
 {

@@ -26,15 +26,6 @@ QDate ToQDate(TDateTime t)
 
 TDateTime FromQDate(const QDate& d) { return EncodeDate(d.year(), d.month(), d.day()); }
 
-// The hourglass for the length of the conversion, restored on every way out.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 }  // namespace
 
 TMRode_ConvertDlg::TMRode_ConvertDlg(TStationContext& context)

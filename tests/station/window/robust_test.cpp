@@ -21,17 +21,6 @@ using StationRobust = StationTest;
 
 const std::string kStation = MOX_BINARY_DIR "/bin/MOX_View";
 
-std::pair<int, int> PngSize(const std::string& file)
-{
-    const std::string b = ReadBytes(file);
-    if (b.size() < 24 || b.compare(1, 3, "PNG") != 0) return {0, 0};
-    auto be = [&b](int at) {
-        return (int((unsigned char)b[at]) << 24) | (int((unsigned char)b[at + 1]) << 16) |
-               (int((unsigned char)b[at + 2]) << 8) | int((unsigned char)b[at + 3]);
-    };
-    return {be(16), be(20)};
-}
-
 std::string Script(const TempDir& dir, const std::string& name, const std::string& body)
 {
     const std::string script = dir / name;
