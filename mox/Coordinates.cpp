@@ -48,16 +48,7 @@ bool ParseDegrees(const std::string& text, bool latitude, double& degrees)
             plain += c == ',' ? '.' : char(c);
         }
     }
-    std::vector<std::string> parts;
-    std::string part;
-    for (char c : plain + ' ') {
-        if (c == ' ' || c == '\t') {
-            if (!part.empty()) parts.push_back(part);
-            part.clear();
-        } else {
-            part += c;
-        }
-    }
+    const std::vector<std::string> parts = SplitWords(plain, " \t");
     if (parts.empty() || parts.size() > 3) return false;
 
     double value = 0, scale = 1;

@@ -18,17 +18,7 @@ bool IsComponent(const std::string& name)
 // "Bx, By, Bz, B".
 std::vector<std::string> ComponentsOf(const std::string& description)
 {
-    std::vector<std::string> names;
-    std::string name;
-    for (char c : description + ' ') {
-        if (c == ' ' || c == ',') {
-            if (!name.empty()) names.push_back(name);
-            name.clear();
-        } else {
-            name += c;
-        }
-    }
-    return names;
+    return SplitWords(description, " ,");
 }
 
 class StrictReader {

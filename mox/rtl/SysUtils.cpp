@@ -514,3 +514,19 @@ bool FileExists(const std::string& path)
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
+
+std::vector<std::string> SplitWords(const std::string& text, const std::string& separators)
+{
+    std::vector<std::string> words;
+    std::string word;
+    for (char c : text) {
+        if (separators.find(c) == std::string::npos) {
+            word += c;
+        } else if (!word.empty()) {
+            words.push_back(word);
+            word.clear();
+        }
+    }
+    if (!word.empty()) words.push_back(word);
+    return words;
+}

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "mox/rtl/Types.h"
 
@@ -93,6 +94,8 @@ std::string IntToStr(long long v);
 long long RoundHalfEven(double v);
 
 std::string Trim(const std::string& s);
+// The words of `text` between any of the `separators`; empty words are left out.
+std::vector<std::string> SplitWords(const std::string& text, const std::string& separators);
 std::string UpperCase(const std::string& s);
 bool SameText(const std::string& a, const std::string& b);
 std::string ExtractFilePath(const std::string& path);  // with the trailing '/'
