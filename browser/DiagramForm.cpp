@@ -6,7 +6,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "station/DiagramView.h"
+#include "widgets/DiagramView.h"
 #include "mox/Mm.h"
 
 TDiagramForm::TDiagramForm(int number, QWidget* parent)

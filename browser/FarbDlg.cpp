@@ -15,7 +15,7 @@
 #include "browser/BrowserLogic.h"
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
-#include "station/CurveMark.h"
+#include "widgets/CurveMark.h"
 
 namespace {
 

@@ -27,8 +27,8 @@
 #include "browser/AboutDlg.h"
 #include "browser/DiagramForm.h"
 #include "browser/FarbDlg.h"
-#include "station/DiagramView.h"
-#include "station/HelpWindow.h"
+#include "widgets/DiagramView.h"
+#include "widgets/HelpWindow.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "browser/MainForm.h"
 #include "mox/rtl/CommandLine.h"
 #include "mox/rtl/Graphics.h"
-#include "station/GermanQt.h"
+#include "widgets/GermanQt.h"
 
 namespace {
 

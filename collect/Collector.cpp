@@ -6,8 +6,8 @@
 #include <limits>
 #include <vector>
 
-#include "station/app/LineDay.h"
-#include "station/app/MqttSettings.h"
+#include "lines/LineDay.h"
+#include "lines/MqttSettings.h"
 
 namespace {
 

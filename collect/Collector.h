@@ -10,7 +10,7 @@
 #include <string>
 
 #include "collect/RecentLines.h"
-#include "station/app/DayLogger.h"
+#include "lines/DayLogger.h"
 
 class Collector {
 public:

@@ -23,7 +23,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-#include "station/HelpWindow.h"
+#include "widgets/HelpWindow.h"
 
 namespace {
 
@@ -318,7 +318,7 @@ void TConvertForm::StartRun(LogStatus which, QPushButton* pressed)
     if (run) return;
     Memo->clear();
     lastErrors.clear();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    busy.emplace();
     runButton = pressed;
     QPushButton* other = pressed == ConvertButton ? UpdateButton : ConvertButton;
     otherButtonWasEnabled = other->isEnabled();
@@ -377,7 +377,7 @@ void TConvertForm::FinishRun()
     ShellTreeView->setEnabled(true);
     Progress->hide();
     Scan();
-    QApplication::restoreOverrideCursor();
+    busy.reset();
     if (!failures.empty()) {
         QString text = QString("%1 of %2 log files could not be converted:\n")
                            .arg(failures.size())
@@ -391,7 +391,7 @@ void TConvertForm::StopRun()
 {
     if (!run) return;
     run.reset();
-    QApplication::restoreOverrideCursor();
+    busy.reset();
 }
 
 void TConvertForm::closeEvent(QCloseEvent* event)

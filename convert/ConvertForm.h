@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,6 +15,8 @@
 #include "convert/ConvertRun.h"
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
+#include "widgets/WaitCursor.h"
+
 
 class QFileSystemModel;
 class QLabel;
@@ -61,6 +64,7 @@ private:
     std::map<std::string, std::string> lastErrors;
     std::set<std::string> toldSkipped;  // folder + line of the logs of a day left out
     std::unique_ptr<ConvertRun> run;
+    std::optional<WaitCursor> busy;  // while a run goes on
     QPushButton* runButton = nullptr;
     bool otherButtonWasEnabled = false;
     bool revealFolder = false;  // keep the shown folder in view while the tree fills

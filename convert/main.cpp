@@ -15,7 +15,7 @@
 #include "mox/Mm.h"
 #include "mox/rtl/CommandLine.h"
 #include "mox/rtl/IniFile.h"
-#include "station/GermanQt.h"
+#include "widgets/GermanQt.h"
 
 namespace {
 

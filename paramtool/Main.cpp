@@ -2,8 +2,9 @@
 
 #include "paramtool/AboutDlg.h"
 #include "paramtool/FieldMark.h"
-#include "station/HelpWindow.h"
-#include "station/serial/ComComboBox.h"
+#include "widgets/HelpWindow.h"
+#include "widgets/ComComboBox.h"
+#include "widgets/WaitCursor.h"
 
 #include <QAction>
 #include <QApplication>
@@ -40,12 +41,6 @@ namespace {
 const char* const HelpTopicProperty = "helpTopic";
 const char* const FileFilter = "MOX Parameterdateien [*.moi] (*.MOI *.moi);;alle Dateien [*.*] (*)";
 const char* const ResetCaption = "täglicher Reset um                 Uhr";
-
-// Restores the normal cursor on every way out of an operation.
-struct TBusyCursor {
-  TBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TBusyCursor() { QApplication::restoreOverrideCursor(); }
-};
 
 QSpinBox* SpinField(int low, int high, bool typing)
 {
@@ -582,7 +577,7 @@ void TMain::Empfangen_ButtonClick()
 {
   TMoxResult result;
   {
-    TBusyCursor busy;
+    WaitCursor busy;
     result = protocol_.ReadParameters(buffer_);
     SetGauge(0);
   }
@@ -597,7 +592,7 @@ void TMain::Senden_ButtonClick()
     return;
   TMoxResult result;
   {
-    TBusyCursor busy;
+    WaitCursor busy;
     result = protocol_.WriteParameters(buffer_);
     SetGauge(0);
   }
@@ -610,7 +605,7 @@ void TMain::Date_ButtonClick()
   const QDate d = Datum_DateTimePicker->date();
   TMoxResult result;
   {
-    TBusyCursor busy;
+    WaitCursor busy;
     result = protocol_.SetDate(d.day(), d.month(), d.year());
   }
   if (result == TMoxResult::PortError)
@@ -623,7 +618,7 @@ void TMain::Time_ButtonClick()
   const QTime t = timeFollowsClock_ ? QDateTime::currentDateTimeUtc().time() : Uhrzeit_DateTimePicker->time();
   TMoxResult result;
   {
-    TBusyCursor busy;
+    WaitCursor busy;
     result = protocol_.SetTime(t.hour(), t.minute(), t.second());
   }
   if (result == TMoxResult::PortError)

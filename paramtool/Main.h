@@ -5,7 +5,7 @@
 
 #include "paramtool/MoxProtocol.h"
 #include "paramtool/ParamForm.h"
-#include "station/HelpTopics.h"
+#include "widgets/HelpTopics.h"
 #include "station/serial/ComPort.h"
 
 #include <QMainWindow>

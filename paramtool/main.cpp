@@ -1,6 +1,6 @@
 // MOX_Ini: sets up the magnetometer's clock and parameter set.
 #include "paramtool/Main.h"
-#include "station/GermanQt.h"
+#include "widgets/GermanQt.h"
 
 #include <QApplication>
 

@@ -21,6 +21,7 @@
 #include "station/dialogs/OffsetForm.h"
 #include "station/dialogs/RemarkDlg.h"
 #include "station/dialogs/SetupForm.h"
+#include "station/runtime/SerialLinePort.h"
 
 void TMain::CreateDialogs()
 {
@@ -46,7 +47,7 @@ void TMain::CreateDialogs()
     KorrekturForm = new TKorrekturForm(context);
     FilterForm = new TFilterForm(context);
     LogBatchForm = new TLogBatchForm(context);
-    LogSetupForm = new TLogSetupForm(context, ComPort);
+    LogSetupForm = new TLogSetupForm(context, serialPort ? &serialPort->Port() : nullptr);
     IagaCommands = new TIagaCommands(context);
     IagaCommands->RefreshCurveWindows = [this] {
         RefreshCurveWindows();
@@ -62,22 +63,25 @@ void TMain::CreateDialogs()
     DeleteCurvesDlg->HideKorrektur = [this] { KorrekturForm->CurvesRemoved(); };
     FarbDlg->ColorsChanged = [this] { RefreshCurveWindows(); };
 
-    BatchForm->StationFlags = [this] {
+    // A logging station's settings live in its runtime; the viewer keeps its own.
+    StationSettings& settings = runtime ? runtime->Settings() : this->settings;
+    BatchForm->StationFlags = [&settings] {
         return BatchOutputFlags{settings.BatchVorschau, settings.BatchVortag, settings.BatchWAP,
                                 settings.BatchHTML};
     };
-    BatchForm->SetStationFlags = [this](const BatchOutputFlags& f) {
+    BatchForm->SetStationFlags = [&settings](const BatchOutputFlags& f) {
         settings.BatchVorschau = f.Vorschau;
         settings.BatchVortag = f.Vortag;
         settings.BatchWAP = f.WAP;
         settings.BatchHTML = f.HTML;
     };
-    LogBatchForm->StationValues = [this] {
-        return LogBatchValues{Timer1->interval() / 60000, settings.FtpTimeoutSeconds,
+    LogBatchForm->StationValues = [this, &settings] {
+        return LogBatchValues{runtime ? runtime->BatchIntervalMinutes() : settings.IntervalMinutes,
+                              settings.FtpTimeoutSeconds,
                               settings.FTP_Intervall, settings.FTP_Kommando, settings.BatchStandard,
                               settings.BatchBreite, settings.BatchHoehe};
     };
-    LogBatchForm->Applied = [this](const LogBatchValues& v) {
+    LogBatchForm->Applied = [this, &settings](const LogBatchValues& v) {
         settings.IntervalMinutes = v.IntervallMinuten;
         settings.FtpTimeoutSeconds = v.FTP_TimeoutSekunden;
         settings.FTP_Intervall = v.FTP_Intervall;
@@ -85,12 +89,10 @@ void TMain::CreateDialogs()
         settings.BatchStandard = v.Standard;
         settings.BatchBreite = v.Breite;
         settings.BatchHoehe = v.Hoehe;
-        if (uploadSchedule) uploadSchedule->Set(v.FTP_Kommando, v.FTP_Intervall);
-        Timer1->setInterval(std::max(1, v.IntervallMinuten) * 60000);
-        Timer1->start();
+        if (runtime) runtime->ApplyBatchSettings();
     };
-    LogSetupForm->StationDataDir = [this] { return settings.DataDir; };
-    LogSetupForm->Applied = [this](const std::string& dataDir, const std::string& port) {
+    LogSetupForm->StationDataDir = [&settings] { return settings.DataDir; };
+    LogSetupForm->Applied = [&settings](const std::string& dataDir, const std::string& port) {
         if (!dataDir.empty()) settings.DataDir = dataDir;
         if (!port.empty()) settings.Port = port;
     };
@@ -131,15 +133,7 @@ void TMain::CreateDialogs()
 
 void TMain::LoggenEinstellungenClick()
 {
-    LogSetupForm->exec();
-    if (!logger) return;
-    // The next line opens the day's file anew, in the folder now set; the port opens under
-    // the name now set.
-    logger->SetDataDir(settings.DataDir);
-    if (paused) return;
-    if (ComPort.Connected()) ComPort.SetConnected(false);
-    deviceLost = false;
-    if (!OpenPort()) DeviceLost(ComPort.LastError());
+    if (LogSetupForm->exec() == QDialog::Accepted && runtime) runtime->ApplyLogSetup();
 }
 
 void TMain::RefreshCurveWindows()

@@ -19,24 +19,21 @@
 
 #include "mox/rtl/BoundedSetting.h"
 #include "mox/rtl/SysUtils.h"
-#include "station/DiagramView.h"
-#include "station/HelpWindow.h"
-#include "station/StationMqtt.h"
-#include "station/UploadRunner.h"
+#include "widgets/DiagramView.h"
+#include "widgets/HelpWindow.h"
 #include "station/app/MouseReadout.h"
 #include "station/app/OneShotImage.h"
+#include "station/app/SkippedCorrections.h"
 #include "station/dialogs/KorrekturForm.h"
 #include "station/dialogs/KurvenForm.h"
 #include "station/dialogs/RemarkDlg.h"
 #include "station/dialogs/SetupForm.h"
+#include "station/runtime/SerialLinePort.h"
+#include "widgets/WaitCursor.h"
 
 namespace {
 
-constexpr int kPacketSize = 70;
-constexpr int kReopenIntervalMs = 3000;
-constexpr int kSyncIntervalSeconds = 10;
 const char* const kCaption = "MOX-View V2.2c";
-const QString kDeviceLost = "Keine Verbindung zum Gerät: ";
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QString& s) { return s.toStdString(); }
@@ -62,26 +59,21 @@ TMain::TMain(const QStringList& arguments, QWidget* parent)
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
-
-    uploads = new UploadRunner(this);
-    uploads->OnProblem = [this](const std::string& problem) { TellOnce(Q(problem)); };
-    Timer1 = new QTimer(this);
-    Timer1->setInterval(10000);
-    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
-    Timer1->start();
+    reports.AddSink(LogReport);
+    reports.AddSink([this](const Report& r) { ShowReport(r); });
+    iniFile.OnWriteFailed = [this](const std::string& problem) {
+        reports.Tell({LogLevel::Warning, "Die Einstellungen wurden nicht gespeichert: " + problem, "settings-write", true});
+    };
 
     statusLineTimer = new QTimer(this);
     statusLineTimer->setSingleShot(true);
     statusLineTimer->setInterval(250);
     connect(statusLineTimer, &QTimer::timeout, this, [this] {
-        if (panel0->text() == statusLine) return;
-        panel0->setText(statusLine);
+        const QString line = runtime ? Q(runtime->LineText()) : QString();
+        if (panel0->text() == line) return;
+        panel0->setText(line);
         statusLineTimer->start();
     });
-
-    reopenTimer = new QTimer(this);
-    reopenTimer->setInterval(kReopenIntervalMs);
-    connect(reopenTimer, &QTimer::timeout, this, [this] { TryReopen(); });
 
     logMode = !args.isEmpty() && args.first().toUpper() == "LOG";
     // One-shot runs and stations without a display have nobody to tell.
@@ -95,8 +87,7 @@ TMain::TMain(const QStringList& arguments, QWidget* parent)
 
 TMain::~TMain()
 {
-    ComDataPacket.OnPacket = nullptr;
-    ComPort.OnError = nullptr;
+    if (runtime) runtime->Stop();
 }
 
 void TMain::CreateActions()
@@ -232,12 +223,21 @@ void TMain::CreateStatusBar()
     statusBar()->addWidget(panel0, 1);
     statusBar()->addPermanentWidget(panel1);
     statusBar()->setAutoFillBackground(true);
+    alertPanel = new QLabel(this);
+    statusBar()->addPermanentWidget(alertPanel);
+    alertPanel->hide();
+    mqttPanel = new QLabel(this);
+    statusBar()->addPermanentWidget(mqttPanel);
+    mqttPanel->hide();
 }
 
 void TMain::ApplySettings()
 {
     settings = ReadStationSettings(iniFile, Diagram, logMode);
-    ShowSettingNotes();
+    // Already on stderr from the reader; shown in the window too.
+    std::string notes;
+    for (const std::string& n : TakeSettingNotes()) notes += (notes.empty() ? "" : "\n") + n;
+    if (!notes.empty()) ShowReport({LogLevel::Warning, notes, "settings", true});
     const WindowBounds& b = settings.Bounds;
     move(b.Left, b.Top);
     resize(std::max(b.Width, minimumWidth()), std::max(b.Height, minimumHeight()));
@@ -254,133 +254,50 @@ void TMain::StartLogging()
     loggenMenu->menuAction()->setVisible(true);
     LoggenStartStopp->setVisible(true);
     panel1->setFixedWidth(110);
-    panel1->setText("Logging...");
-    SetApplicationTitle("Logging...");
 
-    logger = std::make_unique<DayLogger>(settings.DataDir, kSyncIntervalSeconds);
-    // Lines that came after the last sync reach the medium within the interval even when the
-    // device sends only every two minutes.
-    auto* syncTimer = new QTimer(this);
-    connect(syncTimer, &QTimer::timeout, this, [this] { logger->Sync(); });
-    syncTimer->start(kSyncIntervalSeconds * 1000);
-    mqtt = StationMqtt::FromSettings(iniFile, settings.DataDir, statusBar(), [this](const QString& p) { TellOnce(p); });
-    // Lines that waited for the medium are published when they are filed.
-    logger->OnWritten = [this](const std::string& line) {
-        if (mqtt) mqtt->LineFiled(line);
+    auto port = std::make_unique<SerialLinePort>();
+    serialPort = port.get();
+    runtime = std::make_unique<StationRuntime>(iniFile, Diagram, settings, std::move(port), reports);
+    runtime->OnLine = [this] { ShowLine(); };
+    runtime->OnStateChanged = [this] { ShowStation(); };
+    runtime->OnDayLoaded = [this] { FormResize(); };
+    runtime->OnBusy = [this](bool busy) {
+        if (busy) batchCursor.emplace();
+        else batchCursor.reset();
     };
-    Timer1->setInterval(std::max(1, settings.IntervalMinutes) * 60000);
-    uploadSchedule = std::make_unique<UploadSchedule>(settings.FTP_Kommando, settings.FTP_Intervall);
-    ComPort.SetPort(settings.Port);
-    ComPort.OnBeforeClose = [this] { ComPortBeforeClose(); };
-    ComPort.OnError = [this](const std::string& reason) { DeviceLost(reason); };
-    ComDataPacket.SetComPort(&ComPort);
-    ComDataPacket.SetSize(kPacketSize);
-    ComDataPacket.SetStartString("\r");
-    ComDataPacket.SetStopString("\n");
-    ComDataPacket.OnPacket = [this](TComDataPacket* sender, const std::string& str) {
-        ComDataPacketPacket(sender, str);
-    };
-    if (!OpenPort()) DeviceLost(ComPort.LastError());
-    StartService();
+    runtime->Start();
 }
 
-bool TMain::OpenPort()
+void TMain::ShowLine()
 {
-    if (!ComPort.SetConnected(true)) return false;
-    // A terminal without modem lines refuses these; the data flows regardless.
-    ComPort.SetRTS(true);
-    ComPort.SetDTR(true);
-    return true;
-}
-
-void TMain::ComPortBeforeClose()
-{
-    ComPort.SetRTS(false);
-    ComPort.SetDTR(false);
-}
-
-void TMain::DeviceLost(const std::string& reason)
-{
-    if (paused) return;
-    deviceLost = true;
-    if (logger) logger->Close();
-    SetApplicationTitle("Gerät getrennt...");
-    panel1->setText("Getrennt");
-    TellOnce(kDeviceLost + Q(reason +
-               "\nDie Schnittstelle wird alle paar Sekunden wieder geöffnet."));
-    reopenTimer->start();
-    ServicePortState();
-}
-
-void TMain::TryReopen()
-{
-    if (paused || !deviceLost) {
-        reopenTimer->stop();
-        return;
-    }
-    if (!OpenPort()) return;
-    deviceLost = false;
-    reopenTimer->stop();
-    panel1->setText("Logging...");
-    SetApplicationTitle("Logging...");
-    // The warning would otherwise stay up as if the device were still away; it now tells that
-    // the line is back, so the observer still learns of the gap in the day's log.
-    const QString back = QString("Das Gerät ist wieder verbunden (%1, %2 UTC); das Loggen läuft weiter.")
-                             .arg(Q(ComPortDevicePath(ComPort.Port())),
-                                  QDateTime::currentDateTimeUtc().toString("hh:mm:ss"));
-    LogMessage(LogLevel::Info, S(back));
-    if (problemBox && problemBox->isVisible() && problemBox->text() == lastProblem &&
-        lastProblem.startsWith(kDeviceLost)) {
-        problemBox->setIcon(QMessageBox::Information);
-        problemBox->setText(back);
-    }
-    lastProblem.clear();
-    ServicePortState();
-}
-
-void TMain::ComDataPacketPacket(TComDataPacket*, const std::string& str)
-{
-    const DayLogger::Outcome outcome = logger->HandleLine(str);
-    if (outcome == DayLogger::Outcome::Logged) {
-        SetApplicationTitle(Q("Logging " + DayLogger::ComponentText(str) + "..."));
-        lineRed = false;
-    } else if (outcome != DayLogger::Outcome::Ignored) {
-        // Line noise is shown, not worth a message; a line that waits is told by the service.
-        lineRed = true;
-    }
-    ServiceLineHandled(str, outcome);
-    // The day file's name is enough beside the line; the folder is in the log settings.
-    statusLine = QFileInfo(Q(logger->LogFileName())).fileName() + ": " + Q(str);
     if (!statusLineTimer->isActive()) {
-        panel0->setText(statusLine);
+        panel0->setText(Q(runtime->LineText()));
         statusLineTimer->start();
     }
-    ComPort.ClearBuffer(true, true);
+    ShowStation();
+}
+
+void TMain::ShowStation()
+{
+    panel1->setText(Q(runtime->PortState()));
+    SetApplicationTitle(Q(runtime->Title()));
+    const QString alerts = Q(runtime->Alerts());
+    alertPanel->setText(alerts);
+    alertPanel->setVisible(!alerts.isEmpty());
+    const QString mqtt = Q(runtime->MqttText());
+    mqttPanel->setText(mqtt);
+    mqttPanel->setToolTip(Q(runtime->MqttProblem()));
+    mqttPanel->setVisible(!mqtt.isEmpty());
+    SetStatusRed(runtime->LineRed());
 }
 
 void TMain::LoggenStartStoppClick()
 {
-    if (!logger) return;
-    if (!paused) {
-        paused = true;
-        deviceLost = false;
-        reopenTimer->stop();
-        if (ComPort.Connected()) ComPort.SetConnected(false);
-        LoggenStartStopp->setText("Start");
-        LoggenStartStopp->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
-        panel1->setText("Pause...");
-        SetApplicationTitle("Pause...");
-        logger->Close();
-        ServicePortState();
-    } else {
-        paused = false;
-        LoggenStartStopp->setText("Stopp");
-        LoggenStartStopp->setIcon(style()->standardIcon(QStyle::SP_MediaPause));
-        panel1->setText("Logging...");
-        SetApplicationTitle("Logging...");
-        if (!OpenPort()) DeviceLost(ComPort.LastError());
-        ServicePortState();
-    }
+    if (!runtime) return;
+    const bool pause = !runtime->Paused();
+    runtime->SetPaused(pause);
+    LoggenStartStopp->setText(pause ? "Start" : "Stopp");
+    LoggenStartStopp->setIcon(style()->standardIcon(pause ? QStyle::SP_MediaPlay : QStyle::SP_MediaPause));
 }
 
 void TMain::SetApplicationTitle(const QString& title)
@@ -392,7 +309,7 @@ void TMain::SetApplicationTitle(const QString& title)
 
 void TMain::SetStatusRed(bool red)
 {
-    statusRed = red || (service && service->Alarm());
+    statusRed = red || (runtime && runtime->Alarm());
     const QColor colour = statusRed ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::Button);
     // Called for every line: a palette change repaints the whole bar.
     if (statusBar()->palette().color(QPalette::Window) == colour) return;
@@ -401,38 +318,33 @@ void TMain::SetStatusRed(bool red)
     statusBar()->setPalette(pal);
 }
 
-void TMain::TellOnce(const QString& text, LogLevel level)
+void TMain::ShowReport(const Report& report)
 {
-    // Settings and file names may hold control characters; shown, they cut nothing short.
-    const QString problem = Q(VisibleText(S(text)));
-    if (problem == lastProblem) return;
-    LogMessage(level, S(problem));
-    ShowProblem(problem);
-}
-
-void TMain::ShowSettingNotes()
-{
-    std::string notes;
-    for (const std::string& n : TakeSettingNotes()) notes += (notes.empty() ? "" : "\n") + n;
-    if (!notes.empty()) ShowProblem(Q(notes));  // already on stderr
-}
-
-void TMain::ShowProblem(const QString& problem)
-{
-    lastProblem = problem;
+    const QString text = Q(report.Text);
+    // A later word on the matter of the message on screen replaces it: a device that is back
+    // turns the box of its loss into the news that it is back.
+    const bool sameMatter = !report.Key.empty() && report.Key == lastProblemKey;
+    if (!report.Box && !(sameMatter && problemBox && problemBox->isVisible())) return;
+    lastProblem = text;
+    lastProblemKey = report.Key;
     // Not modal: a station must go on receiving while the message waits for the observer.
     // One box at most, showing the latest problem, however often a device comes and goes.
     if (!problemBox) {
-        problemBox = new QMessageBox(QMessageBox::Warning, "MOX-View", problem, QMessageBox::Ok, this);
+        problemBox = new QMessageBox(QMessageBox::Warning, "MOX-View", text, QMessageBox::Ok, this);
         problemBox->setAttribute(Qt::WA_DeleteOnClose);
         problemBox->setModal(false);
     }
-    problemBox->setIcon(QMessageBox::Warning);
-    problemBox->setText(problem);
+    problemBox->setIcon(report.Level == LogLevel::Info ? QMessageBox::Information : QMessageBox::Warning);
+    problemBox->setText(text);
     problemBox->show();
 }
 
-std::size_t TMain::MqttBacklog() const { return mqtt ? mqtt->Backlog() : 0; }
+void TMain::TellSkippedCorrections()
+{
+    reports.Tell({LogLevel::Warning, SkippedCorrectionLines(Diagram), "corrections", true});
+}
+
+QString TMain::AlertPanel() const { return alertPanel->isVisible() ? alertPanel->text() : QString(); }
 
 QString TMain::StatusPanel(int index) const { return index == 0 ? panel0->text() : panel1->text(); }
 
@@ -500,9 +412,12 @@ void TMain::ConvertMenuMOXClick()
     // The remark and the one-sensor component go into the header of the file it makes.
     RemarkDlg->exec();
     repaint();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    Diagram.Convert(S(file));
-    QApplication::restoreOverrideCursor();
+    try {
+        WaitCursor busy;
+        Diagram.Convert(S(file));
+    } catch (const std::exception& e) {
+        reports.Tell({LogLevel::Warning, S(file) + ": " + e.what(), "", true});
+    }
     FormResize();
 }
 
@@ -522,7 +437,7 @@ void TMain::showEvent(QShowEvent* event)
         // A logging station runs in the background; once the observer brings the window
         // back it stays up.
         firstActivation = false;
-        if (!deviceLost) SetApplicationTitle(paused ? "Pause..." : "Logging...");
+        ShowStation();
         // On a first start the settings dialog must be seen.
         if (settings.LogMinimized && !firstStart) QTimer::singleShot(0, this, [this] { showMinimized(); });
     }
@@ -546,13 +461,10 @@ void TMain::IntroducePlaceholderRecord()
 
 void TMain::closeEvent(QCloseEvent* event)
 {
-    ServiceStopping();
-    if (logger) logger->Close();
+    if (runtime) runtime->Stop();
     // Stored as they are restored: frame position, client size.
     const QRect g = windowState() & (Qt::WindowMinimized | Qt::WindowMaximized) ? normalGeometry()
                                                                                 : QRect(pos(), size());
     WriteWindowBounds(iniFile, {g.x(), g.y(), g.width(), g.height()});
-    reopenTimer->stop();
-    if (ComPort.Connected()) ComPort.SetConnected(false);  // lowers RTS and DTR first
     event->accept();
 }

@@ -1,47 +1,18 @@
 // MOX_View: the station program. No argument: viewer; "LOG": logging station; a raw log file
 // with optional width and height: one image, then the program ends.
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QApplication>
-#include <QSocketNotifier>
-#include <csignal>
 #include <cstdlib>
 #include <optional>
 
 #include "mox/rtl/CommandLine.h"
-#include "station/GermanQt.h"
+#include "widgets/GermanQt.h"
 #include "station/MainWindow.h"
 #include "station/app/OneShotImage.h"
-#include "station/app/StationLog.h"
+#include "lines/StationLog.h"
+#include "station/runtime/HeadlessStation.h"
+#include "station/runtime/StopSignals.h"
 
 namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void OnStopSignal(int)
-{
-    const char c = 1;
-    if (write(signalPipe[1], &c, 1) < 0) _exit(1);
-}
-
-// Ctrl-C and a service manager's stop end the station as its Quit command does: day log
-// closed, window bounds written, port lines lowered.
-void CloseOnStopSignals(TMain& main)
-{
-    if (socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &main);
-    QObject::connect(notifier, &QSocketNotifier::activated, &main, [&main] {
-        char c;
-        if (read(signalPipe[0], &c, 1) > 0) main.close();
-    });
-    struct sigaction action = {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
 
 // Qt's own warnings take the station's way to stderr too, so that the journal ranks them.
 void QtMessage(QtMsgType type, const QMessageLogContext&, const QString& text)
@@ -75,6 +46,8 @@ int main(int argc, char** argv)
     if (const int rc = AnswerCommandLine(kCommandLine, argc, argv); rc >= 0) return rc;
     qInstallMessageHandler(QtMessage);
     if (const std::optional<int> result = RunOneShotWithoutWindow(argc, argv)) return *result;
+    if (argc == 2 && QString(argv[1]).compare("LOG", Qt::CaseInsensitive) == 0 && NoDisplay())
+        return RunHeadlessStation(argc, argv);
     // Scheduled one-shot runs and headless stations have no display to open.
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -85,7 +58,7 @@ int main(int argc, char** argv)
     QStringList args = QApplication::arguments();
     args.removeFirst();
     TMain main(args);
-    CloseOnStopSignals(main);
+    OnStopSignals(&main, [&main] { main.close(); });
     main.show();
     return app.exec();
 }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstring>
 #include <cstdlib>
 
 #include "mox/rtl/SysUtils.h"
@@ -89,7 +90,9 @@ std::vector<std::string> TIniFile::Load() const
 bool TIniFile::Store(const std::vector<std::string>& lines)
 {
     MakeParentDirs(path);
-    return WriteTextLines(path, lines);
+    if (WriteTextLines(path, lines)) return true;
+    if (OnWriteFailed) OnWriteFailed(path + ": " + std::strerror(errno));
+    return false;
 }
 
 std::string TIniFile::ReadString(const std::string& section, const std::string& key,

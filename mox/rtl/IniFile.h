@@ -4,6 +4,7 @@
 // they are compared without regard to ASCII letter case. Every read looks at the file as it is
 // now, so programs sharing the file see each other's writes; every write reaches the file at
 // once and replaces it atomically, so a crash or a full disk never leaves half a file.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,10 @@ public:
     bool EraseSection(const std::string& section);
     // Writes are immediate; kept for callers that flush at fixed points.
     void UpdateFile() {}
+
+    // Told of every write that failed: the file and the reason, in words. Writes return
+    // false too, but most callers store a setting on the side and would drop the result.
+    std::function<void(const std::string& problem)> OnWriteFailed;
 
 private:
     std::vector<std::string> Load() const;

@@ -19,7 +19,7 @@
 #include <thread>
 
 #include "station/app/LineSpool.h"
-#include "station/app/MqttSettings.h"
+#include "lines/MqttSettings.h"
 
 struct mosquitto;
 

@@ -1,15 +1,11 @@
 #include "station/app/OneShotImage.h"
 
-#include <filesystem>
-#include <new>
-#include <system_error>
-
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
 #include "mox/rtl/SysUtils.h"
+#include "station/app/BatchRun.h"
 #include "station/app/SkippedCorrections.h"
 #include "station/app/StationSettings.h"
-#include "station/export/ImageExport.h"
 
 namespace {
 
@@ -20,39 +16,6 @@ std::string Joined(const std::vector<std::string>& words)
     std::string s;
     for (const std::string& w : words) s += (s.empty() ? "" : " ") + w;
     return s;
-}
-
-bool MakeFolder(const std::string& dir, std::string& error)
-{
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec && !std::filesystem::is_directory(dir)) {
-        error = dir + ": " + ec.message();
-        return false;
-    }
-    return true;
-}
-
-// Draws the diagram at `size` on a picture of its own and writes it; the diagram keeps
-// drawing where it drew before.
-std::string DrawAndSave(TMOX_Diagram& diagram, ImageSize size, const std::string& base, int format)
-{
-    TImage picture(size.Width, size.Height);
-    TImage* const shown = diagram.MOX_Image;
-    diagram.MOX_Image = &picture;
-    try {
-        diagram.ShowMagnetogramm();
-    } catch (...) {
-        diagram.MOX_Image = shown;
-        throw;
-    }
-    diagram.MOX_Image = shown;
-    try {
-        SaveDiagramImage(picture, base, format);
-    } catch (const EImageWriteError& e) {
-        return e.what();
-    }
-    return {};
 }
 
 bool IsLogArgument(const char* a)
@@ -97,11 +60,9 @@ int RunOneShotImage(TMOX_Diagram& diagram, const TIniFile& ini, bool withPreviou
         std::fprintf(err, "MOX_View: %s: Datei nicht gefunden\n", file.c_str());
         return oneShotFailed;
     }
-    try {
-        diagram.AutoLoad(file, withPreviousDay);  // converts the raw log first
-    } catch (const std::exception& e) {
-        std::fprintf(err, "MOX_View: %s\n", e.what());
-    }
+    // A raw log is converted first.
+    if (const std::string error = LoadDay(diagram, file, withPreviousDay); !error.empty())
+        std::fprintf(err, "MOX_View: %s\n", error.c_str());
     if (diagram.is_empty()) {
         std::fprintf(err, "MOX_View: %s: keine Messwerte\n", file.c_str());
         return oneShotFailed;
@@ -113,12 +74,7 @@ int RunOneShotImage(TMOX_Diagram& diagram, const TIniFile& ini, bool withPreviou
     const int format = ReadImageFormat(ini);
     const std::string base = OneShotBase(imageDir, file);
     std::string error;
-    try {
-        if (MakeFolder(imageDir, error)) error = DrawAndSave(diagram, size, base, format);
-    } catch (const std::bad_alloc&) {
-        error = "nicht genug Speicher für ein Bild von " + std::to_string(size.Width) + " x " +
-                std::to_string(size.Height) + " Pixeln";
-    }
+    if (MakeFolder(imageDir, error)) error = DrawAndSave(diagram, size, base, format);
     if (!error.empty()) {
         std::fprintf(err, "MOX_View: %s\n", error.c_str());
         return oneShotFailed;

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "station/app/ClockWatch.h"
-#include "station/app/DayLogger.h"
+#include "lines/DayLogger.h"
 #include "station/app/ServiceNotifier.h"
 #include "station/app/SilenceWatch.h"
-#include "station/app/StationLog.h"
+#include "lines/StationLog.h"
 #include "station/app/ServiceStatus.h"
 
 struct ServiceSettings {

@@ -5,8 +5,8 @@
 
 #include "mox/Mm.h"
 #include "mox/rtl/SysUtils.h"
-#include "station/app/DayLogger.h"
-#include "station/app/LineDay.h"
+#include "lines/DayLogger.h"
+#include "lines/LineDay.h"
 
 namespace {
 

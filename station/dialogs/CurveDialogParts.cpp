@@ -8,12 +8,8 @@
 #include <exception>
 
 #include "mox/Mm.h"
+#include "widgets/QtColor.h"
 #include "station/app/SkippedCorrections.h"
-
-QColor CurveQColor(unsigned color)
-{
-    return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
-}
 
 TCurveColorKey::TCurveColorKey(const TMOX_Diagram& diagram, QWidget* parent)
     : QWidget(parent), diagram(diagram)
@@ -29,7 +25,7 @@ void TCurveColorKey::paintEvent(QPaintEvent*)
         const int top = (n - 1) * 15;
         p.setPen(palette().color(QPalette::WindowText));
         p.drawText(1, top + fm.ascent(), QString::number(n) + ":");
-        p.setPen(QPen(CurveQColor(diagram.get_Color(n)), 3, Qt::SolidLine, Qt::FlatCap));
+        p.setPen(QPen(ToQColor(diagram.get_Color(n)), 3, Qt::SolidLine, Qt::FlatCap));
         p.drawLine(20, top + 7, 60, top + 7);
     }
 }

@@ -43,9 +43,6 @@ private:
 // went well.
 std::string ReloadLoadedCurves(TMOX_Diagram& diagram);
 
-// The diagram's colour as a Qt colour (red in the low byte).
-QColor CurveQColor(unsigned color);
-
 namespace curvetext {
 inline QString Q(const std::string& s) { return QString::fromStdString(s); }
 inline std::string S(const QString& s) { return s.toStdString(); }

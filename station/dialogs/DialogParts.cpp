@@ -7,11 +7,7 @@
 #include <QScreen>
 #include <QShortcut>
 
-#include "station/HelpWindow.h"
-
-WaitCursor::WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-
-WaitCursor::~WaitCursor() { QApplication::restoreOverrideCursor(); }
+#include "widgets/HelpWindow.h"
 
 void AddHelpKey(QDialog* dialog, THelpTopic topic)
 {

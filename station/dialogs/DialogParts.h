@@ -2,21 +2,13 @@
 // Pieces every station dialog shares.
 #include <initializer_list>
 
-#include "station/HelpTopics.h"
+#include "widgets/HelpTopics.h"
+#include "widgets/WaitCursor.h"
 
 class QDialog;
 class QHBoxLayout;
 class QPushButton;
 class QWidget;
-
-// The hourglass for the length of a long step, restored on every way out.
-class WaitCursor {
-public:
-    WaitCursor();
-    ~WaitCursor();
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // F1 in the dialog opens the help at the topic.
 void AddHelpKey(QDialog* dialog, THelpTopic topic);

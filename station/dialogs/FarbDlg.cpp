@@ -12,8 +12,9 @@
 
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
-#include "station/CurveMark.h"
+#include "widgets/CurveMark.h"
 #include "station/dialogs/DialogParts.h"
+#include "widgets/QtColor.h"
 
 namespace {
 

@@ -11,13 +11,6 @@ class QComboBox;
 class QPushButton;
 class QWidget;
 
-// TColor keeps red in the low byte.
-inline QColor ToQColor(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
-inline TColor FromQColor(const QColor& c)
-{
-    return TColor(c.red()) | (TColor(c.green()) << 8) | (TColor(c.blue()) << 16);
-}
-
 class TFarbDlg : public QDialog {
 public:
     explicit TFarbDlg(TStationContext& context);

@@ -14,12 +14,11 @@
 #include "mox/Mm.h"
 #include "station/app/CurveText.h"
 #include "station/dialogs/DialogParts.h"
+#include "widgets/QtColor.h"
 
 namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-QColor ToQColor(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
 // "1:" to "4:" with a bar in each curve's colour.
 class ColourKey : public QWidget {

@@ -19,7 +19,7 @@
 
 #include "mox/Mm.h"
 #include "mox/rtl/SysUtils.h"
-#include "station/CurveMark.h"
+#include "widgets/CurveMark.h"
 #include "station/app/CurveText.h"
 #include "station/dialogs/DialogParts.h"
 

@@ -14,6 +14,7 @@
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
 #include "station/dialogs/CurveDialogParts.h"
+#include "widgets/QtColor.h"
 
 using curvetext::Q;
 using curvetext::S;
@@ -33,7 +34,7 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter p(this);
-        p.setPen(QPen(CurveQColor(diagram.get_Color(curve)), 3, Qt::SolidLine, Qt::FlatCap));
+        p.setPen(QPen(ToQColor(diagram.get_Color(curve)), 3, Qt::SolidLine, Qt::FlatCap));
         p.drawLine(5, 15, 45, 15);
     }
 

@@ -11,14 +11,14 @@
 
 #include "mox/rtl/IniFile.h"
 #include "station/app/StationSettings.h"
-#include "station/serial/ComComboBox.h"
+#include "widgets/ComComboBox.h"
 #include "station/serial/ComPort.h"
 #include "station/dialogs/DialogParts.h"
 
 namespace {
 }
 
-TLogSetupForm::TLogSetupForm(TStationContext& context, TComPort& comPort)
+TLogSetupForm::TLogSetupForm(TStationContext& context, TComPort* comPort)
     : QDialog(context.MainWindow), ctx(context), port(comPort)
 {
     setWindowTitle("Logging - Einstellungen");
@@ -63,7 +63,7 @@ void TLogSetupForm::showEvent(QShowEvent* event)
 void TLogSetupForm::FormActivate()
 {
     ComComboBox->Refresh();
-    ComComboBox->SetComPort(&port);
+    if (port) ComComboBox->SetComPort(port);
     std::string dir = StationDataDir ? StationDataDir() : std::string();
     if (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     DirEdit->setText(QString::fromStdString(dir));

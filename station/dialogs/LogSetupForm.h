@@ -14,7 +14,7 @@ class TComPort;
 class TLogSetupForm : public QDialog {
 public:
     // `port` is the station's serial port; the chooser is linked to it on every activation.
-    TLogSetupForm(TStationContext& context, TComPort& port);
+    TLogSetupForm(TStationContext& context, TComPort* port);
 
     void FormActivate();
     void DirButtonClick();
@@ -39,5 +39,5 @@ protected:
 
 private:
     TStationContext& ctx;
-    TComPort& port;
+    TComPort* port;  // null outside logging mode
 };

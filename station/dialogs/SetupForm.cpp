@@ -23,6 +23,7 @@
 #include "station/dialogs/BatchForm.h"
 #include "station/dialogs/FarbDlg.h"
 #include "station/dialogs/DialogParts.h"
+#include "widgets/QtColor.h"
 
 namespace {
 

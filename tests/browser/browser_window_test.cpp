@@ -19,7 +19,7 @@
 #include "browser/DiagramForm.h"
 #include "browser/FarbDlg.h"
 #include "browser/MainForm.h"
-#include "station/DiagramView.h"
+#include "widgets/DiagramView.h"
 
 namespace {
 

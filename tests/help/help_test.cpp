@@ -18,7 +18,7 @@
 #include <filesystem>
 
 #include "mox/rtl/HelpPages.h"
-#include "station/HelpWindow.h"
+#include "widgets/HelpWindow.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "mox/rtl/CommandLine.h"
-#include "station/app/DayLogger.h"
+#include "lines/DayLogger.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "../../support/TempDir.h"
 #include "mox/rtl/SysUtils.h"
-#include "station/app/DayLogger.h"
+#include "lines/DayLogger.h"
 
 namespace {
 
@@ -28,12 +28,14 @@ using Outcome = DayLogger::Outcome;
 TEST_F(DayLoggerTest, EachLineGoesToTheFileOfItsOwnDate)
 {
     DayLogger log(dir.str());
+    FormatSettings().ShortDateFormat = "dd.mm.yy";
     EXPECT_EQ(log.HandleLine("15.06.03 23:59:59:  -87"), Outcome::Logged);
     EXPECT_EQ(log.LogFileName(), dir / "20030615.txt");
     EXPECT_EQ(log.HandleLine("16.06.03 00:00:00:  -88"), Outcome::Logged);
     EXPECT_EQ(log.LogFileName(), dir / "20030616.txt");
     EXPECT_EQ(log.HandleLine("15.06.03 23:59:58:  -86"), Outcome::Logged);  // a late line
-    EXPECT_EQ(FormatSettings().ShortDateFormat, "yyyymmdd");
+    // The process's date format belongs to the pictures and pages, not to the logger.
+    EXPECT_EQ(FormatSettings().ShortDateFormat, "dd.mm.yy");
     EXPECT_EQ(ReadBytes(dir / "20030615.txt"), "15.06.03 23:59:59:  -87\r\n15.06.03 23:59:58:  -86\r\n");
     EXPECT_EQ(ReadBytes(dir / "20030616.txt"), "16.06.03 00:00:00:  -88\r\n");
 

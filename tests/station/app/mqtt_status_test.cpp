@@ -10,7 +10,7 @@
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
 #include "mox/rtl/SysUtils.h"
-#include "station/app/MqttSettings.h"
+#include "lines/MqttSettings.h"
 #include "station/app/StationStatus.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "mox/rtl/SysUtils.h"
 #include "station/app/ClockWatch.h"
 #include "station/app/SilenceWatch.h"
-#include "station/app/StationLog.h"
+#include "lines/StationLog.h"
 #include "station/app/StationService.h"
 
 namespace {

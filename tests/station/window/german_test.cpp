@@ -8,7 +8,7 @@
 #include <QTranslator>
 
 #include "StationTest.h"
-#include "station/GermanQt.h"
+#include "widgets/GermanQt.h"
 
 TEST(GermanQt, StandardButtonsSpeakGermanInAnEnglishSession)
 {

@@ -36,7 +36,7 @@ TEST_F(LoggingStation, EveryLineSentWhileOpenLandsOnceInItsDayFile)
     TMain w({"log"});
     w.show();
     EXPECT_TRUE(w.LogMode());
-    ASSERT_TRUE(w.ComPort.Connected()) << w.ComPort.LastError();
+    ASSERT_TRUE(w.Runtime()->Port().IsOpen()) << w.Runtime()->Port().LastError();
     ASSERT_TRUE(RunUntil([&] { return w.LogFileName() == dir / "data/20030616.txt"; }, 15000))
         << "no line of the new day";
     EXPECT_TRUE(w.ApplicationTitle().startsWith("Logging X/")) << w.ApplicationTitle().toStdString();
@@ -46,16 +46,16 @@ TEST_F(LoggingStation, EveryLineSentWhileOpenLandsOnceInItsDayFile)
     EXPECT_TRUE(w.Paused());
     EXPECT_EQ(w.ApplicationTitle(), "Pause...");
     EXPECT_EQ(w.StatusPanel(1), "Pause...");
-    EXPECT_FALSE(w.ComPort.Connected());
+    EXPECT_FALSE(w.Runtime()->Port().IsOpen());
     RunFor(1500);
     w.LoggenStartStoppClick();
     EXPECT_FALSE(w.Paused());
-    EXPECT_TRUE(w.ComPort.Connected());
+    EXPECT_TRUE(w.Runtime()->Port().IsOpen());
 
     // The simulator hangs up; the station notices, says so and comes back by itself.
-    ASSERT_TRUE(RunUntil([&] { return !w.ComPort.Connected(); }, 30000)) << "no hang-up seen";
+    ASSERT_TRUE(RunUntil([&] { return !w.Runtime()->Port().IsOpen(); }, 30000)) << "no hang-up seen";
     EXPECT_EQ(w.ApplicationTitle(), "Gerät getrennt...");
-    ASSERT_TRUE(RunUntil([&] { return w.ComPort.Connected(); }, 10000)) << "port not reopened";
+    ASSERT_TRUE(RunUntil([&] { return w.Runtime()->Port().IsOpen(); }, 10000)) << "port not reopened";
     const auto loggedBefore = Lines(dir / "data/20030616.txt").size();
     ASSERT_TRUE(RunUntil([&] { return Lines(dir / "data/20030616.txt").size() > loggedBefore + 5; }, 10000));
     w.close();
@@ -121,7 +121,7 @@ TEST_F(LoggingStation, AMissingDataFolderIsMadeAndToldOnce)
     std::filesystem::remove_all(dir / "nicht-da");
     ASSERT_TRUE(RunUntil([&] { return std::filesystem::exists(first) && Lines(first).size() > 3; }, 5000));
     EXPECT_EQ(w.findChildren<QMessageBox*>().size(), 1);
-    w.Timer1Timer();
+    w.Runtime()->RunBatch();
     EXPECT_TRUE(w.LastProblem().contains(QString::fromStdString(dir / "bilder/neu/"))) << w.LastProblem().toStdString();
     EXPECT_TRUE(std::filesystem::exists(dir / "bilder/neu/mox_data.bmp"));
     w.close();
@@ -132,7 +132,7 @@ TEST_F(LoggingStation, APortThatCannotBeOpenedIsNamedAndTriedAgain)
     WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + dir.str() + "\r\n[COM-Port]\r\nPort=" + dir / "tty" + "\r\n");
     TMain w({"LOG"});
     w.show();
-    EXPECT_FALSE(w.ComPort.Connected());
+    EXPECT_FALSE(w.Runtime()->Port().IsOpen());
     EXPECT_TRUE(w.LastProblem().contains(QString::fromStdString(dir / "tty"))) << w.LastProblem().toStdString();
     EXPECT_EQ(w.ApplicationTitle(), "Gerät getrennt...");
     w.close();
@@ -148,13 +148,13 @@ TEST_F(LoggingStation, TheLostDeviceMessageTellsWhenTheDeviceIsBack)
     StderrCapture err(dir / "stderr.txt");
     TMain w({"LOG"});
     w.show();
-    ASSERT_TRUE(w.ComPort.Connected()) << w.ComPort.LastError();
-    ASSERT_TRUE(RunUntil([&] { return !w.ComPort.Connected(); }, 30000)) << "no hang-up seen";
+    ASSERT_TRUE(w.Runtime()->Port().IsOpen()) << w.Runtime()->Port().LastError();
+    ASSERT_TRUE(RunUntil([&] { return !w.Runtime()->Port().IsOpen(); }, 30000)) << "no hang-up seen";
     const auto boxes = w.findChildren<QMessageBox*>();
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_TRUE(boxes[0]->text().startsWith("Keine Verbindung zum Gerät: ")) << boxes[0]->text().toStdString();
     EXPECT_EQ(boxes[0]->icon(), QMessageBox::Warning);
-    ASSERT_TRUE(RunUntil([&] { return w.ComPort.Connected(); }, 15000)) << "port not reopened";
+    ASSERT_TRUE(RunUntil([&] { return w.Runtime()->Port().IsOpen(); }, 15000)) << "port not reopened";
     EXPECT_TRUE(boxes[0]->isVisible());
     EXPECT_TRUE(boxes[0]->text().startsWith("Das Gerät ist wieder verbunden (" + QString::fromStdString(sim.Link())))
         << boxes[0]->text().toStdString();

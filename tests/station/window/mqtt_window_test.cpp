@@ -37,13 +37,13 @@ TEST_F(MqttStation, TheStatusBarShowsTheBacklogUntilTheBrokerTakesIt)
     TMain w({"LOG"});
     w.show();
     for (const char* line : {"09.12.26 10:00:00: X,  1", "MOX bereit", "09.12.26 10:00:01: X,  2"})
-        w.ComDataPacketPacket(nullptr, line);
-    EXPECT_EQ(w.MqttBacklog(), 2u);  // filed lines only
+        w.Runtime()->Port().OnLine(line);
+    EXPECT_EQ(w.Runtime()->MqttBacklog(), 2u);  // filed lines only
     EXPECT_TRUE(RunUntil([&] { return MqttLabel(w) == "MQTT getrennt: 2 wartend"; }, 20000))
         << MqttLabel(w).toStdString();
 
     ASSERT_TRUE(broker.Start());
-    EXPECT_TRUE(RunUntil([&] { return w.MqttBacklog() == 0 && MqttLabel(w) == "MQTT"; }, 60000))
+    EXPECT_TRUE(RunUntil([&] { return w.Runtime()->MqttBacklog() == 0 && MqttLabel(w) == "MQTT"; }, 60000))
         << MqttLabel(w).toStdString();
     EXPECT_EQ(w.LastProblem().indexOf("Sehr-Geheim"), -1);
 }
@@ -58,7 +58,7 @@ TEST_F(MqttStation, AStationIdThatFitsNoTopicIsRefusedWithAMessage)
     TMain w({"LOG"});
     EXPECT_NE(w.LastProblem().indexOf("Nord/Ost"), -1) << w.LastProblem().toStdString();
     EXPECT_NE(w.LastProblem().indexOf("ungültig"), -1);
-    w.ComDataPacketPacket(nullptr, "09.12.26 10:00:00: X,  1");
-    EXPECT_EQ(w.MqttBacklog(), 0u);
+    w.Runtime()->Port().OnLine("09.12.26 10:00:00: X,  1");
+    EXPECT_EQ(w.Runtime()->MqttBacklog(), 0u);
     EXPECT_TRUE(MqttLabel(w).isEmpty());
 }

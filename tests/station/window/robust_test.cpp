@@ -11,9 +11,10 @@
 
 #include "../../devsim/DevSim.h"
 #include "StationTest.h"
-#include "station/DiagramView.h"
+#include "widgets/DiagramView.h"
 #include "station/MainWindow.h"
-#include "station/UploadRunner.h"
+#include "station/app/BatchRun.h"
+#include "station/runtime/UploadRunner.h"
 
 namespace {
 
@@ -96,11 +97,11 @@ TEST_F(StationRobust, LoggingStationWithExtremeSettingsBoundsThemAndPublishes)
     EXPECT_TRUE(w.LastProblem().contains("Intervall=35792 liegt nicht zwischen 1 und 30")) << w.LastProblem().toStdString();
     EXPECT_TRUE(w.LastProblem().contains("Width=2147483647")) << w.LastProblem().toStdString();
     bool batchTimer = false;
-    for (const QTimer* t : w.findChildren<QTimer*>()) batchTimer |= t->interval() == 30 * 60000;
+    for (const QTimer* t : w.Runtime()->findChildren<QTimer*>()) batchTimer |= t->interval() == 30 * 60000;
     EXPECT_TRUE(batchTimer) << "no batch timer at 30 minutes";
     ASSERT_TRUE(RunUntil([&] { return !w.LogFileName().empty(); }, 5000));
     RunFor(1500);
-    w.Timer1Timer();
+    w.Runtime()->RunBatch();
     EXPECT_EQ(PngSize(images + "/mox_data.png"), std::make_pair(1200, 900));
     w.close();
 }
@@ -149,10 +150,10 @@ TEST_F(StationRobust, APictureTooLargeForMemoryCostsThatPictureOnly)
 {
     TMain w({});
     const std::string base = dir / "bild";
-    EXPECT_EQ(w.SaveImage({2147483647, 2147483647}, base, 2),
+    EXPECT_EQ(DrawAndSave(w.Diagram, {2147483647, 2147483647}, base, 2),
               "zu wenig Speicher für ein Bild von 2147483647 x 2147483647 Pixeln");
     EXPECT_EQ(w.Diagram.MOX_Image, &w.Image()->Image);
-    EXPECT_EQ(w.SaveImage({400, 250}, base, 2), "");
+    EXPECT_EQ(DrawAndSave(w.Diagram, {400, 250}, base, 2), "");
     EXPECT_EQ(PngSize(base + ".png"), std::make_pair(400, 250));
 }
 
@@ -169,7 +170,7 @@ TEST_F(StationRobust, ControlCharactersOfAFolderSettingAreShownInTheMessage)
     w.show();
     ASSERT_TRUE(RunUntil([&] { return !w.LogFileName().empty(); }, 5000));
     RunFor(1500);
-    w.Timer1Timer();
+    w.Runtime()->RunBatch();
     const std::string told = w.LastProblem().toStdString();
     EXPECT_NE(told.find("bil\\x00d\\x1Ber/mox_data"), std::string::npos) << told;
     w.close();

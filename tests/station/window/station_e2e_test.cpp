@@ -1,5 +1,5 @@
-// The station as an observer runs it: MOX_View LOG as its own process on the simulated
-// device, with the batch every minute, no display, and an upload script.
+// The station as a service runs it: MOX_View LOG as its own process on the simulated device,
+// with the batch every minute, no display at all, and an upload script.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -36,10 +36,17 @@ TEST_F(StationProcess, PublishesEveryMinuteAndEndsTheUploadAfterItsLimit)
     QProcess station;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("MOX_INI", QString::fromStdString(ini));
+    // No display and no platform named: the station runs without any of Qt's windowing.
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(name);
     station.setProcessEnvironment(env);
     station.setProcessChannelMode(QProcess::ForwardedChannels);
     station.start(MOX_BINARY_DIR "/bin/MOX_View", {"LOG"});
     ASSERT_TRUE(station.waitForStarted(5000));
+
+    // The port is open once the day log has its first lines.
+    ASSERT_TRUE(RunUntil([&] { return !std::filesystem::is_empty(data); }, 10000));
+    const std::string maps = ReadBytes("/proc/" + std::to_string(station.processId()) + "/maps");
+    EXPECT_EQ(maps.find("/platforms/"), std::string::npos) << "a Qt platform plugin is loaded";
 
     const std::string upload = UploadPid();
     ASSERT_TRUE(RunUntil([&] { return Exists(upload); }, 100000)) << "no batch within the first 100 s";

@@ -17,7 +17,7 @@
 #include "../../support/DayFiles.h"
 #include "StationTest.h"
 #include "mox/rtl/IniFile.h"
-#include "station/DiagramView.h"
+#include "widgets/DiagramView.h"
 #include "station/MainWindow.h"
 #include "station/app/StationSettings.h"
 #include "station/dialogs/BatchForm.h"

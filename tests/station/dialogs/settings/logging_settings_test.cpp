@@ -6,7 +6,7 @@
 #include "SettingsTest.h"
 #include "station/dialogs/LogBatchForm.h"
 #include "station/dialogs/LogSetupForm.h"
-#include "station/serial/ComComboBox.h"
+#include "widgets/ComComboBox.h"
 #include "station/serial/ComPort.h"
 
 namespace {
@@ -17,7 +17,7 @@ protected:
     {
         SettingsTest::SetUp();
         port.SetPort("ttyUSB0");
-        form = std::make_unique<TLogSetupForm>(ctx, port);
+        form = std::make_unique<TLogSetupForm>(ctx, &port);
         form->StationDataDir = [this] { return dataDir; };
         form->Applied = [this](const std::string& d, const std::string& p) {
             appliedDir = d;

@@ -1,4 +1,4 @@
-#include "station/app/DayLogger.h"
+#include "lines/DayLogger.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "station/app/LineDay.h"
+#include "lines/LineDay.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "station/UploadRunner.h"
+#include "station/runtime/UploadRunner.h"
 
 #include <signal.h>
 #include <unistd.h>

@@ -1,6 +1,8 @@
-#include "station/CurveMark.h"
+#include "widgets/CurveMark.h"
 
 #include <QPainter>
+
+#include "widgets/QtColor.h"
 
 TCurveMark::TCurveMark(std::function<TColor()> color, QWidget* parent) : QWidget(parent), color(std::move(color))
 {
@@ -11,7 +13,7 @@ void TCurveMark::paintEvent(QPaintEvent*)
 {
     const TColor c = color();
     QPainter p(this);
-    p.setPen(QPen(QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)), 3, Qt::SolidLine, Qt::FlatCap));
+    p.setPen(QPen(ToQColor(c), 3, Qt::SolidLine, Qt::FlatCap));
     const int y = height() / 2;
     p.drawLine(2, y, width() - 2, y);
 }

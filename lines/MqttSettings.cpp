@@ -1,4 +1,4 @@
-#include "station/app/MqttSettings.h"
+#include "lines/MqttSettings.h"
 
 #include "mox/rtl/BoundedSetting.h"
 #include "mox/rtl/IniFile.h"

@@ -1,4 +1,4 @@
-#include "station/GermanQt.h"
+#include "widgets/GermanQt.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,4 +1,4 @@
-#include "station/app/StationLog.h"
+#include "lines/StationLog.h"
 
 #include <sys/stat.h>
 

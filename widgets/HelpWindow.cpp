@@ -1,4 +1,4 @@
-#include "station/HelpWindow.h"
+#include "widgets/HelpWindow.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 // The help viewer of every program: the page of a topic, scrolled to the topic's heading.
-#include "station/HelpTopics.h"
+#include "widgets/HelpTopics.h"
 
 class QTextBrowser;
 class QWidget;

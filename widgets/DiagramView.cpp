@@ -1,4 +1,4 @@
-#include "station/DiagramView.h"
+#include "widgets/DiagramView.h"
 
 #include <QContextMenuEvent>
 #include <QImage>

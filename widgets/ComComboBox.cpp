@@ -1,4 +1,4 @@
-#include "station/serial/ComComboBox.h"
+#include "widgets/ComComboBox.h"
 
 #include "station/serial/ComPort.h"
 

@@ -1,0 +1,43 @@
+#include "station/runtime/HeadlessStation.h"
+
+#include <QCoreApplication>
+#include <cstdlib>
+#include <cstring>
+
+#include "mox/Mm.h"
+#include "mox/rtl/IniFile.h"
+#include "station/app/OneShotImage.h"
+#include "station/runtime/SerialLinePort.h"
+#include "station/runtime/StationRuntime.h"
+#include "station/runtime/StopSignals.h"
+
+bool NoDisplay()
+{
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    const bool offscreen = platform && (!std::strcmp(platform, "offscreen") || !std::strcmp(platform, "minimal"));
+    return offscreen || (!platform && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"));
+}
+
+int RunHeadlessStation(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("MOX-View");
+    UseStationFormats();
+    WarnWithoutFonts(stderr);
+    ReportChannel reports;
+    reports.AddSink(LogReport);
+    TIniFile ini(MoxIniPath());
+    ini.OnWriteFailed = [&reports](const std::string& problem) {
+        reports.Tell({LogLevel::Warning, "Die Einstellungen wurden nicht gespeichert: " + problem, "settings-write"});
+    };
+    TMOX_Diagram diagram;
+    // Settings out of range are told by the reader itself.
+    const StationSettings settings = ReadStationSettings(ini, diagram, true);
+    StationRuntime runtime(ini, diagram, settings, std::make_unique<SerialLinePort>(), reports);
+    OnStopSignals(&app, [&runtime] {
+        runtime.Stop();
+        QCoreApplication::quit();
+    });
+    runtime.Start();
+    return app.exec();
+}
