@@ -42,6 +42,7 @@ void TMain::StartService()
         watchdog->start(ms);
         service->Notifier().Ping();
     }
+    Tell(service->Restore(*logger));
     service->Started(ComPort.Connected(), Steady(), time(nullptr));
     ShowService();
 }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -77,14 +78,36 @@ TEST(ClockWatch, ToldWhenTheDeviceClockLeavesTheToleranceAndWhenItComesBack)
     EXPECT_EQ(c.Line("08.12.26 12:36:57: 1", kNoon), ClockWatch::Change::Off);
     EXPECT_NE(c.Text().find("2 min 1 s vor"), std::string::npos) << c.Text();
     EXPECT_EQ(c.Line("08.12.26 12:40:00: 1", kNoon), ClockWatch::Change::None);
-    EXPECT_EQ(c.Line("08.12.26 12:35:00: 1", kNoon), ClockWatch::Change::Back);
+    // Back within three quarters of the tolerance, and a minute after the warning at the earliest.
+    EXPECT_EQ(c.Line("08.12.26 12:37:30: 1", kNoon + 60), ClockWatch::Change::None);  // 94 s
+    EXPECT_EQ(c.Line("08.12.26 12:35:00: 1", kNoon + 30), ClockWatch::Change::None);  // too soon
+    EXPECT_EQ(c.Line("08.12.26 12:37:00: 1", kNoon + 60), ClockWatch::Change::Back);  // 64 s
     EXPECT_FALSE(c.Off());
 
     // A device that was never set: the file goes by its date, the difference is told in days.
-    EXPECT_EQ(c.Line("01.01.00 00:00:05: 1", kNoon), ClockWatch::Change::Off);
+    EXPECT_EQ(c.Line("01.01.00 00:00:05: 1", kNoon + 120), ClockWatch::Change::Off);
     EXPECT_NE(c.Text().find("Tage"), std::string::npos) << c.Text();
     EXPECT_NE(c.Text().find(" nach "), std::string::npos) << c.Text();
     EXPECT_EQ(ClockWatch(0).Line("01.01.00 00:00:05: 1", kNoon), ClockWatch::Change::None);
+}
+
+TEST(ClockWatch, ADeviceJitteringAtTheToleranceIsToldOnce)
+{
+    // 120 s behind with 10 ms of jitter: the whole-second difference flips between 120 and 121.
+    ClockWatch c(120);
+    int warnings = 0, clears = 0;
+    for (int i = 0; i < 300; ++i) {
+        const double exact = -120.0 + ((i * 7) % 3 - 1) * 0.01;
+        const time_t now = kNoon + i;
+        const time_t device = time_t(std::floor(double(now) + 0.005 + exact));
+        const std::string line = FormatDateTime("dd.mm.yy hh:nn:ss", double(device) / 86400 + 25569) + ":  12";
+        const ClockWatch::Change change = c.Line(line, now);
+        warnings += change == ClockWatch::Change::Off;
+        clears += change == ClockWatch::Change::Back;
+    }
+    EXPECT_EQ(warnings, 1);
+    EXPECT_EQ(clears, 0);
+    EXPECT_TRUE(c.Off());
 }
 
 TEST(StationLog, JournalPrioritiesOnlyWhenStderrIsTheJournal)
