@@ -10,6 +10,9 @@ namespace {
 
 std::string Lines(std::size_t n) { return std::to_string(n) + (n == 1 ? " Zeile" : " Zeilen"); }
 
+// The verb after Lines(n): "konnte"/"konnten", "geht"/"gehen".
+std::string Verb(std::size_t n, const char* one, const char* more) { return n == 1 ? one : more; }
+
 }  // namespace
 
 StationService::StationService(const ServiceSettings& s)
@@ -181,7 +184,8 @@ ServiceMessages StationService::Stopping(DayLogger& logger)
         }
         if (spool.Save(logger.WaitingLines())) {
             out.push_back({LogLevel::Warning,
-                           Lines(logger.Waiting()) + " konnten beim Beenden nicht abgelegt werden (" + logger.Error() +
+                           Lines(logger.Waiting()) + " " + Verb(logger.Waiting(), "konnte", "konnten") +
+                               " beim Beenden nicht abgelegt werden (" + logger.Error() +
                                "); sie sind in " + spool.SavedTo() + " und werden beim nächsten Start abgelegt.",
                            false});
             logger.DropWaiting();
@@ -192,7 +196,8 @@ ServiceMessages StationService::Stopping(DayLogger& logger)
         logger.Retry();
     }
     out.push_back({LogLevel::Error,
-                   Lines(logger.Waiting()) + " gehen beim Beenden verloren: weder das Datenverzeichnis (" +
+                   Lines(logger.Waiting()) + " " + Verb(logger.Waiting(), "geht", "gehen") +
+                       " beim Beenden verloren: weder das Datenverzeichnis (" +
                        logger.Error() + ") noch ein Ausweichort (" + spool.Error() + ") nahm sie in " +
                        std::to_string(std::lround(settings.StopWaitSeconds)) + " s auf.",
                    false});

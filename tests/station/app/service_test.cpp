@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -196,6 +197,51 @@ TEST(StationService, WaitingLinesAreToldOnceCountedInTheStatusAndWrittenByTheTic
     EXPECT_EQ(service.Status().Text(), "Loggen, letzte Zeile 12:34:59 UTC");
     EXPECT_FALSE(service.Alarm());
     EXPECT_EQ(ReadBytes(dir / "20261208.txt"), lines[1] + "\r\n" + lines[2] + "\r\n");
+    FormatSettings() = saved;
+}
+
+TEST(StationService, LinesWaitingAtAStopAreKeptAndFiledFirstByTheNextStart)
+{
+    TFormatSettings saved = FormatSettings();
+    TempDir dir;
+    ServiceSettings settings;
+    settings.SpoolFolders = {dir / "state", dir / "run"};
+    const std::string lines[] = {"08.12.26 12:34:57: 1", "08.12.26 12:34:58: 2", "08.12.26 12:34:59: 3"};
+    {
+        auto medium = std::make_unique<SwitchableMedium>();
+        medium->full = true;
+        DayLogger log(dir.str(), 10, std::move(medium));
+        StationService service(settings);
+        for (const std::string& l : {lines[0], lines[1]}) service.LineHandled(l, log.HandleLine(l), log, 1, kNoon);
+        const ServiceMessages told = service.Stopping(log);
+        EXPECT_TRUE(Says(told, "2 Zeilen konnten beim Beenden nicht abgelegt werden")) << told[0].Text;
+        EXPECT_TRUE(Says(told, dir / "state/" + StopSpool::kFileName));
+    }
+    EXPECT_EQ(ReadBytes(dir / "20261208.txt"), "");
+    {
+        DayLogger log(dir.str());
+        StationService service(settings);
+        EXPECT_TRUE(Says(service.Restore(log), "2 Zeilen vom letzten Beenden"));
+        service.LineHandled(lines[2], log.HandleLine(lines[2]), log, 1, kNoon);
+        EXPECT_EQ(ReadBytes(dir / "20261208.txt"), lines[0] + "\r\n" + lines[1] + "\r\n" + lines[2] + "\r\n");
+        EXPECT_FALSE(std::filesystem::exists(dir / "state/" + StopSpool::kFileName));
+        EXPECT_TRUE(service.Restore(log).empty());
+    }
+
+    // Nowhere to keep them: the stop tries for its bounded time, then tells how many are lost.
+    WriteBytes(dir / "blocked", "");
+    settings.SpoolFolders = {dir / "blocked/state"};
+    settings.StopWaitSeconds = 0.2;
+    auto medium = std::make_unique<SwitchableMedium>();
+    medium->full = true;
+    DayLogger log(dir.str(), 10, std::move(medium));
+    StationService service(settings);
+    service.LineHandled(lines[0], log.HandleLine(lines[0]), log, 1, kNoon);
+    const ServiceMessages told = service.Stopping(log);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].Level, LogLevel::Error);
+    EXPECT_TRUE(Says(told, "1 Zeile geht beim Beenden verloren")) << told[0].Text;
+    EXPECT_TRUE(Says(told, "blocked/state")) << told[0].Text;
     FormatSettings() = saved;
 }
 
