@@ -82,8 +82,9 @@ void TMain::Timer1Timer()
     // Every line is in the file whole when it was logged, so a copy taken between two lines
     // is a clean snapshot: the port stays open and no line is lost while copying.
     logger->Sync();
-    const std::string source = daySnapshot.Take(log, SnapshotName(settings.DataDir));
+    const std::string source = daySnapshot.Take(log, SnapshotName(settings.DataDir), SpareSnapshotFolder());
     if (!daySnapshot.Problem().empty()) TellOnce(Q(daySnapshot.Problem()));
+    if (source.empty()) return;
     std::string error;
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
