@@ -76,7 +76,7 @@ TEST(UnattendedIaga, WithoutCodeOrFolderNothingIsConverted)
 TEST(UnattendedIaga, AnExportThatFailedIsOwedUntilItIsWritten)
 {
     TempDir dir;
-    SmallDisk share(dir / "share", 16);
+    SmallDisk share(dir / "share", 256);  // an IAGA-2002 day is about 100 kB
     REQUIRE_SMALL_DISK(share);
     {
         std::ofstream fill(share / "fill", std::ios::binary);
