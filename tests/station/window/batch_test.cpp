@@ -221,6 +221,7 @@ TEST_F(StationBatch, ANearlyFullDataMediumStillGetsItsPictureAndNoDayFile)
     WriteBytes(disk / (yesterday + ".txt"), RawDay(now.addDays(-1).toString("dd.MM.yy").toStdString()));
     WriteBytes(disk / (today + ".txt"), RawDay(now.toString("dd.MM.yy").toStdString()));
     const std::string images = dir / "web";
+    std::filesystem::create_directory(images);
     const char* savedRun = std::getenv("XDG_RUNTIME_DIR");
     const std::string runBefore = savedRun ? savedRun : "";
     setenv("XDG_RUNTIME_DIR", (dir / "run").c_str(), 1);

@@ -196,3 +196,61 @@ TEST_F(UnattendedStation, NoLineIsLostOrDoubledWhileTheMediumIsFull)
         EXPECT_EQ(Lines(medium.path + "/" + name), lines);
     }
 }
+
+// A stop while the medium is full: the waiting lines are kept in the state folder, and the next
+// start files them, before its own lines, each once.
+TEST_F(UnattendedStation, AStopOnAFullMediumLosesNoLineTheNextStartFilesThemAll)
+{
+    SmallMedium medium(dir / "klein");
+    if (!medium.mounted)
+        GTEST_SKIP() << "no small filesystem to fill: mounting a tmpfs failed (" << medium.reason
+                     << "); this test needs root";
+    const std::string record = dir / "sent.bin";
+    TDevSim sim({"--start", "2003-06-15T12:00:00", "--speed", "50", "--interval", "1", "--record", record});
+    ASSERT_TRUE(sim.Started());
+    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + medium.path + "\r\n[COM-Port]\r\nPort=" + sim.Link() +
+             "\r\nUhr-Toleranz=0\r\n[Batch]\r\nIntervall=60\r\n");
+    const std::string day = medium.path + "/20030615.txt", spool = dir / "state/wartende-zeilen.txt";
+    std::vector<std::string> before;
+    {
+        TMain w({"LOG"});
+        w.show();
+        ASSERT_TRUE(RunUntil([&] { return Lines(day).size() >= 5; }, 10000));
+        medium.Fill();
+        ASSERT_TRUE(RunUntil([&] { return w.Service()->Status().Text().find("Datenträger voll") != std::string::npos; },
+                             20000))
+            << w.Service()->Status().Text();
+        RunFor(200);
+        w.close();
+        before = Lines(day);
+    }
+    const std::vector<std::string> kept = Lines(spool);
+    ASSERT_GE(kept.size(), 5u);
+    std::vector<std::string> upToStop = before;
+    upToStop.insert(upToStop.end(), kept.begin(), kept.end());
+    const std::vector<std::string> sentSoFar = ExpectedDayFiles(ReadBytes(record))["20030615.txt"];
+    ASSERT_GE(sentSoFar.size(), upToStop.size());
+    EXPECT_EQ(std::vector<std::string>(sentSoFar.begin(), sentSoFar.begin() + long(upToStop.size())), upToStop)
+        << "a line received before the stop is missing";
+
+    medium.Free();
+    {
+        TMain w({"LOG"});
+        w.show();
+        ASSERT_TRUE(RunUntil([&] { return Lines(day).size() >= upToStop.size() + 3; }, 10000));
+        w.close();
+    }
+    EXPECT_FALSE(std::filesystem::exists(spool));
+    // The kept lines first, then the new ones, each once and in the order sent (the lines sent
+    // while no station listened are not there).
+    const std::vector<std::string> filed = Lines(day);
+    ASSERT_GE(filed.size(), upToStop.size());
+    EXPECT_EQ(std::vector<std::string>(filed.begin(), filed.begin() + long(upToStop.size())), upToStop);
+    const std::vector<std::string> sent = ExpectedDayFiles(ReadBytes(record))["20030615.txt"];
+    std::size_t at = upToStop.size();
+    for (std::size_t i = upToStop.size(); i < filed.size(); ++i) {
+        while (at < sent.size() && sent[at] != filed[i]) ++at;
+        ASSERT_LT(at, sent.size()) << "filed twice or never sent: " << filed[i];
+        ++at;
+    }
+}
