@@ -270,13 +270,13 @@ std::size_t DayLogger::Flush()
     // a file is renewed twice at most per call.
     int renewed = 0;
     while (!pending.empty()) {
-        const Pending p = pending.front();
-        const std::string name = dataDir + p.day + ".txt";
+        const std::string name = dataDir + pending.front().day + ".txt";
         if (name != logFileName) {
             // The lines of the file left behind wait again when its sync fails.
             if (!CloseFile()) break;
             logFileName = name;
         }
+        Pending& p = pending.front();
         if (fd < 0) {
             if (!OpenFile(name)) break;
             openDay = p.day;
@@ -292,10 +292,10 @@ std::size_t DayLogger::Flush()
             CloseFile();
             break;
         }
+        unsynced.push_back(std::move(p));
         pending.pop_front();
-        unsynced.push_back(p);
         ++written;
-        if (OnWritten && !p.again) OnWritten(p.line);
+        if (OnWritten && !unsynced.back().again) OnWritten(unsynced.back().line);
         // Gone between the check and the write: the line goes into the new file too.
         if (renewed < 2 && RescueIfGone()) ++renewed;
         if ((time(nullptr) - lastSync >= syncInterval || unsynced.size() >= kMaxUnsynced) && !SyncOpen()) break;
