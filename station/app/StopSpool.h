@@ -5,8 +5,8 @@
 // leaves half a list. It goes into the first folder that takes it: the state folder
 // ($STATE_DIRECTORY, which the service unit sets to /var/lib/mox, else $XDG_STATE_HOME/mox, else
 // ~/.local/state/mox), which outlives a reboot, then the runtime folder ($RUNTIME_DIRECTORY, else
-// $XDG_RUNTIME_DIR/mox), a last resort: it outlives a restart of the program, but not a reboot,
-// and the service unit's runtime folder goes when the unit stops.
+// $XDG_RUNTIME_DIR/mox), a last resort: it outlives a restart of the program (the service unit
+// keeps it across stops), but not a reboot.
 #include <string>
 #include <vector>
 
