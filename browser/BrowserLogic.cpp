@@ -8,6 +8,7 @@
 #include <fstream>
 #include <new>
 
+#include "mox/DayFileReader.h"
 #include "mox/Mm.h"
 #include "mox/SettingRanges.h"
 #include "mox/rtl/IniFile.h"
@@ -149,7 +150,8 @@ void ApplyPaneDefaults(TMOX_Diagram& d)
 void ApplyStationDiagramSettings(const TIniFile& ini, TMOX_Diagram& d)
 {
     for (int n = 0; n <= 8; ++n)
-        d.set_K_limit(n, ReadBoundedInteger(ini, "K-Wert", "K" + std::to_string(n), TMOX_Diagram::DefaultKLimits[n], kKLimitRange));
+        d.set_K_limit(n, ReadBoundedInteger(ini, "K-Wert", "K" + std::to_string(n), TMOX_Diagram::DefaultKLimits[n],
+                                          KLimitRange(n, d.get_K_limit(n - 1))));
     d.set_Y_Skalierung(MOX_y_scale_Typ(ReadBoundedInteger(ini, "Diagram", "Skalierung", scale60, kScaleRange)));
     d.set_is_AutoScale(ini.ReadBool("Diagram", "Auto-Skalierung", true));
     d.set_is_Alarm(ini.ReadBool("Diagram", "Alarm", true));
@@ -226,7 +228,15 @@ PaneLoad LoadDayFile(TMOX_Diagram& d, const std::string& path)
     std::ifstream in(path, std::ios::binary);
     if (!in) result.Error = path + ": the file cannot be read";
     else if (!Contains(in, "TYPE:")) result.Error = path + ": not a MOX day file (no TYPE line)";
-    // A day file that holds no readings yet is shown as the empty day it is.
+    if (!result.Error.empty()) return result;
+    // Nothing loaded from a file with a TYPE line: a header without data, or a type the diagram
+    // does not know. The strict reader says which; only a whole day file holding no readings
+    // yet is shown as the empty day it is.
+    try {
+        ReadDayFile(path);
+    } catch (const std::exception& e) {
+        result.Error = std::string("Die Datei zeigt keinen Tag: ") + e.what();
+    }
     return result;
 }
 

@@ -25,6 +25,8 @@ ssize_t DayFileIO::Write(int fd, const char* data, std::size_t size) { return ::
 
 int DayFileIO::Truncate(int fd, off_t size) { return ::ftruncate(fd, size); }
 
+int DayFileIO::DataSync(int fd) { return ::fdatasync(fd); }
+
 bool DayFileIO::MakeFolder(const std::string& dir, bool& created)
 {
     std::error_code ec;
@@ -48,6 +50,7 @@ void DayLogger::SetDataDir(const std::string& dir)
 {
     Close();
     dataDir = dir;
+    folderKnown = false;
 }
 
 void DayLogger::Close()
@@ -56,21 +59,42 @@ void DayLogger::Close()
     logFileName.clear();
 }
 
-void DayLogger::CloseFile()
+bool DayLogger::CloseFile()
 {
-    if (fd >= 0) {
-        Sync();
-        ::close(fd);
-    }
+    if (fd >= 0 && !SyncOpen()) return false;
+    if (fd >= 0) ::close(fd);
     fd = -1;
     openDay.clear();
+    return true;
 }
 
-void DayLogger::Sync()
+void DayLogger::Sync() { SyncOpen(); }
+
+bool DayLogger::SyncOpen()
 {
-    if (fd >= 0 && unsynced) fdatasync(fd);
-    unsynced = false;
     lastSync = time(nullptr);
+    if (fd < 0 || unsynced.empty()) return true;
+    if (io->DataSync(fd) == 0) {
+        unsynced.clear();
+        struct stat st;
+        if (fstat(fd, &st) == 0) syncedEnd = st.st_size;
+        return true;
+    }
+    Fail(logFileName, errno);
+    // Not known to be on the medium: written again, after the file is cut back to what is.
+    for (auto it = unsynced.rbegin(); it != unsynced.rend(); ++it) {
+        Pending p = *it;
+        p.again = true;
+        pending.push_front(std::move(p));
+    }
+    unsynced.clear();
+    cutTo = cutTo >= 0 && cutName == logFileName ? std::min(cutTo, syncedEnd) : syncedEnd;
+    cutName = logFileName;
+    // Opened anew through the name: a medium that is mounted again is reached only that way.
+    ::close(fd);
+    fd = -1;
+    openDay.clear();
+    return false;
 }
 
 void DayLogger::Fail(const std::string& name, int err)
@@ -79,17 +103,53 @@ void DayLogger::Fail(const std::string& name, int err)
     mediumFull = err == ENOSPC || err == EDQUOT || err == EFBIG;
 }
 
+bool DayLogger::FolderReady(const std::string& name)
+{
+    struct stat st;
+    if (stat(dataDir.c_str(), &st) == 0) {
+        if (folderKnown && st.st_dev != folderDevice) return NotTheDataFolder();
+        folderKnown = true;
+        folderDevice = st.st_dev;
+        return true;
+    }
+    if (errno != ENOENT) return true;  // opening the file tells why
+    if (folderKnown) {
+        // Missing: made again only on the medium it was on, not on the disk below a mount point.
+        std::filesystem::path parent = std::filesystem::path(dataDir).lexically_normal().parent_path();
+        if (!dataDir.empty() && dataDir.back() == '/') parent = parent.parent_path();
+        while (!parent.empty() && stat(parent.c_str(), &st) != 0 && parent != parent.parent_path())
+            parent = parent.parent_path();
+        if (stat(parent.empty() ? "." : parent.c_str(), &st) != 0 || st.st_dev != folderDevice)
+            return NotTheDataFolder();
+    }
+    // A new station has no folders yet; a folder taken away is made again.
+    bool created = false;
+    if (!io->MakeFolder(dataDir, created)) {
+        Fail(name, errno);
+        return false;
+    }
+    if (created)
+        notices.push_back({Notice::Kind::FolderCreated, "Das Datenverzeichnis " + dataDir +
+                                                            " fehlte und wurde angelegt."});
+    if (stat(dataDir.c_str(), &st) == 0) {
+        folderKnown = true;
+        folderDevice = st.st_dev;
+    }
+    return true;
+}
+
+bool DayLogger::NotTheDataFolder()
+{
+    error = "Das Datenverzeichnis " + dataDir +
+            " ist nicht da (Datenträger nicht eingehängt?); die Zeilen warten, bis es wieder da ist";
+    mediumFull = false;
+    return false;
+}
+
 bool DayLogger::OpenFile(const std::string& name)
 {
+    if (!FolderReady(name)) return false;
     fd = io->Open(name);
-    if (fd < 0 && errno == ENOENT) {
-        // A new station has no folders yet; a folder taken away is made again.
-        bool created = false;
-        if (io->MakeFolder(dataDir, created) && created)
-            notices.push_back({Notice::Kind::FolderCreated, "Das Datenverzeichnis " + dataDir +
-                                                                " fehlte und wurde angelegt."});
-        fd = io->Open(name);
-    }
     struct stat st;
     if (fd >= 0 && fstat(fd, &st) != 0) {
         const int err = errno;
@@ -102,17 +162,21 @@ bool DayLogger::OpenFile(const std::string& name)
         return false;
     }
     confirmedEnd = st.st_size;
+    syncedEnd = st.st_size;
     return true;
 }
 
 bool DayLogger::CutTornLine()
 {
     if (cutTo < 0 || cutName != logFileName) return true;
-    if (io->Truncate(fd, cutTo) != 0) {
+    // A file shorter than the cut (made anew meanwhile) has nothing to cut.
+    struct stat st;
+    if (fstat(fd, &st) == 0 && st.st_size > cutTo && io->Truncate(fd, cutTo) != 0) {
         Fail(logFileName, errno);
         return false;
     }
     confirmedEnd = std::min(confirmedEnd, cutTo);
+    syncedEnd = std::min(syncedEnd, cutTo);
     cutTo = -1;
     return true;
 }
@@ -133,6 +197,12 @@ bool DayLogger::RescueIfGone()
         confirmedEnd = open.st_size;
         return false;
     }
+    if (open.st_nlink > 0 && !FolderReady(logFileName)) {
+        // Not deleted: the medium went away with the folder. The file stays as it is, and its
+        // lines not known to be on the medium wait for it.
+        CloseFile();
+        return true;
+    }
     // What was written to a deleted file since it was last seen in its place is only in the
     // open file; a file moved away keeps its lines.
     const bool torn = cutTo >= 0 && cutName == logFileName;
@@ -151,6 +221,8 @@ bool DayLogger::RescueIfGone()
     notices.push_back({Notice::Kind::FileRenewed,
                        "Das Tageslog " + logFileName + " wurde gelöscht oder verschoben; es wird neu angelegt."});
     cutTo = -1;
+    // The lines since the last sync went with the file or are among those rescued.
+    unsynced.clear();
     CloseFile();
     for (auto it = lines.rbegin(); it != lines.rend(); ++it) Keep({day, *it, true}, true);
     return true;
@@ -175,8 +247,6 @@ bool DayLogger::Append(const std::string& line)
         }
         done += std::size_t(n);
     }
-    unsynced = true;
-    if (time(nullptr) - lastSync >= syncInterval) Sync();
     return true;
 }
 
@@ -200,12 +270,13 @@ std::size_t DayLogger::Flush()
     // a file is renewed twice at most per call.
     int renewed = 0;
     while (!pending.empty()) {
-        const Pending& p = pending.front();
-        const std::string name = dataDir + p.day + ".txt";
+        const std::string name = dataDir + pending.front().day + ".txt";
         if (name != logFileName) {
-            CloseFile();
+            // The lines of the file left behind wait again when its sync fails.
+            if (!CloseFile()) break;
             logFileName = name;
         }
+        Pending& p = pending.front();
         if (fd < 0) {
             if (!OpenFile(name)) break;
             openDay = p.day;
@@ -221,17 +292,43 @@ std::size_t DayLogger::Flush()
             CloseFile();
             break;
         }
-        if (OnWritten && !p.again) OnWritten(p.line);
+        unsynced.push_back(std::move(p));
         pending.pop_front();
         ++written;
+        if (OnWritten && !unsynced.back().again) OnWritten(unsynced.back().line);
         // Gone between the check and the write: the line goes into the new file too.
         if (renewed < 2 && RescueIfGone()) ++renewed;
+        if ((time(nullptr) - lastSync >= syncInterval || unsynced.size() >= kMaxUnsynced) && !SyncOpen()) break;
     }
     if (pending.empty()) error.clear();
     return written;
 }
 
-std::size_t DayLogger::Retry() { return Flush(); }
+std::size_t DayLogger::Retry()
+{
+    const std::size_t written = Flush();
+    // Told as written only when it is on the medium.
+    if (written > 0) Sync();
+    if (pending.empty()) error.clear();
+    return written;
+}
+
+std::vector<std::string> DayLogger::WaitingLines() const
+{
+    std::vector<std::string> lines;
+    lines.reserve(pending.size());
+    for (const Pending& p : pending) lines.push_back(p.line);
+    return lines;
+}
+
+void DayLogger::Restore(const std::vector<std::string>& lines)
+{
+    for (const std::string& line : lines) {
+        std::string day;
+        if (DayOfLine(line, day) == LineDay::Found) Keep({day, line}, false);
+    }
+    Flush();
+}
 
 std::vector<DayLogger::Notice> DayLogger::TakeNotices()
 {

@@ -2,9 +2,17 @@
 // Files each device line into the raw log of its own day: DataDir + yyyymmdd + ".txt".
 // A line reported as logged has been handed to the operating system in one piece before the
 // call returns, so a crash of the program loses nothing. The file is synced to the medium when
-// a line comes `syncInterval` seconds or more after the last sync, and whenever the owner calls
-// Sync() (the station does so on a timer of the same interval, for devices that send rarely):
-// a power cut loses at most that much, while an SD card is spared one sync per line.
+// a line comes `syncInterval` seconds or more after the last sync, after kMaxUnsynced lines,
+// and whenever the owner calls Sync() (the station does so on a timer of the same interval, for
+// devices that send rarely): a power cut loses at most that much, while an SD card is spared
+// one sync per line. A line counts as filed only once its sync succeeded: when the sync fails
+// (a medium that fails or turns read-only), the lines since the last good sync wait again, and
+// the file is cut back to its synced length before they are written anew, so none is there
+// twice.
+//
+// The logger writes only into the data folder on the device where it found it first: while
+// that folder is not there, a medium not mounted, the lines wait instead of going into the
+// bare mount point or a folder made below it. A folder deleted on its medium is made again.
 //
 // A line that cannot be written (medium full or read-only, folder gone) waits in memory, in
 // arrival order, and is written into its own day file as soon as writing works again; a line
@@ -31,6 +39,7 @@ public:
     virtual int Truncate(int fd, off_t size);
     // Makes the folder and its parents; false with errno when that fails.
     virtual bool MakeFolder(const std::string& dir, bool& created);
+    virtual int DataSync(int fd);
 };
 
 class DayLogger {
@@ -50,6 +59,9 @@ public:
 
     // Over a day of lines at one line a second.
     static constexpr std::size_t kDefaultCapacity = 100000;
+    // Lines written but not yet synced, kept to be written again should the sync fail; a
+    // logger that is never asked to sync (the collector) syncs after this many.
+    static constexpr std::size_t kMaxUnsynced = 1024;
 
     explicit DayLogger(std::string dataDir, int syncIntervalSeconds = 10,
                        std::unique_ptr<DayFileIO> io = nullptr, std::size_t capacity = kDefaultCapacity);
@@ -69,12 +81,20 @@ public:
     const std::string& LogFileName() const { return logFileName; }
     // Why the last line failed, naming the file.
     const std::string& Error() const { return error; }
-    // Pushes what was written to the medium now.
+    // Pushes what was written to the medium now; when that fails, the lines since the last
+    // good sync wait again (see Waiting and Error).
     void Sync();
 
-    // Writes what waits, as far as writing works; returns how many lines it wrote.
+    // Writes what waits, as far as writing works, and syncs it; returns how many lines it wrote.
     std::size_t Retry();
     std::size_t Waiting() const { return pending.size(); }
+    // The waiting lines, oldest first, and their removal: for keeping them elsewhere when the
+    // program ends.
+    std::vector<std::string> WaitingLines() const;
+    void DropWaiting() { pending.clear(); }
+    // Lines an earlier run could not file: they wait before every line that comes after, and
+    // are written now as far as writing works. Lines without a valid date are left out.
+    void Restore(const std::vector<std::string>& lines);
     // Lines given up since the start because more waited than the memory holds.
     std::size_t Dropped() const { return dropped; }
     // Whether the last failure was a lack of space rather than a medium that refuses writes.
@@ -96,8 +116,11 @@ private:
     };
 
     std::size_t Flush();
+    bool FolderReady(const std::string& name);
+    bool NotTheDataFolder();
     bool OpenFile(const std::string& name);
-    void CloseFile();
+    bool SyncOpen();
+    bool CloseFile();
     bool CutTornLine();
     bool RescueIfGone();
     bool Append(const std::string& line);
@@ -111,8 +134,14 @@ private:
     std::unique_ptr<DayFileIO> io;
     int fd = -1;
     int syncInterval;
-    bool unsynced = false;
     time_t lastSync = 0;
+    // Written to the open file since its last good sync, and the file's length then.
+    std::deque<Pending> unsynced;
+    off_t syncedEnd = 0;
+    // The device of the data folder as first found. A folder made anew on it is the data
+    // folder still (the collector makes a station's folder again when it was taken away).
+    bool folderKnown = false;
+    dev_t folderDevice = 0;
 
     // Where the open file is known to have been in the folder: the lines up to here went with
     // it when it was deleted or moved, the lines after it are written anew.

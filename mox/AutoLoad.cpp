@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <filesystem>
 #include <system_error>
 
 #include "mox/Mm.h"
@@ -35,6 +36,16 @@ void SetContinuityOffset(TMOX_Diagram& d, int t, int p)
     d.set_Offset(t, offset);
 }
 
+// The day file beside the raw log `base`.txt exists and is newer than the log.
+bool DayFileUpToDate(const std::string& base)
+{
+    std::error_code ec;
+    const auto mox = std::filesystem::last_write_time(base + ".mox", ec);
+    if (ec) return false;
+    const auto log = std::filesystem::last_write_time(base + ".txt", ec);
+    return !ec && log < mox;
+}
+
 }  // namespace
 
 void TMOX_Diagram::AutoLoad(const std::string& FileName, bool with_previous_day)
@@ -54,15 +65,22 @@ void TMOX_Diagram::AutoLoad(const std::string& FileName, bool with_previous_day)
     }
     const int type = StrToInt(line.substr(5));
 
-    // The previous day's file in the same folder, named by the date in this day's header;
-    // a raw log of that day is converted first. Empty if there is none.
+    // The previous day's file in the same folder, named by the date in this day's header; a
+    // raw log of that day is converted first when its day file is missing or older than it.
+    // Empty if there is none: a day file older than its log (its conversion failed, on a full
+    // medium say) would show a day that stops early.
     auto previousDay = [&]() -> std::string {
         const std::string p =
             ExtractFilePath(FileName) + FormatDateTime("yyyymmdd", Header[0].Date - 1);
-        if (FileExists(p + ".mox")) return p + ".mox";
-        if (!FileExists(p + ".txt")) return {};
-        Convert(p + ".txt");
-        return FileExists(p + ".mox") ? p + ".mox" : std::string();
+        if (!FileExists(p + ".txt")) return FileExists(p + ".mox") ? p + ".mox" : std::string();
+        if (!DayFileUpToDate(p)) {
+            try {
+                Convert(p + ".txt");
+            } catch (const std::exception&) {
+                return {};
+            }
+        }
+        return DayFileUpToDate(p) ? p + ".mox" : std::string();
     };
 
     switch (type) {

@@ -31,7 +31,9 @@ int AnswerCommandLine(const TCommandLine& line, int argc, const char* const* arg
             out << line.Program << " " << MoxVersion() << "\n";
             return 0;
         }
-        if (a.size() > 1 && a[0] == '-') {
+        // A negative number is a word: the program tells what it makes of it.
+        const bool negativeNumber = a.size() > 1 && a.find_first_not_of("0123456789", 1) == std::string::npos;
+        if (a.size() > 1 && a[0] == '-' && !negativeNumber) {
             const auto known = std::find_if(line.Options.begin(), line.Options.end(),
                                             [&](const TCommandLineOption& o) { return o.Name == a; });
             if (known == line.Options.end()) return UsageError(line, "unbekannte Option " + a, err);

@@ -1,7 +1,8 @@
 #pragma once
 // The command line every program answers alike, before it opens a window: --help (usage on
 // stdout, exit 0), --version (exit 0), and an unknown option or a surplus argument (usage on
-// stderr, exit 2). Programs check their own arguments' meaning afterwards.
+// stderr, exit 2). Programs check their own arguments' meaning afterwards; a negative number
+// ("-1") is such an argument, not an option.
 #include <iosfwd>
 #include <string>
 #include <vector>

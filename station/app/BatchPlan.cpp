@@ -1,8 +1,23 @@
 #include "station/app/BatchPlan.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
 #include "mox/rtl/SysUtils.h"
 
 std::string SnapshotName(const std::string& dataDir) { return dataDir + "mox_data.txt"; }
+
+std::string SpareSnapshotFolder()
+{
+    for (const char* name : {"RUNTIME_DIRECTORY", "XDG_RUNTIME_DIR"})
+        if (const char* v = std::getenv(name); v && *v)
+            return std::string(v).substr(0, std::string(v).find(':')) + "/mox-batch";
+    std::error_code ec;
+    const std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
+    return (ec ? std::string("/tmp") : temp.string()) + "/mox-batch-" + std::to_string(getuid());
+}
 
 std::string ImageBase(const std::string& imageDir) { return imageDir + "mox_data"; }
 

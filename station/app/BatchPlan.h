@@ -14,6 +14,9 @@ constexpr ImageSize kPreviewImage{400, 250};
 
 // dataDir + "mox_data.txt": the copy of the day's log the batch converts.
 std::string SnapshotName(const std::string& dataDir);
+// Where the batch copies the day log when there is no room beside it: a folder of its own in
+// the runtime folder ($RUNTIME_DIRECTORY, else $XDG_RUNTIME_DIR), else in the temporary one.
+std::string SpareSnapshotFolder();
 // imageDir + "mox_data": the base of the image, WAP and HTML names.
 std::string ImageBase(const std::string& imageDir);
 // The preview's base: the image base with "_small" in place of "_data".

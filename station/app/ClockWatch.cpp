@@ -47,9 +47,13 @@ ClockWatch::Change ClockWatch::Line(const std::string& line, time_t nowUtc)
     const std::optional<time_t> t = LineTime(line);
     if (tolerance <= 0 || !t) return Change::None;
     const long long diff = (long long)*t - (long long)nowUtc;
-    const bool outside = std::llabs(diff) > tolerance;
+    const long long away = std::llabs(diff);
+    const bool outside = off ? 4 * away > 3LL * tolerance : away > tolerance;
     if (outside == off) return Change::None;
+    if (changed && nowUtc - lastChange < kMinSecondsBetweenChanges) return Change::None;
     off = outside;
+    changed = true;
+    lastChange = nowUtc;
     if (off) {
         const std::string today = FormatDateTime("dd.mm.yy", double(nowUtc / 86400) + 25569);
         text = "Die Uhr des Geräts geht " + Duration(diff) + (diff > 0 ? " vor" : " nach") + " (Zeile \"" +

@@ -2,6 +2,9 @@
 // Compares the device's clock, as its lines carry it ("dd.mm.yy hh:mm:ss"), with the
 // computer's UTC. A device set wrongly files its lines into the wrong day; the line is still
 // filed as sent, but the observer hears of it once, and again when the clock is right again.
+// A clock near the tolerance must not make the station flap between the two: the all clear
+// needs the difference back within three quarters of the tolerance, and the state changes at
+// most once a minute.
 #include <ctime>
 #include <optional>
 #include <string>
@@ -24,7 +27,11 @@ public:
     static std::string Duration(long long seconds);
 
 private:
+    static constexpr time_t kMinSecondsBetweenChanges = 60;
+
     int tolerance;
     bool off = false;
+    bool changed = false;
+    time_t lastChange = 0;
     std::string text;
 };

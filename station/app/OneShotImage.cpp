@@ -29,6 +29,11 @@ bool OneShotSize(const std::vector<std::string>& sizeArguments, ImageSize curren
                  std::string& error)
 {
     size = current;
+    for (const std::string& a : sizeArguments)
+        if (int v; TryStrToInt(a, v) && v < 0) {
+            error = "Breite und Höhe dürfen nicht negativ sein: " + Joined(sizeArguments);
+            return false;
+        }
     if ((sizeArguments.size() > 0 &&
          !ParseSizeArgument(sizeArguments[0], kMinimum.Width, current.Width, size.Width)) ||
         (sizeArguments.size() > 1 &&

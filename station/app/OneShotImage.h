@@ -21,7 +21,7 @@ constexpr int kMaxOneShotSide = 10000;
 
 // The picture's size from the arguments after the file: a value below the minimum (400 x 250)
 // keeps the one of `current`. False with the message in `error` for a value that is not a
-// whole number or is above kMaxOneShotSide.
+// whole number, is negative or is above kMaxOneShotSide.
 bool OneShotSize(const std::vector<std::string>& sizeArguments, ImageSize current, ImageSize& size,
                  std::string& error);
 

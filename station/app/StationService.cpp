@@ -1,15 +1,22 @@
 #include "station/app/StationService.h"
 
+#include <chrono>
+#include <cmath>
+#include <thread>
+
 #include "station/app/StationSettings.h"
 
 namespace {
 
 std::string Lines(std::size_t n) { return std::to_string(n) + (n == 1 ? " Zeile" : " Zeilen"); }
 
+// The verb after Lines(n): "konnte"/"konnten", "geht"/"gehen".
+std::string Verb(std::size_t n, const char* one, const char* more) { return n == 1 ? one : more; }
+
 }  // namespace
 
 StationService::StationService(const ServiceSettings& s)
-    : settings(s), silence(s.SilenceSeconds), clock(s.ClockToleranceSeconds)
+    : settings(s), silence(s.SilenceSeconds), clock(s.ClockToleranceSeconds), spool(s.SpoolFolders)
 {
 }
 
@@ -126,6 +133,10 @@ ServiceMessages StationService::Tick(DayLogger& logger, double mono, bool& reope
     ServiceMessages out;
     reopenPort = false;
     if (logger.Waiting() > 0) logger.Retry();
+    if (restoredWaiting && logger.Waiting() == 0) {
+        spool.Clear();
+        restoredWaiting = false;
+    }
     switch (silence.Check(mono)) {
     case SilenceWatch::Action::Raise:
         out.push_back({LogLevel::Warning, silence.AlarmText() + "; die Schnittstelle wird neu geöffnet.", false});
@@ -141,14 +152,54 @@ ServiceMessages StationService::Tick(DayLogger& logger, double mono, bool& reope
     return out;
 }
 
-ServiceMessages StationService::Stopping(DayLogger& logger)
+ServiceMessages StationService::Restore(DayLogger& logger)
 {
     ServiceMessages out;
-    notifier.Stopping();
+    const std::vector<std::string> lines = spool.Load();
+    if (lines.empty()) return out;
+    logger.Restore(lines);
     if (logger.Waiting() > 0) logger.Retry();
-    if (logger.Waiting() > 0)
-        out.push_back({LogLevel::Error,
-                       Lines(logger.Waiting()) + " konnten beim Beenden nicht geschrieben werden: " + logger.Error(),
-                       false});
+    out.push_back({LogLevel::Info, Lines(lines.size()) + " vom letzten Beenden werden vor den neuen Zeilen abgelegt.",
+                   false});
+    restoredWaiting = logger.Waiting() > 0;
+    if (!restoredWaiting) spool.Clear();
+    StorageState(logger, out);
+    return out;
+}
+
+ServiceMessages StationService::Stopping(DayLogger& logger)
+{
+    using Clock = std::chrono::steady_clock;
+    ServiceMessages out;
+    notifier.Stopping();
+    // Lines written but not yet on the medium wait again when their sync fails.
+    logger.Sync();
+    if (logger.Waiting() > 0) logger.Retry();
+    const Clock::time_point deadline =
+        Clock::now() + std::chrono::milliseconds(std::llround(settings.StopWaitSeconds * 1000));
+    for (;;) {
+        if (logger.Waiting() == 0) {
+            if (restoredWaiting) spool.Clear();
+            return out;
+        }
+        if (spool.Save(logger.WaitingLines())) {
+            out.push_back({LogLevel::Warning,
+                           Lines(logger.Waiting()) + " " + Verb(logger.Waiting(), "konnte", "konnten") +
+                               " beim Beenden nicht abgelegt werden (" + logger.Error() +
+                               "); sie sind in " + spool.SavedTo() + " und werden beim nächsten Start abgelegt.",
+                           false});
+            logger.DropWaiting();
+            return out;
+        }
+        if (Clock::now() >= deadline) break;
+        std::this_thread::sleep_for(std::min<Clock::duration>(std::chrono::milliseconds(500), deadline - Clock::now()));
+        logger.Retry();
+    }
+    out.push_back({LogLevel::Error,
+                   Lines(logger.Waiting()) + " " + Verb(logger.Waiting(), "geht", "gehen") +
+                       " beim Beenden verloren: weder das Datenverzeichnis (" +
+                       logger.Error() + ") noch ein Ausweichort (" + spool.Error() + ") nahm sie in " +
+                       std::to_string(std::lround(settings.StopWaitSeconds)) + " s auf.",
+                   false});
     return out;
 }

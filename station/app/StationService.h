@@ -13,11 +13,17 @@
 #include "station/app/SilenceWatch.h"
 #include "lines/StationLog.h"
 #include "station/app/ServiceStatus.h"
+#include "station/app/StopSpool.h"
 
 struct ServiceSettings {
     int SilenceSeconds = 0;  // 0: automatic
     int ClockToleranceSeconds = 120;
     int RetrySeconds = 3;  // between attempts to reopen a lost port
+    // Where lines still waiting at a stop are kept for the next start.
+    std::vector<std::string> SpoolFolders = StopSpool::DefaultFolders();
+    // How long a stop tries to put waiting lines somewhere when neither the data folder nor a
+    // spool folder takes them; well below the service unit's stop timeout (30 s).
+    double StopWaitSeconds = 10;
 };
 
 struct ServiceMessage {
@@ -42,7 +48,10 @@ public:
     // About once a second: writes waiting lines, watches for silence. `reopenPort` says the port
     // should be closed and opened again.
     ServiceMessages Tick(DayLogger& logger, double mono, bool& reopenPort);
-    // The station ends: a last try for waiting lines, and what is lost if that fails.
+    // Logging begins: the lines an earlier stop kept are filed before any new line.
+    ServiceMessages Restore(DayLogger& logger);
+    // The station ends: a last try for waiting lines, then they are kept for the next start;
+    // when nothing takes them within StopWaitSeconds, what is lost is told.
     ServiceMessages Stopping(DayLogger& logger);
 
     // A part of the status from elsewhere (the publisher's backlog, for one).
@@ -62,6 +71,8 @@ private:
     ServiceStatus status;
     SilenceWatch silence;
     ClockWatch clock;
+    StopSpool spool;
+    bool restoredWaiting = false;  // lines from the spool wait in the logger
     time_t lastLine = 0;
     bool listening = false;
     // Lines wait for the medium; the count of lines given up before this began.

@@ -84,7 +84,8 @@ StationSettings ReadStationSettings(const TIniFile& ini, TMOX_Diagram& d, bool l
     for (int c = 1; c <= 4; ++c)
         d.set_is_K_curve(c, ini.ReadBool("Diagram", "Kurve" + std::to_string(c) + "-K-Wert", true));
     for (int n = 0; n <= 8; ++n)
-        d.set_K_limit(n, ReadBoundedInteger(ini, "K-Wert", "K" + std::to_string(n), TMOX_Diagram::DefaultKLimits[n], kKLimitRange));
+        d.set_K_limit(n, ReadBoundedInteger(ini, "K-Wert", "K" + std::to_string(n), TMOX_Diagram::DefaultKLimits[n],
+                                          KLimitRange(n, d.get_K_limit(n - 1))));
     s.BatchVorschau = ini.ReadBool("Batch", "Vorschau", false);
     s.BatchVortag = ini.ReadBool("Batch", "Vortag", false);
     s.BatchWAP = ini.ReadBool("Batch", "WAP", true);

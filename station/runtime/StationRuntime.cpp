@@ -97,6 +97,8 @@ void StationRuntime::Start(bool withTimers)
             service->Notifier().Ping();
         }
     }
+    // Lines kept at the last stop are filed before the first new one.
+    Tell(service->Restore(*logger));
     OpenOrLose();
     service->Started(port->IsOpen(), clock.Mono(), clock.Wall());
     Changed();
@@ -262,8 +264,9 @@ void StationRuntime::RunBatch()
     // Every line is in the file whole when it was logged, so a copy taken between two lines
     // is a clean snapshot: the port stays open and no line is lost while copying.
     logger->Sync();
-    const std::string source = daySnapshot.Take(log, SnapshotName(settings.DataDir));
+    const std::string source = daySnapshot.Take(log, SnapshotName(settings.DataDir), SpareSnapshotFolder());
     if (!daySnapshot.Problem().empty()) reports.Tell({LogLevel::Warning, daySnapshot.Problem(), "", true});
+    if (source.empty()) return;
 
     if (OnBusy) OnBusy(true);
     const std::string error = LoadDay(diagram, source, settings.BatchVortag);

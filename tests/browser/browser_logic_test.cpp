@@ -77,14 +77,14 @@ TEST(BrowserSettingsTest, StationKeysReachTheDiagram)
     EXPECT_EQ(d.get_K_limit(8), 600);
     EXPECT_TRUE(d.get_is_AutoScale());
     ini.WriteInteger("K-Wert", "K4", 100);
-    ini.WriteInteger("K-Wert", "K5", 20);  // below K4: the component keeps its limit
+    ini.WriteInteger("K-Wert", "K5", 20);  // below K4: K4's, as told
     ini.WriteInteger("Diagram", "Skalierung", 5);
     ini.WriteBool("Diagram", "Auto-Skalierung", false);
     ini.WriteInteger("Diagram", "Alarmschwelle", 4);
     ini.WriteInteger("Diagram", "Offset-Filter-Limit", 30);
     ApplyStationDiagramSettings(ini, d);
     EXPECT_EQ(d.get_K_limit(4), 100);
-    EXPECT_EQ(d.get_K_limit(5), 152);
+    EXPECT_EQ(d.get_K_limit(5), 100);
     EXPECT_EQ(d.get_Y_Skalierung(), scale500);
     EXPECT_FALSE(d.get_is_AutoScale());
     EXPECT_EQ(d.get_Alarm_limit(), 4);
@@ -184,9 +184,20 @@ TEST(LoadDayFileTest, BadFilesAreNamedAndNeverThrow)
     // The TYPE line is looked for across the whole file, also where it spans two blocks.
     const std::string padding(65534 - 2, '\n');
     WriteBytes(dir / "far.mox", padding + "\r\nTYPE: 3\r\n");
-    EXPECT_EQ(LoadDayFile(d, dir / "far.mox").Error, "");
+    EXPECT_NE(LoadDayFile(d, dir / "far.mox").Error.find("TYPE '3' ist nicht 1, 2 oder 4"), std::string::npos);
     WriteBytes(dir / "none.mox", padding + "\r\nTYPX: 3\r\n");
     EXPECT_NE(LoadDayFile(d, dir / "none.mox").Error.find("no TYPE line"), std::string::npos);
+
+    // A header without data, or a type the diagram does not know, is no empty day: told why.
+    const std::string whole = DayFileText({{"By", Flat(1)}}, "15.06.03");
+    WriteBytes(dir / "header.mox", whole.substr(0, whole.find("DATA:")));
+    EXPECT_NE(LoadDayFile(d, dir / "header.mox").Error.find("header.mox, Zeile"), std::string::npos);
+    EXPECT_NE(LoadDayFile(d, dir / "header.mox").Error.find("endet vorzeitig"), std::string::npos);
+    std::string nine = whole;
+    nine.replace(nine.find("TYPE: 1"), 7, "TYPE: 9");
+    WriteBytes(dir / "nine.mox", nine);
+    EXPECT_NE(LoadDayFile(d, dir / "nine.mox").Error.find("TYPE '9' ist nicht 1, 2 oder 4"), std::string::npos);
+    EXPECT_TRUE(d.is_empty());
 
     // A day without readings yet is no error: it is shown empty.
     WriteBytes(dir / "nan.mox", DayFileText({{"By", Minutes([](int) { return NAN; })}}, "15.06.03"));

@@ -168,6 +168,19 @@ TEST_F(BrowserWindowTest, ABrokenFileDoesNotTakeTheActivePane)
     ClickFile(*w, "20030616.mox");
     EXPECT_EQ(w->MOX_Diagram2.get_data(1, 1), 300);
 
+    // A header without data and an unknown type are no empty day either: told, pane kept.
+    const std::string whole = DayFileText({{"By", Flat(220)}}, "15.06.03");
+    WriteBytes(days + "/20030615.mox", whole.substr(0, whole.find("DATA:")));
+    w->Timer1Timer();
+    EXPECT_TRUE(w->LastProblem().contains("Die Datei zeigt keinen Tag")) << w->LastProblem().toStdString();
+    EXPECT_EQ(w->ActivePane(), 2);
+    std::string nine = whole;
+    nine.replace(nine.find("TYPE: 1"), 7, "TYPE: 9");
+    WriteBytes(days + "/20030615.mox", nine);
+    w->Timer1Timer();
+    EXPECT_TRUE(w->LastProblem().contains("TYPE '9'")) << w->LastProblem().toStdString();
+    EXPECT_EQ(w->ActivePane(), 2);
+
     // Mended, it is loaded at the next look and its pane is the target again.
     Write("20030615.mox", 210);
     w->Timer1Timer();

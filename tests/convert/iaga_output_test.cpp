@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
+#include "../support/SmallDisk.h"
 #include "ConvertFiles.h"
 
 namespace {
@@ -67,4 +69,37 @@ TEST(UnattendedIaga, WithoutCodeOrFolderNothingIsConverted)
     EXPECT_EQ(RunConvert(dir, "auto " + dir / "logs" + " --iaga"), 2);
     EXPECT_FALSE(std::filesystem::exists(dir / "logs/20030614.mox"));
     EXPECT_FALSE(std::filesystem::exists(dir / "share"));
+}
+
+// A day whose IAGA-2002 file could not be written stays owed, although its day file is renewed:
+// every run tries it again and fails naming it, until the file is written.
+TEST(UnattendedIaga, AnExportThatFailedIsOwedUntilItIsWritten)
+{
+    TempDir dir;
+    SmallDisk share(dir / "share", 256);  // an IAGA-2002 day is about 100 kB
+    REQUIRE_SMALL_DISK(share);
+    {
+        std::ofstream fill(share / "fill", std::ios::binary);
+        const std::string block(512, 'x');
+        while (fill.write(block.data(), block.size()) && fill.flush()) {}
+    }
+    WriteBytes(dir / "mox.ini", "[IAGA]\r\nCode=TST\r\n");
+    std::filesystem::create_directory(dir / "logs");
+    WriteBytes(dir / "logs/20030614.txt", RawLog("14.06.03"));
+    const std::string args = "auto " + dir / "logs" + " --iaga " + dir / "share";
+    for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE(run);
+        EXPECT_EQ(RunConvert(dir, args), 1);
+        EXPECT_NE(ReadBytes(dir / "err").find("20030614.mox bleibt offen"), std::string::npos)
+            << ReadBytes(dir / "err");
+        EXPECT_TRUE(std::filesystem::exists(dir / "logs/20030614.mox"));
+    }
+    std::filesystem::remove(share / "fill");
+    EXPECT_EQ(RunConvert(dir, args), 0) << ReadBytes(dir / "err");
+    EXPECT_EQ(ReadBytes(dir / "out"), dir / "share/tst20030614vmin.min\n");
+    EXPECT_NE(ReadBytes(dir / "share/tst20030614vmin.min").find("2003-06-14 12:00:00.000"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir / "logs/.iaga-offen"));
+    // Nothing owed any more: the next run has nothing to do.
+    EXPECT_EQ(RunConvert(dir, args), 0);
+    EXPECT_EQ(ReadBytes(dir / "out"), "");
 }

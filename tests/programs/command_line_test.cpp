@@ -71,6 +71,10 @@ TEST(CommandLine, StationKeepsItsWordsAndRefusesSurplusOnes)
     EXPECT_EQ(surplus.exitCode, 2);
     EXPECT_TRUE(surplus.err.contains("extra")) << surplus.err.toStdString();
     EXPECT_TRUE(RunProgram("MOX_Browser", {"file.mox"}).err.contains("file.mox"));
+    // A negative size is told as one, not taken for an option.
+    const TRun negative = RunProgram("MOX_View", {"day.txt", "-1", "-1"});
+    EXPECT_EQ(negative.exitCode, 2);
+    EXPECT_TRUE(negative.err.contains("Breite und Höhe dürfen nicht negativ sein: -1 -1")) << negative.err.toStdString();
 }
 
 int Answer(const TCommandLine& line, std::vector<const char*> args, std::string& out, std::string& err)
@@ -99,6 +103,9 @@ TEST(CommandLine, OptionsWithValuesAndWordsAreCountedApart)
     EXPECT_EQ(Answer(line, {"--help", "--bogus"}, out, err), 0);
     EXPECT_EQ(out, line.Usage);
     EXPECT_EQ(Answer(line, {"-"}, out, err), -1);
+    // So is a negative number: the program says what is wrong with it.
+    EXPECT_EQ(Answer(line, {"-1", "-20"}, out, err), -1);
+    EXPECT_EQ(Answer(line, {"-1x"}, out, err), 2);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <functional>
 #include <utility>
 
+#include "../../support/LoopDisk.h"
 #include "../../support/TempDir.h"
 #include "mox/rtl/SysUtils.h"
 #include "lines/DayLogger.h"
@@ -132,8 +133,17 @@ public:
     bool full = false;
     std::size_t bytesBeforeFull = 0;  // let this much through of the next write, then fail
     bool cutFails = false;
+    bool syncFails = false;
     std::function<void()> afterWrite;  // once, after the next write
 
+    int DataSync(int fd) override
+    {
+        if (syncFails) {
+            errno = EIO;
+            return -1;
+        }
+        return DayFileIO::DataSync(fd);
+    }
     ssize_t Write(int fd, const char* data, std::size_t size) override
     {
         if (full && bytesBeforeFull == 0) {
@@ -249,4 +259,93 @@ TEST_F(DayLoggerTest, ADayFileDeletedOrMovedWhileOpenIsMadeAnewWithTheLinesSince
     EXPECT_EQ(ReadBytes(day), Record({"15.06.03 12:00:07: 7"}));
     EXPECT_EQ(log.TakeNotices().size(), 2u);
     EXPECT_EQ(published, 7);  // the line written again into the new file is not handed on twice
+}
+
+TEST_F(DayLoggerTest, LinesWhoseSyncFailedAreWrittenAgainOnceAndToldAsWaiting)
+{
+    auto medium = std::make_unique<FillingMedium>();
+    FillingMedium& m = *medium;
+    DayLogger log(dir.str(), 3600, std::move(medium));
+    std::string published;
+    log.OnWritten = [&](const std::string& line) { published += line + "\r\n"; };
+    ASSERT_EQ(log.HandleLine("15.06.03 12:00:00: 1"), Outcome::Logged);  // the first line is synced
+    ASSERT_EQ(log.HandleLine("15.06.03 12:00:01: 2"), Outcome::Logged);
+    ASSERT_EQ(log.HandleLine("15.06.03 12:00:02: 3"), Outcome::Logged);
+
+    // The written lines never reached the medium: they wait again.
+    m.syncFails = true;
+    log.Sync();
+    EXPECT_EQ(log.Waiting(), 2u);
+    EXPECT_NE(log.Error().find("20030615.txt"), std::string::npos) << log.Error();
+    EXPECT_EQ(log.HandleLine("15.06.03 12:00:03: 4"), Outcome::Logged);  // written, not yet synced
+    log.Sync();  // fails again: everything since the last good sync waits
+    EXPECT_EQ(log.Waiting(), 3u);
+
+    // Cut back to the synced line, then each line once, in order.
+    m.syncFails = false;
+    EXPECT_EQ(log.Retry(), 3u);
+    EXPECT_EQ(log.Waiting(), 0u);
+    EXPECT_EQ(log.Error(), "");
+    const std::string all = Record({"15.06.03 12:00:00: 1", "15.06.03 12:00:01: 2", "15.06.03 12:00:02: 3",
+                                    "15.06.03 12:00:03: 4"});
+    EXPECT_EQ(ReadBytes(dir / "20030615.txt"), all);
+    EXPECT_EQ(published, all);
+}
+
+TEST_F(DayLoggerTest, LinesGoBackToTheMediumThatFailedMidStreamOnceItIsMountedAgain)
+{
+    LoopDisk disk(dir / "medium.img", dir / "medium");
+    REQUIRE_LOOP_DISK(disk);
+    DayLogger log(disk.path + "/", 3600);
+    std::string sent;
+    auto line = [&](int i) {
+        const std::string l = "15.06.03 12:00:" + std::string(i < 10 ? "0" : "") + std::to_string(i) + ":  " +
+                              std::to_string(i);
+        sent += l + "\r\n";
+        return log.HandleLine(l);
+    };
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_EQ(line(i), Outcome::Logged);
+        if (i == 4) log.Sync();
+    }
+    // An I/O error: the medium refuses every write, and what was not synced is not on it.
+    ASSERT_TRUE(disk.Fail());
+    for (int i = 10; i < 15; ++i) EXPECT_EQ(line(i), Outcome::Failed);
+    EXPECT_EQ(log.Waiting(), 10u);
+    EXPECT_EQ(log.Retry(), 0u);
+
+    disk.Unmount(false);
+    ASSERT_TRUE(disk.Mount());
+    EXPECT_EQ(log.Retry(), 10u);
+    EXPECT_EQ(log.Waiting(), 0u);
+    ASSERT_EQ(line(15), Outcome::Logged);
+    log.Close();
+    EXPECT_EQ(ReadBytes(disk.path + "/20030615.txt"), sent);
+}
+
+TEST_F(DayLoggerTest, WhileItsMediumIsUnmountedTheLinesWaitAndNoneGoesBelowTheMountPoint)
+{
+    LoopDisk disk(dir / "medium.img", dir / "medium");
+    REQUIRE_LOOP_DISK(disk);
+    DayLogger log(disk.path + "/", 3600);
+    std::string sent;
+    auto line = [&](int i) {
+        const std::string l = "15.06.03 12:00:0" + std::to_string(i) + ":  " + std::to_string(i);
+        sent += l + "\r\n";
+        return log.HandleLine(l);
+    };
+    for (int i = 0; i < 5; ++i) ASSERT_EQ(line(i), Outcome::Logged);
+    disk.Unmount(true);  // the open day log keeps the medium until it is closed
+    for (int i = 5; i < 8; ++i) EXPECT_EQ(line(i), Outcome::Failed);
+    EXPECT_NE(log.Error().find("nicht da"), std::string::npos) << log.Error();
+    EXPECT_TRUE(log.TakeNotices().empty());  // no day log made anew
+    EXPECT_TRUE(std::filesystem::is_empty(disk.path));
+    EXPECT_EQ(log.Retry(), 0u);
+    EXPECT_TRUE(std::filesystem::is_empty(disk.path));
+
+    ASSERT_TRUE(disk.Mount());
+    EXPECT_EQ(log.Retry(), 3u);
+    ASSERT_EQ(line(8), Outcome::Logged);
+    log.Close();
+    EXPECT_EQ(ReadBytes(disk.path + "/20030615.txt"), sent);
 }

@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -77,14 +79,36 @@ TEST(ClockWatch, ToldWhenTheDeviceClockLeavesTheToleranceAndWhenItComesBack)
     EXPECT_EQ(c.Line("08.12.26 12:36:57: 1", kNoon), ClockWatch::Change::Off);
     EXPECT_NE(c.Text().find("2 min 1 s vor"), std::string::npos) << c.Text();
     EXPECT_EQ(c.Line("08.12.26 12:40:00: 1", kNoon), ClockWatch::Change::None);
-    EXPECT_EQ(c.Line("08.12.26 12:35:00: 1", kNoon), ClockWatch::Change::Back);
+    // Back within three quarters of the tolerance, and a minute after the warning at the earliest.
+    EXPECT_EQ(c.Line("08.12.26 12:37:30: 1", kNoon + 60), ClockWatch::Change::None);  // 94 s
+    EXPECT_EQ(c.Line("08.12.26 12:35:00: 1", kNoon + 30), ClockWatch::Change::None);  // too soon
+    EXPECT_EQ(c.Line("08.12.26 12:37:00: 1", kNoon + 60), ClockWatch::Change::Back);  // 64 s
     EXPECT_FALSE(c.Off());
 
     // A device that was never set: the file goes by its date, the difference is told in days.
-    EXPECT_EQ(c.Line("01.01.00 00:00:05: 1", kNoon), ClockWatch::Change::Off);
+    EXPECT_EQ(c.Line("01.01.00 00:00:05: 1", kNoon + 120), ClockWatch::Change::Off);
     EXPECT_NE(c.Text().find("Tage"), std::string::npos) << c.Text();
     EXPECT_NE(c.Text().find(" nach "), std::string::npos) << c.Text();
     EXPECT_EQ(ClockWatch(0).Line("01.01.00 00:00:05: 1", kNoon), ClockWatch::Change::None);
+}
+
+TEST(ClockWatch, ADeviceJitteringAtTheToleranceIsToldOnce)
+{
+    // 120 s behind with 10 ms of jitter: the whole-second difference flips between 120 and 121.
+    ClockWatch c(120);
+    int warnings = 0, clears = 0;
+    for (int i = 0; i < 300; ++i) {
+        const double exact = -120.0 + ((i * 7) % 3 - 1) * 0.01;
+        const time_t now = kNoon + i;
+        const time_t device = time_t(std::floor(double(now) + 0.005 + exact));
+        const std::string line = FormatDateTime("dd.mm.yy hh:nn:ss", double(device) / 86400 + 25569) + ":  12";
+        const ClockWatch::Change change = c.Line(line, now);
+        warnings += change == ClockWatch::Change::Off;
+        clears += change == ClockWatch::Change::Back;
+    }
+    EXPECT_EQ(warnings, 1);
+    EXPECT_EQ(clears, 0);
+    EXPECT_TRUE(c.Off());
 }
 
 TEST(StationLog, JournalPrioritiesOnlyWhenStderrIsTheJournal)
@@ -173,6 +197,51 @@ TEST(StationService, WaitingLinesAreToldOnceCountedInTheStatusAndWrittenByTheTic
     EXPECT_EQ(service.Status().Text(), "Loggen, letzte Zeile 12:34:59 UTC");
     EXPECT_FALSE(service.Alarm());
     EXPECT_EQ(ReadBytes(dir / "20261208.txt"), lines[1] + "\r\n" + lines[2] + "\r\n");
+    FormatSettings() = saved;
+}
+
+TEST(StationService, LinesWaitingAtAStopAreKeptAndFiledFirstByTheNextStart)
+{
+    TFormatSettings saved = FormatSettings();
+    TempDir dir;
+    ServiceSettings settings;
+    settings.SpoolFolders = {dir / "state", dir / "run"};
+    const std::string lines[] = {"08.12.26 12:34:57: 1", "08.12.26 12:34:58: 2", "08.12.26 12:34:59: 3"};
+    {
+        auto medium = std::make_unique<SwitchableMedium>();
+        medium->full = true;
+        DayLogger log(dir.str(), 10, std::move(medium));
+        StationService service(settings);
+        for (const std::string& l : {lines[0], lines[1]}) service.LineHandled(l, log.HandleLine(l), log, 1, kNoon);
+        const ServiceMessages told = service.Stopping(log);
+        EXPECT_TRUE(Says(told, "2 Zeilen konnten beim Beenden nicht abgelegt werden")) << told[0].Text;
+        EXPECT_TRUE(Says(told, dir / "state/" + StopSpool::kFileName));
+    }
+    EXPECT_EQ(ReadBytes(dir / "20261208.txt"), "");
+    {
+        DayLogger log(dir.str());
+        StationService service(settings);
+        EXPECT_TRUE(Says(service.Restore(log), "2 Zeilen vom letzten Beenden"));
+        service.LineHandled(lines[2], log.HandleLine(lines[2]), log, 1, kNoon);
+        EXPECT_EQ(ReadBytes(dir / "20261208.txt"), lines[0] + "\r\n" + lines[1] + "\r\n" + lines[2] + "\r\n");
+        EXPECT_FALSE(std::filesystem::exists(dir / "state/" + StopSpool::kFileName));
+        EXPECT_TRUE(service.Restore(log).empty());
+    }
+
+    // Nowhere to keep them: the stop tries for its bounded time, then tells how many are lost.
+    WriteBytes(dir / "blocked", "");
+    settings.SpoolFolders = {dir / "blocked/state"};
+    settings.StopWaitSeconds = 0.2;
+    auto medium = std::make_unique<SwitchableMedium>();
+    medium->full = true;
+    DayLogger log(dir.str(), 10, std::move(medium));
+    StationService service(settings);
+    service.LineHandled(lines[0], log.HandleLine(lines[0]), log, 1, kNoon);
+    const ServiceMessages told = service.Stopping(log);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].Level, LogLevel::Error);
+    EXPECT_TRUE(Says(told, "1 Zeile geht beim Beenden verloren")) << told[0].Text;
+    EXPECT_TRUE(Says(told, "blocked/state")) << told[0].Text;
     FormatSettings() = saved;
 }
 

@@ -56,7 +56,7 @@ TEST(StationSettings, StoredValuesReachTheDiagramAndTheLoggingKeys)
     EXPECT_EQ(d.get_Alarm_limit(), 4);
     EXPECT_FALSE(d.get_is_K_curve(2));
     EXPECT_EQ(d.get_Legendestil(), legBETREIBER_ORT);  // not a number: the default
-    EXPECT_EQ(d.get_K_limit(3), 50);  // below K2: refused
+    EXPECT_EQ(d.get_K_limit(3), 25);  // below K2: K2's, as told
     EXPECT_EQ(d.get_K_limit(4), 95);
     EXPECT_EQ(s.IntervalMinutes, 5);
     EXPECT_EQ(s.FTP_Kommando, "/usr/local/bin/upload");
@@ -118,7 +118,7 @@ TEST(StationSettings, ExtremeValuesAreHeldToTheirRangesAndTold)
     WriteBytes(dir / "mox.ini",
                "[Diagram]\r\nWidth=2147483647\r\nHeight=100000\r\nLeft=-99999999\r\nColor2=-1\r\n"
                "Skalierung=7\r\nAlarmschwelle=0\r\nOffset-Filter-Limit=100000\r\n"
-               "[K-Wert]\r\nK8=123456\r\n[MOX-Header]\r\n1-Sensor=258\r\n"
+               "[K-Wert]\r\nK5=-1\r\nK8=123456\r\n[MOX-Header]\r\n1-Sensor=258\r\n"
                "[Batch]\r\nIntervall=35792\r\nFTP-Timeout=2147484\r\nBreite=200000\r\nHoehe=-5\r\n"
                "FTP-Intervall=0\r\nStandard=0\r\n");
     TIniFile ini(dir / "mox.ini");
@@ -132,6 +132,7 @@ TEST(StationSettings, ExtremeValuesAreHeldToTheirRangesAndTold)
     EXPECT_EQ(d.get_Y_Skalierung(), scale1000);
     EXPECT_EQ(d.get_Alarm_limit(), 1);
     EXPECT_EQ(d.get_offsetfilter_limit(), 100);
+    EXPECT_EQ(d.get_K_limit(5), 90);  // the limit of K4, below which none may lie
     EXPECT_EQ(d.get_K_limit(8), 999);
     EXPECT_EQ(d.get_1sensor_vec(), vecBy);  // 3, the total field, is ignored
     // The timers count in milliseconds within an int: minutes x 60000 and seconds x 1000 fit.
@@ -141,8 +142,12 @@ TEST(StationSettings, ExtremeValuesAreHeldToTheirRangesAndTold)
     EXPECT_EQ(s.BatchHoehe, 250);
     EXPECT_EQ(s.FTP_Intervall, 1);
     const std::vector<std::string> notes = TakeSettingNotes();
-    EXPECT_EQ(notes.size(), 14u);
+    EXPECT_EQ(notes.size(), 15u);
     EXPECT_NE(std::find(notes.begin(), notes.end(),
                         dir / "mox.ini" + ": [Batch] Intervall=35792 liegt nicht zwischen 1 und 30; es gilt 30."),
+              notes.end());
+    // The told value is the one in use.
+    EXPECT_NE(std::find(notes.begin(), notes.end(),
+                        dir / "mox.ini" + ": [K-Wert] K5=-1 liegt nicht zwischen 90 und 999; es gilt 90."),
               notes.end());
 }

@@ -94,6 +94,9 @@ protected:
         images = dir / "images/";
         ini = dir / "mox.ini";
         std::filesystem::create_directories(data);
+        // Lines kept at a stop go to this test's own state folder.
+        setenv("STATE_DIRECTORY", (dir / "state").c_str(), 1);
+        reports.AddSink([this](const Report& r) { told.push_back(r); });
     }
     void TearDown() override
     {
@@ -106,7 +109,6 @@ protected:
         WriteBytes(ini, "[Verzeichnisse]\r\nDatenverzeichnis=" + data + "\r\nBilder=" + images +
                             "\r\n[COM-Port]\r\nPort=ttyFAKE\r\n" + extra);
         iniFile = std::make_unique<TIniFile>(ini);
-        reports.AddSink([this](const Report& r) { told.push_back(r); });
         const StationSettings settings = ReadStationSettings(*iniFile, diagram, true);
         auto p = std::make_unique<FakePort>();
         port = p.get();

@@ -104,7 +104,6 @@ TEST_F(StationRuntimeTest, APortThatCannotBeOpenedIsNamedAndTriedAgain)
     refusing->refuse = true;
     WriteBytes(ini, "[Verzeichnisse]\r\nDatenverzeichnis=" + data + "\r\n[COM-Port]\r\nPort=ttyWEG\r\n");
     iniFile = std::make_unique<TIniFile>(ini);
-    reports.AddSink([this](const Report& r) { told.push_back(r); });
     runtime = std::make_unique<StationRuntime>(*iniFile, diagram, ReadStationSettings(*iniFile, diagram, true),
                                                std::unique_ptr<LinePort>(refusing), reports,
                                                RuntimeClock{[this] { return mono; }, [this] { return wall; }});
@@ -238,7 +237,6 @@ TEST_F(StationRuntimeTest, AFreshStationMakesItsOwnFoldersWithoutAWord)
     setenv("XDG_DATA_HOME", share.c_str(), 1);
     WriteBytes(ini, "[COM-Port]\r\nPort=ttyFAKE\r\n");
     iniFile = std::make_unique<TIniFile>(ini);
-    reports.AddSink([this](const Report& r) { told.push_back(r); });
     auto p = std::make_unique<FakePort>();
     port = p.get();
     runtime = std::make_unique<StationRuntime>(*iniFile, diagram, ReadStationSettings(*iniFile, diagram, true),
@@ -257,17 +255,36 @@ TEST_F(StationRuntimeTest, AFreshStationMakesItsOwnFoldersWithoutAWord)
     else unsetenv("XDG_DATA_HOME");
 }
 
+// A small filesystem of its own, unmounted at the end; empty `reason` when mounted.
+class SmallMedium {
+public:
+    explicit SmallMedium(const std::string& path) : path(path)
+    {
+        std::filesystem::create_directories(path);
+        if (mount("tmpfs", path.c_str(), "tmpfs", 0, "size=64k,mode=0755") != 0) reason = std::strerror(errno);
+    }
+    ~SmallMedium()
+    {
+        if (reason.empty()) umount2(path.c_str(), MNT_DETACH);
+    }
+    void Fill()
+    {
+        std::ofstream fill(path + "fill", std::ios::binary);
+        const std::string block(512, 'x');
+        while (fill.write(block.data(), block.size()) && fill.flush()) {}
+    }
+    void Free() { std::filesystem::remove(path + "fill"); }
+
+    std::string path, reason;
+};
+
 TEST_F(StationRuntimeTest, NoLineIsLostOrDoubledWhileTheMediumIsFullAcrossMidnight)
 {
     data = dir / "klein/";
-    std::filesystem::create_directories(data);
-    if (mount("tmpfs", data.c_str(), "tmpfs", 0, "size=64k,mode=0755") != 0)
-        GTEST_SKIP() << "no small filesystem to fill: mounting a tmpfs failed (" << std::strerror(errno)
+    SmallMedium medium(data);
+    if (!medium.reason.empty())
+        GTEST_SKIP() << "no small filesystem to fill: mounting a tmpfs failed (" << medium.reason
                      << "); this test needs root";
-    struct Unmount {
-        std::string path;
-        ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
-    } unmount{data};
     wall = 1055721570;  // 15.06.03 23:59:30
     Start("Uhr-Toleranz=0\r\n");
     std::map<std::string, std::vector<std::string>> sent;
@@ -281,21 +298,50 @@ TEST_F(StationRuntimeTest, NoLineIsLostOrDoubledWhileTheMediumIsFullAcrossMidnig
         }
     };
     send(10);
-    {
-        std::ofstream fill(data + "fill", std::ios::binary);
-        const std::string block(512, 'x');
-        while (fill.write(block.data(), block.size()) && fill.flush()) {}
-    }
+    medium.Fill();
     send(60);  // midnight passes while the lines wait
     EXPECT_NE(runtime->Service().Status().Text().find("Datenträger voll"), std::string::npos)
         << runtime->Service().Status().Text();
     EXPECT_TRUE(runtime->Alarm());
     EXPECT_EQ(Told("No space left").size(), 1u);
-    std::filesystem::remove(data + "fill");
+    medium.Free();
     send(5);
     EXPECT_FALSE(runtime->Alarm()) << runtime->Alerts();
     EXPECT_EQ(Told("Alle wartenden Zeilen sind geschrieben").size(), 1u);
     runtime->Stop();
     ASSERT_EQ(sent.size(), 2u);
     for (const auto& [name, lines] : sent) EXPECT_EQ(FileLines(data + name), lines) << name;
+}
+
+TEST_F(StationRuntimeTest, AStopOnAFullMediumLosesNoLineAndTheNextStartFilesThemFirst)
+{
+    data = dir / "klein/";
+    SmallMedium medium(data);
+    if (!medium.reason.empty())
+        GTEST_SKIP() << "no small filesystem to fill: mounting a tmpfs failed (" << medium.reason
+                     << "); this test needs root";
+    Start("Uhr-Toleranz=0\r\n");
+    std::vector<std::string> sent;
+    auto send = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            sent.push_back(DeviceLine(wall, 100 + i));
+            port->Send(sent.back());
+            Advance(1);
+            runtime->Tick();
+        }
+    };
+    send(5);
+    medium.Fill();
+    send(200);  // beyond the page the day file already has
+    ASSERT_NE(runtime->Service().Status().Text().find("Datenträger voll"), std::string::npos);
+    runtime->Stop();
+    runtime.reset();
+    EXPECT_FALSE(FileLines(dir / "state/wartende-zeilen.txt").empty());
+
+    medium.Free();
+    told.clear();
+    Start("Uhr-Toleranz=0\r\n");
+    send(3);
+    EXPECT_EQ(FileLines(data + "20030615.txt"), sent);
+    EXPECT_FALSE(std::filesystem::exists(dir / "state/wartende-zeilen.txt"));
 }

@@ -108,6 +108,8 @@ protected:
         WindowApp();
         ini = dir / "mox.ini";
         setenv("MOX_INI", ini.c_str(), 1);
+        // Lines a stop keeps for the next start stay with the test.
+        setenv("STATE_DIRECTORY", (dir / "state").c_str(), 1);
     }
     void WriteIni(const std::string& text) { WriteBytes(ini, text); }
 

@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 
 #include <QDateTime>
 #include <QProcess>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
 
 #include "../../devsim/DevSim.h"
+#include "../../support/SmallDisk.h"
 #include "StationTest.h"
 #include "mox/rtl/IniFile.h"
 #include "station/MainWindow.h"
@@ -200,4 +203,50 @@ TEST_F(StationBatch, OneShotImageRunsWithoutADisplay)
     run.start(QString::fromStdString(kStation), {QString::fromStdString(dir / "fehlt.txt")});
     ASSERT_TRUE(run.waitForFinished(30000));
     EXPECT_EQ(run.exitCode(), 1);
+}
+
+// A nearly full data medium: the copy of the day log and its conversion do not fit beside it.
+// The batch draws from a copy in the runtime folder, publishes its picture and writes no day
+// file into the data folder; the previous day's day file, older than its log, is not taken.
+TEST_F(StationBatch, ANearlyFullDataMediumStillGetsItsPictureAndNoDayFile)
+{
+    SmallDisk disk(dir / "data", 512);
+    REQUIRE_SMALL_DISK(disk);
+    TDevSim sim({"--interval", "1"});
+    ASSERT_TRUE(sim.Started());
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const std::string today = now.toString("yyyyMMdd").toStdString();
+    const std::string yesterday = now.addDays(-1).toString("yyyyMMdd").toStdString();
+    WriteBytes(disk / (yesterday + ".mox"), "TYPE: 1\r\n");  // cut off by an earlier full medium
+    WriteBytes(disk / (yesterday + ".txt"), RawDay(now.addDays(-1).toString("dd.MM.yy").toStdString()));
+    WriteBytes(disk / (today + ".txt"), RawDay(now.toString("dd.MM.yy").toStdString()));
+    const std::string images = dir / "web";
+    std::filesystem::create_directory(images);
+    const char* savedRun = std::getenv("XDG_RUNTIME_DIR");
+    const std::string runBefore = savedRun ? savedRun : "";
+    setenv("XDG_RUNTIME_DIR", (dir / "run").c_str(), 1);
+    unsetenv("RUNTIME_DIRECTORY");
+    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + disk / "" + "\r\nBilder=" + images +
+             "\r\n[COM-Port]\r\nPort=" + sim.Link() + "\r\n[Batch]\r\nBildformat=2\r\nVortag=1\r\nHTML=0\r\n");
+    TMain w({"LOG"});
+    w.show();
+    ASSERT_TRUE(RunUntil([&] { return !w.LogFileName().empty(); }, 5000));
+    // Leave 12 kB.
+    struct statvfs fs {};
+    ASSERT_EQ(statvfs((dir / "data").c_str(), &fs), 0);
+    const long long leave = (long long)fs.f_bavail * fs.f_frsize - 12 * 1024;
+    ASSERT_GT(leave, 0);
+    WriteBytes(disk / "fill", std::string(std::size_t(leave), 'x'));
+    w.Runtime()->RunBatch();
+    EXPECT_EQ(PngSize(images + "/mox_data.png"), std::make_pair(642, 376));
+    EXPECT_TRUE(w.LastProblem().contains("aus einer Kopie in")) << w.LastProblem().toStdString();
+    EXPECT_FALSE(std::filesystem::exists(disk / (today + ".mox")));
+    EXPECT_FALSE(std::filesystem::exists(disk / "mox_data.mox"));
+    EXPECT_EQ(ReadBytes(disk / (yesterday + ".mox")), "TYPE: 1\r\n");
+    // Yesterday drawn from its log, not from its cut-off day file.
+    ASSERT_TRUE(w.Diagram.is_loaded(1));
+    EXPECT_FALSE(std::isnan(w.Diagram.get_data(1, 10)));
+    w.close();
+    if (savedRun) setenv("XDG_RUNTIME_DIR", runBefore.c_str(), 1);
+    else unsetenv("XDG_RUNTIME_DIR");
 }
