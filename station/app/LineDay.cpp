@@ -4,14 +4,11 @@
 
 LineDay DayOfLine(const std::string& line, std::string& yyyymmdd)
 {
-    // A data line starts with "dd.mm.yy" and a blank.
+    // A data line starts with "dd.mm.yy" and a blank. The process-wide date formats stay
+    // untouched: the collector files lines while its web face converts days on another thread.
     if (line.find(' ') != 8) return LineDay::NoDate;
-    TFormatSettings& fs = FormatSettings();
-    fs.DateSeparator = '.';
-    fs.ShortDateFormat = "dd.mm.yy";
     TDateTime date;
-    if (!TryStrToDate(line.substr(0, 8), date)) return LineDay::BadDate;
-    fs.ShortDateFormat = "yyyymmdd";
-    yyyymmdd = DateToStr(date);
+    if (!TryStrToDateDMY(line.substr(0, 8), date)) return LineDay::BadDate;
+    yyyymmdd = FormatDateTime("yyyymmdd", date);
     return LineDay::Found;
 }
