@@ -18,6 +18,9 @@ namespace {
 // however slowly the client reads.
 constexpr qint64 kSendAhead = 256 * 1024;
 constexpr int kPictureWidth = 960, kPictureHeight = 540;
+// A page that has not taken this much of its event stream is gone or stuck: it is dropped and
+// its browser connects anew.
+constexpr qint64 kLiveBacklog = 1024 * 1024;
 
 std::int64_t NowUtc() { return QDateTime::currentSecsSinceEpoch(); }
 
@@ -148,18 +151,6 @@ WebServer::WebServer(const std::string& root, const std::string& workDir, int ma
     : archive(root), days(archive, workDir), hapi(archive, days), tcp(new LimitedTcpServer(maxClients, this))
 {
     board.AddFromArchive(archive);
-    connect(this, &QAbstractHttpServer::newWebSocketConnection, this, [this] {
-        while (hasPendingWebSocketConnections()) {
-            QWebSocket* socket = nextPendingWebSocketConnection().release();
-            socket->setParent(this);
-            live.append(socket);
-            connect(socket, &QWebSocket::disconnected, this, [this, socket] {
-                live.removeAll(socket);
-                socket->deleteLater();
-            });
-            socket->sendTextMessage(QString::fromStdString(board.StatusJson(NowUtc())));
-        }
-    });
 }
 
 WebServer::~WebServer() = default;
@@ -174,10 +165,27 @@ bool WebServer::Listen(const QHostAddress& address, quint16 port, QString& error
     return true;
 }
 
+void WebServer::Live(QTcpSocket* socket, bool head)
+{
+    // The stream has no length: it ends when either side closes the connection.
+    socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/event-stream\r\nCache-Control: no-cache\r\n"
+                  "X-Accel-Buffering: no\r\n\r\n");
+    if (head) return;
+    board.AddFromArchive(archive);
+    socket->write("data: " + QByteArray::fromStdString(board.StatusJson(NowUtc())).trimmed() + "\n\n");
+    live.append(socket);
+}
+
 void WebServer::Push(const std::string& message)
 {
-    const QString text = QString::fromStdString(message);
-    for (QWebSocket* socket : live) socket->sendTextMessage(text);
+    const QByteArray event = "data: " + QByteArray::fromStdString(message) + "\n\n";
+    live.removeIf([](const QPointer<QTcpSocket>& s) { return !s || s->state() != QAbstractSocket::ConnectedState; });
+    for (const QPointer<QTcpSocket>& socket : live) {
+        if (socket->bytesToWrite() > kLiveBacklog)
+            socket->abort();
+        else
+            socket->write(event);
+    }
 }
 
 void WebServer::Take(const std::string& topic, const std::string& payload)
@@ -217,6 +225,8 @@ bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* soc
         Respond(socket, 200, "OK", "text/javascript; charset=utf-8", Resource("app.js"), head);
     } else if (path == "/style.css") {
         Respond(socket, 200, "OK", "text/css; charset=utf-8", Resource("style.css"), head);
+    } else if (path == "/live") {
+        Live(socket, head);
     } else if (path == "/status.json") {
         board.AddFromArchive(archive);
         Respond(socket, 200, "OK", "application/json", QByteArray::fromStdString(board.StatusJson(NowUtc())), head);

@@ -1,13 +1,12 @@
 #pragma once
-// The HTTP side of the web face on Qt HttpServer and Qt WebSockets: routes, streaming of data
-// answers in chunks as the client takes them, the live push, the client limit. What it says
-// is made by the Qt-free units (Hapi, StationBoard, DayConversion).
+// The HTTP side of the web face on Qt HttpServer: routes, streaming of data answers in chunks
+// as the client takes them, the live push as Server-Sent Events, the client limit. What it
+// says is made by the Qt-free units (Hapi, StationBoard, DayConversion).
 #include <QAbstractHttpServer>
 #include <QHostAddress>
 #include <QList>
 #include <QPointer>
 #include <QTcpServer>
-#include <QWebSocket>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,6 +47,7 @@ protected:
 private:
     void Hapi(const QHttpServerRequest& request, QTcpSocket* socket, const QString& endpoint, bool head);
     void Magnetogram(const QHttpServerRequest& request, QTcpSocket* socket, const QString& station, bool head);
+    void Live(QTcpSocket* socket, bool head);
     void Push(const std::string& message);
 
     Archive archive;
@@ -55,5 +55,5 @@ private:
     HapiService hapi;
     StationBoard board;
     LimitedTcpServer* tcp;
-    QList<QWebSocket*> live;
+    QList<QPointer<QTcpSocket>> live;  // the pages' event streams
 };

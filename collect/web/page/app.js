@@ -1,5 +1,5 @@
-// The live view of the station network: the stations' facts from status.json, then every
-// new line pushed over a WebSocket and drawn at once. No library, no download.
+// The live view of the station network: the stations' facts, then every new line, pushed as
+// Server-Sent Events and drawn at once. No library, no download.
 "use strict";
 
 const SPAN = 600;  // points kept and drawn per station: ten minutes of one-second lines
@@ -116,22 +116,14 @@ function zeichne(st) {
   });
 }
 
-function verbinde() {
-  const url = new URL("live", location.href);
-  url.protocol = location.protocol === "https:" ? "wss:" : "ws:";
-  const ws = new WebSocket(url);
-  ws.onopen = () => { verbindung.textContent = "Live verbunden"; };
-  ws.onmessage = (e) => {
-    const m = JSON.parse(e.data);
-    if (m.stations) m.stations.forEach(zeigeFakten);
-    if (m.facts) zeigeFakten(m.facts);
-    if (m.line) zeigeZeile(m.line);
-  };
-  ws.onclose = () => {
-    verbindung.textContent = "Verbindung unterbrochen; neuer Versuch …";
-    setTimeout(verbinde, 3000);
-  };
-}
-
-verbinde();
+// The browser reconnects an event stream by itself.
+const live = new EventSource("live");
+live.onopen = () => { verbindung.textContent = "Live verbunden"; };
+live.onerror = () => { verbindung.textContent = "Verbindung unterbrochen; neuer Versuch …"; };
+live.onmessage = (e) => {
+  const m = JSON.parse(e.data);
+  if (m.stations) m.stations.forEach(zeigeFakten);
+  if (m.facts) zeigeFakten(m.facts);
+  if (m.line) zeigeZeile(m.line);
+};
 setInterval(() => { for (const [name, st] of Object.entries(stationen)) ladeBild(st, name); }, 60000);
