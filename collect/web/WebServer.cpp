@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUrlQuery>
 
 #include "collect/web/HapiTime.h"
@@ -21,6 +22,8 @@ constexpr int kPictureWidth = 960, kPictureHeight = 540;
 // A page that has not taken this much of its event stream is gone or stuck: it is dropped and
 // its browser connects anew.
 constexpr qint64 kLiveBacklog = 1024 * 1024;
+// A comment on every event stream now and then keeps proxies from closing a quiet one.
+constexpr int kKeepAliveMs = 30000;
 
 std::int64_t NowUtc() { return QDateTime::currentSecsSinceEpoch(); }
 
@@ -151,6 +154,12 @@ WebServer::WebServer(const std::string& root, const std::string& workDir, int ma
     : archive(root), days(archive, workDir), hapi(archive, days), tcp(new LimitedTcpServer(maxClients, this))
 {
     board.AddFromArchive(archive);
+    auto* keepAlive = new QTimer(this);
+    connect(keepAlive, &QTimer::timeout, this, [this] {
+        for (const QPointer<QTcpSocket>& socket : live)
+            if (socket) socket->write(":\n\n");
+    });
+    keepAlive->start(kKeepAliveMs);
 }
 
 WebServer::~WebServer() = default;
