@@ -59,7 +59,8 @@ void StationMqtt::LineFiled(const std::string& line)
 
 void StationMqtt::BatchDone(const TMOX_Diagram& diagram, bool withPreviousDay)
 {
-    publisher->PublishStatus(StationStatusJson(diagram, withPreviousDay, publisher->Settings().Station, newestLine));
+    publisher->PublishStatus(
+        StationStatusJson(diagram, withPreviousDay, publisher->Settings().Station, newestLine, publisher->Backlog()));
 }
 
 void StationMqtt::Refresh()

@@ -77,11 +77,12 @@ std::string StationBoard::FactsJson(const std::string& station, std::int64_t now
     std::string s = "{\"station\":" + JsonString(station) + ",\"online\":" + (f.online ? "true" : "false");
     s += ",\"last_line_time\":" + (f.lineTime < 0 ? std::string("null") : "\"" + FormatHapiTime(f.lineTime) + "\"");
     s += ",\"last_line_age_s\":" + (f.lineTime < 0 ? std::string("null") : std::to_string(now - f.lineTime));
+    s += ",\"backlog\":" + (f.haveRecord && f.record.backlog >= 0 ? std::to_string(f.record.backlog) : std::string("null"));
     // How far the station's newest line trailed its arrival: a station sending what it held
     // back, or one whose clock is off. Unknown for a line read from the archive.
     const bool live = f.arrival >= 0 && f.lineTime >= 0;
     const std::int64_t lag = live ? f.arrival - f.lineTime : 0;
-    s += ",\"backlog_s\":" + (live ? std::to_string(lag > 0 ? lag : 0) : std::string("null"));
+    s += ",\"lag_s\":" + (live ? std::to_string(lag) : std::string("null"));
     s += ",\"clock_ok\":" + (live ? std::string(std::llabs(lag) <= tolerance ? "true" : "false") : std::string("null"));
     s += ",\"k\":" + (k < 0 ? std::string("null") : std::to_string(k));
     s += ",\"activity\":\"" + std::string(a.key) + "\",\"activity_text\":" + JsonString(a.text);

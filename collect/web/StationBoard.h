@@ -15,6 +15,7 @@ struct StationRecord {
     std::string location, latitude, longitude, locator, author;
     std::vector<int> k;  // the eight blocks of the newest day, -1 for none yet
     bool alarm = false;
+    long long backlog = -1;  // lines waiting at the station for the broker; -1 when not said
 };
 
 struct StationFacts {

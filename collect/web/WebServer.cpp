@@ -118,6 +118,7 @@ StationRecord RecordOf(const QByteArray& json)
     r.locator = o.value("locator").toString().toStdString();
     r.author = o.value("author").toString().toStdString();
     r.alarm = o.value("alarm").toBool();
+    if (o.value("backlog").isDouble()) r.backlog = o.value("backlog").toInteger();
     for (const QJsonValue& v : o.value("k").toArray()) r.k.push_back(v.isDouble() ? v.toInt() : -1);
     return r;
 }

@@ -68,7 +68,7 @@ std::string LineTimeIso(const std::string& line)
 }
 
 std::string StationStatusJson(const TMOX_Diagram& d, bool withPreviousDay, const std::string& station,
-                              const std::string& newestLine)
+                              const std::string& newestLine, std::size_t backlog)
 {
     const int curves[2] = {withPreviousDay ? 2 : 1, withPreviousDay ? 4 : 2};
     std::string k = "[";
@@ -110,5 +110,5 @@ std::string StationStatusJson(const TMOX_Diagram& d, bool withPreviousDay, const
            ",\"alarm\":" + (alarm ? "true" : "false") + ",\"components\":" + components +
            ",\"location\":" + JsonString(d.get_Ort()) + ",\"latitude\":" + JsonString(d.get_Breite()) +
            ",\"longitude\":" + JsonString(d.get_Laenge()) + ",\"locator\":" + JsonString(d.get_Locator()) +
-           ",\"author\":" + JsonString(d.get_Autor()) + "}";
+           ",\"author\":" + JsonString(d.get_Autor()) + ",\"backlog\":" + std::to_string(backlog) + "}";
 }

@@ -68,7 +68,10 @@ function zeigeFakten(f) {
   st.feld.status.textContent = f.online ? "online" : "offline";
   st.feld.status.className = f.online ? "an" : "aus";
   st.feld.zeile.textContent = zeit(f.last_line_time);
-  st.feld.rueckstand.textContent = dauer(f.backlog_s);
+  const rueckstand = [];
+  if (f.backlog !== null) rueckstand.push(f.backlog + (f.backlog === 1 ? " Zeile wartet" : " Zeilen warten"));
+  if (f.lag_s !== null) rueckstand.push("Verzug " + dauer(Math.max(0, f.lag_s)));
+  st.feld.rueckstand.textContent = rueckstand.join(", ") || "–";
   st.feld.uhr.textContent = f.clock_ok === null ? "–" : (f.clock_ok ? "in Toleranz" : "außer Toleranz");
   st.feld.k.textContent = f.k === null ? "–" : f.k + " (" + f.activity_text + ")";
   const r = f.record;

@@ -195,16 +195,17 @@ TEST(StationBoard, FactsActivityAndTheLivePush)
     r.location = "Lindenberg \"Süd\"";
     r.latitude = "52,2";
     r.k = {1, 2, 5, -1, -1, -1, -1, -1};
+    r.backlog = 12;
     board.Record("Ost", r);
     board.Line("West", "09.12.26 11:50:00: X,  1", t);  // ten minutes behind: backlog or a clock off
     const std::string status = board.StatusJson(t + 10);
     EXPECT_NE(status.find("{\"station\":\"Ost\",\"online\":true,\"last_line_time\":\"2026-12-09T12:00:00Z\","
-                          "\"last_line_age_s\":10,\"backlog_s\":3,\"clock_ok\":true,\"k\":5,\"activity\":\"storm\""),
+                          "\"last_line_age_s\":10,\"backlog\":12,\"lag_s\":3,\"clock_ok\":true,\"k\":5,\"activity\":\"storm\""),
               std::string::npos)
         << status;
     EXPECT_NE(status.find("\"location\":\"Lindenberg \\\"Süd\\\"\""), std::string::npos);
     EXPECT_NE(status.find("\"station\":\"West\",\"online\":false"), std::string::npos);
-    EXPECT_NE(status.find("\"backlog_s\":600,\"clock_ok\":false,\"k\":null,\"activity\":\"unknown\""),
+    EXPECT_NE(status.find("\"backlog\":null,\"lag_s\":600,\"clock_ok\":false,\"k\":null,\"activity\":\"unknown\""),
               std::string::npos);
     EXPECT_STREQ(ActivityOf(2).key, "quiet");
     EXPECT_STREQ(ActivityOf(7).text, "starker Sturm");
