@@ -16,6 +16,16 @@ namespace {
 // Days kept converted: a month of two stations, a few hundred KB.
 constexpr std::size_t kCachedDays = 64;
 
+// The copy and what was made from it go as soon as they are read: a year of minutes would
+// otherwise leave gigabytes of copies behind.
+void RemoveWork(const std::string& copy, std::initializer_list<const char*> made)
+{
+    std::error_code ec;
+    std::filesystem::remove(copy, ec);
+    const std::string base = copy.substr(0, copy.size() - 4);
+    for (const char* extension : made) std::filesystem::remove(base + extension, ec);
+}
+
 }  // namespace
 
 DayConversion::DayConversion(const Archive& archive, std::string workDir) : archive(archive), work(std::move(workDir))
@@ -62,8 +72,10 @@ std::shared_ptr<const DayFileContent> DayConversion::Day(const std::string& stat
         diagram.Convert(copy);
         e.content = std::make_shared<DayFileContent>(ReadDayFile(copy.substr(0, copy.size() - 4) + ".mox"));
     } catch (const std::exception&) {
+        RemoveWork(copy, {".mox", ".log"});
         return nullptr;
     }
+    RemoveWork(copy, {".mox", ".log"});
     order.remove(key);
     order.push_back(key);
     cache[key] = e;
@@ -92,7 +104,10 @@ std::string DayConversion::Magnetogram(const std::string& station, std::int64_t 
             diagram.set_Autor(record->author);
         }
         diagram.AutoLoad(copy, false);
-        if (diagram.is_empty()) return {};
+        if (diagram.is_empty()) {
+            RemoveWork(copy, {".mox", ".log"});
+            return {};
+        }
         diagram.bestimme_K_Wert();
         TImage picture(width, height);
         diagram.MOX_Image = &picture;
@@ -100,10 +115,14 @@ std::string DayConversion::Magnetogram(const std::string& station, std::int64_t 
         diagram.MOX_Image = nullptr;
         SaveDiagramImage(picture, base, 2);
     } catch (const std::exception&) {
+        RemoveWork(copy, {".mox", ".log", ".png"});
         return {};
     }
-    std::ifstream in(base + ".png", std::ios::binary);
     std::ostringstream bytes;
-    bytes << in.rdbuf();
+    {
+        std::ifstream in(base + ".png", std::ios::binary);
+        bytes << in.rdbuf();
+    }
+    RemoveWork(copy, {".mox", ".log", ".png"});
     return bytes.str();
 }

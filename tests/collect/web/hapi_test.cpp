@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "../../support/TempDir.h"
+#include "collect/Options.h"
 #include "collect/web/DayConversion.h"
 #include "collect/web/HapiTime.h"
 #include "collect/web/StationBoard.h"
@@ -93,6 +94,13 @@ TEST(HapiTime, RestrictedIsoFormsAndImpossibleDates)
 
 TEST(HttpAddress, PortAloneMeansLoopback)
 {
+    CollectOptions o;
+    std::string problem;
+    ASSERT_TRUE(ParseCollectOptions({"--host", "b", "--root", "r", "--http", "8080", "--http-clients", "5"}, o, problem));
+    EXPECT_EQ(o.Http, "8080");
+    EXPECT_EQ(o.HttpClients, 5);
+    EXPECT_FALSE(ParseCollectOptions({"--host", "b", "--root", "r", "--http-clients", "0"}, o, problem));
+
     std::string host, error;
     int port = 0;
     ASSERT_TRUE(ParseHttpAddress("8080", host, port, error));
@@ -141,6 +149,17 @@ TEST_F(Web, ARangeGivesExactlyItsLinesAcrossMidnightAndNoneAtStop)
     const std::string empty = Body(*none);
     EXPECT_EQ(none->Status(), 1201);
     EXPECT_EQ(empty.rfind("#{\"HAPI\":\"3.3\",\"status\":{\"code\":1201", 0), 0u) << empty;
+}
+
+TEST_F(Web, ConversionsLeaveNothingBehind)
+{
+    ASSERT_TRUE(days.Day("Ost", *ParseHapiTime("2026-12-09") / 86400));
+    EXPECT_FALSE(days.Magnetogram("Ost", *ParseHapiTime("2026-12-10") / 86400, nullptr, 400, 250).empty());
+    EXPECT_TRUE(days.Magnetogram("Ost", *ParseHapiTime("2026-12-11") / 86400, nullptr, 400, 250).empty());
+    std::size_t left = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir / "arbeit"))
+        left += e.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(left, 0u);
 }
 
 TEST_F(Web, MinuteValuesAreTheStationsConversion)
