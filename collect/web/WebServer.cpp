@@ -148,6 +148,7 @@ void LimitedTcpServer::incomingConnection(qintptr descriptor)
         return;
     }
     sockets.push_back(socket);
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     addPendingConnection(socket);
 }
 
