@@ -243,8 +243,12 @@ bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* soc
         Respond(socket, 200, "OK", "application/json", QByteArray::fromStdString(board.StatusJson(NowUtc())), head);
     } else if (path.startsWith("/magnetogram/") && path.endsWith(".png")) {
         Magnetogram(request, socket, path.mid(13, path.size() - 17), head);
-    } else if (path == "/hapi" || path == "/hapi/") {
+    } else if (path == "/hapi") {
         Respond(socket, 200, "OK", "text/html; charset=utf-8", Resource("hapi.html"), head);
+    } else if (path == "/hapi/") {
+        // The landing page's links are relative to /hapi; relative here too, for a sub-path
+        // behind a proxy.
+        Respond(socket, 301, "Moved Permanently", "text/plain; charset=utf-8", "", head, "Location: ../hapi\r\n");
     } else if (path.startsWith("/hapi/")) {
         Hapi(request, socket, path.mid(6), head);
     } else {
