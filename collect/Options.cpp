@@ -8,6 +8,7 @@
 const char* const kCollectUsage =
     "Aufruf: mox-collect --host HOST [--port PORT] --root ORDNER [--id KENNUNG]\n"
     "                    [--user BENUTZER] [--password-file DATEI] [--cafile DATEI]\n"
+    "                    [--http [ADRESSE:]PORT] [--http-clients ANZAHL]\n"
     "Sammelt die Zeilen aller Stationen eines Netzes vom MQTT-Broker (Thema mox/+/raw, QoS 1,\n"
     "dauerhafte Sitzung) und legt sie als Tagesdateien ORDNER/<Station>/yyyymmdd.txt ab, wie\n"
     "eine Station sie schreibt. Doppelt zugestellte Zeilen werden verworfen.\n"
@@ -20,6 +21,9 @@ const char* const kCollectUsage =
     "  --user BENUTZER       Benutzername beim Broker\n"
     "  --password-file DATEI Passwort aus der ersten Zeile der Datei\n"
     "  --cafile DATEI        TLS mit diesem CA-Zertifikat\n"
+    "  --http [ADRESSE:]PORT Web-Ansicht, HAPI-Schnittstelle und status.json auf dieser\n"
+    "                        Adresse (nur PORT: 127.0.0.1); ohne die Option keine\n"
+    "  --http-clients ANZAHL höchstens so viele Verbindungen zugleich (Vorgabe 32)\n"
     "  --help                dieser Text\n"
     "  --version             die Version\n"
     "\n"
@@ -39,7 +43,7 @@ bool ParseCollectOptions(const std::vector<std::string>& args, CollectOptions& o
             return true;
         }
         std::string* target = nullptr;
-        std::string portText;
+        std::string portText, clientsText;
         if (a == "--host") target = &o.Host;
         else if (a == "--port") target = &portText;
         else if (a == "--root") target = &o.Root;
@@ -47,6 +51,8 @@ bool ParseCollectOptions(const std::vector<std::string>& args, CollectOptions& o
         else if (a == "--user") target = &o.User;
         else if (a == "--password-file") target = &o.PasswordFile;
         else if (a == "--cafile") target = &o.CaFile;
+        else if (a == "--http") target = &o.Http;
+        else if (a == "--http-clients") target = &clientsText;
         if (!target) {
             error = "unbekannte Option: " + a;
             return false;
@@ -64,6 +70,15 @@ bool ParseCollectOptions(const std::vector<std::string>& args, CollectOptions& o
                 return false;
             }
             o.Port = int(port);
+        }
+        if (target == &clientsText) {
+            char* end = nullptr;
+            const long clients = std::strtol(clientsText.c_str(), &end, 10);
+            if (*end != '\0' || clients < 1 || clients > 10000) {
+                error = "--http-clients: " + clientsText + " ist keine Anzahl (1 bis 10000)";
+                return false;
+            }
+            o.HttpClients = int(clients);
         }
     }
     if (o.Host.empty()) error = "--host fehlt";

@@ -11,6 +11,8 @@ struct CollectOptions {
     std::string User;
     std::string PasswordFile;
     std::string CaFile;
+    std::string Http;  // ADDRESS:PORT of the web face, empty for none
+    int HttpClients = 32;
     bool Help = false;
     bool Version = false;
 };

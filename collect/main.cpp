@@ -20,6 +20,7 @@
 
 #include "collect/Collector.h"
 #include "collect/Options.h"
+#include "collect/web/WebFace.h"
 
 namespace {
 
@@ -29,6 +30,8 @@ constexpr int kMaxRetrySeconds = 30;
 // Lines reach the medium within this time; the stations keep them meanwhile anyway.
 constexpr int kSyncSeconds = 10;
 const char* const kTopic = "mox/+/raw";
+// The web face also shows each station's state and whether it is online.
+const char* const kWebTopics[] = {"mox/+/status", "mox/+/online"};
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -71,6 +74,7 @@ private:
 struct Session {
     Collector* collector;
     const CollectOptions* options;
+    WebFace* web;
     bool connected = false;
     std::string lastMessage;
 };
@@ -100,6 +104,8 @@ void OnConnect(mosquitto* m, void* p, int rc)
     // The session outlives the connection, the subscription too; asking again costs nothing
     // and covers a broker that lost its store.
     mosquitto_subscribe(m, nullptr, kTopic, 1);
+    if (s.web)
+        for (const char* topic : kWebTopics) mosquitto_subscribe(m, nullptr, topic, 0);
 }
 
 void OnDisconnect(mosquitto*, void* p, int rc)
@@ -113,7 +119,14 @@ void OnMessage(mosquitto*, void* p, const mosquitto_message* msg)
 {
     auto& s = *static_cast<Session*>(p);
     const std::string line(static_cast<const char*>(msg->payload), std::size_t(std::max(0, msg->payloadlen)));
-    switch (s.collector->Take(msg->topic, line)) {
+    if (s.web && Collector::StationOfTopic(msg->topic).empty()) {
+        s.web->Take(msg->topic, line);
+        return;
+    }
+    const Collector::Result result = s.collector->Take(msg->topic, line);
+    // The page shows each line once, as filed.
+    if (s.web && result == Collector::Result::Filed) s.web->Take(msg->topic, line);
+    switch (result) {
     case Collector::Result::Filed:
     case Collector::Result::Duplicate:
         break;
@@ -155,10 +168,23 @@ int Run(const CollectOptions& o)
         return 1;
     }
 
+    std::unique_ptr<WebFace> web;
+    if (!o.Http.empty()) {
+        WebOptions w;
+        w.root = o.Root;
+        w.maxClients = o.HttpClients;
+        if (ParseHttpAddress(o.Http, w.host, w.port, error)) web = WebFace::Start(w, error);
+        if (!web) {
+            std::fprintf(stderr, "mox-collect: %s\n", error.c_str());
+            return 1;
+        }
+        std::fprintf(stderr, "mox-collect: Web-Ansicht auf http://%s:%d/\n", w.host.c_str(), web->Port());
+    }
+
     mosquitto_lib_init();
     ArchiveSync sync(o.Root);
     Collector collector(o.Root, OpenFileBudget());
-    Session session{&collector, &o, false, {}};
+    Session session{&collector, &o, web.get(), false, {}};
     // A persistent session under a fixed id: the broker keeps the lines while we are away.
     mosquitto* m = mosquitto_new(o.ClientId.c_str(), false, &session);
     if (!m) {

@@ -10,7 +10,8 @@ packages=(build-essential cmake ninja-build pkg-config
           libpng-dev libjpeg-dev libgtest-dev
           libsystemd-dev libmosquitto-dev mosquitto qt6-translations-l10n
           desktop-file-utils dpkg-dev file openssl systemd e2fsprogs mount
-          xvfb xauth)
+          xvfb xauth
+          qt6-httpserver-dev qt6-websockets-dev chromium python3-jsonschema)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -530,3 +530,12 @@ std::vector<std::string> SplitWords(const std::string& text, const std::string& 
     if (!word.empty()) words.push_back(word);
     return words;
 }
+
+void UseStationFormats()
+{
+    TFormatSettings& fs = FormatSettings();
+    fs.ShortDateFormat = "dd.mm.yy";
+    fs.LongDateFormat = "dd.mm.yy";
+    fs.DateSeparator = '.';
+    fs.TwoDigitYearCenturyWindow = 50;
+}

@@ -28,6 +28,8 @@ struct TFormatSettings {
 
 // The one settings object of the process.
 TFormatSettings& FormatSettings();
+// The date formats every program of the station uses: "dd.mm.yy", '.', years from 1950.
+void UseStationFormats();
 
 // Saves the short date format and restores it when the scope ends.
 class ShortDateFormatScope {

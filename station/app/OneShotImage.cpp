@@ -49,15 +49,6 @@ bool OneShotSize(const std::vector<std::string>& sizeArguments, ImageSize curren
     return true;
 }
 
-void UseStationFormats()
-{
-    TFormatSettings& fs = FormatSettings();
-    fs.ShortDateFormat = "dd.mm.yy";
-    fs.LongDateFormat = "dd.mm.yy";
-    fs.DateSeparator = '.';
-    fs.TwoDigitYearCenturyWindow = 50;
-}
-
 int RunOneShotImage(TMOX_Diagram& diagram, const TIniFile& ini, bool withPreviousDay,
                     const std::string& file, ImageSize size, std::FILE* out, std::FILE* err)
 {

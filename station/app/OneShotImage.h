@@ -25,9 +25,6 @@ constexpr int kMaxOneShotSide = 10000;
 bool OneShotSize(const std::vector<std::string>& sizeArguments, ImageSize current, ImageSize& size,
                  std::string& error);
 
-// The date formats of every part of the station.
-void UseStationFormats();
-
 // Loads, draws and writes; messages go to `err`, the picture's name to `out`. A failed
 // allocation while drawing or writing ends the run as a failure with a message.
 int RunOneShotImage(TMOX_Diagram& diagram, const TIniFile& ini, bool withPreviousDay,

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "mox/Mm.h"
+#include "mox/rtl/Json.h"
 #include "mox/rtl/SysUtils.h"
 #include "lines/DayLogger.h"
 #include "lines/LineDay.h"
@@ -39,24 +40,6 @@ bool RecentAlarm(const TMOX_Diagram& d, int curve, int newest)
 
 }  // namespace
 
-std::string JsonString(const std::string& text)
-{
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += char(c);
-        } else if (c < 0x20) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
-        } else {
-            out += char(c);
-        }
-    }
-    return out + "\"";
-}
-
 std::string LineTimeIso(const std::string& line)
 {
     std::string day;
@@ -68,7 +51,7 @@ std::string LineTimeIso(const std::string& line)
 }
 
 std::string StationStatusJson(const TMOX_Diagram& d, bool withPreviousDay, const std::string& station,
-                              const std::string& newestLine)
+                              const std::string& newestLine, std::size_t backlog)
 {
     const int curves[2] = {withPreviousDay ? 2 : 1, withPreviousDay ? 4 : 2};
     std::string k = "[";
@@ -110,5 +93,5 @@ std::string StationStatusJson(const TMOX_Diagram& d, bool withPreviousDay, const
            ",\"alarm\":" + (alarm ? "true" : "false") + ",\"components\":" + components +
            ",\"location\":" + JsonString(d.get_Ort()) + ",\"latitude\":" + JsonString(d.get_Breite()) +
            ",\"longitude\":" + JsonString(d.get_Laenge()) + ",\"locator\":" + JsonString(d.get_Locator()) +
-           ",\"author\":" + JsonString(d.get_Autor()) + "}";
+           ",\"author\":" + JsonString(d.get_Autor()) + ",\"backlog\":" + std::to_string(backlog) + "}";
 }

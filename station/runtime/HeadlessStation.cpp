@@ -6,6 +6,7 @@
 
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
+#include "mox/rtl/SysUtils.h"
 #include "station/app/OneShotImage.h"
 #include "station/runtime/SerialLinePort.h"
 #include "station/runtime/StationRuntime.h"

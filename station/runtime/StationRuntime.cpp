@@ -279,7 +279,8 @@ void StationRuntime::RunBatch()
     reports.Tell({LogLevel::Warning, SkippedCorrectionLines(diagram), "corrections", true});
     if (OnDayLoaded) OnDayLoaded();
     if (mqtt)
-        mqtt->PublishStatus(StationStatusJson(diagram, settings.BatchVortag, mqtt->Settings().Station, newestLine));
+        mqtt->PublishStatus(
+            StationStatusJson(diagram, settings.BatchVortag, mqtt->Settings().Station, newestLine, mqtt->Backlog()));
 
     BatchOutputs out;
     out.ImageDir = ReadImageDir(ini);

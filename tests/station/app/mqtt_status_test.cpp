@@ -70,7 +70,7 @@ TEST(StationStatus, ValidJsonWithTheNewestDaysKValuesAndTheStationRecord)
     d.set_Alarm_limit(4);  // 90 nT
     d.bestimme_K_Wert();
     const std::string line = "09.12.26 05:59:50: X,  12345  Y,  -20";
-    const QJsonObject o = Parse(StationStatusJson(d, true, "Lindenberg", line));
+    const QJsonObject o = Parse(StationStatusJson(d, true, "Lindenberg", line, 17));
     EXPECT_EQ(o["station"].toString(), "Lindenberg");
     EXPECT_EQ(o["time"].toString(), "2026-12-09T05:59:50Z");
     const QJsonArray k = o["k"].toArray();
@@ -87,6 +87,7 @@ TEST(StationStatus, ValidJsonWithTheNewestDaysKValuesAndTheStationRecord)
     EXPECT_EQ(o["latitude"].toString(), "52.2 N");
     EXPECT_EQ(o["longitude"].toString(), "14.1 E");
     EXPECT_EQ(o["locator"].toString(), "JO62");
+    EXPECT_EQ(o["backlog"].toInt(), 17);
 
     // Quiet data: no alarm. Nothing loaded: all eight values null, no day.
     TMOX_Diagram quiet;
@@ -94,10 +95,10 @@ TEST(StationStatus, ValidJsonWithTheNewestDaysKValuesAndTheStationRecord)
     quiet.LoadData(dir / "quiet.mox", 0, 1);
     quiet.set_Alarm_limit(0);  // 10 nT
     quiet.bestimme_K_Wert();
-    EXPECT_FALSE(Parse(StationStatusJson(quiet, false, "S", line))["alarm"].toBool());
+    EXPECT_FALSE(Parse(StationStatusJson(quiet, false, "S", line, 0))["alarm"].toBool());
     TMOX_Diagram empty;
     empty.bestimme_K_Wert();
-    const QJsonObject none = Parse(StationStatusJson(empty, false, "S", "MOX bereit\x01"));
+    const QJsonObject none = Parse(StationStatusJson(empty, false, "S", "MOX bereit\x01", 0));
     for (const auto& v : none["k"].toArray()) EXPECT_TRUE(v.isNull());
     EXPECT_TRUE(none["time"].isNull());
     EXPECT_TRUE(none["k_max"].isNull());

@@ -1,0 +1,304 @@
+// mox-collect --http with a real broker and two stations publishing through the station's own
+// MQTT publisher: every HAPI answer validates against the published HAPI 3.3 schema, a data
+// request returns exactly the archive's lines of its range, and a headless chromium, driven
+// over its DevTools protocol, lists both stations and shows a new line.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QTimer>
+#include <QWebSocket>
+#include <cstdio>
+
+#include "../../support/Broker.h"
+#include "../../support/Process.h"
+#include "../../support/TempDir.h"
+#include "station/app/MqttPublisher.h"
+
+namespace {
+
+constexpr int kLong = 30000;
+const std::string kSchema = MOX_SOURCE_DIR "/tests/data/standards/hapi-3.3-schema.json";
+
+int FreePort()
+{
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+    close(s);
+    return ntohs(a.sin_port);
+}
+
+int Connect(int port)
+{
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(uint16_t(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 ? s : -1;
+}
+
+// The status line of an answer on a new connection of its own.
+std::string StatusLine(int port, const std::string& path)
+{
+    const int s = Connect(port);
+    const std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    std::string answer;
+    if (s >= 0 && write(s, request.data(), request.size()) == ssize_t(request.size())) {
+        char buffer[512];
+        while (answer.find("\r\n") == std::string::npos) {
+            const ssize_t n = read(s, buffer, sizeof buffer);
+            if (n <= 0) break;
+            answer.append(buffer, std::size_t(n));
+        }
+    }
+    if (s >= 0) close(s);
+    return answer.substr(0, answer.find("\r\n"));
+}
+
+struct Reply {
+    int http = 0;
+    QByteArray body;
+};
+
+Reply Get(const QString& url)
+{
+    static QNetworkAccessManager net;
+    QNetworkReply* r = net.get(QNetworkRequest(QUrl(url)));
+    QEventLoop loop;
+    QObject::connect(r, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(kLong, &loop, &QEventLoop::quit);
+    loop.exec();
+    Reply out{r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), r->readAll()};
+    r->deleteLater();
+    return out;
+}
+
+// Validates with Debian's python3-jsonschema against the schema's part `part`.
+std::string SchemaProblem(const TempDir& dir, const std::string& part, const QByteArray& json)
+{
+    const std::string file = dir / "answer.json", out = dir / "validate.txt";
+    WriteBytes(file, json.toStdString());
+    WriteBytes(out, "");
+    WriteBytes(dir / "validate.py",
+               "import json, sys, jsonschema\n"
+               "text = open(sys.argv[1]).read().replace('\"$ref\": \"/', '\"$ref\": \"#/')\n"
+               "schema = json.loads(text)\n"
+               "top = dict(schema[sys.argv[2]]); top.update({k: v for k, v in schema.items() if k not in top})\n"
+               "jsonschema.Draft7Validator(top).validate(json.load(open(sys.argv[3])))\n");
+    const int rc = ChildProcess({"/usr/bin/python3", dir / "validate.py", kSchema, part, file}, out).Wait(kLong);
+    return rc == 0 ? std::string() : ReadBytes(out);
+}
+
+MqttSettings StationSettings(int port, const std::string& name)
+{
+    MqttSettings s;
+    s.Host = "127.0.0.1";
+    s.Port = port;
+    s.Station = name;
+    return s;
+}
+
+// The first line again and again until the collector, subscribed by then, has filed it: a
+// second copy is dropped as a duplicate.
+bool FirstLineFiled(MqttPublisher& station, const std::string& file, const std::string& line)
+{
+    return WaitFor([&] {
+        station.PublishLine(line);
+        return ReadBytes(file).find(line) != std::string::npos;
+    }, kLong);
+}
+
+std::string Line(int second, int value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "09.12.26 12:%02d:%02d: X,  %d, Y, %d", second / 60, second % 60, value, -value);
+    return text;
+}
+
+// Asks a page in chromium, over the DevTools protocol, for the value of an expression.
+class DevTools {
+public:
+    explicit DevTools(const QString& pageSocket)
+    {
+        QEventLoop loop;
+        QObject::connect(&socket, &QWebSocket::connected, &loop, &QEventLoop::quit);
+        QObject::connect(&socket, &QWebSocket::textMessageReceived, [this](const QString& m) { last = m; });
+        socket.open(QUrl(pageSocket));
+        QTimer::singleShot(kLong, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    bool Open() const { return socket.state() == QAbstractSocket::ConnectedState; }
+    // The last answer, for a failure's message.
+    std::string Last() const { return last.toStdString(); }
+    QString Evaluate(const QString& expression)
+    {
+        QJsonObject params{{"expression", expression}, {"returnByValue", true}};
+        last.clear();
+        socket.sendTextMessage(QJsonDocument(QJsonObject{{"id", ++id}, {"method", "Runtime.evaluate"},
+                                                         {"params", params}})
+                                   .toJson(QJsonDocument::Compact));
+        QElapsedTimer t;
+        t.start();
+        while (last.isEmpty() && t.elapsed() < kLong) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return QJsonDocument::fromJson(last.toUtf8())["result"]["result"]["value"].toString();
+    }
+
+private:
+    QWebSocket socket;
+    QString last;
+    int id = 0;
+};
+
+class WebE2e : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        static int argc = 1;
+        static char name[] = "web_e2e_test";
+        static char* argv[] = {name, nullptr};
+        if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+    }
+};
+
+}  // namespace
+
+TEST_F(WebE2e, HapiAnswersValidateAndDataIsExactlyTheArchivesRange)
+{
+    TempDir dir;
+    TestBroker broker(dir / "broker");
+    ASSERT_TRUE(broker.Running());
+    const int port = FreePort();
+    const std::string root = dir / "archiv";
+    ChildProcess collect({MOX_BINARY_DIR "/bin/mox-collect", "--host", "127.0.0.1", "--port",
+                          std::to_string(broker.Port()), "--root", root, "--http", std::to_string(port),
+                          "--http-clients", "4"},
+                         dir / "collect.log");
+    MqttPublisher ost(StationSettings(broker.Port(), "Ost"), dir / "ost.spool"),
+        west(StationSettings(broker.Port(), "West"), dir / "west.spool");
+    ASSERT_TRUE(ost.Start() && west.Start());
+    ASSERT_TRUE(FirstLineFiled(ost, root + "/Ost/20261209.txt", Line(0, 17000))) << ReadBytes(dir / "collect.log");
+    ASSERT_TRUE(FirstLineFiled(west, root + "/West/20261209.txt", Line(0, 5000)));
+    for (int s = 1; s < 30; ++s) {
+        ost.PublishLine(Line(s, 17000 + s));
+        west.PublishLine(Line(s, 5000 + s));
+    }
+    ASSERT_TRUE(WaitFor([&] { return ReadBytes(root + "/Ost/20261209.txt").size() > 0 &&
+                                     ReadBytes(root + "/West/20261209.txt").find(Line(29, 5029)) != std::string::npos &&
+                                     ReadBytes(root + "/Ost/20261209.txt").find(Line(29, 17029)) != std::string::npos; },
+                        kLong))
+        << ReadBytes(dir / "collect.log");
+
+    const QString base = "http://127.0.0.1:" + QString::number(port);
+    for (const auto& [path, part] : std::vector<std::pair<QString, std::string>>{
+             {"/hapi/capabilities", "capabilities"}, {"/hapi/about", "about"}, {"/hapi/catalog", "catalog"},
+             {"/hapi/info?dataset=Ost/raw", "info"}, {"/hapi/info?dataset=Ost/minute", "info"},
+             {"/hapi/info?dataset=West/raw", "info"}, {"/hapi/info?dataset=West/minute", "info"},
+             {"/hapi/info?dataset=Nord/raw", "error"}}) {
+        const Reply r = Get(base + path);
+        EXPECT_EQ(r.http, part == "error" ? 404 : 200) << path.toStdString();
+        EXPECT_EQ(SchemaProblem(dir, part, r.body), "") << path.toStdString() << "\n" << r.body.toStdString();
+    }
+
+    const Reply data = Get(base + "/hapi/data?dataset=West/raw&start=2026-12-09T12:00:10Z&stop=2026-12-09T12:00:20Z");
+    EXPECT_EQ(data.http, 200);
+    std::string expected;
+    for (int s = 10; s < 20; ++s)
+        expected += "2026-12-09T12:00:" + std::to_string(s) + "Z," + std::to_string(5000 + s) + "," +
+                    std::to_string(-5000 - s) + "\n";
+    EXPECT_EQ(data.body.toStdString(), expected);
+
+    const Reply unknown =
+        Get(base + "/hapi/data?dataset=Ost/raw&parameters=Q&start=2026-12-09T12:00Z&stop=2026-12-09T13:00Z");
+    EXPECT_EQ(unknown.http, 400);
+    EXPECT_EQ(QJsonDocument::fromJson(unknown.body)["status"]["code"].toInt(), 1400);
+    EXPECT_EQ(SchemaProblem(dir, "error", unknown.body), "");
+
+    const Reply status = Get(base + "/status.json");
+    const QJsonArray stations = QJsonDocument::fromJson(status.body)["stations"].toArray();
+    ASSERT_EQ(stations.size(), 2);
+    EXPECT_EQ(stations[0]["station"].toString(), "Ost");
+    EXPECT_TRUE(stations[1]["online"].toBool());
+    EXPECT_EQ(Get(base + "/magnetogram/..%2F..%2Fetc.png").http, 404);
+
+    // Beyond the client limit a connection is turned away, not queued; one that is let in
+    // again once others have gone.
+    std::vector<int> held;
+    for (int i = 0; i < 4; ++i) held.push_back(Connect(port));
+    EXPECT_EQ(StatusLine(port, "/status.json"), "HTTP/1.1 503 Service Unavailable");
+    for (int s : held) close(s);
+    EXPECT_TRUE(WaitFor([&] { return StatusLine(port, "/status.json") == "HTTP/1.1 200 OK"; }, kLong));
+    ost.Stop();
+    west.Stop();
+    EXPECT_EQ(collect.Stop(), 0);
+}
+
+TEST_F(WebE2e, ChromiumListsBothStationsAndDrawsANewLineWithinASecond)
+{
+    TempDir dir;
+    TestBroker broker(dir / "broker");
+    ASSERT_TRUE(broker.Running());
+    const int port = FreePort(), debugPort = FreePort();
+    const std::string root = dir / "archiv";
+    ChildProcess collect({MOX_BINARY_DIR "/bin/mox-collect", "--host", "127.0.0.1", "--port",
+                          std::to_string(broker.Port()), "--root", root, "--http", std::to_string(port)},
+                         dir / "collect.log");
+    MqttPublisher ost(StationSettings(broker.Port(), "Ost"), dir / "ost.spool"),
+        west(StationSettings(broker.Port(), "West"), dir / "west.spool");
+    ASSERT_TRUE(ost.Start() && west.Start());
+    ost.PublishStatus("{\"station\":\"Ost\",\"k\":[1,2,null,null,null,null,null,null],\"location\":\"Lindenberg\","
+                      "\"latitude\":\"52,21\",\"longitude\":\"14,12\",\"locator\":\"JO62\",\"author\":\"Ost\"}");
+    ASSERT_TRUE(FirstLineFiled(ost, root + "/Ost/20261209.txt", Line(0, 17000))) << ReadBytes(dir / "collect.log");
+    ASSERT_TRUE(FirstLineFiled(west, root + "/West/20261209.txt", Line(0, 5000)));
+    ASSERT_TRUE(WaitFor([&] { return Get("http://127.0.0.1:" + QString::number(port) + "/status.json")
+                                         .body.count("\"station\"") == 2; },
+                        kLong));
+
+    ChildProcess chromium({"/usr/bin/chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                           "--no-first-run", "--disable-background-networking", "--disable-component-update",
+                           "--disable-sync", "--user-data-dir=" + (dir / "chromium"),
+                           "--remote-debugging-port=" + std::to_string(debugPort),
+                           "http://127.0.0.1:" + std::to_string(port) + "/"},
+                          dir / "chromium.log");
+    QString pageSocket;
+    ASSERT_TRUE(WaitFor([&] {
+        const Reply list = Get("http://127.0.0.1:" + QString::number(debugPort) + "/json/list");
+        for (const QJsonValue& v : QJsonDocument::fromJson(list.body).array())
+            if (v["type"].toString() == "page") pageSocket = v["webSocketDebuggerUrl"].toString();
+        return !pageSocket.isEmpty();
+    }, kLong)) << ReadBytes(dir / "chromium.log");
+    DevTools page(pageSocket);
+    ASSERT_TRUE(page.Open());
+    const QString names = "Array.from(document.querySelectorAll('.station h2')).map(e => e.textContent).join(',')";
+    ASSERT_TRUE(WaitFor([&] { return page.Evaluate(names) == "Ost,West"; }, kLong)) << page.Last();
+    EXPECT_TRUE(WaitFor([&] { return page.Evaluate("document.getElementById('station-Ost').textContent")
+                                         .contains("Lindenberg"); },
+                        kLong));
+    EXPECT_TRUE(WaitFor([&] { return page.Evaluate("document.getElementById('verbindung').textContent") ==
+                                     "Live verbunden"; },
+                        kLong));
+
+    QElapsedTimer sent;
+    sent.start();
+    west.PublishLine(Line(1, 4242));
+    const QString values = "document.getElementById('werte-West').textContent";
+    EXPECT_TRUE(WaitFor([&] { return page.Evaluate(values).contains("X 4242"); }, kLong));
+    const qint64 delay = sent.elapsed();
+    std::printf("Zeile bis zur Seite: %lld ms\n", static_cast<long long>(delay));
+    EXPECT_LE(delay, 1000);
+    chromium.Stop();
+    ost.Stop();
+    west.Stop();
+    EXPECT_EQ(collect.Stop(), 0);
+}
