@@ -8,8 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -24,55 +22,25 @@
 namespace {
 
 constexpr int kKeepAliveSeconds = 30;
-constexpr int kLoopTimeoutMs = 500;
-constexpr int kMaxRetrySeconds = 30;
-// Lines reach the medium within this time; the stations keep them meanwhile anyway.
-constexpr int kSyncSeconds = 10;
-const char* const kTopic = "mox/+/raw";
+constexpr int kLoopTimeoutMs = 100;
+constexpr int kRefusalReportSeconds = 10;
+const char* const kTopic = "mox/+/line";
+
+using Clock = std::chrono::steady_clock;
 
 volatile std::sig_atomic_t stopRequested = 0;
 
 void OnStopSignal(int) { stopRequested = 1; }
-
-// Every line is written as it comes; the archive's file system is synced as a whole, on a
-// thread of its own so that a slow medium never holds up the broker's messages.
-class ArchiveSync {
-public:
-    explicit ArchiveSync(const std::string& root) : fd(open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
-    {
-        thread = std::thread([this] {
-            std::unique_lock<std::mutex> g(lock);
-            while (!wake.wait_for(g, std::chrono::seconds(kSyncSeconds), [this] { return done; }))
-                if (fd >= 0) syncfs(fd);
-        });
-    }
-    ~ArchiveSync()
-    {
-        {
-            std::lock_guard<std::mutex> g(lock);
-            done = true;
-        }
-        wake.notify_all();
-        thread.join();
-        if (fd >= 0) {
-            syncfs(fd);
-            close(fd);
-        }
-    }
-
-private:
-    int fd;
-    std::mutex lock;
-    std::condition_variable wake;
-    bool done = false;
-    std::thread thread;
-};
 
 struct Session {
     Collector* collector;
     const CollectOptions* options;
     bool connected = false;
     std::string lastMessage;
+    // Refusals since the last report, and the latest reason.
+    std::uint64_t refused = 0;
+    std::string lastRefusal;
+    Clock::time_point lastReport{};
 };
 
 // Each distinct message once, so a broker that stays away does not fill the journal.
@@ -112,20 +80,52 @@ void OnDisconnect(mosquitto*, void* p, int rc)
 void OnMessage(mosquitto*, void* p, const mosquitto_message* msg)
 {
     auto& s = *static_cast<Session*>(p);
-    const std::string line(static_cast<const char*>(msg->payload), std::size_t(std::max(0, msg->payloadlen)));
-    switch (s.collector->Take(msg->topic, line)) {
+    const std::string payload(static_cast<const char*>(msg->payload), std::size_t(std::max(0, msg->payloadlen)));
+    switch (s.collector->Take(msg->topic, payload)) {
     case Collector::Result::Filed:
     case Collector::Result::Duplicate:
+    case Collector::Result::Gap:
         break;
     case Collector::Result::Refused:
+        // A hostile or broken publisher must not fill the journal: counted, told now and then.
+        ++s.refused;
+        s.lastRefusal = s.collector->Message();
+        break;
     case Collector::Result::Failed:
-        std::fprintf(stderr, "mox-collect: %s\n", s.collector->Message().c_str());
+        Say(s, s.collector->Message() + "; die Stationen behalten die Zeilen, bis das Schreiben wieder geht");
         break;
     }
 }
 
+void ReportRefusals(Session& s, bool now)
+{
+    if (s.refused == 0) return;
+    if (!now && Clock::now() - s.lastReport < std::chrono::seconds(kRefusalReportSeconds)) return;
+    std::fprintf(stderr, "mox-collect: %llu Nachrichten abgewiesen, zuletzt: %s\n",
+                 static_cast<unsigned long long>(s.refused), s.lastRefusal.c_str());
+    s.refused = 0;
+    s.lastReport = Clock::now();
+}
+
+// What has been filed is on the medium before the stations hear of it: then they release
+// their copies.
+void Acknowledge(mosquitto* m, Collector& collector, int archiveFd)
+{
+    const auto due = collector.AcknowledgmentsDue();
+    if (!due.empty() && archiveFd >= 0) syncfs(archiveFd);
+    for (const auto& [station, filed] : due) {
+        const std::string topic = StationTopic(station, "filed"), text = NetFiledText(filed);
+        mosquitto_publish(m, nullptr, topic.c_str(), int(text.size()), text.data(), 1, true);
+    }
+    for (const auto& [station, request] : collector.RequestsDue()) {
+        const std::string topic = StationTopic(station, "request"), text = NetRequestText(request);
+        mosquitto_publish(m, nullptr, topic.c_str(), int(text.size()), text.data(), 1, false);
+    }
+    collector.Tick();
+}
+
 // Day files kept open at once: one per station, as far as the system lets us. Reopening a file
-// for each line would cost an open, a sync and a close per line.
+// for each line would cost an open and a close per line.
 std::size_t OpenFileBudget()
 {
     rlimit limit{};
@@ -154,11 +154,18 @@ int Run(const CollectOptions& o)
         std::fprintf(stderr, "mox-collect: %s\n", error.c_str());
         return 1;
     }
+    CollectorLimits limits;
+    if (!o.StationsFile.empty() && !ReadStationsFile(o.StationsFile, limits.Stations, error)) {
+        std::fprintf(stderr, "mox-collect: %s\n", error.c_str());
+        return 1;
+    }
+    limits.MaxOpenFiles = OpenFileBudget();
+    limits.RequestEvery = std::chrono::milliseconds(o.RequestMs);
 
     mosquitto_lib_init();
-    ArchiveSync sync(o.Root);
-    Collector collector(o.Root, OpenFileBudget());
-    Session session{&collector, &o, false, {}};
+    const int archiveFd = open(o.Root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    Collector collector(o.Root, limits);
+    Session session{&collector, &o};
     // A persistent session under a fixed id: the broker keeps the lines while we are away.
     mosquitto* m = mosquitto_new(o.ClientId.c_str(), false, &session);
     if (!m) {
@@ -194,28 +201,46 @@ int Run(const CollectOptions& o)
 
     rc = mosquitto_connect(m, o.Host.c_str(), o.Port, kKeepAliveSeconds);
     int retry = 1;
+    auto lastAck = Clock::now();
     while (!stopRequested) {
         if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_loop(m, kLoopTimeoutMs, 1);
         if (rc == MOSQ_ERR_SUCCESS) {
-            if (session.connected) retry = 1;
+            if (session.connected) {
+                retry = 1;
+                if (Clock::now() - lastAck >= std::chrono::milliseconds(o.AckMs)) {
+                    Acknowledge(m, collector, archiveFd);
+                    lastAck = Clock::now();
+                }
+            }
+            ReportRefusals(session, false);
             continue;
         }
         Say(session, "Broker " + o.Host + ":" + std::to_string(o.Port) + " nicht erreichbar (" +
                          ErrorText(rc) + "); neuer Versuch folgt");
         for (int waited = 0; waited < retry * 10 && !stopRequested; ++waited)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        retry = std::min(retry * 2, kMaxRetrySeconds);
+        retry = std::min(retry * 2, o.RetryMaxSeconds);
         if (!stopRequested) rc = mosquitto_reconnect(m);
     }
     if (session.connected) {
+        Acknowledge(m, collector, archiveFd);
         mosquitto_disconnect(m);
         mosquitto_loop(m, kLoopTimeoutMs, 1);
     }
     mosquitto_destroy(m);
     mosquitto_lib_cleanup();
-    std::fprintf(stderr, "mox-collect: beendet; %llu Zeilen abgelegt, %llu doppelte verworfen\n",
+    if (archiveFd >= 0) {
+        syncfs(archiveFd);
+        close(archiveFd);
+    }
+    ReportRefusals(session, true);
+    std::fprintf(stderr,
+                 "mox-collect: beendet; %llu Zeilen abgelegt, %llu schon vorhandene verworfen, %llu nicht "
+                 "geschrieben (bleiben bei den Stationen), %llu Nachrichten abgewiesen\n",
                  static_cast<unsigned long long>(collector.LinesFiled()),
-                 static_cast<unsigned long long>(collector.Duplicates()));
+                 static_cast<unsigned long long>(collector.Duplicates()),
+                 static_cast<unsigned long long>(collector.Failures()),
+                 static_cast<unsigned long long>(collector.Refusals()));
     return 0;
 }
 

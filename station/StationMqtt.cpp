@@ -26,7 +26,7 @@ std::unique_ptr<StationMqtt> StationMqtt::FromSettings(const TIniFile& ini, cons
         tell(QString::fromStdString(problem));
         return nullptr;
     }
-    auto publisher = std::make_unique<MqttPublisher>(settings, dataDir + kSpoolName);
+    auto publisher = std::make_unique<MqttPublisher>(settings, dataDir + kSpoolName, dataDir);
     if (!publisher->Start()) {
         tell(QString::fromStdString(publisher->Problem()));
         return nullptr;
@@ -69,6 +69,8 @@ void StationMqtt::Refresh()
     if (backlog > 0) text += QString(": %1 wartend").arg(backlog);
     label->setText(text);
     // Outages come and go in a network; the journal hears of each change once.
+    const std::string notice = publisher->TakeNotice();
+    if (!notice.empty()) LogMessage(LogLevel::Info, notice);
     const std::string problem = publisher->Problem();
     if (problem != lastProblem && !problem.empty()) LogMessage(LogLevel::Warning, problem);
     label->setToolTip(QString::fromStdString(problem));

@@ -1,33 +1,41 @@
 #pragma once
 // Publishes a station's lines and state to an MQTT broker:
-//   mox/<Station>/raw     every filed line, QoS 1, in order
+//   mox/<Station>/raw     every filed line, in order (QoS 1; QoS 0 beside an archive)
 //   mox/<Station>/status  the state after each batch, retained
 //   mox/<Station>/online  retained "1" while connected, "0" as the broker's last will
-// Every line goes through the spool file first, so a line leaves the spool only when the
-// broker has acknowledged it; after a broker outage or a restart of the station the spool's
+// Every line goes through the spool file first. Without an archive a line leaves the spool
+// when the broker has acknowledged it. With an archive (MqttSettings::Archive) the line also
+// goes to mox/<Station>/line with its position and leaves the spool only when the collector
+// says it has filed it; the collector's requests for older lines are answered from the day
+// files (see NetProtocol.h). After a broker outage or a restart of the station the spool's
 // lines go out again, oldest first.
 //
-// The network runs on a thread of its own, which reconnects by itself. The calls below may come from any one thread; the callbacks touch only this object,
-// under its lock, never a window.
+// The network runs on a thread of its own, which reconnects by itself, each time with a new
+// client so that nothing of an old connection overtakes the spool's order. The calls below
+// may come from any one thread; the callbacks touch only this object, under its lock.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "station/app/DayLineCount.h"
 #include "station/app/LineSpool.h"
 #include "station/app/MqttSettings.h"
 
 struct mosquitto;
+struct mosquitto_message;
 
 class MqttPublisher {
 public:
-    // `spoolPath`: the spool file, in the data folder. Settings must have passed
-    // MqttSettingsProblem().
-    MqttPublisher(MqttSettings settings, const std::string& spoolPath);
+    // `spoolPath`: the spool file; `dataDir`: the station's day files (needed with an
+    // archive). Settings must have passed MqttSettingsProblem().
+    MqttPublisher(MqttSettings settings, const std::string& spoolPath, const std::string& dataDir = "");
     ~MqttPublisher();
     MqttPublisher(const MqttPublisher&) = delete;
     MqttPublisher& operator=(const MqttPublisher&) = delete;
@@ -38,28 +46,45 @@ public:
     // take it, and ends the network thread. Pending lines stay in the spool.
     void Stop(int waitMs = 2000);
 
+    // `line` must already be in its day file when there is an archive.
     void PublishLine(const std::string& line);
     // Retained; when not connected the newest status goes out at the next connection.
     void PublishStatus(const std::string& json);
 
-    // Lines not yet acknowledged by the broker.
+    // Lines not yet acknowledged (by the collector with an archive, else by the broker).
     std::size_t Backlog() const { return backlog.load(); }
     bool Connected() const { return connected.load(); }
     // The latest problem in the observer's words, empty when there is none. Never contains
     // the password.
     std::string Problem() const;
+    // Something to tell once (the spool file made again); empty when nothing is new.
+    std::string TakeNotice();
+    // The waiting lines are in memory only: the spool file cannot be made.
+    bool SpoolInMemoryOnly() const;
     const MqttSettings& Settings() const { return settings; }
 
 private:
+    struct Fill {
+        std::string day;
+        std::uint64_t next = 0;  // index of the next line to send
+        std::ifstream file;
+    };
+
     void Run();  // the network thread
+    bool NewClient();  // with the lock held
+    void DropClient();  // with the lock held
     static void OnConnect(mosquitto*, void* self, int rc);
     static void OnDisconnect(mosquitto*, void* self, int rc);
     static void OnPublish(mosquitto*, void* self, int mid);
+    static void OnMessage(mosquitto*, void* self, const mosquitto_message* msg);
     void SendMore();  // with the lock held
+    void SendFill();  // with the lock held
+    void Answer(const std::string& day, std::uint64_t from);  // with the lock held
     void SetProblem(const std::string& text);  // with the lock held
 
     MqttSettings settings;
-    std::string topicRaw, topicStatus, topicOnline;
+    std::string dataDir;
+    std::string topicRaw, topicLine, topicFiled, topicRequest, topicStatus, topicOnline;
     mosquitto* mosq = nullptr;
     bool started = false;
     std::atomic<bool> stopping{false};
@@ -68,11 +93,15 @@ private:
     mutable std::mutex lock;
     std::condition_variable acknowledged;
     LineSpool spool;
+    DayLineCount dayLines;
     std::map<int, std::uint64_t> inFlight;  // message id -> spool sequence number
     std::uint64_t lastHanded = 0;           // newest sequence number given to the network
+    std::unique_ptr<Fill> fill;
+    std::deque<std::pair<std::string, std::uint64_t>> requests;
     std::string pendingStatus;
     int onlineMid = -1;
     bool onlineSaidNo = false;
+    bool refused = false;  // the broker refused the login: that stays the problem
     std::string problem;
     std::atomic<std::size_t> backlog{0};
     std::atomic<bool> connected{false};
