@@ -129,10 +129,12 @@ Collector::Result Collector::Take(const std::string& topic, const std::string& p
     } else if (l.index > have) {
         std::uint64_t& seen = s->gaps[day];
         seen = std::max(seen, l.index);
+        if (l.seq > 0 && (l.epoch != s->held.epoch || l.seq > s->held.seq)) s->held = {l.epoch, l.seq};
         return Result::Gap;
     } else if (!Append(*s, name, day, l.line)) {
         ++failures;
         s->gaps[day] = std::max(s->gaps[day], l.index);
+        if (l.seq > 0 && (l.epoch != s->held.epoch || l.seq > s->held.seq)) s->held = {l.epoch, l.seq};
         return Result::Failed;
     } else {
         s->lastWrite = now;
@@ -166,7 +168,15 @@ std::vector<std::pair<std::string, NetRequest>> Collector::RequestsDue(Clock::ti
         // A gap is closed once the archive holds the line that showed it.
         for (auto it = s->gaps.begin(); it != s->gaps.end();)
             it = s->counts.Lines(it->first) > it->second ? s->gaps.erase(it) : std::next(it);
-        if (s->gaps.empty() || now - s->askedAt < limits.RequestEvery) continue;
+        if (s->gaps.empty()) {
+            if (s->held.seq > 0 && (s->held.epoch != s->due.epoch || s->held.seq > s->due.seq)) {
+                s->due = s->held;
+                s->ackDue = true;
+            }
+            s->held = {};
+            continue;
+        }
+        if (now - s->askedAt < limits.RequestEvery) continue;
         s->askedAt = now;
         for (const auto& [day, seen] : s->gaps) due.emplace_back(name, NetRequest{day, s->counts.Lines(day)});
     }

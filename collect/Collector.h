@@ -80,6 +80,9 @@ private:
         bool ackDue = false;
         // Open gaps: day -> the highest index seen beyond what the archive holds.
         std::map<std::string, std::uint64_t> gaps;
+        // The newest spool line that came while a gap was open: released when the gaps close,
+        // since the lines read back from the station's day file then hold it.
+        NetFiled held;
         Clock::time_point askedAt{};
     };
 
