@@ -67,6 +67,7 @@ void StationMqtt::Refresh()
     const std::size_t backlog = publisher->Backlog();
     QString text = publisher->Connected() ? "MQTT" : "MQTT getrennt";
     if (backlog > 0) text += QString(": %1 wartend").arg(backlog);
+    if (publisher->SpoolInMemoryOnly()) text += " (nur im Speicher)";
     label->setText(text);
     // Outages come and go in a network; the journal hears of each change once.
     const std::string notice = publisher->TakeNotice();

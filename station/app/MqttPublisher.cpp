@@ -141,6 +141,7 @@ void MqttPublisher::Run()
                 std::lock_guard<std::mutex> g(lock);
                 spool.SyncIfDue();
                 SendFill();
+                ResendIfStale();
             }
             rc = mosquitto_loop(mosq, kLoopTimeoutMs, 1);
             if (rc != MOSQ_ERR_SUCCESS) break;
@@ -164,9 +165,15 @@ void MqttPublisher::Run()
             }
             DropClient();
         }
-        // A broker that is away is asked again, less often the longer it stays away.
-        for (int waited = 0; waited < retrySeconds * 10 && !stopping; ++waited)
+        // A broker that is away is asked again, less often the longer it stays away; the spool
+        // file is looked after meanwhile.
+        for (int waited = 0; waited < retrySeconds * 10 && !stopping; ++waited) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            if (waited % 10 == 9) {
+                std::lock_guard<std::mutex> g(lock);
+                spool.SyncIfDue();
+            }
+        }
         retrySeconds = std::min(retrySeconds * 2, settings.RetryMaxSeconds);
     }
 }
@@ -259,6 +266,18 @@ void MqttPublisher::SendMore()
         inFlight[mid] = it->first;
         lastHanded = it->first;
     }
+}
+
+void MqttPublisher::ResendIfStale()
+{
+    if (!settings.Archive || !session || !inFlight.empty() || spool.Pending().empty()) {
+        lastProgress = Clock::now();
+        return;
+    }
+    if (Clock::now() - lastProgress < std::chrono::seconds(settings.ResendSeconds)) return;
+    lastProgress = Clock::now();
+    lastHanded = 0;
+    SendMore();
 }
 
 void MqttPublisher::Answer(const std::string& day, std::uint64_t from)
@@ -366,6 +385,8 @@ void MqttPublisher::OnMessage(mosquitto*, void* p, const mosquitto_message* msg)
         NetFiled filed;
         // A number of an earlier spool file says nothing about this one's lines.
         if (ParseNetFiled(text, filed) && filed.epoch == self->spool.Epoch()) {
+            if (self->spool.Backlog() > 0 && filed.seq >= self->spool.Pending().begin()->first)
+                self->lastProgress = Clock::now();
             self->spool.AcknowledgeThrough(filed.seq);
             self->backlog = self->spool.Backlog();
         }

@@ -14,6 +14,7 @@
 // client so that nothing of an old connection overtakes the spool's order. The calls below
 // may come from any one thread; the callbacks touch only this object, under its lock.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -79,6 +80,7 @@ private:
     static void OnMessage(mosquitto*, void* self, const mosquitto_message* msg);
     void SendMore();  // with the lock held
     void SendFill();  // with the lock held
+    void ResendIfStale();  // with the lock held
     void Answer(const std::string& day, std::uint64_t from);  // with the lock held
     void SetProblem(const std::string& text);  // with the lock held
 
@@ -96,6 +98,8 @@ private:
     DayLineCount dayLines;
     std::map<int, std::uint64_t> inFlight;  // message id -> spool sequence number
     std::uint64_t lastHanded = 0;           // newest sequence number given to the network
+    // When the collector last released lines, or the lines were last sent again.
+    std::chrono::steady_clock::time_point lastProgress{};
     std::unique_ptr<Fill> fill;
     std::deque<std::pair<std::string, std::uint64_t>> requests;
     std::string pendingStatus;

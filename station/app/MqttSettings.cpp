@@ -16,6 +16,7 @@ MqttSettings ReadMqttSettings(const TIniFile& ini)
     s.SpoolLines = std::size_t(ReadBoundedInteger(ini, "MQTT", "Spoolgrenze", 200000, {10, 10000000}));
     s.RetryMaxSeconds = ReadBoundedInteger(ini, "MQTT", "Wiederholung", 10, {1, 3600});
     s.ConnectSeconds = ReadBoundedInteger(ini, "MQTT", "Verbindungsfrist", 15, {1, 600});
+    s.ResendSeconds = ReadBoundedInteger(ini, "MQTT", "Nachsenden", 30, {1, 3600});
     return s;
 }
 

@@ -20,6 +20,9 @@ struct MqttSettings {
     std::size_t SpoolLines = 200000;  // lines the spool keeps at most during an outage
     int RetryMaxSeconds = 10;         // the longest wait between two attempts to connect
     int ConnectSeconds = 15;          // an attempt not answered within this time is given up
+    // With an archive: lines sent but not acknowledged for this long are sent again (the
+    // collector may have subscribed only after they passed the broker).
+    int ResendSeconds = 30;
 
     bool Enabled() const { return !Host.empty(); }
 };
