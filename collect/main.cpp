@@ -18,6 +18,7 @@
 
 #include "collect/Collector.h"
 #include "collect/Options.h"
+#include "station/app/ServiceNotifier.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ void OnStopSignal(int) { stopRequested = 1; }
 struct Session {
     Collector* collector;
     const CollectOptions* options;
+    ServiceNotifier* service;
     bool connected = false;
     std::string lastMessage;
     // Refusals since the last report, and the latest reason.
@@ -165,7 +167,8 @@ int Run(const CollectOptions& o)
     mosquitto_lib_init();
     const int archiveFd = open(o.Root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     Collector collector(o.Root, limits);
-    Session session{&collector, &o};
+    ServiceNotifier service;
+    Session session{&collector, &o, &service};
     // A persistent session under a fixed id: the broker keeps the lines while we are away.
     mosquitto* m = mosquitto_new(o.ClientId.c_str(), false, &session);
     if (!m) {
@@ -199,10 +202,23 @@ int Run(const CollectOptions& o)
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
+    // Ready once the archive is there; the broker may come later, the collector waits for it.
+    service.Ready();
+    auto lastPing = Clock::now();
+    const auto alive = [&] {
+        if (service.WatchdogIntervalMs() <= 0 ||
+            Clock::now() - lastPing < std::chrono::milliseconds(service.WatchdogIntervalMs()))
+            return;
+        service.Ping();
+        service.Status((session.connected ? "verbunden; " : "ohne Broker; ") + std::to_string(collector.LinesFiled()) +
+                       " Zeilen abgelegt");
+        lastPing = Clock::now();
+    };
     rc = mosquitto_connect(m, o.Host.c_str(), o.Port, kKeepAliveSeconds);
     int retry = 1;
     auto lastAck = Clock::now();
     while (!stopRequested) {
+        alive();
         if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_loop(m, kLoopTimeoutMs, 1);
         if (rc == MOSQ_ERR_SUCCESS) {
             if (session.connected) {
@@ -217,11 +233,14 @@ int Run(const CollectOptions& o)
         }
         Say(session, "Broker " + o.Host + ":" + std::to_string(o.Port) + " nicht erreichbar (" +
                          ErrorText(rc) + "); neuer Versuch folgt");
-        for (int waited = 0; waited < retry * 10 && !stopRequested; ++waited)
+        for (int waited = 0; waited < retry * 10 && !stopRequested; ++waited) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            alive();
+        }
         retry = std::min(retry * 2, o.RetryMaxSeconds);
         if (!stopRequested) rc = mosquitto_reconnect(m);
     }
+    service.Stopping();
     if (session.connected) {
         Acknowledge(m, collector, archiveFd);
         mosquitto_disconnect(m);

@@ -1,6 +1,12 @@
 // mox-collect as an administrator runs it: against a real broker, stopped and started again,
 // with the broker going away under it.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <algorithm>
+#include <chrono>
 
 #include <cstdio>
 #include <filesystem>
@@ -197,4 +203,38 @@ TEST(MoxCollect, OverNatsWithKillsAndRepeatedLinesTheArchiveEqualsTheStation)
         << ReadBytes(day).size();
     ASSERT_TRUE(WaitFor([&] { return station.publisher.Backlog() == 0; }, kLong));
     EXPECT_EQ(collect->Stop(SIGTERM), 0);
+}
+
+// As the service manager sees it: ready and alive also while the broker stays away, and ended
+// at once by SIGTERM.
+TEST(MoxCollect, TellsTheServiceManagerItIsReadyAndAliveWithoutABroker)
+{
+    TempDir dir;
+    const std::string socketPath = dir / "notify";
+    const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un addr = {};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", socketPath.c_str());
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    std::vector<std::string> messages;
+    const auto received = [&](const std::string& m) {
+        pollfd p = {fd, POLLIN, 0};
+        char buf[4096];
+        while (poll(&p, 1, 0) > 0) {
+            const ssize_t n = recv(fd, buf, sizeof buf, 0);
+            if (n <= 0) break;
+            messages.emplace_back(buf, std::size_t(n));
+        }
+        return std::find(messages.begin(), messages.end(), m) != messages.end();
+    };
+    ChildProcess collect({kProgram, "--host", "127.0.0.1", "--port", std::to_string(TestBroker::FreePort()), "--root",
+                          dir / "archive", "--retry-max", "1"},
+                         dir / "log", {"NOTIFY_SOCKET=" + socketPath, "WATCHDOG_USEC=400000"});
+    EXPECT_TRUE(WaitFor([&] { return received("READY=1"); }, kLong));
+    EXPECT_TRUE(WaitFor([&] { return received("WATCHDOG=1"); }, kLong));
+    const auto begun = std::chrono::steady_clock::now();
+    EXPECT_EQ(collect.Stop(SIGTERM), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(5));
+    EXPECT_TRUE(received("STOPPING=1"));
+    close(fd);
 }
