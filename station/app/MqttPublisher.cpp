@@ -2,9 +2,11 @@
 
 #include <mosquitto.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 #include "station/app/LineDay.h"
 #include "station/app/NetProtocol.h"
@@ -19,6 +21,9 @@ constexpr int kLoopTimeoutMs = 500;
 // Lines read back from a day file per turn of the network loop, so a request for a whole day
 // neither fills the memory nor holds up the live lines for long.
 constexpr int kFillPerTurn = 200;
+// After connecting, the broker's retained owner record is awaited this long before the station
+// claims its name.
+constexpr int kClaimWaitMs = 700;
 
 using Clock = std::chrono::steady_clock;
 
@@ -42,10 +47,14 @@ MqttPublisher::MqttPublisher(MqttSettings s, const std::string& spoolPath, const
       topicRequest(StationTopic(settings.Station, "request")),
       topicStatus(StationTopic(settings.Station, "status")),
       topicOnline(StationTopic(settings.Station, "online")),
+      topicOwner(StationTopic(settings.Station, "owner")),
       spool(spoolPath, 10, settings.SpoolLines),
       dayLines(dir)
 {
     if (!dataDir.empty() && dataDir.back() != '/') dataDir += '/';
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    owner = std::string(host) + ":" + (dataDir.empty() ? spoolPath : dataDir);
     backlog = spool.Backlog();
     if (!spool.Error().empty()) problem = "MQTT-Spool " + spool.Error();
 }
@@ -64,8 +73,11 @@ bool MqttPublisher::Start()
 bool MqttPublisher::NewClient()
 {
     DropClient();
-    // A fixed client id: a restarted station takes over from its own stale connection.
-    mosq = mosquitto_new(("mox-station-" + settings.Station).c_str(), true, this);
+    // A client id of this installation: a restarted station takes over from its own stale
+    // connection, but never from another station that was given the same name.
+    char id[16];
+    std::snprintf(id, sizeof id, "%08x", unsigned(crc32(0, reinterpret_cast<const Bytef*>(owner.data()), uInt(owner.size()))));
+    mosq = mosquitto_new(("mox-station-" + settings.Station + "-" + id).c_str(), true, this);
     if (!mosq) {
         SetProblem("MQTT: libmosquitto lässt sich nicht starten");
         return false;
@@ -115,6 +127,7 @@ bool MqttPublisher::NewClient()
 void MqttPublisher::DropClient()
 {
     session = false;
+    linked = false;
     connected = false;
     // Whatever the old connection had in flight goes out again from the spool, in order.
     inFlight.clear();
@@ -140,6 +153,7 @@ void MqttPublisher::Run()
                 // Lines and acknowledgments reach the medium also when the station falls quiet.
                 std::lock_guard<std::mutex> g(lock);
                 spool.SyncIfDue();
+                Claim();
                 SendFill();
                 ResendIfStale();
             }
@@ -154,7 +168,7 @@ void MqttPublisher::Run()
         {
             std::lock_guard<std::mutex> g(lock);
             spool.SyncIfDue();
-            if (ok && !stopping && !refused) {
+            if (ok && !stopping && !refused && !ownerRefused) {
                 if (rc == MOSQ_ERR_TLS)
                     SetProblem("MQTT: Die TLS-Verbindung zum Broker " + settings.Host +
                                " kam nicht zustande: sein Zertifikat passt nicht zur CA-Datei, ist "
@@ -329,21 +343,45 @@ void MqttPublisher::OnConnect(mosquitto* m, void* p, int rc)
         return;
     }
     self->refused = false;
-    self->session = true;
-    self->connected = true;
-    self->problem.clear();
-    if (!self->spool.Error().empty()) self->SetProblem("MQTT-Spool " + self->spool.Error());
-    mosquitto_publish(m, nullptr, self->topicOnline.c_str(), 1, "1", 1, true);
-    if (!self->pendingStatus.empty()) {
-        mosquitto_publish(m, nullptr, self->topicStatus.c_str(), int(self->pendingStatus.size()),
-                          self->pendingStatus.data(), 1, true);
-        self->pendingStatus.clear();
+    self->linked = true;
+    self->linkedAt = Clock::now();
+    self->ownerSeen.clear();
+    self->onlineSeen.clear();
+    // Who runs this station now: the broker's retained records, before anything is sent.
+    mosquitto_subscribe(m, nullptr, self->topicOwner.c_str(), 1);
+    mosquitto_subscribe(m, nullptr, self->topicOnline.c_str(), 1);
+}
+
+void MqttPublisher::Claim()
+{
+    if (!linked || session || Clock::now() - linkedAt < std::chrono::milliseconds(kClaimWaitMs)) return;
+    if (!ownerSeen.empty() && ownerSeen != owner && onlineSeen == "1") {
+        // Another installation with this station's name is online: never take turns with it.
+        if (!ownerRefused)
+            SetProblem("MQTT: Die Stationskennung \"" + settings.Station + "\" ist schon vergeben: " + ownerSeen +
+                       " sendet unter ihr. Diese Station (" + owner +
+                       ") sendet nicht; bitte in [MQTT] eine eigene Stationskennung wählen.");
+        ownerRefused = true;
+        mosquitto_disconnect(mosq);
+        return;
     }
-    if (self->settings.Archive) {
-        mosquitto_subscribe(m, nullptr, self->topicFiled.c_str(), 1);
-        mosquitto_subscribe(m, nullptr, self->topicRequest.c_str(), 1);
+    ownerRefused = false;
+    session = true;
+    connected = true;
+    problem.clear();
+    if (!spool.Error().empty()) SetProblem("MQTT-Spool " + spool.Error());
+    mosquitto_unsubscribe(mosq, nullptr, topicOnline.c_str());
+    mosquitto_publish(mosq, nullptr, topicOwner.c_str(), int(owner.size()), owner.data(), 1, true);
+    mosquitto_publish(mosq, nullptr, topicOnline.c_str(), 1, "1", 1, true);
+    if (!pendingStatus.empty()) {
+        mosquitto_publish(mosq, nullptr, topicStatus.c_str(), int(pendingStatus.size()), pendingStatus.data(), 1, true);
+        pendingStatus.clear();
     }
-    self->SendMore();
+    if (settings.Archive) {
+        mosquitto_subscribe(mosq, nullptr, topicFiled.c_str(), 1);
+        mosquitto_subscribe(mosq, nullptr, topicRequest.c_str(), 1);
+    }
+    SendMore();
 }
 
 void MqttPublisher::OnDisconnect(mosquitto*, void* p, int rc)
@@ -351,8 +389,9 @@ void MqttPublisher::OnDisconnect(mosquitto*, void* p, int rc)
     auto* self = static_cast<MqttPublisher*>(p);
     std::lock_guard<std::mutex> g(self->lock);
     self->session = false;
+    self->linked = false;
     self->connected = false;
-    if (rc != 0 && !self->refused)
+    if (rc != 0 && !self->refused && !self->ownerRefused)
         self->SetProblem("MQTT: Verbindung zum Broker " + self->settings.Host + " unterbrochen; "
                          "die Zeilen warten im Spool.");
     self->acknowledged.notify_all();
@@ -381,7 +420,11 @@ void MqttPublisher::OnMessage(mosquitto*, void* p, const mosquitto_message* msg)
     auto* self = static_cast<MqttPublisher*>(p);
     const std::string text(static_cast<const char*>(msg->payload), std::size_t(std::max(0, msg->payloadlen)));
     std::lock_guard<std::mutex> g(self->lock);
-    if (self->topicFiled == msg->topic) {
+    if (self->topicOwner == msg->topic) {
+        self->ownerSeen = text;
+    } else if (self->topicOnline == msg->topic) {
+        self->onlineSeen = text;
+    } else if (self->topicFiled == msg->topic) {
         NetFiled filed;
         // A number of an earlier spool file says nothing about this one's lines.
         if (ParseNetFiled(text, filed) && filed.epoch == self->spool.Epoch()) {

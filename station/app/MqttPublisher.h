@@ -3,6 +3,9 @@
 //   mox/<Station>/raw     every filed line, in order (QoS 1; QoS 0 beside an archive)
 //   mox/<Station>/status  the state after each batch, retained
 //   mox/<Station>/online  retained "1" while connected, "0" as the broker's last will
+//   mox/<Station>/owner   retained: the installation (host name and data folder) that runs
+//                         the station; a second installation with the same name that finds
+//                         the first one online refuses to send and names it
 // Every line goes through the spool file first. Without an archive a line leaves the spool
 // when the broker has acknowledged it. With an archive (MqttSettings::Archive) the line also
 // goes to mox/<Station>/line with its position and leaves the spool only when the collector
@@ -81,12 +84,14 @@ private:
     void SendMore();  // with the lock held
     void SendFill();  // with the lock held
     void ResendIfStale();  // with the lock held
+    void Claim();          // with the lock held
     void Answer(const std::string& day, std::uint64_t from);  // with the lock held
     void SetProblem(const std::string& text);  // with the lock held
 
     MqttSettings settings;
     std::string dataDir;
-    std::string topicRaw, topicLine, topicFiled, topicRequest, topicStatus, topicOnline;
+    std::string topicRaw, topicLine, topicFiled, topicRequest, topicStatus, topicOnline, topicOwner;
+    std::string owner;  // this installation: host name and data folder
     mosquitto* mosq = nullptr;
     bool started = false;
     std::atomic<bool> stopping{false};
@@ -109,5 +114,9 @@ private:
     std::string problem;
     std::atomic<std::size_t> backlog{0};
     std::atomic<bool> connected{false};
-    bool session = false;  // connected, under the lock
+    bool session = false;  // connected and the station's name claimed, under the lock
+    bool linked = false;   // connected to the broker, the name not yet claimed
+    std::chrono::steady_clock::time_point linkedAt{};
+    std::string ownerSeen, onlineSeen;  // the broker's retained records of the station
+    bool ownerRefused = false;          // another installation runs under this name
 };

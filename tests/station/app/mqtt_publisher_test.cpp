@@ -56,10 +56,11 @@ TEST(MqttPublisher, LinesInOrderRetainedStatusOnlineAndAnEmptySpool)
 
         // A subscriber that comes later gets the state from the broker's store.
         TestSubscriber later(broker.Port(), "mox/Test_1/+");
-        ASSERT_TRUE(WaitFor([&] { return later.Messages().size() >= 2; }, kLong));
+        ASSERT_TRUE(WaitFor([&] { return later.Messages().size() >= 3; }, kLong));
         for (const auto& m : later.Messages()) {
             EXPECT_TRUE(m.retained) << m.topic;
             if (m.topic == "mox/Test_1/online") EXPECT_EQ(m.payload, "1");
+            else if (m.topic == "mox/Test_1/owner") EXPECT_NE(m.payload.find(dir / "spool.dat"), std::string::npos);
             else EXPECT_EQ(m.payload, "{\"station\":\"Test_1\"}") << m.topic;
         }
     }
@@ -149,6 +150,8 @@ TEST(MqttPublisher, TlsWithTheBrokersCaAndNoConnectionWithAnotherCa)
 
     // A missing CA file is told and tried again; the lines wait and go out once it is there.
     s.CaFile = dir / "later.crt";
+    s.Station = "Test_2";
+    s.RetryMaxSeconds = 1;
     MqttPublisher later(s, dir / "later.dat");
     ASSERT_TRUE(later.Start());
     later.PublishLine(Line(2));
@@ -202,4 +205,34 @@ TEST(MqttPublisher, AStationWhoseBrokerNeverAnswersStopsPromptly)
     station.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(5));
     close(s);
+}
+
+// Two installations given the same station name: the second one refuses, naming the first,
+// instead of both taking turns on the broker; when the first is gone, the second may take over.
+TEST(MqttPublisher, ASecondStationWithTheSameNameIsRefusedNamingTheFirst)
+{
+    TempDir dir;
+    TestBroker broker(dir / "broker");
+    ASSERT_TRUE(broker.Running());
+    MqttSettings s = Settings(broker.Port());
+    s.RetryMaxSeconds = 1;
+    auto first = std::make_unique<MqttPublisher>(s, dir / "one/spool.dat", dir / "one");
+    ASSERT_TRUE(first->Start());
+    ASSERT_TRUE(WaitFor([&] { return first->Connected(); }, kLong)) << first->Problem();
+
+    MqttPublisher second(s, dir / "two/spool.dat", dir / "two");
+    ASSERT_TRUE(second.Start());
+    second.PublishLine(Line(5));
+    ASSERT_TRUE(WaitFor([&] { return second.Problem().find("schon vergeben") != std::string::npos; }, kLong))
+        << second.Problem();
+    EXPECT_NE(second.Problem().find(dir / "one"), std::string::npos) << second.Problem();
+    EXPECT_FALSE(second.Connected());
+    EXPECT_EQ(second.Backlog(), 1u);
+    // The first one is not disturbed.
+    WaitFor([] { return false; }, 1500);
+    EXPECT_TRUE(first->Connected());
+    EXPECT_NE(second.Problem().find("schon vergeben"), std::string::npos) << second.Problem();
+
+    first.reset();
+    EXPECT_TRUE(WaitFor([&] { return second.Connected() && second.Backlog() == 0; }, kLong)) << second.Problem();
 }
