@@ -7,8 +7,12 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
+#include "mox/rtl/AtomicFile.h"
 #include "station/app/LineDay.h"
+#include "mox/rtl/StationRecord.h"
 #include "station/app/MqttSettings.h"
 
 Collector::Collector(std::string dir, CollectorLimits l) : root(std::move(dir)), limits(std::move(l))
@@ -181,4 +185,31 @@ std::vector<std::pair<std::string, NetRequest>> Collector::RequestsDue(Clock::ti
         for (const auto& [day, seen] : s->gaps) due.emplace_back(name, NetRequest{day, s->counts.Lines(day)});
     }
     return due;
+}
+
+Collector::Result Collector::TakeRecord(const std::string& topic, const std::string& payload)
+{
+    message.clear();
+    const std::string name = StationOfTopic(topic, "record");
+    if (name.empty()) return Refuse(topic + ": kein Stationsdaten-Thema (mox/<Station>/record)");
+    if (!ValidStationRecord(payload)) return Refuse(topic + ": keine Stationsdaten im Format [MOX-Header]");
+    if (!StationOf(name)) return Refuse(topic + ": unbekannte Station " + name);
+    const std::string dir = root + name + "/", file = dir + kStationRecordName;
+    std::ifstream in(file, std::ios::binary);
+    if (in && std::string(std::istreambuf_iterator<char>(in), {}) == payload) return Result::Duplicate;
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    AtomicFile out;
+    bool ok = out.Open(file);
+    for (std::size_t done = 0; ok && done < payload.size();) {
+        const ssize_t n = ::write(out.Fd(), payload.data() + done, payload.size() - done);
+        ok = n > 0;
+        if (ok) done += std::size_t(n);
+    }
+    if (!ok || !out.Commit()) {
+        message = file + ": " + std::strerror(errno);
+        ++failures;
+        return Result::Failed;
+    }
+    return Result::Filed;
 }

@@ -50,6 +50,9 @@ public:
     Collector& operator=(const Collector&) = delete;
 
     Result Take(const std::string& topic, const std::string& payload, Clock::time_point now = Clock::now());
+    // A station's record on mox/<Station>/record: kept as <root>/<Station>/station.ini,
+    // replaced whole when it changes. Filed when written or already so.
+    Result TakeRecord(const std::string& topic, const std::string& payload);
     const std::string& Message() const { return message; }
     std::uint64_t LinesFiled() const { return filed; }
     std::uint64_t Duplicates() const { return duplicates; }

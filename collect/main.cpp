@@ -26,6 +26,7 @@ constexpr int kKeepAliveSeconds = 30;
 constexpr int kLoopTimeoutMs = 100;
 constexpr int kRefusalReportSeconds = 10;
 const char* const kTopic = "mox/+/line";
+const char* const kRecordTopic = "mox/+/record";
 
 using Clock = std::chrono::steady_clock;
 
@@ -70,6 +71,7 @@ void OnConnect(mosquitto* m, void* p, int rc)
     // The session outlives the connection, the subscription too; asking again costs nothing
     // and covers a broker that lost its store.
     mosquitto_subscribe(m, nullptr, kTopic, 1);
+    mosquitto_subscribe(m, nullptr, kRecordTopic, 1);
 }
 
 void OnDisconnect(mosquitto*, void* p, int rc)
@@ -83,7 +85,9 @@ void OnMessage(mosquitto*, void* p, const mosquitto_message* msg)
 {
     auto& s = *static_cast<Session*>(p);
     const std::string payload(static_cast<const char*>(msg->payload), std::size_t(std::max(0, msg->payloadlen)));
-    switch (s.collector->Take(msg->topic, payload)) {
+    const std::string topic = msg->topic;
+    const bool record = topic.size() > 7 && topic.compare(topic.size() - 7, 7, "/record") == 0;
+    switch (record ? s.collector->TakeRecord(topic, payload) : s.collector->Take(topic, payload)) {
     case Collector::Result::Filed:
     case Collector::Result::Duplicate:
     case Collector::Result::Gap:

@@ -6,6 +6,7 @@
 
 #include "mox/rtl/IniFile.h"
 #include "station/app/StationLog.h"
+#include "mox/rtl/StationRecord.h"
 #include "station/app/StationStatus.h"
 
 namespace {
@@ -27,6 +28,7 @@ std::unique_ptr<StationMqtt> StationMqtt::FromSettings(const TIniFile& ini, cons
         return nullptr;
     }
     auto publisher = std::make_unique<MqttPublisher>(settings, dataDir + kSpoolName, dataDir);
+    publisher->SetRecord(StationRecordText(ini));
     if (!publisher->Start()) {
         tell(QString::fromStdString(publisher->Problem()));
         return nullptr;

@@ -48,6 +48,7 @@ MqttPublisher::MqttPublisher(MqttSettings s, const std::string& spoolPath, const
       topicStatus(StationTopic(settings.Station, "status")),
       topicOnline(StationTopic(settings.Station, "online")),
       topicOwner(StationTopic(settings.Station, "owner")),
+      topicRecord(StationTopic(settings.Station, "record")),
       spool(spoolPath, 10, settings.SpoolLines),
       dayLines(dir)
 {
@@ -241,6 +242,13 @@ void MqttPublisher::PublishStatus(const std::string& json)
     mosquitto_publish(mosq, nullptr, topicStatus.c_str(), int(json.size()), json.data(), 1, true);
 }
 
+void MqttPublisher::SetRecord(const std::string& text)
+{
+    std::lock_guard<std::mutex> g(lock);
+    record = text;
+    if (session) mosquitto_publish(mosq, nullptr, topicRecord.c_str(), int(record.size()), record.data(), 1, true);
+}
+
 std::string MqttPublisher::Problem() const
 {
     std::lock_guard<std::mutex> g(lock);
@@ -377,6 +385,8 @@ void MqttPublisher::Claim()
         mosquitto_publish(mosq, nullptr, topicStatus.c_str(), int(pendingStatus.size()), pendingStatus.data(), 1, true);
         pendingStatus.clear();
     }
+    if (!record.empty())
+        mosquitto_publish(mosq, nullptr, topicRecord.c_str(), int(record.size()), record.data(), 1, true);
     if (settings.Archive) {
         mosquitto_subscribe(mosq, nullptr, topicFiled.c_str(), 1);
         mosquitto_subscribe(mosq, nullptr, topicRequest.c_str(), 1);

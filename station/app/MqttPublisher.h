@@ -54,6 +54,9 @@ public:
     void PublishLine(const std::string& line);
     // Retained; when not connected the newest status goes out at the next connection.
     void PublishStatus(const std::string& json);
+    // The station's record (StationRecord.h), retained on mox/<Station>/record at every
+    // connection, for the collector to keep beside the station's day files.
+    void SetRecord(const std::string& text);
 
     // Lines not yet acknowledged (by the collector with an archive, else by the broker).
     std::size_t Backlog() const { return backlog.load(); }
@@ -90,7 +93,7 @@ private:
 
     MqttSettings settings;
     std::string dataDir;
-    std::string topicRaw, topicLine, topicFiled, topicRequest, topicStatus, topicOnline, topicOwner;
+    std::string topicRaw, topicLine, topicFiled, topicRequest, topicStatus, topicOnline, topicOwner, topicRecord;
     std::string owner;  // this installation: host name and data folder
     mosquitto* mosq = nullptr;
     bool started = false;
@@ -108,6 +111,7 @@ private:
     std::unique_ptr<Fill> fill;
     std::deque<std::pair<std::string, std::uint64_t>> requests;
     std::string pendingStatus;
+    std::string record;
     int onlineMid = -1;
     bool onlineSaidNo = false;
     bool refused = false;  // the broker refused the login: that stays the problem

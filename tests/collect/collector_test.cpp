@@ -203,6 +203,29 @@ TEST(Collector, KeepsFewFilesOpenWithManyStationsAndClosesIdleOnes)
     EXPECT_EQ(c.OpenFiles(), 0u);
 }
 
+// Each station's record is kept beside its day files, replaced whole when it changes; what is
+// no record is refused.
+TEST(Collector, KeepsEachStationsRecordBesideItsDayFiles)
+{
+    TempDir dir;
+    Collector c(dir.str());
+    const std::string nord = "[MOX-Header]\r\nOrt=Kiel\r\nLocator=JO54\r\n";
+    const std::string sued = "[MOX-Header]\r\nOrt=Passau\r\n";
+    EXPECT_EQ(c.TakeRecord("mox/Nord/record", nord), Result::Filed);
+    EXPECT_EQ(c.TakeRecord("mox/Sued/record", sued), Result::Filed);
+    EXPECT_EQ(c.TakeRecord("mox/Nord/record", nord), Result::Duplicate);
+    EXPECT_EQ(ReadBytes(dir / "Nord/station.ini"), nord);
+    EXPECT_EQ(ReadBytes(dir / "Sued/station.ini"), sued);
+    EXPECT_EQ(c.TakeRecord("mox/Nord/record", "[MOX-Header]\r\nOrt=Schleswig\r\n"), Result::Filed);
+    EXPECT_EQ(ReadBytes(dir / "Nord/station.ini"), "[MOX-Header]\r\nOrt=Schleswig\r\n");
+    for (const std::string& bad : {std::string("Ort=Kiel\r\n"), std::string("[MOX-Header]\r\n[Batch]\r\nX=1\r\n"),
+                                   "[MOX-Header]\r\nOrt=" + std::string(5000, 'x') + "\r\n",
+                                   std::string("[MOX-Header]\r\nOrt=Kiel")})
+        EXPECT_EQ(c.TakeRecord("mox/Nord/record", bad), Result::Refused) << bad;
+    EXPECT_EQ(c.TakeRecord("mox/Nord/line", nord), Result::Refused);
+    EXPECT_EQ(ReadBytes(dir / "Nord/station.ini"), "[MOX-Header]\r\nOrt=Schleswig\r\n");
+}
+
 TEST(CollectOptions, RequiredValuesPortsAndThePasswordFile)
 {
     CollectOptions o;

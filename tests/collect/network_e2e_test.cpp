@@ -87,7 +87,7 @@ std::unique_ptr<Station> MakeStation(const TempDir& dir, const std::string& name
     s->log = dir / (name + ".log");
     s->device = std::make_unique<TDevSim>(device);
     if (makeData) std::filesystem::create_directories(s->data);
-    WriteBytes(s->ini, "[Verzeichnisse]\r\nDatenverzeichnis=" + s->data + "\r\nBilder=" + dir / (name + "-web") +
+    WriteBytes(s->ini, "[MOX-Header]\r\nOrt=Ort von " + name + "\r\n[Verzeichnisse]\r\nDatenverzeichnis=" + s->data + "\r\nBilder=" + dir / (name + "-web") +
                            "\r\n[COM-Port]\r\nPort=" + s->device->Link() +
                            "\r\n[Batch]\r\nIntervall=1\r\nBildformat=2\r\n"
                            "[MQTT]\r\nHost=127.0.0.1\r\nPort=" + std::to_string(port) + "\r\nStation=" + name +
@@ -128,6 +128,8 @@ public:
             EXPECT_TRUE(equal) << s->name << ": station " << DayFiles(s->data)["20261209.txt"].size() << " bytes, archive "
                                << DayFiles(archive + "/" + s->name)["20261209.txt"].size();
             EXPECT_EQ(DayFiles(s->data).size(), 2u) << s->name;
+            // The station's record beside its days.
+            EXPECT_EQ(ReadBytes(archive + "/" + s->name + "/station.ini"), "[MOX-Header]\r\nOrt=Ort von " + s->name + "\r\n");
         }
     }
 
