@@ -24,6 +24,7 @@ constexpr int kFillPerTurn = 200;
 // After connecting, the broker's retained owner record is awaited this long before the station
 // claims its name.
 constexpr int kClaimWaitMs = 700;
+constexpr int kMaxResendSeconds = 3600;
 
 using Clock = std::chrono::steady_clock;
 
@@ -50,7 +51,8 @@ MqttPublisher::MqttPublisher(MqttSettings s, const std::string& spoolPath, const
       topicOwner(StationTopic(settings.Station, "owner")),
       topicRecord(StationTopic(settings.Station, "record")),
       spool(spoolPath, 10, settings.SpoolLines),
-      dayLines(dir)
+      dayLines(dir),
+      resendSeconds(settings.ResendSeconds)
 {
     if (!dataDir.empty() && dataDir.back() != '/') dataDir += '/';
     char host[256] = {};
@@ -296,8 +298,11 @@ void MqttPublisher::ResendIfStale()
         lastProgress = Clock::now();
         return;
     }
-    if (Clock::now() - lastProgress < std::chrono::seconds(settings.ResendSeconds)) return;
+    if (Clock::now() - lastProgress < std::chrono::seconds(resendSeconds)) return;
     lastProgress = Clock::now();
+    // Without a collector nothing is ever acknowledged: the spool is sent again less often the
+    // longer that lasts, not every few seconds in full.
+    resendSeconds = std::min(resendSeconds * 2, kMaxResendSeconds);
     lastHanded = 0;
     SendMore();
 }
@@ -438,8 +443,10 @@ void MqttPublisher::OnMessage(mosquitto*, void* p, const mosquitto_message* msg)
         NetFiled filed;
         // A number of an earlier spool file says nothing about this one's lines.
         if (ParseNetFiled(text, filed) && filed.epoch == self->spool.Epoch()) {
-            if (self->spool.Backlog() > 0 && filed.seq >= self->spool.Pending().begin()->first)
+            if (self->spool.Backlog() > 0 && filed.seq >= self->spool.Pending().begin()->first) {
                 self->lastProgress = Clock::now();
+                self->resendSeconds = self->settings.ResendSeconds;
+            }
             self->spool.AcknowledgeThrough(filed.seq);
             self->backlog = self->spool.Backlog();
         }

@@ -108,6 +108,7 @@ private:
     std::uint64_t lastHanded = 0;           // newest sequence number given to the network
     // When the collector last released lines, or the lines were last sent again.
     std::chrono::steady_clock::time_point lastProgress{};
+    int resendSeconds;  // doubled with each sending again that brought nothing
     std::unique_ptr<Fill> fill;
     std::deque<std::pair<std::string, std::uint64_t>> requests;
     std::string pendingStatus;
