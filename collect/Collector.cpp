@@ -1,115 +1,215 @@
 #include "collect/Collector.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <limits>
-#include <vector>
+#include <iterator>
 
+#include "mox/rtl/AtomicFile.h"
 #include "lines/LineDay.h"
+#include "mox/rtl/StationRecord.h"
 #include "lines/MqttSettings.h"
 
-namespace {
-
-// Read back from a day file's end at a restart: more than the recent window holds.
-constexpr std::streamoff kTailBytes = 128 * 1024;
-constexpr std::size_t kMaxLine = 1024;
-// mox-collect syncs the archive as a whole, not file by file: a thousand stations would
-// otherwise cost a hundred syncs a second.
-constexpr int kNoSyncPerFile = std::numeric_limits<int>::max();
-
-}  // namespace
-
-Collector::Collector(std::string dir, std::size_t maxOpenFiles) : root(std::move(dir)), maxOpen(maxOpenFiles)
+Collector::Collector(std::string dir, CollectorLimits l) : root(std::move(dir)), limits(std::move(l))
 {
     if (!root.empty() && root.back() != '/') root += '/';
+    limits.MaxOpenFiles = std::max<std::size_t>(1, limits.MaxOpenFiles);
 }
 
-std::string Collector::StationOfTopic(const std::string& topic)
+Collector::~Collector()
 {
-    const std::string prefix = "mox/", suffix = "/raw";
-    if (topic.size() <= prefix.size() + suffix.size() || topic.rfind(prefix, 0) != 0 ||
-        topic.compare(topic.size() - suffix.size(), suffix.size(), suffix) != 0)
-        return {};
-    const std::string station = topic.substr(prefix.size(), topic.size() - prefix.size() - suffix.size());
-    return ValidStationId(station) ? station : std::string();
+    for (auto& [name, s] : stations) Close(*s);
 }
 
-Collector::Archive& Collector::ArchiveOf(const std::string& station)
+Collector::Result Collector::Refuse(const std::string& text)
 {
-    Archive& a = archives[station];
-    if (!a.logger) a.logger = std::make_unique<DayLogger>(root + station + "/", kNoSyncPerFile);
-    a.lastUse = ++clock;
-    return a;
+    message = text;
+    ++refusals;
+    return Result::Refused;
 }
 
-void Collector::ReadTail(Archive& archive, const std::string& dayFile)
+Collector::Station* Collector::StationOf(const std::string& name)
 {
-    std::ifstream in(dayFile, std::ios::binary | std::ios::ate);
-    if (!in) return;
-    const std::streamoff size = in.tellg();
-    const std::streamoff from = std::max<std::streamoff>(0, size - kTailBytes);
-    in.seekg(from);
-    std::string line;
-    // A read that starts inside a line skips that line's rest.
-    if (from > 0) std::getline(in, line);
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        archive.recent.Add(line);
+    auto it = stations.find(name);
+    if (it == stations.end()) {
+        if (limits.Stations.empty() ? stations.size() >= limits.MaxStations : limits.Stations.count(name) == 0)
+            return nullptr;
+        it = stations.emplace(name, std::make_unique<Station>(root + name + "/")).first;
     }
+    it->second->lastUse = ++clock;
+    return it->second.get();
 }
+
+void Collector::Close(Station& s)
+{
+    if (s.fd < 0) return;
+    ::close(s.fd);
+    s.fd = -1;
+    s.openDay.clear();
+    --openFiles;
+}
+
+std::size_t Collector::OpenFiles() const { return openFiles; }
 
 void Collector::LimitOpenFiles()
 {
-    if (openFiles <= maxOpen) return;
-    std::vector<std::pair<std::uint64_t, Archive*>> open;
-    for (auto& [station, a] : archives)
-        if (!a.logger->LogFileName().empty()) open.push_back({a.lastUse, &a});
-    if (open.size() <= maxOpen) return;
+    if (openFiles <= limits.MaxOpenFiles) return;
+    std::vector<std::pair<std::uint64_t, Station*>> open;
+    for (auto& [name, s] : stations)
+        if (s->fd >= 0) open.push_back({s->lastUse, s.get()});
     std::sort(open.begin(), open.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
-    for (std::size_t i = 0; i < open.size() - maxOpen; ++i) open[i].second->logger->Close();
-    openFiles = maxOpen;
+    for (std::size_t i = 0; i < open.size() && openFiles > limits.MaxOpenFiles; ++i) Close(*open[i].second);
 }
 
-Collector::Result Collector::Take(const std::string& topic, const std::string& line)
+void Collector::Tick(Clock::time_point now)
+{
+    for (auto& [name, s] : stations)
+        if (s->fd >= 0 && now - s->lastWrite > limits.IdleClose) Close(*s);
+}
+
+bool Collector::Append(Station& s, const std::string& name, const std::string& day, const std::string& line)
+{
+    const std::string dir = root + name + "/", file = dir + day + ".txt";
+    if (s.fd >= 0 && s.openDay != day) Close(s);
+    if (s.fd < 0) {
+        if (!s.folderMade) {
+            std::error_code ec;
+            std::filesystem::create_directories(dir, ec);
+            s.folderMade = true;
+        }
+        s.fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (s.fd < 0) {
+            message = file + ": " + std::strerror(errno);
+            s.folderMade = false;  // it may have been removed: made again with the next line
+            return false;
+        }
+        s.openDay = day;
+        ++openFiles;
+        LimitOpenFiles();
+    }
+    const std::string text = line + "\r\n";
+    const off_t start = lseek(s.fd, 0, SEEK_END);
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(s.fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            message = file + ": " + std::strerror(n < 0 ? errno : ENOSPC);
+            // A torn line would spoil the positions of every line after it.
+            if (done > 0 && start >= 0 && ftruncate(s.fd, start) != 0) message += " (nicht gekürzt)";
+            Close(s);
+            return false;
+        }
+        done += std::size_t(n);
+    }
+    return true;
+}
+
+Collector::Result Collector::Take(const std::string& topic, const std::string& payload, Clock::time_point now)
 {
     message.clear();
-    const std::string station = StationOfTopic(topic);
-    if (station.empty()) {
-        message = topic + ": kein Rohdaten-Thema einer Station (mox/<Station>/raw)";
-        return Result::Refused;
-    }
-    if (line.size() > kMaxLine || line.find_first_of("\r\n") != std::string::npos) {
-        message = topic + ": keine einzelne Gerätezeile";
-        return Result::Refused;
-    }
+    const std::string name = StationOfTopic(topic, "line");
+    if (name.empty()) return Refuse(topic + ": kein Zeilen-Thema einer Station (mox/<Station>/line)");
+    if (payload.size() > limits.MaxPayload)
+        return Refuse(topic + ": Nachricht zu lang (" + std::to_string(payload.size()) + " Bytes)");
+    NetLine l;
+    if (!ParseNetLine(payload, l) || l.line.find_first_of("\r\n") != std::string::npos)
+        return Refuse(topic + ": keine Zeile mit Position");
     std::string day;
-    if (DayOfLine(line, day) != LineDay::Found) {
-        message = topic + ": Zeile ohne gültiges Datum: " + line;
-        return Result::Refused;
-    }
-    Archive& a = ArchiveOf(station);
-    const std::string dir = root + station + "/";
-    if (a.daysRead.insert(day).second) ReadTail(a, dir + day + ".txt");
-    if (a.recent.Contains(line)) {
+    if (DayOfLine(l.line, day) != LineDay::Found) return Refuse(topic + ": Zeile ohne gültiges Datum: " + l.line);
+    Station* s = StationOf(name);
+    if (!s) return Refuse(topic + ": unbekannte Station " + name);
+
+    const std::uint64_t have = s->counts.Lines(day);
+    Result result;
+    if (l.index < have) {
         ++duplicates;
-        return Result::Duplicate;
+        result = Result::Duplicate;
+    } else if (l.index > have) {
+        std::uint64_t& seen = s->gaps[day];
+        seen = std::max(seen, l.index);
+        if (l.seq > 0 && (l.epoch != s->held.epoch || l.seq > s->held.seq)) s->held = {l.epoch, l.seq};
+        return Result::Gap;
+    } else if (!Append(*s, name, day, l.line)) {
+        ++failures;
+        s->gaps[day] = std::max(s->gaps[day], l.index);
+        if (l.seq > 0 && (l.epoch != s->held.epoch || l.seq > s->held.seq)) s->held = {l.epoch, l.seq};
+        return Result::Failed;
+    } else {
+        s->lastWrite = now;
+        ++filed;
+        result = Result::Filed;
     }
-    if (!a.folderMade) {
-        std::error_code ec;
-        std::filesystem::create_directories(dir, ec);
-        a.folderMade = true;
+    // Lines read back from a day file (seq 0) are no spool's lines to release.
+    if (l.seq > 0 && (l.epoch != s->due.epoch || l.seq > s->due.seq)) {
+        s->due = {l.epoch, l.seq};
+        s->ackDue = true;
     }
-    const bool wasOpen = !a.logger->LogFileName().empty();
-    const DayLogger::Outcome outcome = a.logger->HandleLine(line);
-    if (!wasOpen && !a.logger->LogFileName().empty()) ++openFiles;
-    if (outcome != DayLogger::Outcome::Logged) {
-        a.folderMade = false;  // it may have been removed: made again with the next line
-        message = a.logger->Error().empty() ? dir + day + ".txt: nicht geschrieben" : a.logger->Error();
+    return result;
+}
+
+std::vector<std::pair<std::string, NetFiled>> Collector::AcknowledgmentsDue()
+{
+    std::vector<std::pair<std::string, NetFiled>> due;
+    for (auto& [name, s] : stations)
+        if (s->ackDue) {
+            due.emplace_back(name, s->due);
+            s->ackDue = false;
+        }
+    return due;
+}
+
+std::vector<std::pair<std::string, NetRequest>> Collector::RequestsDue(Clock::time_point now)
+{
+    std::vector<std::pair<std::string, NetRequest>> due;
+    for (auto& [name, s] : stations) {
+        if (s->gaps.empty()) continue;
+        // A gap is closed once the archive holds the line that showed it.
+        for (auto it = s->gaps.begin(); it != s->gaps.end();)
+            it = s->counts.Lines(it->first) > it->second ? s->gaps.erase(it) : std::next(it);
+        if (s->gaps.empty()) {
+            if (s->held.seq > 0 && (s->held.epoch != s->due.epoch || s->held.seq > s->due.seq)) {
+                s->due = s->held;
+                s->ackDue = true;
+            }
+            s->held = {};
+            continue;
+        }
+        if (now - s->askedAt < limits.RequestEvery) continue;
+        s->askedAt = now;
+        for (const auto& [day, seen] : s->gaps) due.emplace_back(name, NetRequest{day, s->counts.Lines(day)});
+    }
+    return due;
+}
+
+Collector::Result Collector::TakeRecord(const std::string& topic, const std::string& payload)
+{
+    message.clear();
+    const std::string name = StationOfTopic(topic, "record");
+    if (name.empty()) return Refuse(topic + ": kein Stationsdaten-Thema (mox/<Station>/record)");
+    if (!ValidStationRecord(payload)) return Refuse(topic + ": keine Stationsdaten im Format [MOX-Header]");
+    if (!StationOf(name)) return Refuse(topic + ": unbekannte Station " + name);
+    const std::string dir = root + name + "/", file = dir + kStationRecordName;
+    std::ifstream in(file, std::ios::binary);
+    if (in && std::string(std::istreambuf_iterator<char>(in), {}) == payload) return Result::Duplicate;
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    AtomicFile out;
+    bool ok = out.Open(file);
+    for (std::size_t done = 0; ok && done < payload.size();) {
+        const ssize_t n = ::write(out.Fd(), payload.data() + done, payload.size() - done);
+        ok = n > 0;
+        if (ok) done += std::size_t(n);
+    }
+    if (!ok || !out.Commit()) {
+        message = file + ": " + std::strerror(errno);
+        ++failures;
         return Result::Failed;
     }
-    a.recent.Add(line);
-    ++filed;
-    LimitOpenFiles();
     return Result::Filed;
 }

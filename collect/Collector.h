@@ -1,54 +1,104 @@
 #pragma once
 // Files the lines of every station of a network into ROOT/<Station>/yyyymmdd.txt, by the
-// station's own day-file rules (its DayLogger): the line's own date, CR LF, each line handed to
-// the system whole before the next one. A line already filed is dropped: QoS 1 may deliver a
-// line twice. After a restart the tail of a station's day file tells which lines are there.
+// station's own day-file rules: the line's own date, CR LF, each line handed to the system
+// whole before the next one. Every line comes with its position (its index in the station's
+// day file, see NetProtocol.h), so the archive's own day files say what is there: a line
+// already there is dropped, the next one is filed, one beyond it shows a gap, which is asked
+// for from the station (RequestsDue) instead of being filed out of order. Lines repeated word
+// for word by a device are filed like any other: only the position counts.
+//
+// What was filed is acknowledged per station (AcknowledgmentsDue) only after the owner has
+// brought the archive to the medium, so a station releases only lines that are safe here.
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
-#include "collect/RecentLines.h"
-#include "lines/DayLogger.h"
+#include "lines/DayLineCount.h"
+#include "lines/NetProtocol.h"
+
+struct CollectorLimits {
+    std::size_t MaxOpenFiles = 256;  // day files kept open at once, least recently used closed
+    std::size_t MaxStations = 5000;  // stations taken when no list of stations is given
+    std::size_t MaxPayload = 16 * 1024;
+    // Stations taken; empty: any valid id, up to MaxStations.
+    std::set<std::string> Stations;
+    // A gap is asked for again after this long when nothing has filled it.
+    std::chrono::milliseconds RequestEvery{5000};
+    // An open day file nobody wrote to for this long is closed.
+    std::chrono::seconds IdleClose{600};
+};
 
 class Collector {
 public:
+    using Clock = std::chrono::steady_clock;
     enum class Result {
         Filed,
-        Duplicate,
-        Refused,  // not a station's raw topic, or not a data line (Message() says which)
-        Failed    // could not be written (Message() names the file)
+        Duplicate,  // already in the archive
+        Gap,        // earlier lines missing: not filed, asked for (RequestsDue)
+        Refused,    // not a station's line topic, not a line, unknown station, too long
+        Failed      // could not be written (Message() names the file)
     };
 
-    // `maxOpenFiles`: day files kept open at once; the least recently used is closed beyond.
-    explicit Collector(std::string root, std::size_t maxOpenFiles = 256);
+    explicit Collector(std::string root, CollectorLimits limits = {});
+    ~Collector();
+    Collector(const Collector&) = delete;
+    Collector& operator=(const Collector&) = delete;
 
-    Result Take(const std::string& topic, const std::string& payload);
+    Result Take(const std::string& topic, const std::string& payload, Clock::time_point now = Clock::now());
+    // A station's record on mox/<Station>/record: kept as <root>/<Station>/station.ini,
+    // replaced whole when it changes. Filed when written or already so.
+    Result TakeRecord(const std::string& topic, const std::string& payload);
     const std::string& Message() const { return message; }
     std::uint64_t LinesFiled() const { return filed; }
     std::uint64_t Duplicates() const { return duplicates; }
+    std::uint64_t Refusals() const { return refusals; }
+    std::uint64_t Failures() const { return failures; }
 
-    // "mox/<Station>/raw" -> Station; empty for any other topic or an invalid id.
-    static std::string StationOfTopic(const std::string& topic);
+    // Acknowledgments that have become due since the last call: call it, then bring the
+    // archive to the medium, then publish them (retained, on mox/<Station>/filed).
+    std::vector<std::pair<std::string, NetFiled>> AcknowledgmentsDue();
+    // Requests for missing lines, to publish on mox/<Station>/request.
+    // Asked again every RequestEvery while the gap stays open.
+    std::vector<std::pair<std::string, NetRequest>> RequestsDue(Clock::time_point now = Clock::now());
+    // Closes day files idle for too long.
+    void Tick(Clock::time_point now = Clock::now());
+    std::size_t OpenFiles() const;
+    std::size_t Stations() const { return stations.size(); }
 
 private:
-    struct Archive {
-        std::unique_ptr<DayLogger> logger;
-        RecentLines recent;
-        std::set<std::string> daysRead;  // day files whose tail is in `recent`
+    struct Station {
+        explicit Station(const std::string& folder) : counts(folder) {}
+        DayLineCount counts;
+        std::string openDay;
+        int fd = -1;
+        Clock::time_point lastWrite{};
         std::uint64_t lastUse = 0;
         bool folderMade = false;
+        NetFiled due;
+        bool ackDue = false;
+        // Open gaps: day -> the highest index seen beyond what the archive holds.
+        std::map<std::string, std::uint64_t> gaps;
+        // The newest spool line that came while a gap was open: released when the gaps close,
+        // since the lines read back from the station's day file then hold it.
+        NetFiled held;
+        Clock::time_point askedAt{};
     };
 
-    Archive& ArchiveOf(const std::string& station);
-    void ReadTail(Archive& archive, const std::string& dayFile);
+    Station* StationOf(const std::string& name);
+    bool Append(Station& s, const std::string& name, const std::string& day, const std::string& line);
+    void Close(Station& s);
     void LimitOpenFiles();
+    Result Refuse(const std::string& text);
 
     std::string root;
-    std::size_t maxOpen;
-    std::map<std::string, Archive> archives;
+    CollectorLimits limits;
+    std::map<std::string, std::unique_ptr<Station>> stations;
     std::string message;
-    std::uint64_t filed = 0, duplicates = 0, clock = 0;
+    std::uint64_t filed = 0, duplicates = 0, refusals = 0, failures = 0, clock = 0;
     std::size_t openFiles = 0;
 };

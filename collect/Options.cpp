@@ -5,13 +5,19 @@
 #include <cstring>
 #include <fstream>
 
+#include "mox/rtl/BoundedSetting.h"
+#include "lines/MqttSettings.h"
+
 const char* const kCollectUsage =
     "Aufruf: mox-collect --host HOST [--port PORT] --root ORDNER [--id KENNUNG]\n"
     "                    [--user BENUTZER] [--password-file DATEI] [--cafile DATEI]\n"
+    "                    [--stations DATEI] [--ack-ms MS] [--request-ms MS] [--retry-max S]\n"
     "                    [--http [ADRESSE:]PORT] [--http-clients ANZAHL]\n"
-    "Sammelt die Zeilen aller Stationen eines Netzes vom MQTT-Broker (Thema mox/+/raw, QoS 1,\n"
+    "Sammelt die Zeilen aller Stationen eines Netzes vom MQTT-Broker (Thema mox/+/line, QoS 1,\n"
     "dauerhafte Sitzung) und legt sie als Tagesdateien ORDNER/<Station>/yyyymmdd.txt ab, wie\n"
-    "eine Station sie schreibt. Doppelt zugestellte Zeilen werden verworfen.\n"
+    "eine Station sie schreibt. Jede Zeile trägt ihre Stelle in der Tagesdatei der Station:\n"
+    "schon vorhandene Zeilen werden verworfen, fehlende bei der Station nachgefordert, und\n"
+    "erst was auf dem Datenträger liegt, wird der Station bestätigt (mox/<Station>/filed).\n"
     "\n"
     "  --host HOST           der Broker\n"
     "  --port PORT           Port des Brokers (Vorgabe 1883)\n"
@@ -21,6 +27,11 @@ const char* const kCollectUsage =
     "  --user BENUTZER       Benutzername beim Broker\n"
     "  --password-file DATEI Passwort aus der ersten Zeile der Datei\n"
     "  --cafile DATEI        TLS mit diesem CA-Zertifikat\n"
+    "  --stations DATEI      nur diese Stationen (eine Kennung je Zeile); ohne die Datei jede\n"
+    "                        gültige Kennung, höchstens 5000 Stationen\n"
+    "  --ack-ms MS           so oft wird gesichert und bestätigt (Vorgabe 500)\n"
+    "  --request-ms MS       so oft wird eine Lücke erneut nachgefordert (Vorgabe 5000)\n"
+    "  --retry-max S         längste Pause zwischen zwei Verbindungsversuchen (Vorgabe 30)\n"
     "  --http [ADRESSE:]PORT Web-Ansicht, HAPI-Schnittstelle und status.json auf dieser\n"
     "                        Adresse (nur PORT: 127.0.0.1); ohne die Option keine\n"
     "  --http-clients ANZAHL höchstens so viele Verbindungen zugleich (Vorgabe 32)\n"
@@ -43,7 +54,29 @@ bool ParseCollectOptions(const std::vector<std::string>& args, CollectOptions& o
             return true;
         }
         std::string* target = nullptr;
-        std::string portText, clientsText;
+        std::string portText;
+        int* number = nullptr;
+        IntRange range{1, 65535};
+        if (a == "--ack-ms") number = &o.AckMs, range = {10, 60000};
+        else if (a == "--request-ms") number = &o.RequestMs, range = {10, 3600000};
+        else if (a == "--retry-max") number = &o.RetryMaxSeconds, range = {1, 3600};
+        else if (a == "--http-clients") number = &o.HttpClients, range = {1, 10000};
+        if (number) {
+            if (i + 1 >= args.size()) {
+                error = a + " braucht einen Wert";
+                return false;
+            }
+            const std::string& text = args[++i];
+            char* end = nullptr;
+            const long value = std::strtol(text.c_str(), &end, 10);
+            if (text.empty() || *end != '\0' || value < range.Min || value > range.Max) {
+                error = a + ": " + text + " liegt nicht zwischen " + std::to_string(range.Min) + " und " +
+                        std::to_string(range.Max);
+                return false;
+            }
+            *number = int(value);
+            continue;
+        }
         if (a == "--host") target = &o.Host;
         else if (a == "--port") target = &portText;
         else if (a == "--root") target = &o.Root;
@@ -52,7 +85,7 @@ bool ParseCollectOptions(const std::vector<std::string>& args, CollectOptions& o
         else if (a == "--password-file") target = &o.PasswordFile;
         else if (a == "--cafile") target = &o.CaFile;
         else if (a == "--http") target = &o.Http;
-        else if (a == "--http-clients") target = &clientsText;
+        else if (a == "--stations") target = &o.StationsFile;
         if (!target) {
             error = "unbekannte Option: " + a;
             return false;
@@ -70,15 +103,6 @@ bool ParseCollectOptions(const std::vector<std::string>& args, CollectOptions& o
                 return false;
             }
             o.Port = int(port);
-        }
-        if (target == &clientsText) {
-            char* end = nullptr;
-            const long clients = std::strtol(clientsText.c_str(), &end, 10);
-            if (*end != '\0' || clients < 1 || clients > 10000) {
-                error = "--http-clients: " + clientsText + " ist keine Anzahl (1 bis 10000)";
-                return false;
-            }
-            o.HttpClients = int(clients);
         }
     }
     if (o.Host.empty()) error = "--host fehlt";
@@ -98,6 +122,27 @@ bool ReadPasswordFile(const std::string& file, std::string& password, std::strin
     if (password.empty()) {
         error = "Passwortdatei " + file + ": die erste Zeile ist leer";
         return false;
+    }
+    return true;
+}
+
+bool ReadStationsFile(const std::string& file, std::set<std::string>& stations, std::string& error)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        error = "Stationsliste " + file + ": " + std::strerror(errno);
+        return false;
+    }
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        if (!ValidStationId(line)) {
+            error = "Stationsliste " + file + ", Zeile " + std::to_string(number) + ": \"" + line +
+                    "\" ist keine gültige Stationskennung";
+            return false;
+        }
+        stations.insert(line);
     }
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 // The command line of mox-collect.
+#include <set>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,10 @@ struct CollectOptions {
     std::string User;
     std::string PasswordFile;
     std::string CaFile;
+    std::string StationsFile;  // the stations taken, one id a line; empty: any valid id
+    int AckMs = 500;           // how often filed lines are synced and acknowledged
+    int RequestMs = 5000;      // how often a gap is asked for again
+    int RetryMaxSeconds = 30;  // the longest wait between two attempts to connect
     std::string Http;  // ADDRESS:PORT of the web face, empty for none
     int HttpClients = 32;
     bool Help = false;
@@ -23,5 +28,9 @@ bool ParseCollectOptions(const std::vector<std::string>& args, CollectOptions& o
 // The first line of the file, without its line end. False with `error` naming the file; the
 // password itself never appears in a message.
 bool ReadPasswordFile(const std::string& file, std::string& password, std::string& error);
+
+// Station ids, one a line; blank lines and lines starting with "#" are skipped. False with
+// `error` for an unreadable file or an invalid id.
+bool ReadStationsFile(const std::string& file, std::set<std::string>& stations, std::string& error);
 
 extern const char* const kCollectUsage;

@@ -8,12 +8,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,62 +20,36 @@
 #include "collect/Collector.h"
 #include "collect/Options.h"
 #include "collect/web/WebFace.h"
+#include "lines/NetProtocol.h"
+#include "lines/ServiceNotifier.h"
 
 namespace {
 
 constexpr int kKeepAliveSeconds = 30;
-constexpr int kLoopTimeoutMs = 500;
-constexpr int kMaxRetrySeconds = 30;
-// Lines reach the medium within this time; the stations keep them meanwhile anyway.
-constexpr int kSyncSeconds = 10;
-const char* const kTopic = "mox/+/raw";
+constexpr int kLoopTimeoutMs = 100;
+constexpr int kRefusalReportSeconds = 10;
+const char* const kTopic = "mox/+/line";
+const char* const kRecordTopic = "mox/+/record";
 // The web face also shows each station's state and whether it is online.
 const char* const kWebTopics[] = {"mox/+/status", "mox/+/online"};
+
+using Clock = std::chrono::steady_clock;
 
 volatile std::sig_atomic_t stopRequested = 0;
 
 void OnStopSignal(int) { stopRequested = 1; }
 
-// Every line is written as it comes; the archive's file system is synced as a whole, on a
-// thread of its own so that a slow medium never holds up the broker's messages.
-class ArchiveSync {
-public:
-    explicit ArchiveSync(const std::string& root) : fd(open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
-    {
-        thread = std::thread([this] {
-            std::unique_lock<std::mutex> g(lock);
-            while (!wake.wait_for(g, std::chrono::seconds(kSyncSeconds), [this] { return done; }))
-                if (fd >= 0) syncfs(fd);
-        });
-    }
-    ~ArchiveSync()
-    {
-        {
-            std::lock_guard<std::mutex> g(lock);
-            done = true;
-        }
-        wake.notify_all();
-        thread.join();
-        if (fd >= 0) {
-            syncfs(fd);
-            close(fd);
-        }
-    }
-
-private:
-    int fd;
-    std::mutex lock;
-    std::condition_variable wake;
-    bool done = false;
-    std::thread thread;
-};
-
 struct Session {
     Collector* collector;
     const CollectOptions* options;
+    ServiceNotifier* service;
     WebFace* web;
     bool connected = false;
     std::string lastMessage;
+    // Refusals since the last report, and the latest reason.
+    std::uint64_t refused = 0;
+    std::string lastRefusal;
+    Clock::time_point lastReport{};
 };
 
 // Each distinct message once, so a broker that stays away does not fill the journal.
@@ -104,6 +77,7 @@ void OnConnect(mosquitto* m, void* p, int rc)
     // The session outlives the connection, the subscription too; asking again costs nothing
     // and covers a broker that lost its store.
     mosquitto_subscribe(m, nullptr, kTopic, 1);
+    mosquitto_subscribe(m, nullptr, kRecordTopic, 1);
     if (s.web)
         for (const char* topic : kWebTopics) mosquitto_subscribe(m, nullptr, topic, 0);
 }
@@ -118,27 +92,61 @@ void OnDisconnect(mosquitto*, void* p, int rc)
 void OnMessage(mosquitto*, void* p, const mosquitto_message* msg)
 {
     auto& s = *static_cast<Session*>(p);
-    const std::string line(static_cast<const char*>(msg->payload), std::size_t(std::max(0, msg->payloadlen)));
-    if (s.web && Collector::StationOfTopic(msg->topic).empty()) {
-        s.web->Take(msg->topic, line);
+    const std::string payload(static_cast<const char*>(msg->payload), std::size_t(std::max(0, msg->payloadlen)));
+    const std::string topic = msg->topic;
+    const bool record = topic.size() > 7 && topic.compare(topic.size() - 7, 7, "/record") == 0;
+    if (s.web && !record && StationOfTopic(topic, "line").empty()) {
+        s.web->Take(topic, payload);
         return;
     }
-    const Collector::Result result = s.collector->Take(msg->topic, line);
+    const Collector::Result result = record ? s.collector->TakeRecord(topic, payload) : s.collector->Take(topic, payload);
     // The page shows each line once, as filed.
-    if (s.web && result == Collector::Result::Filed) s.web->Take(msg->topic, line);
+    if (s.web && !record && result == Collector::Result::Filed) s.web->Take(topic, payload);
     switch (result) {
     case Collector::Result::Filed:
     case Collector::Result::Duplicate:
+    case Collector::Result::Gap:
         break;
     case Collector::Result::Refused:
+        // A hostile or broken publisher must not fill the journal: counted, told now and then.
+        ++s.refused;
+        s.lastRefusal = s.collector->Message();
+        break;
     case Collector::Result::Failed:
-        std::fprintf(stderr, "mox-collect: %s\n", s.collector->Message().c_str());
+        Say(s, s.collector->Message() + "; die Stationen behalten die Zeilen, bis das Schreiben wieder geht");
         break;
     }
 }
 
+void ReportRefusals(Session& s, bool now)
+{
+    if (s.refused == 0) return;
+    if (!now && Clock::now() - s.lastReport < std::chrono::seconds(kRefusalReportSeconds)) return;
+    std::fprintf(stderr, "mox-collect: %llu Nachrichten abgewiesen, zuletzt: %s\n",
+                 static_cast<unsigned long long>(s.refused), s.lastRefusal.c_str());
+    s.refused = 0;
+    s.lastReport = Clock::now();
+}
+
+// What has been filed is on the medium before the stations hear of it: then they release
+// their copies.
+void Acknowledge(mosquitto* m, Collector& collector, int archiveFd)
+{
+    const auto due = collector.AcknowledgmentsDue();
+    if (!due.empty() && archiveFd >= 0) syncfs(archiveFd);
+    for (const auto& [station, filed] : due) {
+        const std::string topic = StationTopic(station, "filed"), text = NetFiledText(filed);
+        mosquitto_publish(m, nullptr, topic.c_str(), int(text.size()), text.data(), 1, true);
+    }
+    for (const auto& [station, request] : collector.RequestsDue()) {
+        const std::string topic = StationTopic(station, "request"), text = NetRequestText(request);
+        mosquitto_publish(m, nullptr, topic.c_str(), int(text.size()), text.data(), 1, false);
+    }
+    collector.Tick();
+}
+
 // Day files kept open at once: one per station, as far as the system lets us. Reopening a file
-// for each line would cost an open, a sync and a close per line.
+// for each line would cost an open and a close per line.
 std::size_t OpenFileBudget()
 {
     rlimit limit{};
@@ -167,6 +175,13 @@ int Run(const CollectOptions& o)
         std::fprintf(stderr, "mox-collect: %s\n", error.c_str());
         return 1;
     }
+    CollectorLimits limits;
+    if (!o.StationsFile.empty() && !ReadStationsFile(o.StationsFile, limits.Stations, error)) {
+        std::fprintf(stderr, "mox-collect: %s\n", error.c_str());
+        return 1;
+    }
+    limits.MaxOpenFiles = OpenFileBudget();
+    limits.RequestEvery = std::chrono::milliseconds(o.RequestMs);
 
     std::unique_ptr<WebFace> web;
     if (!o.Http.empty()) {
@@ -182,9 +197,10 @@ int Run(const CollectOptions& o)
     }
 
     mosquitto_lib_init();
-    ArchiveSync sync(o.Root);
-    Collector collector(o.Root, OpenFileBudget());
-    Session session{&collector, &o, web.get(), false, {}};
+    const int archiveFd = open(o.Root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    Collector collector(o.Root, limits);
+    ServiceNotifier service;
+    Session session{&collector, &o, &service, web.get()};
     // A persistent session under a fixed id: the broker keeps the lines while we are away.
     mosquitto* m = mosquitto_new(o.ClientId.c_str(), false, &session);
     if (!m) {
@@ -218,30 +234,64 @@ int Run(const CollectOptions& o)
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
+    // Ready once the archive is there; the broker may come later, the collector waits for it.
+    service.Ready();
+    auto lastPing = Clock::now();
+    const auto alive = [&] {
+        if (service.WatchdogIntervalMs() <= 0 ||
+            Clock::now() - lastPing < std::chrono::milliseconds(service.WatchdogIntervalMs()))
+            return;
+        service.Ping();
+        service.Status((session.connected ? "verbunden; " : "ohne Broker; ") + std::to_string(collector.LinesFiled()) +
+                       " Zeilen abgelegt");
+        lastPing = Clock::now();
+    };
     rc = mosquitto_connect(m, o.Host.c_str(), o.Port, kKeepAliveSeconds);
     int retry = 1;
+    auto lastAck = Clock::now();
     while (!stopRequested) {
+        alive();
         if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_loop(m, kLoopTimeoutMs, 1);
         if (rc == MOSQ_ERR_SUCCESS) {
-            if (session.connected) retry = 1;
+            if (session.connected) {
+                retry = 1;
+                if (Clock::now() - lastAck >= std::chrono::milliseconds(o.AckMs)) {
+                    Acknowledge(m, collector, archiveFd);
+                    lastAck = Clock::now();
+                }
+            }
+            ReportRefusals(session, false);
             continue;
         }
         Say(session, "Broker " + o.Host + ":" + std::to_string(o.Port) + " nicht erreichbar (" +
                          ErrorText(rc) + "); neuer Versuch folgt");
-        for (int waited = 0; waited < retry * 10 && !stopRequested; ++waited)
+        for (int waited = 0; waited < retry * 10 && !stopRequested; ++waited) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        retry = std::min(retry * 2, kMaxRetrySeconds);
+            alive();
+        }
+        retry = std::min(retry * 2, o.RetryMaxSeconds);
         if (!stopRequested) rc = mosquitto_reconnect(m);
     }
+    service.Stopping();
     if (session.connected) {
+        Acknowledge(m, collector, archiveFd);
         mosquitto_disconnect(m);
         mosquitto_loop(m, kLoopTimeoutMs, 1);
     }
     mosquitto_destroy(m);
     mosquitto_lib_cleanup();
-    std::fprintf(stderr, "mox-collect: beendet; %llu Zeilen abgelegt, %llu doppelte verworfen\n",
+    if (archiveFd >= 0) {
+        syncfs(archiveFd);
+        close(archiveFd);
+    }
+    ReportRefusals(session, true);
+    std::fprintf(stderr,
+                 "mox-collect: beendet; %llu Zeilen abgelegt, %llu schon vorhandene verworfen, %llu nicht "
+                 "geschrieben (bleiben bei den Stationen), %llu Nachrichten abgewiesen\n",
                  static_cast<unsigned long long>(collector.LinesFiled()),
-                 static_cast<unsigned long long>(collector.Duplicates()));
+                 static_cast<unsigned long long>(collector.Duplicates()),
+                 static_cast<unsigned long long>(collector.Failures()),
+                 static_cast<unsigned long long>(collector.Refusals()));
     return 0;
 }
 

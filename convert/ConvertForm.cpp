@@ -23,6 +23,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "mox/rtl/StationRecord.h"
 #include "widgets/HelpWindow.h"
 
 namespace {
@@ -326,6 +327,8 @@ void TConvertForm::StartRun(LogStatus which, QPushButton* pressed)
     ConvertButton->setEnabled(false);
     UpdateButton->setEnabled(false);
     ShellTreeView->setEnabled(false);
+    // A station's folder in a network's archive carries the station's own record.
+    ReadHeaderSettings(TIniFile(RecordSettingsFor(folder, IniFile.FileName())), MOX_Diagram);
     run = std::make_unique<ConvertRun>(MOX_Diagram, folder, items, which);
     Progress->setRange(0, std::max(run->Total(), 1));
     Progress->setValue(0);

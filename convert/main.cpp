@@ -15,6 +15,7 @@
 #include "mox/Mm.h"
 #include "mox/rtl/CommandLine.h"
 #include "mox/rtl/IniFile.h"
+#include "mox/rtl/StationRecord.h"
 #include "widgets/GermanQt.h"
 
 namespace {
@@ -53,7 +54,8 @@ int main(int argc, char** argv)
         const std::string folder = args.empty() ? "" : args[0];
         if (iaga) NotePendingDays(*iaga, folder);
         TMOX_Diagram diagram;
-        ReadHeaderSettings(ini, diagram);
+        // A station's folder in a network's archive carries the station's own record.
+        ReadHeaderSettings(TIniFile(RecordSettingsFor(folder, MoxIniPath())), diagram);
         const int result = RunUnattended(folder, diagram, std::cout, std::cerr);
         if (!iaga || result == exitUsage) return result;
         return std::max(result, ExportConvertedDays(*iaga, std::cout, std::cerr));

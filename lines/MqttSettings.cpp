@@ -12,6 +12,11 @@ MqttSettings ReadMqttSettings(const TIniFile& ini)
     s.User = ini.ReadString("MQTT", "Benutzer", "");
     s.Password = ini.ReadString("MQTT", "Passwort", "");
     s.CaFile = ini.ReadString("MQTT", "CA-Datei", "");
+    s.Archive = ini.ReadBool("MQTT", "Archiv", false);
+    s.SpoolLines = std::size_t(ReadBoundedInteger(ini, "MQTT", "Spoolgrenze", 200000, {10, 10000000}));
+    s.RetryMaxSeconds = ReadBoundedInteger(ini, "MQTT", "Wiederholung", 10, {1, 3600});
+    s.ConnectSeconds = ReadBoundedInteger(ini, "MQTT", "Verbindungsfrist", 15, {1, 600});
+    s.ResendSeconds = ReadBoundedInteger(ini, "MQTT", "Nachsenden", 30, {1, 3600});
     return s;
 }
 

@@ -12,6 +12,7 @@
 
 #include "collect/web/HapiTime.h"
 #include "lines/MqttSettings.h"
+#include "lines/NetProtocol.h"
 
 namespace {
 
@@ -206,9 +207,10 @@ void WebServer::Take(const std::string& topic, const std::string& payload)
     if (topic.compare(0, 4, "mox/") != 0 || a == b) return;
     const std::string station = topic.substr(a + 1, b - a - 1), kind = topic.substr(b + 1);
     if (!ValidStationId(station)) return;
-    if (kind == "raw") {
-        board.Line(station, payload, NowUtc());
-        Push(StationBoard::LineMessage(station, payload));
+    // A station's line as the collector filed it: its place, then the line itself.
+    if (NetLine l; kind == "line" && ParseNetLine(payload, l)) {
+        board.Line(station, l.line, NowUtc());
+        Push(StationBoard::LineMessage(station, l.line));
         return;
     }
     if (kind == "status")

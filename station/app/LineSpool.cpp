@@ -1,6 +1,7 @@
 #include "station/app/LineSpool.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -9,75 +10,140 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <vector>
 
 #include "mox/rtl/AtomicFile.h"
 
 namespace {
 
-// Emptied or rewritten only past these sizes, so a quiet station does not rewrite its file on
-// every acknowledgment.
-constexpr std::uint64_t kTruncateAbove = 64 * 1024;
-constexpr std::uint64_t kRewriteAbove = 4 * 1024 * 1024;
+// Rewritten only past this size, so a quiet station does not rewrite its file on every
+// acknowledgment.
+constexpr std::uint64_t kRewriteAbove = 64 * 1024;
+constexpr std::size_t kMaxHead = 80;
 
 std::uint32_t Crc(const std::string& text)
 {
     return std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(text.data()), uInt(text.size())));
 }
 
-std::string DataRecord(std::uint64_t seq, const std::string& line)
+std::string Hex8(std::uint32_t v)
 {
-    char head[96];
-    std::snprintf(head, sizeof head, "D %llu %zu %08x\n", static_cast<unsigned long long>(seq),
-                  line.size(), Crc(std::to_string(seq) + " " + line));
-    return head + line + "\n";
-}
-
-std::string AckRecord(std::uint64_t seq)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "A %llu %08x\n", static_cast<unsigned long long>(seq),
-                  Crc(std::to_string(seq)));
+    char text[16];
+    std::snprintf(text, sizeof text, "%08x", v);
     return text;
 }
 
-// One record at `at`: its kind, sequence number, line and length in bytes; false when the
-// bytes there are no whole, intact record.
-bool ParseRecord(const std::string& buf, std::size_t at, char& kind, std::uint64_t& seq,
-                 std::string& line, std::size_t& length)
+std::string SeqRecord(char kind, std::uint64_t seq)
+{
+    const std::string s = std::to_string(seq);
+    return std::string(1, kind) + " " + s + " " + Hex8(Crc(kind == 'A' ? s : "T" + s)) + "\n";
+}
+
+std::string EpochRecord(const std::string& epoch, std::uint64_t next)
+{
+    const std::string body = epoch + " " + std::to_string(next);
+    return "E " + body + " " + Hex8(Crc("E" + body)) + "\n";
+}
+
+std::string NewEpoch()
+{
+    std::random_device device;
+    std::mt19937_64 random((std::uint64_t(device()) << 32) ^ device() ^ std::uint64_t(time(nullptr)));
+    char text[24];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(random()));
+    return text;
+}
+
+// The words of a record's head; each a plain run of characters without spaces.
+std::vector<std::string> Words(const std::string& head)
+{
+    std::vector<std::string> words;
+    std::size_t at = 0;
+    while (at <= head.size()) {
+        const std::size_t space = head.find(' ', at);
+        const std::size_t end = space == std::string::npos ? head.size() : space;
+        words.push_back(head.substr(at, end - at));
+        at = end + 1;
+    }
+    return words;
+}
+
+// Digits only, no sign, no overflow.
+bool Number(const std::string& text, std::uint64_t& value)
+{
+    if (text.empty() || text.size() > 19) return false;
+    value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + std::uint64_t(c - '0');
+    }
+    return true;
+}
+
+bool Hex(const std::string& text, std::uint32_t& value)
+{
+    if (text.size() != 8) return false;
+    value = 0;
+    for (char c : text) {
+        const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        if (d < 0) return false;
+        value = value << 4 | std::uint32_t(d);
+    }
+    return true;
+}
+
+struct Record {
+    char kind = 0;
+    std::uint64_t seq = 0;
+    std::string text;  // the line, or the epoch
+    std::size_t length = 0;
+};
+
+// One record at `at`; false when the bytes there are no whole, intact record.
+bool ParseRecord(const std::string& buf, std::size_t at, Record& r)
 {
     const std::size_t eol = buf.find('\n', at);
-    if (eol == std::string::npos || eol - at > 80) return false;
-    const std::string head = buf.substr(at, eol - at);
-    unsigned long long s = 0;
-    std::size_t n = 0;
-    unsigned crc = 0;
-    int used = 0;
-    if (head.rfind("D ", 0) == 0) {
-        if (std::sscanf(head.c_str(), "D %llu %zu %8x%n", &s, &n, &crc, &used) != 3 ||
-            std::size_t(used) != head.size())
-            return false;
-        if (eol + 1 + n + 1 > buf.size() || buf[eol + 1 + n] != '\n') return false;
-        line = buf.substr(eol + 1, n);
-        if (Crc(std::to_string(s) + " " + line) != crc) return false;
-        kind = 'D';
-        length = eol + 1 + n + 1 - at;
-    } else if (head.rfind("A ", 0) == 0) {
-        if (std::sscanf(head.c_str(), "A %llu %8x%n", &s, &crc, &used) != 2 ||
-            std::size_t(used) != head.size() || Crc(std::to_string(s)) != crc)
-            return false;
-        kind = 'A';
-        length = eol + 1 - at;
+    if (eol == std::string::npos || eol - at > kMaxHead) return false;
+    const std::vector<std::string> w = Words(buf.substr(at, eol - at));
+    std::uint32_t crc = 0;
+    if (w.empty() || w[0].size() != 1) return false;
+    r.kind = w[0][0];
+    if (r.kind == 'D') {
+        std::uint64_t n = 0;
+        if (w.size() != 4 || !Number(w[1], r.seq) || !Number(w[2], n) || !Hex(w[3], crc)) return false;
+        // Compared without adding to `n`, which may be anything a damaged file holds.
+        const std::size_t start = eol + 1;
+        if (n >= buf.size() - start || buf[start + n] != '\n') return false;
+        r.text = buf.substr(start, n);
+        if (Crc(std::to_string(r.seq) + " " + r.text) != crc) return false;
+        r.length = start + n + 1 - at;
+    } else if (r.kind == 'A' || r.kind == 'T') {
+        if (w.size() != 3 || !Number(w[1], r.seq) || !Hex(w[2], crc)) return false;
+        if (Crc(r.kind == 'A' ? w[1] : "T" + w[1]) != crc) return false;
+        r.length = eol + 1 - at;
+    } else if (r.kind == 'E') {
+        if (w.size() != 4 || w[1].empty() || !Number(w[2], r.seq) || !Hex(w[3], crc)) return false;
+        if (Crc("E" + w[1] + " " + w[2]) != crc) return false;
+        r.text = w[1];
+        r.length = eol + 1 - at;
+        return true;
     } else {
         return false;
     }
-    seq = s;
-    return seq > 0;
+    return r.seq > 0;
 }
 
 }  // namespace
 
-LineSpool::LineSpool(std::string file, int syncIntervalSeconds)
-    : path(std::move(file)), syncInterval(syncIntervalSeconds)
+std::string LineSpool::DataRecord(std::uint64_t seq, const std::string& line)
+{
+    return "D " + std::to_string(seq) + " " + std::to_string(line.size()) + " " +
+           Hex8(Crc(std::to_string(seq) + " " + line)) + "\n" + line + "\n";
+}
+
+LineSpool::LineSpool(std::string file, int syncIntervalSeconds, std::size_t maxPending)
+    : path(std::move(file)), maxLines(std::max<std::size_t>(1, maxPending)), syncInterval(syncIntervalSeconds)
 {
     Load();
 }
@@ -97,15 +163,18 @@ void LineSpool::Load()
     std::size_t at = 0, goodEnd = 0;
     bool damaged = false, damageInside = false;
     while (at < buf.size()) {
-        char kind;
-        std::uint64_t seq;
-        std::string line;
-        std::size_t length;
-        if (ParseRecord(buf, at, kind, seq, line, length)) {
-            if (kind == 'D') pending[seq] = line;
-            else pending.erase(seq);
-            nextSeq = std::max(nextSeq, seq + 1);
-            at += length;
+        Record r;
+        if (ParseRecord(buf, at, r)) {
+            if (r.kind == 'D') pending[r.seq] = r.text;
+            else if (r.kind == 'A') pending.erase(r.seq);
+            else if (r.kind == 'T') pending.erase(pending.begin(), pending.upper_bound(r.seq));
+            if (r.kind == 'E') {
+                epoch = r.text;
+                nextSeq = std::max(nextSeq, r.seq);
+            } else {
+                nextSeq = std::max(nextSeq, r.seq + 1);
+            }
+            at += r.length;
             goodEnd = at;
             damageInside = damaged;
             continue;
@@ -114,6 +183,13 @@ void LineSpool::Load()
         damaged = true;
         at = buf.find('\n', at);
         at = at == std::string::npos ? buf.size() : at + 1;
+    }
+    while (pending.size() > maxLines) Forget(pending.begin()->first, pending.begin()->second);
+    if (epoch.empty()) {
+        // A new file, or one from before epochs: what it holds gets a new identity.
+        epoch = NewEpoch();
+        Rewrite();
+        return;
     }
     fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0) {
@@ -124,8 +200,8 @@ void LineSpool::Load()
     if (goodEnd < buf.size() && ftruncate(fd, off_t(goodEnd)) != 0)
         error = path + ": " + std::strerror(errno);
     size = goodEnd;
+    if (damageInside || (pending.empty() && size > kRewriteAbove)) Rewrite();
     if (damageInside) error = path + ": beschädigte Einträge übersprungen";
-    if (damageInside || (pending.empty() && size > 0)) Rewrite();
 }
 
 bool LineSpool::Write(const std::string& record)
@@ -146,7 +222,7 @@ bool LineSpool::Write(const std::string& record)
     }
     size += record.size();
     unsynced = true;
-    SyncIfDue();
+    if (time(nullptr) - lastSync >= syncInterval) Sync();
     return true;
 }
 
@@ -154,30 +230,56 @@ std::uint64_t LineSpool::Append(const std::string& line)
 {
     const std::uint64_t seq = nextSeq++;
     pending[seq] = line;
-    if (Write(DataRecord(seq, line))) error.clear();
+    if (pending.size() > maxLines) {
+        // The oldest line gives way; T marks it and all before it as done.
+        const auto oldest = pending.begin();
+        const std::uint64_t gone = oldest->first;
+        deadBytes += DataRecord(oldest->first, oldest->second).size();
+        pending.erase(oldest);
+        ++dropped;
+        const std::string mark = SeqRecord('T', gone);
+        Write(mark);
+        deadBytes += mark.size();
+    }
+    if (Write(DataRecord(seq, line)) && !InMemoryOnly()) error.clear();
+    if (size > kRewriteAbove && deadBytes > size / 2) Rewrite();
     return seq;
+}
+
+void LineSpool::Forget(std::uint64_t seq, const std::string& line)
+{
+    deadBytes += DataRecord(seq, line).size();
+    pending.erase(seq);
+    ++dropped;
 }
 
 void LineSpool::Acknowledge(std::uint64_t seq)
 {
-    if (pending.erase(seq) == 0) return;
-    const std::string record = AckRecord(seq);
-    if (pending.empty() && size + record.size() > kTruncateAbove) {
-        // Nothing pending: an empty file says the same as all its records.
-        if (fd >= 0 && ftruncate(fd, 0) == 0) {
-            size = 0;
-            acknowledgedBytes = 0;
-            return;
-        }
-    }
+    const auto it = pending.find(seq);
+    if (it == pending.end()) return;
+    deadBytes += DataRecord(it->first, it->second).size();
+    pending.erase(it);
+    const std::string record = SeqRecord('A', seq);
     Write(record);
-    acknowledgedBytes += record.size();
-    if (size > kRewriteAbove && acknowledgedBytes > size / 2) Rewrite();
+    deadBytes += record.size();
+    if (size > kRewriteAbove && deadBytes > size / 2) Rewrite();
+}
+
+void LineSpool::AcknowledgeThrough(std::uint64_t seq)
+{
+    const auto end = pending.upper_bound(seq);
+    if (end == pending.begin()) return;
+    for (auto it = pending.begin(); it != end; ++it) deadBytes += DataRecord(it->first, it->second).size();
+    pending.erase(pending.begin(), end);
+    const std::string record = SeqRecord('T', seq);
+    Write(record);
+    deadBytes += record.size();
+    if (size > kRewriteAbove && deadBytes > size / 2) Rewrite();
 }
 
 void LineSpool::Rewrite()
 {
-    std::string text;
+    std::string text = EpochRecord(epoch, nextSeq);
     for (const auto& [seq, line] : pending) text += DataRecord(seq, line);
     AtomicFile out;
     bool ok = out.Open(path);
@@ -190,14 +292,38 @@ void LineSpool::Rewrite()
     }
     // The new file is on the medium before it replaces the old one.
     if (!ok || !out.Commit()) {
-        error = AtomicFile::TemporaryName(path) + ": " + std::strerror(errno);
+        if (fd < 0) error = path + ": " + std::strerror(errno) + "; die Zeilen warten nur im Speicher";
+        else error = AtomicFile::TemporaryName(path) + ": " + std::strerror(errno);
         return;
     }
     if (fd >= 0) ::close(fd);
     fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     size = text.size();
-    acknowledgedBytes = 0;
+    deadBytes = 0;
+    unsynced = false;
     if (fd < 0) error = path + ": " + std::strerror(errno);
+    else error.clear();
+}
+
+void LineSpool::CheckFile()
+{
+    struct stat named{}, held{};
+    const bool gone = fd >= 0 && (::stat(path.c_str(), &named) != 0 || fstat(fd, &held) != 0 ||
+                                  named.st_ino != held.st_ino || named.st_dev != held.st_dev);
+    if (fd >= 0 && !gone) return;
+    const bool wasMissing = fd < 0;
+    Rewrite();
+    if (fd < 0) return;
+    notice = wasMissing ? "MQTT-Spool " + path + " angelegt; die wartenden Zeilen sind darin gesichert."
+                        : "MQTT-Spool " + path + " war verschwunden und ist neu angelegt, mit " +
+                              std::to_string(pending.size()) + " wartenden Zeilen.";
+}
+
+std::string LineSpool::TakeNotice()
+{
+    std::string text;
+    text.swap(notice);
+    return text;
 }
 
 void LineSpool::Sync()
@@ -209,5 +335,10 @@ void LineSpool::Sync()
 
 void LineSpool::SyncIfDue()
 {
-    if (unsynced && time(nullptr) - lastSync >= syncInterval) Sync();
+    const time_t now = time(nullptr);
+    if (now != lastCheck) {
+        lastCheck = now;
+        CheckFile();
+    }
+    if (unsynced && now - lastSync >= syncInterval) Sync();
 }

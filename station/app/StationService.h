@@ -9,7 +9,7 @@
 
 #include "station/app/ClockWatch.h"
 #include "lines/DayLogger.h"
-#include "station/app/ServiceNotifier.h"
+#include "lines/ServiceNotifier.h"
 #include "station/app/SilenceWatch.h"
 #include "lines/StationLog.h"
 #include "station/app/ServiceStatus.h"

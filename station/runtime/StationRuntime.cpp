@@ -6,6 +6,7 @@
 
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
+#include "mox/rtl/StationRecord.h"
 #include "mox/rtl/SysUtils.h"
 #include "station/app/BatchRun.h"
 #include "station/app/MqttPublisher.h"
@@ -112,7 +113,8 @@ void StationRuntime::StartMqtt()
         reports.Tell({LogLevel::Warning, problem, "mqtt", true});
         return;
     }
-    mqtt = std::make_unique<MqttPublisher>(s, settings.DataDir + kSpoolName);
+    mqtt = std::make_unique<MqttPublisher>(s, settings.DataDir + kSpoolName, settings.DataDir);
+    mqtt->SetRecord(StationRecordText(ini));
     if (!mqtt->Start()) {
         reports.Tell({LogLevel::Warning, mqtt->Problem(), "mqtt", true});
         mqtt.reset();
@@ -244,6 +246,7 @@ void StationRuntime::Tick()
         service->SetStatusPart(ServiceStatus::Part::Publisher, PublisherText(mqtt->Connected(), mqtt->Backlog()));
         // Outages come and go in a network; the journal hears of each change once.
         reports.Tell({LogLevel::Warning, mqtt->Problem(), "mqtt", false});
+        reports.Tell({LogLevel::Info, mqtt->TakeNotice(), "", false});
     }
     // A deaf adapter often hears again once opened anew; a loss is handled as any other.
     if (reopen && !paused && !deviceLost) {
@@ -311,6 +314,7 @@ std::string StationRuntime::MqttText() const
     if (!mqtt) return {};
     std::string text = mqtt->Connected() ? "MQTT" : "MQTT getrennt";
     if (const std::size_t backlog = mqtt->Backlog(); backlog > 0) text += ": " + std::to_string(backlog) + " wartend";
+    if (mqtt->SpoolInMemoryOnly()) text += " (nur im Speicher)";
     return text;
 }
 

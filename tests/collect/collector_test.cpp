@@ -2,6 +2,8 @@
 // copies dropped also after a restart, foreign topics and lines refused; and its command line.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 
 #include "../support/TempDir.h"
@@ -11,76 +13,183 @@
 namespace {
 
 using Result = Collector::Result;
+using namespace std::chrono_literals;
+
+const std::string kEpoch = "00000000000000a1";
+
+std::string Msg(std::uint64_t seq, std::uint64_t index, const std::string& line, const std::string& epoch = kEpoch)
+{
+    return NetLineText({epoch, seq, index, line});
+}
+
+std::string Second(int s)
+{
+    char text[48];
+    std::snprintf(text, sizeof text, "09.12.26 10:%02d:%02d: X,  1", s / 60 % 60, s % 60);
+    return text;
+}
 
 }  // namespace
 
-TEST(Collector, FilesEachStationsLinesByTheirOwnDateAndDropsSecondCopies)
+TEST(Collector, FilesEachStationsLinesByTheirOwnDateAndPosition)
 {
     TempDir dir;
     Collector c(dir.str());
-    EXPECT_EQ(c.Take("mox/Nord/raw", "08.12.26 23:59:59: X,  1"), Result::Filed);
-    EXPECT_EQ(c.Take("mox/Sued-2/raw", "08.12.26 23:59:59: Z,  7"), Result::Filed);
-    EXPECT_EQ(c.Take("mox/Nord/raw", "09.12.26 00:00:00: X,  2"), Result::Filed);
-    // QoS 1 repeats what was in flight, also lines of the day before.
-    EXPECT_EQ(c.Take("mox/Nord/raw", "08.12.26 23:59:59: X,  1"), Result::Duplicate);
-    EXPECT_EQ(c.Take("mox/Nord/raw", "09.12.26 00:00:00: X,  2"), Result::Duplicate);
-    EXPECT_EQ(c.Take("mox/Nord/raw", "09.12.26 00:00:01: X,  3"), Result::Filed);
-    // The same line from another station is that station's line.
-    EXPECT_EQ(c.Take("mox/Sued-2/raw", "09.12.26 00:00:01: X,  3"), Result::Filed);
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(1, 0, "08.12.26 23:59:59: X,  1")), Result::Filed);
+    EXPECT_EQ(c.Take("mox/Sued-2/line", Msg(1, 0, "08.12.26 23:59:59: Z,  7")), Result::Filed);
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(2, 0, "09.12.26 00:00:00: X,  2")), Result::Filed);
+    // Sent again after a reconnection: dropped by position, also lines of the day before.
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(1, 0, "08.12.26 23:59:59: X,  1")), Result::Duplicate);
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(2, 0, "09.12.26 00:00:00: X,  2")), Result::Duplicate);
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(3, 1, "09.12.26 00:00:01: X,  3")), Result::Filed);
+    // A device clock set back repeats lines word for word: each is a line of its own.
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(4, 2, "09.12.26 00:00:01: X,  3")), Result::Filed);
+    EXPECT_EQ(c.Take("mox/Sued-2/line", Msg(2, 0, "09.12.26 00:00:01: X,  3")), Result::Filed);
     EXPECT_EQ(ReadBytes(dir / "Nord/20261208.txt"), "08.12.26 23:59:59: X,  1\r\n");
-    EXPECT_EQ(ReadBytes(dir / "Nord/20261209.txt"), "09.12.26 00:00:00: X,  2\r\n09.12.26 00:00:01: X,  3\r\n");
+    EXPECT_EQ(ReadBytes(dir / "Nord/20261209.txt"),
+              "09.12.26 00:00:00: X,  2\r\n09.12.26 00:00:01: X,  3\r\n09.12.26 00:00:01: X,  3\r\n");
     EXPECT_EQ(ReadBytes(dir / "Sued-2/20261208.txt"), "08.12.26 23:59:59: Z,  7\r\n");
-    EXPECT_EQ(c.LinesFiled(), 5u);
+    EXPECT_EQ(c.LinesFiled(), 6u);
     EXPECT_EQ(c.Duplicates(), 2u);
+
+    // Each station hears how far its spool's lines are filed, once, with the newest number.
+    auto acks = c.AcknowledgmentsDue();
+    ASSERT_EQ(acks.size(), 2u);
+    EXPECT_EQ(acks[0].first, "Nord");
+    EXPECT_EQ(acks[0].second.seq, 4u);
+    EXPECT_EQ(acks[0].second.epoch, kEpoch);
+    EXPECT_EQ(acks[1].second.seq, 2u);
+    EXPECT_TRUE(c.AcknowledgmentsDue().empty());
+    // A station with a new spool is acknowledged in its new numbers.
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(1, 3, "09.12.26 00:00:02: X,  4", "00000000000000b2")), Result::Filed);
+    acks = c.AcknowledgmentsDue();
+    ASSERT_EQ(acks.size(), 1u);
+    EXPECT_EQ(acks[0].second.epoch, "00000000000000b2");
+    EXPECT_EQ(acks[0].second.seq, 1u);
 }
 
-TEST(Collector, ARestartedCollectorKnowsTheLinesAlreadyFiled)
+TEST(Collector, ARestartedCollectorKnowsTheLinesAlreadyFiledFromItsFiles)
 {
     TempDir dir;
     {
         Collector c(dir.str());
-        for (int s = 0; s < 60; ++s)
-            c.Take("mox/Nord/raw", "09.12.26 10:00:" + std::string(s < 10 ? "0" : "") + std::to_string(s) + ": X,  1");
+        for (int s = 0; s < 60; ++s) c.Take("mox/Nord/line", Msg(std::uint64_t(s + 1), std::uint64_t(s), Second(s)));
     }
     const std::string before = ReadBytes(dir / "Nord/20261209.txt");
     Collector again(dir.str());
-    EXPECT_EQ(again.Take("mox/Nord/raw", "09.12.26 10:00:58: X,  1"), Result::Duplicate);
-    EXPECT_EQ(again.Take("mox/Nord/raw", "09.12.26 10:00:59: X,  1"), Result::Duplicate);
+    EXPECT_EQ(again.Take("mox/Nord/line", Msg(59, 58, Second(58))), Result::Duplicate);
+    EXPECT_EQ(again.Take("mox/Nord/line", Msg(60, 59, Second(59))), Result::Duplicate);
     EXPECT_EQ(ReadBytes(dir / "Nord/20261209.txt"), before);
-    EXPECT_EQ(again.Take("mox/Nord/raw", "09.12.26 10:01:00: X,  1"), Result::Filed);
+    EXPECT_EQ(again.Take("mox/Nord/line", Msg(61, 60, Second(60))), Result::Filed);
+    // Already filed lines are acknowledged too: the station may release them.
+    const auto acks = again.AcknowledgmentsDue();
+    ASSERT_EQ(acks.size(), 1u);
+    EXPECT_EQ(acks[0].second.seq, 61u);
 }
 
-TEST(Collector, RefusesForeignTopicsStationIdsAndLines)
+// A line beyond what the archive holds is not filed out of order: the gap is asked for, again
+// while it stays open, and closed by the lines read back from the station's day file.
+TEST(Collector, AGapIsAskedForUntilTheStationsDayFileFillsIt)
 {
     TempDir dir;
-    Collector c(dir.str());
-    for (const char* topic : {"mox/Nord/status", "mox/../raw", "mox/a b/raw", "mox//raw", "other/Nord/raw",
-                              "mox/Nord/raw/x"}) {
-        EXPECT_EQ(c.Take(topic, "09.12.26 10:00:00: X,  1"), Result::Refused) << topic;
-        EXPECT_NE(c.Message().find(topic), std::string::npos);
-    }
-    for (const char* line : {"MOX bereit", "32.13.26 10:00:00: X,  1", "09.12.26 10:00:00: X,\r\n09.12.26 x"})
-        EXPECT_EQ(c.Take("mox/Nord/raw", line), Result::Refused) << line;
-    EXPECT_TRUE(std::filesystem::is_empty(dir.path));
+    CollectorLimits limits;
+    limits.RequestEvery = 1s;
+    Collector c(dir.str(), limits);
+    const auto t0 = Collector::Clock::now();
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(1, 0, Second(0)), t0), Result::Filed);
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(5, 4, Second(4)), t0), Result::Gap);
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(6, 5, Second(5)), t0), Result::Gap);
+    auto requests = c.RequestsDue(t0);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].first, "Nord");
+    EXPECT_EQ(requests[0].second.day, "20261209");
+    EXPECT_EQ(requests[0].second.from, 1u);
+    EXPECT_TRUE(c.RequestsDue(t0 + 500ms).empty());
+    // The gap lines were not acknowledged: only line 1.
+    auto acks = c.AcknowledgmentsDue();
+    ASSERT_EQ(acks.size(), 1u);
+    EXPECT_EQ(acks[0].second.seq, 1u);
+    // Part of the answer came: asked again from where the archive stands.
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(0, 1, Second(1)), t0), Result::Filed);
+    requests = c.RequestsDue(t0 + 1100ms);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].second.from, 2u);
+    for (int i = 2; i <= 5; ++i) EXPECT_EQ(c.Take("mox/Nord/line", Msg(0, std::uint64_t(i), Second(i)), t0), Result::Filed);
+    EXPECT_TRUE(c.RequestsDue(t0 + 10s).empty());
+    // The gap closed: the spool lines that came meanwhile are in the archive now.
+    acks = c.AcknowledgmentsDue();
+    ASSERT_EQ(acks.size(), 1u);
+    EXPECT_EQ(acks[0].second.seq, 6u);
+    std::string expected;
+    for (int i = 0; i <= 5; ++i) expected += Second(i) + "\r\n";
+    EXPECT_EQ(ReadBytes(dir / "Nord/20261209.txt"), expected);
+
+    // The archive's day file deleted: the next line shows the gap from the start of the day.
+    std::filesystem::remove(dir / "Nord/20261209.txt");
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(7, 6, Second(6)), t0), Result::Gap);
+    requests = c.RequestsDue(t0 + 20s);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].second.from, 0u);
 }
 
-TEST(Collector, AnUnwritableArchiveFailsNamingTheFile)
+TEST(Collector, RefusesForeignTopicsUnknownStationsAndWhatIsNoLine)
+{
+    TempDir dir;
+    CollectorLimits limits;
+    limits.MaxPayload = 200;
+    Collector c(dir.str(), limits);
+    for (const char* topic : {"mox/Nord/status", "mox/../line", "mox/a b/line", "mox//line", "other/Nord/line",
+                              "mox/Nord/line/x", "mox/Nord/raw"}) {
+        EXPECT_EQ(c.Take(topic, Msg(1, 0, "09.12.26 10:00:00: X,  1")), Result::Refused) << topic;
+        EXPECT_NE(c.Message().find(topic), std::string::npos);
+    }
+    for (const std::string& payload : std::vector<std::string>
+         {Msg(1, 0, "MOX bereit"), Msg(1, 0, "32.13.26 10:00:00: X,  1"), Msg(1, 0, "09.12.26 10:00:00: X,\r\n09.12.26 x"),
+          std::string("09.12.26 10:00:00: X,  1"), kEpoch + " -1 0 09.12.26 10:00:00: X,  1",
+          std::string("XYZ 1 0 09.12.26 10:00:00: X,  1"), Msg(1, 0, "09.12.26 10:00:00: X,  " + std::string(300, '1'))})
+        EXPECT_EQ(c.Take("mox/Nord/line", payload), Result::Refused) << payload;
+    EXPECT_EQ(c.Refusals(), 14u);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path));
+
+    // With a list, only the stations on it.
+    CollectorLimits listed;
+    listed.Stations = {"Nord"};
+    Collector only(dir.str(), listed);
+    EXPECT_EQ(only.Take("mox/Fremd/line", Msg(1, 0, "09.12.26 10:00:00: X,  1")), Result::Refused);
+    EXPECT_NE(only.Message().find("unbekannte Station Fremd"), std::string::npos);
+    EXPECT_EQ(only.Take("mox/Nord/line", Msg(1, 0, "09.12.26 10:00:00: X,  1")), Result::Filed);
+    // Without one, made-up ids stop at the bound: no flood of folders.
+    CollectorLimits bounded;
+    bounded.MaxStations = 10;
+    Collector flood((dir / "flood").c_str(), bounded);
+    for (int s = 0; s < 100; ++s) flood.Take("mox/S" + std::to_string(s) + "/line", Msg(1, 0, "09.12.26 10:00:00: X,  1"));
+    EXPECT_EQ(flood.Stations(), 10u);
+    EXPECT_EQ(flood.Refusals(), 90u);
+}
+
+TEST(Collector, AnUnwritableArchiveFailsNamingTheFileAndAcknowledgesNothing)
 {
     TempDir dir;
     WriteBytes(dir / "Nord", "a file where the station's folder belongs");
     Collector c(dir.str());
-    EXPECT_EQ(c.Take("mox/Nord/raw", "09.12.26 10:00:00: X,  1"), Result::Failed);
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(1, 0, "09.12.26 10:00:00: X,  1")), Result::Failed);
     EXPECT_NE(c.Message().find("Nord/20261209.txt"), std::string::npos) << c.Message();
-    EXPECT_EQ(c.Take("mox/West/raw", "09.12.26 10:00:00: X,  1"), Result::Filed);
+    EXPECT_TRUE(c.AcknowledgmentsDue().empty());
+    // Asked for again once writing may work.
+    EXPECT_EQ(c.RequestsDue().size(), 1u);
+    EXPECT_EQ(c.Take("mox/West/line", Msg(1, 0, "09.12.26 10:00:00: X,  1")), Result::Filed);
 }
 
-TEST(Collector, KeepsFewFilesOpenWithManyStations)
+TEST(Collector, KeepsFewFilesOpenWithManyStationsAndClosesIdleOnes)
 {
     TempDir dir;
-    Collector c(dir.str(), 4);
+    CollectorLimits limits;
+    limits.MaxOpenFiles = 4;
+    Collector c(dir.str(), limits);
     for (int round = 0; round < 2; ++round)
         for (int s = 0; s < 20; ++s)
-            EXPECT_EQ(c.Take("mox/S" + std::to_string(s) + "/raw", "09.12.26 10:00:0" + std::to_string(round) + ": X,  1"),
+            EXPECT_EQ(c.Take("mox/S" + std::to_string(s) + "/line",
+                             Msg(std::uint64_t(round + 1), std::uint64_t(round), Second(round))),
                       Result::Filed);
     int open = 0;
     for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) {
@@ -88,7 +197,33 @@ TEST(Collector, KeepsFewFilesOpenWithManyStations)
         if (std::filesystem::read_symlink(e.path(), ec).string().find(dir.path.string()) == 0) ++open;
     }
     EXPECT_LE(open, 4);
-    EXPECT_EQ(ReadBytes(dir / "S7/20261209.txt"), "09.12.26 10:00:00: X,  1\r\n09.12.26 10:00:01: X,  1\r\n");
+    EXPECT_EQ(c.OpenFiles(), 4u);
+    EXPECT_EQ(ReadBytes(dir / "S7/20261209.txt"), Second(0) + "\r\n" + Second(1) + "\r\n");
+    c.Tick(Collector::Clock::now() + 1h);
+    EXPECT_EQ(c.OpenFiles(), 0u);
+}
+
+// Each station's record is kept beside its day files, replaced whole when it changes; what is
+// no record is refused.
+TEST(Collector, KeepsEachStationsRecordBesideItsDayFiles)
+{
+    TempDir dir;
+    Collector c(dir.str());
+    const std::string nord = "[MOX-Header]\r\nOrt=Kiel\r\nLocator=JO54\r\n";
+    const std::string sued = "[MOX-Header]\r\nOrt=Passau\r\n";
+    EXPECT_EQ(c.TakeRecord("mox/Nord/record", nord), Result::Filed);
+    EXPECT_EQ(c.TakeRecord("mox/Sued/record", sued), Result::Filed);
+    EXPECT_EQ(c.TakeRecord("mox/Nord/record", nord), Result::Duplicate);
+    EXPECT_EQ(ReadBytes(dir / "Nord/station.ini"), nord);
+    EXPECT_EQ(ReadBytes(dir / "Sued/station.ini"), sued);
+    EXPECT_EQ(c.TakeRecord("mox/Nord/record", "[MOX-Header]\r\nOrt=Schleswig\r\n"), Result::Filed);
+    EXPECT_EQ(ReadBytes(dir / "Nord/station.ini"), "[MOX-Header]\r\nOrt=Schleswig\r\n");
+    for (const std::string& bad : {std::string("Ort=Kiel\r\n"), std::string("[MOX-Header]\r\n[Batch]\r\nX=1\r\n"),
+                                   "[MOX-Header]\r\nOrt=" + std::string(5000, 'x') + "\r\n",
+                                   std::string("[MOX-Header]\r\nOrt=Kiel")})
+        EXPECT_EQ(c.TakeRecord("mox/Nord/record", bad), Result::Refused) << bad;
+    EXPECT_EQ(c.TakeRecord("mox/Nord/line", nord), Result::Refused);
+    EXPECT_EQ(ReadBytes(dir / "Nord/station.ini"), "[MOX-Header]\r\nOrt=Schleswig\r\n");
 }
 
 TEST(CollectOptions, RequiredValuesPortsAndThePasswordFile)
@@ -101,9 +236,13 @@ TEST(CollectOptions, RequiredValuesPortsAndThePasswordFile)
     EXPECT_EQ(o.Port, 8883);
     EXPECT_EQ(o.ClientId, "c1");
     EXPECT_EQ(o.PasswordFile, "/p");
+    ASSERT_TRUE(ParseCollectOptions({"--host", "h", "--root", "/a", "--ack-ms", "50", "--retry-max", "2"}, o, error));
+    EXPECT_EQ(o.AckMs, 50);
+    EXPECT_EQ(o.RetryMaxSeconds, 2);
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
              {"--root", "/a"}, {"--host", "h"}, {"--host", "h", "--root", "/a", "--port", "0"},
-             {"--host", "h", "--root", "/a", "--port", "18x"}, {"--host", "h", "--root"}, {"--bogus"}}) {
+             {"--host", "h", "--root", "/a", "--port", "18x"}, {"--host", "h", "--root"}, {"--bogus"},
+             {"--host", "h", "--root", "/a", "--ack-ms", "0"}, {"--host", "h", "--root", "/a", "--retry-max", "x"}}) {
         CollectOptions x;
         error.clear();
         EXPECT_FALSE(ParseCollectOptions(bad, x, error));
@@ -120,4 +259,12 @@ TEST(CollectOptions, RequiredValuesPortsAndThePasswordFile)
     EXPECT_NE(error.find(dir / "empty"), std::string::npos);
     EXPECT_FALSE(ReadPasswordFile(dir / "none", password, error));
     EXPECT_NE(error.find(dir / "none"), std::string::npos);
+
+    WriteBytes(dir / "stations", "# the network\nNord\r\n\nSued_2\n");
+    std::set<std::string> stations;
+    ASSERT_TRUE(ReadStationsFile(dir / "stations", stations, error)) << error;
+    EXPECT_EQ(stations, (std::set<std::string>{"Nord", "Sued_2"}));
+    WriteBytes(dir / "bad", "Nord\nall/stations\n");
+    EXPECT_FALSE(ReadStationsFile(dir / "bad", stations, error));
+    EXPECT_NE(error.find("Zeile 2"), std::string::npos) << error;
 }

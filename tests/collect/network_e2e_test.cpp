@@ -1,7 +1,9 @@
-// A station network end to end: two simulated devices running over midnight, two MOX_View LOG
-// stations publishing to a real broker, mox-collect filing. The broker goes away for several
-// seconds and one station is killed and started again; in the end the collector's archive
-// holds every station's day files byte for byte.
+// A station network end to end: simulated devices running over midnight, MOX_View LOG
+// stations publishing to a real broker, mox-collect filing. Three networks run side by side,
+// one per broker (mosquitto without and with persistence, NATS with JetStream), each through
+// its own mishaps: the broker stopped or killed, the collector killed, a station killed, its
+// spool lost, the archive's day file deleted, an outage beyond the spool's bound and the
+// longest retry pause. In the end every archive holds every station's day files byte for byte.
 #include <gtest/gtest.h>
 
 #include <QJsonDocument>
@@ -9,15 +11,17 @@
 #include <filesystem>
 #include <map>
 #include <regex>
+#include <thread>
 
 #include "../devsim/DevSim.h"
 #include "../support/Broker.h"
+#include "../support/NatsBroker.h"
 #include "../support/Process.h"
 #include "../support/TempDir.h"
 
 namespace {
 
-constexpr int kLong = 120000;  // generous: two stations, a broker and a collector share the machine
+constexpr int kLong = 120000;  // generous: three networks share the machine
 
 // Day files of a folder (yyyymmdd.txt) with their bytes.
 std::map<std::string, std::string> DayFiles(const std::string& folder)
@@ -31,110 +35,226 @@ std::map<std::string, std::string> DayFiles(const std::string& folder)
     return files;
 }
 
-struct Station {
-    std::string name, ini, data, log;
+void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// One of the brokers, behind one face.
+class AnyBroker {
+public:
+    enum class Kind { Mosquitto, MosquittoPersistent, Nats };
+    AnyBroker(Kind kind, const std::string& dir)
+    {
+        if (kind == Kind::Nats) nats = std::make_unique<NatsBroker>(dir);
+        else mosquitto = std::make_unique<TestBroker>(dir, "", kind == Kind::MosquittoPersistent);
+    }
+    int Port() const { return nats ? nats->Port() : mosquitto->Port(); }
+    bool Running() const { return nats ? nats->Running() : mosquitto->Running(); }
+    bool Start() { return nats ? nats->Start() : mosquitto->Start(); }
+    void Stop(int signal) { nats ? nats->Stop(signal) : mosquitto->Stop(signal); }
+
+private:
+    std::unique_ptr<TestBroker> mosquitto;
+    std::unique_ptr<NatsBroker> nats;
 };
 
-Station MakeStation(const TempDir& dir, const std::string& name, const std::string& link, int port)
+struct Station {
+    std::string name, ini, data, log;
+    std::unique_ptr<TDevSim> device;
+    std::unique_ptr<ChildProcess> program;
+
+    void Start()
+    {
+        program = std::make_unique<ChildProcess>(std::vector<std::string>{MOX_BINARY_DIR "/bin/MOX_View", "LOG"}, log,
+                                                 std::vector<std::string>{"MOX_INI=" + ini, "QT_QPA_PLATFORM=offscreen"});
+    }
+    std::size_t Size(const std::string& day) { return DayFiles(data)[day].size(); }
+    // Waits until the station has filed more of the day.
+    bool Grows(const std::string& day)
+    {
+        const std::size_t before = Size(day);
+        return WaitFor([&] { return Size(day) > before; }, kLong);
+    }
+};
+
+// Six device seconds per second: midnight comes after about ten seconds. The spool holds only
+// 20 lines and the longest retry pause is one second, so a few seconds of outage outlast both.
+std::unique_ptr<Station> MakeStation(const TempDir& dir, const std::string& name, int port,
+                                     const std::vector<std::string>& device, bool makeData = true)
 {
-    Station s{name, dir / (name + ".ini"), dir / (name + "-data"), dir / (name + ".log")};
-    std::filesystem::create_directories(s.data);
-    WriteBytes(s.ini, "[Verzeichnisse]\r\nDatenverzeichnis=" + s.data + "\r\nBilder=" + dir / (name + "-web") +
-                          "\r\n[COM-Port]\r\nPort=" + link + "\r\n[Batch]\r\nIntervall=1\r\nBildformat=2\r\n"
-                          "[MQTT]\r\nHost=127.0.0.1\r\nPort=" + std::to_string(port) + "\r\nStation=" + name + "\r\n");
+    auto s = std::make_unique<Station>();
+    s->name = name;
+    s->ini = dir / (name + ".ini");
+    s->data = dir / (name + "-data");
+    s->log = dir / (name + ".log");
+    s->device = std::make_unique<TDevSim>(device);
+    if (makeData) std::filesystem::create_directories(s->data);
+    WriteBytes(s->ini, "[MOX-Header]\r\nOrt=Ort von " + name + "\r\n[Verzeichnisse]\r\nDatenverzeichnis=" + s->data + "\r\nBilder=" + dir / (name + "-web") +
+                           "\r\n[COM-Port]\r\nPort=" + s->device->Link() +
+                           "\r\n[Batch]\r\nIntervall=1\r\nBildformat=2\r\n"
+                           "[MQTT]\r\nHost=127.0.0.1\r\nPort=" + std::to_string(port) + "\r\nStation=" + name +
+                           "\r\nArchiv=1\r\nSpoolgrenze=20\r\nWiederholung=1\r\nVerbindungsfrist=2\r\nNachsenden=3\r\n");
     return s;
 }
 
-std::unique_ptr<ChildProcess> StartStation(const Station& s)
+class Network {
+public:
+    Network(AnyBroker::Kind kind, const TempDir& dir, const std::string& tag)
+        : broker(kind, dir / (tag + "-broker")), archive(dir / (tag + "-archive")), collectLog(dir / (tag + "-collect.log"))
+    {
+        nord = MakeStation(dir, tag + "_Nord", broker.Port(),
+                           {"--start", "2026-12-08T23:59:00", "--speed", "6", "--interval", "1", "--sensors", "2"});
+        sued = MakeStation(dir, tag + "_Sued", broker.Port(),
+                           {"--start", "2026-12-08T23:59:05", "--speed", "6", "--interval", "2", "--sensors", "1",
+                            "--seed", "7"},
+                           // The data folder appears only when the station files its first line.
+                           false);
+    }
+
+    void StartCollector()
+    {
+        collect = std::make_unique<ChildProcess>(
+            std::vector<std::string>{MOX_BINARY_DIR "/bin/mox-collect", "--host", "127.0.0.1", "--port",
+                                     std::to_string(broker.Port()), "--root", archive, "--id", "archive", "--ack-ms",
+                                     "100", "--request-ms", "500", "--retry-max", "1"},
+            collectLog);
+    }
+
+    // Everything each station filed is in the archive, byte for byte, both days.
+    void ExpectArchiveEqualsStations()
+    {
+        for (Station* s : {nord.get(), sued.get()}) {
+            const bool equal = WaitFor(
+                [&] { return !DayFiles(s->data).empty() && DayFiles(archive + "/" + s->name) == DayFiles(s->data); },
+                kLong);
+            EXPECT_TRUE(equal) << s->name << ": station " << DayFiles(s->data)["20261209.txt"].size() << " bytes, archive "
+                               << DayFiles(archive + "/" + s->name)["20261209.txt"].size();
+            EXPECT_EQ(DayFiles(s->data).size(), 2u) << s->name;
+            // The station's record beside its days.
+            EXPECT_EQ(ReadBytes(archive + "/" + s->name + "/station.ini"), "[MOX-Header]\r\nOrt=Ort von " + s->name + "\r\n");
+        }
+    }
+
+    void StopAll()
+    {
+        EXPECT_EQ(nord->program->Stop(SIGTERM), 0);
+        EXPECT_EQ(sued->program->Stop(SIGTERM), 0);
+        EXPECT_EQ(collect->Stop(SIGTERM), 0);
+    }
+
+    AnyBroker broker;
+    std::string archive, collectLog;
+    std::unique_ptr<Station> nord, sued;
+    std::unique_ptr<ChildProcess> collect;
+};
+
+bool AfterMidnight(Network& n)
 {
-    return std::make_unique<ChildProcess>(std::vector<std::string>{MOX_BINARY_DIR "/bin/MOX_View", "LOG"}, s.log,
-                                          std::vector<std::string>{"MOX_INI=" + s.ini, "QT_QPA_PLATFORM=offscreen"});
+    return WaitFor([&] { return n.nord->Size("20261209.txt") > 0 && n.sued->Size("20261209.txt") > 0; }, kLong);
 }
 
-bool HasFile(const Station& s, const std::string& name) { return DayFiles(s.data).count(name) > 0; }
-
-// The online topic of the station shows `value`, retained or as it changes.
-bool OnlineBecomes(int port, const std::string& station, const std::string& value)
+// Without persistence the broker forgets everything when stopped; one station is killed and
+// started again, then the collector; then the archive's newest day file is deleted.
+void MosquittoForgetting(const TempDir& dir)
 {
-    TestSubscriber look(port, "mox/" + station + "/online");
-    return WaitFor(
-        [&] {
-            const auto p = look.Payloads("mox/" + station + "/online");
-            return !p.empty() && p.back() == value;
-        },
-        kLong);
+    Network n(AnyBroker::Kind::Mosquitto, dir, "A");
+    ASSERT_TRUE(n.broker.Running());
+    n.StartCollector();
+    TestSubscriber status(n.broker.Port(), "mox/+/status");
+    n.nord->Start();
+    n.sued->Start();
+    ASSERT_TRUE(AfterMidnight(n)) << "no line after midnight";
+
+    n.broker.Stop(SIGTERM);
+    Pause(5000);
+    ASSERT_TRUE(n.broker.Start());
+    ASSERT_TRUE(n.sued->Grows("20261209.txt"));
+    n.sued->program->Stop(SIGKILL);
+    n.sued->Start();
+    n.collect->Stop(SIGKILL);
+    Pause(1000);
+    n.StartCollector();
+    ASSERT_TRUE(n.nord->Grows("20261209.txt"));
+    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(n.archive + "/A_Nord/20261209.txt"); }, kLong));
+    std::filesystem::remove(n.archive + "/A_Nord/20261209.txt");
+    ASSERT_TRUE(n.nord->Grows("20261209.txt"));
+
+    // The first batch of a station brings the retained state, as valid JSON.
+    ASSERT_TRUE(WaitFor([&] { return !status.Payloads("mox/A_Nord/status").empty(); }, kLong)) << "no status";
+    QJsonParseError error;
+    const QJsonDocument doc =
+        QJsonDocument::fromJson(QByteArray::fromStdString(status.Payloads("mox/A_Nord/status").back()), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError);
+    EXPECT_EQ(doc.object()["station"].toString(), "A_Nord");
+    EXPECT_TRUE(doc.object()["time"].toString().startsWith("2026-12-09T"));
+
+    n.nord->device.reset();
+    n.sued->device.reset();
+    n.ExpectArchiveEqualsStations();
+    n.StopAll();
+}
+
+// With persistence the broker is killed outright during an outage longer than the spool holds;
+// one station is killed then and its spool file lost, the other's deleted while it runs.
+void MosquittoKilled(const TempDir& dir)
+{
+    Network n(AnyBroker::Kind::MosquittoPersistent, dir, "B");
+    ASSERT_TRUE(n.broker.Running());
+    n.StartCollector();
+    n.nord->Start();
+    n.sued->Start();
+    ASSERT_TRUE(AfterMidnight(n)) << "no line after midnight";
+
+    n.broker.Stop(SIGKILL);
+    ASSERT_TRUE(n.nord->Grows("20261209.txt"));
+    std::filesystem::remove(n.nord->data + "/mqtt-spool.dat");
+    n.sued->program->Stop(SIGKILL);
+    std::filesystem::remove(n.sued->data + "/mqtt-spool.dat");
+    n.sued->Start();
+    Pause(5000);
+    // The spool of the running station is back, made again.
+    EXPECT_TRUE(std::filesystem::exists(n.nord->data + "/mqtt-spool.dat"));
+    ASSERT_TRUE(n.broker.Start());
+
+    n.nord->device.reset();
+    n.sued->device.reset();
+    n.ExpectArchiveEqualsStations();
+    n.StopAll();
+}
+
+// NATS serving MQTT over JetStream: stopped for a while, killed once, the collector killed.
+void OverNats(const TempDir& dir)
+{
+    Network n(AnyBroker::Kind::Nats, dir, "C");
+    ASSERT_TRUE(n.broker.Running());
+    n.StartCollector();
+    n.nord->Start();
+    n.sued->Start();
+    ASSERT_TRUE(AfterMidnight(n)) << "no line after midnight";
+
+    n.broker.Stop(SIGTERM);
+    Pause(5000);
+    ASSERT_TRUE(n.broker.Start());
+    ASSERT_TRUE(n.nord->Grows("20261209.txt"));
+    n.collect->Stop(SIGKILL);
+    n.broker.Stop(SIGKILL);
+    Pause(3000);
+    ASSERT_TRUE(n.broker.Start());
+    n.StartCollector();
+
+    n.nord->device.reset();
+    n.sued->device.reset();
+    n.ExpectArchiveEqualsStations();
+    n.StopAll();
 }
 
 }  // namespace
 
-TEST(StationNetwork, TheArchiveEqualsEveryStationsDayFilesAfterOutagesAndAKill)
+TEST(StationNetwork, EveryArchiveEqualsItsStationsDayFilesWhateverTheBrokerDoes)
 {
     TempDir dir;
-    TestBroker broker(dir / "broker");
-    ASSERT_TRUE(broker.Running());
-    const std::string archive = dir / "archive", collectLog = dir / "collect.log";
-    ChildProcess collect({MOX_BINARY_DIR "/bin/mox-collect", "--host", "127.0.0.1", "--port",
-                          std::to_string(broker.Port()), "--root", archive, "--id", "e2e-archive"},
-                         collectLog);
-    ASSERT_TRUE(WaitFor([&] { return ReadBytes(collectLog).find("verbunden") != std::string::npos; }, kLong));
-
-    // Six device seconds per second: midnight comes after about ten seconds.
-    auto simNord = std::make_unique<TDevSim>(std::vector<std::string>{
-        "--start", "2026-12-08T23:59:00", "--speed", "6", "--interval", "1", "--sensors", "2"});
-    auto simSued = std::make_unique<TDevSim>(std::vector<std::string>{
-        "--start", "2026-12-08T23:59:05", "--speed", "6", "--interval", "2", "--sensors", "1", "--seed", "7"});
-    ASSERT_TRUE(simNord->Started() && simSued->Started());
-    const Station nord = MakeStation(dir, "Nord", simNord->Link(), broker.Port());
-    const Station sued = MakeStation(dir, "Sued_2", simSued->Link(), broker.Port());
-    TestSubscriber status(broker.Port(), "mox/+/status");
-    auto stationNord = StartStation(nord);
-    auto stationSued = StartStation(sued);
-
-    ASSERT_TRUE(WaitFor([&] { return HasFile(nord, "20261209.txt") && HasFile(sued, "20261209.txt"); }, kLong))
-        << "no line after midnight";
-
-    // The broker goes away for several seconds; the stations keep logging and spool.
-    broker.Stop();
-    const std::size_t before = DayFiles(nord.data)["20261209.txt"].size();
-    WaitFor([] { return false; }, 5000);
-    EXPECT_GT(DayFiles(nord.data)["20261209.txt"].size(), before) << "the station stopped logging";
-    ASSERT_TRUE(broker.Start());
-
-    // One station is killed outright: its will says it is gone. Then it starts again.
-    const std::size_t sizeSued = DayFiles(sued.data)["20261209.txt"].size();
-    ASSERT_TRUE(WaitFor([&] { return DayFiles(sued.data)["20261209.txt"].size() > sizeSued; }, kLong));
-    stationSued->Stop(SIGKILL);
-    EXPECT_TRUE(OnlineBecomes(broker.Port(), "Sued_2", "0")) << "no last will";
-    stationSued = StartStation(sued);
-
-    // The first batch of the station that ran throughout brings the retained state.
-    ASSERT_TRUE(WaitFor([&] { return !status.Payloads("mox/Nord/status").empty(); }, kLong)) << "no status";
-
-    // The devices fall silent; everything spooled reaches the archive.
-    simNord.reset();
-    simSued.reset();
-    for (const Station* s : {&nord, &sued}) {
-        const bool equal =
-            WaitFor([&] { return !DayFiles(s->data).empty() && DayFiles(archive + "/" + s->name) == DayFiles(s->data); },
-                    kLong);
-        EXPECT_TRUE(equal) << s->name;
-        if (!equal) continue;
-        const auto files = DayFiles(s->data);
-        EXPECT_EQ(files.size(), 2u) << s->name;  // both days
-    }
-    EXPECT_TRUE(OnlineBecomes(broker.Port(), "Sued_2", "1"));
-
-    // A subscriber arriving now gets the state from the broker's store, as valid JSON.
-    TestSubscriber later(broker.Port(), "mox/Nord/status");
-    ASSERT_TRUE(WaitFor([&] { return !later.Messages().empty(); }, kLong));
-    EXPECT_TRUE(later.Messages().front().retained);
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(later.Messages().front().payload), &error);
-    ASSERT_EQ(error.error, QJsonParseError::NoError) << later.Messages().front().payload;
-    EXPECT_EQ(doc.object()["station"].toString(), "Nord");
-    EXPECT_TRUE(doc.object()["time"].toString().startsWith("2026-12-09T"));
-
-    EXPECT_EQ(stationNord->Stop(SIGTERM), 0);
-    EXPECT_EQ(stationSued->Stop(SIGTERM), 0);
-    EXPECT_EQ(collect.Stop(SIGTERM), 0);
+    std::thread a([&] { MosquittoForgetting(dir); });
+    std::thread b([&] { MosquittoKilled(dir); });
+    std::thread c([&] { OverNats(dir); });
+    a.join();
+    b.join();
+    c.join();
 }

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "ConvertFiles.h"
@@ -352,4 +353,34 @@ TEST(Unattended, APassLongerThanOneGroupConvertsEveryDayInOrder)
         moxFiles += e.path().extension() == ".mox";
     }
     EXPECT_EQ(moxFiles, 150u);
+}
+
+// A network's archive: each station's folder carries that station's record (kept there by the
+// collector); converting it stamps each station's days with its own record, never the local one.
+TEST(Unattended, EachStationsFolderOfAnArchiveGetsItsOwnRecord)
+{
+    TempDir dir;
+    WriteBytes(dir / "mox.ini", "[MOX-Header]\r\nOrt=Hiesig\r\nAutor=Zentrale\r\n");
+    const std::string program = std::string(MOX_BINARY_DIR) + "/bin/MOX_Convert";
+    const std::map<std::string, std::string> places = {{"Nord", "Kiel"}, {"Sued", "Passau"}};
+    for (const auto& [station, place] : places) {
+        std::filesystem::create_directories(dir / station);
+        WriteBytes(dir / (station + "/station.ini"),
+                   "[MOX-Header]\r\nAutor=Team " + station + "\r\nOrt=" + place + "\r\nLocator=JO54\r\n");
+        WriteBytes(dir / (station + "/20030615.txt"), RawLog("15.06.03"));
+    }
+    std::filesystem::create_directories(dir / "local");
+    WriteBytes(dir / "local/20030615.txt", RawLog("15.06.03"));
+    for (const std::string folder : {"Nord", "Sued", "local"}) {
+        const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM MOX_INI=" + dir / "mox.ini" +
+                                " " + program + " auto " + dir / folder + " >/dev/null 2>&1";
+        EXPECT_EQ(std::system(cmd.c_str()), 0) << folder;
+    }
+    for (const auto& [station, place] : places) {
+        const std::string mox = ReadBytes(dir / (station + "/20030615.mox"));
+        EXPECT_NE(mox.find("LOCATION: " + place), std::string::npos) << station;
+        EXPECT_EQ(mox.find("Hiesig"), std::string::npos) << station;
+        EXPECT_EQ(mox.find("Zentrale"), std::string::npos) << station;
+    }
+    EXPECT_NE(ReadBytes(dir / "local/20030615.mox").find("LOCATION: Hiesig"), std::string::npos);
 }

@@ -49,6 +49,10 @@ check_tree() {
   done
   need "$root$prefix/share/icons/hicolor/scalable/apps/mox-station.svg"
   need "$root$etc/mox/mox.ini"
+  local collect=$root$units/mox-collect.service
+  need "$collect"
+  [ -e "$collect" ] && ! grep -q "^ExecStart=$prefix/bin/mox-collect --root /var/lib/mox-collect " "$collect" &&
+    fail "collect unit: ExecStart: $(grep ExecStart "$collect")"
   local unit=$root$units/mox-station.service
   need "$unit"
   [ -e "$unit" ] || return 0
@@ -58,6 +62,8 @@ check_tree() {
     # verify wants the program at its place: point the copy at the tree's program.
     sed "s|^ExecStart=$prefix/bin/|ExecStart=$bin/|" "$unit" >"$work/mox-station.service"
     systemd-analyze verify "$work/mox-station.service" || fail "systemd-analyze verify"
+    sed "s|^ExecStart=$prefix/bin/|ExecStart=$bin/|" "$collect" >"$work/mox-collect.service"
+    systemd-analyze verify "$work/mox-collect.service" || fail "systemd-analyze verify mox-collect"
   else
     echo "SKIP systemd-analyze verify: systemd-analyze is not installed"
   fi

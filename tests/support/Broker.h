@@ -40,8 +40,9 @@ inline bool WaitFor(const std::function<bool()>& done, int milliseconds)
 class TestBroker {
 public:
     // `listenerOptions`: lines for the listener, such as its TLS certificate files.
-    explicit TestBroker(const std::string& folder, const std::string& listenerOptions = "")
-        : dir(folder), options(listenerOptions)
+    // `persistence`: the broker keeps sessions and retained messages across a restart.
+    explicit TestBroker(const std::string& folder, const std::string& listenerOptions = "", bool persistence = true)
+        : dir(folder), options(listenerOptions), persist(persistence)
     {
         std::filesystem::create_directories(dir);
         for (int attempt = 0; attempt < 5 && pid <= 0; ++attempt) {
@@ -61,7 +62,7 @@ public:
         std::ofstream conf(dir + "/mosquitto.conf");
         conf << "listener " << port << " 127.0.0.1\n"
              << options             << "allow_anonymous true\n"
-             << "persistence true\n"
+             << "persistence " << (persist ? "true" : "false") << "\n"
              << "persistence_location " << dir << "/\n"
              << "max_queued_messages 0\n"
              << "log_dest file " << dir << "/mosquitto.log\n";
@@ -77,11 +78,11 @@ public:
         return WaitFor([this] { return Accepts() || Exited(); }, 20000) && !Exited();
     }
 
-    // A clean stop: the broker writes its store, as on a service stop.
-    void Stop()
+    // A clean stop: the broker writes its store, as on a service stop; SIGKILL for a crash.
+    void Stop(int signal = SIGTERM)
     {
         if (pid <= 0) return;
-        kill(pid, SIGTERM);
+        kill(pid, signal);
         if (!WaitFor([this] { return Exited(); }, 20000)) {
             kill(pid, SIGKILL);
             waitpid(pid, nullptr, 0);
@@ -89,7 +90,6 @@ public:
         pid = -1;
     }
 
-private:
     static int FreePort()
     {
         const int s = socket(AF_INET, SOCK_STREAM, 0);
@@ -105,6 +105,7 @@ private:
         return p;
     }
 
+private:
     bool Accepts() const
     {
         const int s = socket(AF_INET, SOCK_STREAM, 0);
@@ -128,6 +129,7 @@ private:
     }
 
     std::string dir, options;
+    bool persist = true;
     int port = 0;
     pid_t pid = -1;
 };

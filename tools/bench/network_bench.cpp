@@ -1,7 +1,8 @@
 // Load on a station network: N simulated stations, each publishing one device line per second
-// with QoS 1, into one broker and one mox-collect. Prints, per N, the lines per second filed,
-// the latency from publishing to the line being in the collector's day file, and the
-// collector's CPU share and memory.
+// with its position (QoS 1, as a station beside an archive does), into one broker and one
+// mox-collect. Prints, per N, the lines per second filed, the latency from publishing to the
+// line being in the collector's day file, the latency until the collector's acknowledgment
+// reaches the station, and the collector's CPU share and memory.
 //
 //   mox-bench-network [SECONDS] [N ...]     (default: 20 s at N = 10, 100, 1000)
 #include <mosquitto.h>
@@ -25,8 +26,10 @@
 #include <vector>
 
 #include "mox/rtl/CommandLine.h"
+#include "lines/NetProtocol.h"
 #include "tests/support/Broker.h"
 #include "tests/support/Process.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -164,27 +167,35 @@ private:
     std::thread thread;
 };
 
-// N station clients driven by one poll loop, each sending a line a second at its own phase.
+// N station clients driven by one poll loop, each sending a line a second at its own phase and
+// hearing the collector's acknowledgments.
 class Stations {
 public:
     Stations(int n, int port, ArchiveWatch& watch) : watch(watch)
     {
         for (int i = 0; i < n; ++i) {
-            mosquitto* m = mosquitto_new(("bench-" + std::to_string(i)).c_str(), true, nullptr);
+            auto c = std::make_unique<Client>();
+            c->station = "S" + std::to_string(i);
+            c->phase = double(i) / n;
+            c->epoch = "00000000000000b1";
+            mosquitto* m = mosquitto_new(("bench-" + std::to_string(i)).c_str(), true, c.get());
             mosquitto_int_option(m, MOSQ_OPT_TCP_NODELAY, 1);  // as the station's publisher
+            mosquitto_message_callback_set(m, OnMessage);
             if (mosquitto_connect(m, "127.0.0.1", port, 60) != MOSQ_ERR_SUCCESS) {
                 std::fprintf(stderr, "station %d: no connection\n", i);
                 mosquitto_destroy(m);
                 continue;
             }
-            clients.push_back({m, "S" + std::to_string(i), double(i) / n});
+            mosquitto_subscribe(m, nullptr, StationTopic(c->station, "filed").c_str(), 1);
+            c->m = m;
+            clients.push_back(std::move(c));
         }
     }
     ~Stations()
     {
         for (auto& c : clients) {
-            mosquitto_disconnect(c.m);
-            mosquitto_destroy(c.m);
+            mosquitto_disconnect(c->m);
+            mosquitto_destroy(c->m);
         }
     }
 
@@ -200,18 +211,21 @@ public:
             const double t = std::chrono::duration<double>(now - start).count();
             if (t >= seconds) break;
             for (std::size_t i = 0; i < clients.size(); ++i) {
-                auto& c = clients[i];
+                auto& c = *clients[i];
                 if (t < double(nextSecond[i]) + c.phase) continue;
-                const std::string line = LineNow(c.seq++);
-                watch.Sent(c.station, line, Clock::now());
-                mosquitto_publish(c.m, nullptr, ("mox/" + c.station + "/raw").c_str(), int(line.size()), line.data(), 1,
-                                  false);
+                const std::string line = LineNow(c.seq);
+                const std::string text = NetLineText({c.epoch, std::uint64_t(++c.seq), c.index++, line});
+                const auto at = Clock::now();
+                watch.Sent(c.station, line, at);
+                c.sent[std::uint64_t(c.seq)] = at;
+                mosquitto_publish(c.m, nullptr, StationTopic(c.station, "line").c_str(), int(text.size()), text.data(),
+                                  1, false);
                 ++nextSecond[i];
                 ++published;
             }
             Pump(5);
             if (now - lastMisc > std::chrono::milliseconds(500)) {
-                for (auto& c : clients) mosquitto_loop_misc(c.m);
+                for (auto& c : clients) mosquitto_loop_misc(c->m);
                 lastMisc = now;
             }
         }
@@ -223,23 +237,58 @@ public:
     {
         std::vector<pollfd> fds;
         for (auto& c : clients) {
-            const short events = short(POLLIN | (mosquitto_want_write(c.m) ? POLLOUT : 0));
-            fds.push_back({mosquitto_socket(c.m), events, 0});
+            const short events = short(POLLIN | (mosquitto_want_write(c->m) ? POLLOUT : 0));
+            fds.push_back({mosquitto_socket(c->m), events, 0});
         }
         if (poll(fds.data(), fds.size(), timeoutMs) <= 0) return;
         for (std::size_t i = 0; i < fds.size(); ++i) {
-            if (fds[i].revents & POLLIN) mosquitto_loop_read(clients[i].m, 1);
-            if (fds[i].revents & POLLOUT) mosquitto_loop_write(clients[i].m, 1);
+            if (fds[i].revents & POLLIN) mosquitto_loop_read(clients[i]->m, 1);
+            if (fds[i].revents & POLLOUT) mosquitto_loop_write(clients[i]->m, 1);
         }
+    }
+
+    // Publishing to acknowledgment, per line, since the last call.
+    std::vector<double> TakeAckLatencies()
+    {
+        std::vector<double> all;
+        for (auto& c : clients) {
+            all.insert(all.end(), c->ackLatencies.begin(), c->ackLatencies.end());
+            c->ackLatencies.clear();
+        }
+        return all;
+    }
+    // Lines not acknowledged yet.
+    std::size_t Unacknowledged() const
+    {
+        std::size_t n = 0;
+        for (const auto& c : clients) n += c->sent.size();
+        return n;
     }
 
 private:
     struct Client {
-        mosquitto* m;
-        std::string station;
-        double phase;
+        mosquitto* m = nullptr;
+        std::string station, epoch;
+        double phase = 0;
         long seq = 0;
+        std::uint64_t index = 0;
+        std::map<std::uint64_t, Clock::time_point> sent;
+        std::vector<double> ackLatencies;
     };
+
+    static void OnMessage(mosquitto*, void* p, const mosquitto_message* msg)
+    {
+        auto& c = *static_cast<Client*>(p);
+        NetFiled filed;
+        if (!ParseNetFiled(std::string(static_cast<const char*>(msg->payload), std::size_t(msg->payloadlen)), filed) ||
+            filed.epoch != c.epoch)
+            return;
+        const auto now = Clock::now();
+        const auto end = c.sent.upper_bound(filed.seq);
+        for (auto it = c.sent.begin(); it != end; ++it)
+            c.ackLatencies.push_back(std::chrono::duration<double, std::milli>(now - it->second).count());
+        c.sent.erase(c.sent.begin(), end);
+    }
 
     static std::string LineNow(long seq)
     {
@@ -253,7 +302,7 @@ private:
     }
 
     ArchiveWatch& watch;
-    std::vector<Client> clients;
+    std::vector<std::unique_ptr<Client>> clients;
 };
 
 double Percentile(std::vector<double> v, double p)
@@ -288,8 +337,8 @@ int main(int argc, char** argv)
     const std::string base = (std::filesystem::temp_directory_path() / ("mox-bench-network-" + std::to_string(getpid()))).string();
 
     std::printf("| Stations | Lines published | Lines filed | Lines/s filed | Latency median ms | p99 ms | max ms | "
-                "Collector CPU %% | Collector RSS KB | Collector peak KB |\n");
-    std::printf("|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+                "Acknowledged median ms | p99 ms | Collector CPU %% | Collector RSS KB | Collector peak KB |\n");
+    std::printf("|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
     for (int n : counts) {
         const std::string dir = base + "/n" + std::to_string(n), root = dir + "/archive";
         std::filesystem::create_directories(dir);
@@ -303,23 +352,30 @@ int main(int argc, char** argv)
                               std::to_string(broker.Port()), "--root", root, "--id", "bench-archive"},
                              dir + "/collect.log");
         const int pid = collect.Pid();
+        // Lines published before the collector subscribed would be gaps the simulated stations
+        // never fill.
+        WaitFor([&] { return ReadBytes(dir + "/collect.log").find("verbunden") != std::string::npos; }, 20000);
         Stations stations(n, broker.Port(), watch);
         // A short warm-up: connections settle and day files open.
         stations.Run(2);
         for (const auto settle = Clock::now() + std::chrono::seconds(2); Clock::now() < settle;) stations.Pump(50);
         watch.TakeLatencies();
+        stations.TakeAckLatencies();
         const std::size_t filedBefore = watch.Filed();
         const ProcessLoad before = LoadOf(pid);
         const auto start = Clock::now();
         const std::size_t published = stations.Run(seconds);
         const auto end = Clock::now() + std::chrono::seconds(10);
-        while (watch.Filed() - filedBefore < published && Clock::now() < end) stations.Pump(50);
+        while ((watch.Filed() - filedBefore < published || stations.Unacknowledged() > 0) && Clock::now() < end)
+            stations.Pump(50);
         const double wall = std::chrono::duration<double>(Clock::now() - start).count();
         const ProcessLoad after = LoadOf(pid);
         const std::size_t filed = watch.Filed() - filedBefore;
         const std::vector<double> lat = watch.TakeLatencies();
-        std::printf("| %d | %zu | %zu | %.0f | %.1f | %.1f | %.1f | %.1f | %ld | %ld |\n", n, published, filed,
-                    double(filed) / wall, Percentile(lat, 0.5), Percentile(lat, 0.99), Percentile(lat, 1.0),
+        const std::vector<double> ack = stations.TakeAckLatencies();
+        std::printf("| %d | %zu | %zu | %.0f | %.1f | %.1f | %.1f | %.1f | %.1f | %.1f | %ld | %ld |\n", n, published,
+                    filed, double(filed) / wall, Percentile(lat, 0.5), Percentile(lat, 0.99), Percentile(lat, 1.0),
+                    Percentile(ack, 0.5), Percentile(ack, 0.99),
                     100.0 * (after.cpuSeconds - before.cpuSeconds) / wall, after.rssKb, after.peakKb);
         std::fflush(stdout);
         collect.Stop(SIGTERM);

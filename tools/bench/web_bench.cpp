@@ -33,6 +33,7 @@
 #include "collect/web/Hapi.h"
 #include "collect/web/WebFace.h"
 #include "tests/conversion/RealSeconds.h"
+#include "mox/rtl/CommandLine.h"
 
 namespace {
 
@@ -227,8 +228,16 @@ void LiveDelay(WebFace& face, int port, int stations, int seconds)
 
 }  // namespace
 
+const TCommandLine kCommandLine{"mox-bench-web",
+                                "Aufruf: mox-bench-web [SEKUNDEN]\n"
+                                "Misst den HAPI-Durchsatz (ein Tag Sekundenwerte, CSV und JSON) und die\n"
+                                "Verzögerung bis zur Live-Ansicht bei 1 und 100 Stationen (Vorgabe 10 s).\n",
+                                {},
+                                1};
+
 int main(int argc, char** argv)
 {
+    if (const int rc = AnswerCommandLine(kCommandLine, argc, argv); rc >= 0) return rc;
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     std::string pattern = (std::filesystem::temp_directory_path() / "mox-bench-web-XXXXXX").string();
     if (!mkdtemp(pattern.data())) return 1;

@@ -107,17 +107,33 @@ MqttSettings StationSettings(int port, const std::string& name)
     s.Host = "127.0.0.1";
     s.Port = port;
     s.Station = name;
+    s.Archive = true;
+    s.RetryMaxSeconds = 1;
+    // The collector may subscribe after the first lines passed the broker: they come again.
+    s.ResendSeconds = 1;
     return s;
 }
 
-// The first line again and again until the collector, subscribed by then, has filed it: a
-// second copy is dropped as a duplicate.
-bool FirstLineFiled(MqttPublisher& station, const std::string& file, const std::string& line)
+// A station as the collector sees it: its day file, its spool and its publisher. A line is in
+// the day file before it is published, as the station's logger has it.
+struct Station {
+    Station(int port, const std::string& name, const std::string& dir)
+        : data(dir + "/"), publisher((std::filesystem::create_directories(dir), StationSettings(port, name)),
+                                     dir + "/spool.dat", dir)
+    {
+    }
+    void Publish(const std::string& line)
+    {
+        std::ofstream(data + "20261209.txt", std::ios::binary | std::ios::app) << line << "\r\n";
+        publisher.PublishLine(line);
+    }
+    std::string data;
+    MqttPublisher publisher;
+};
+
+bool Filed(const std::string& file, const std::string& line)
 {
-    return WaitFor([&] {
-        station.PublishLine(line);
-        return ReadBytes(file).find(line) != std::string::npos;
-    }, kLong);
+    return WaitFor([&] { return ReadBytes(file).find(line) != std::string::npos; }, kLong);
 }
 
 std::string Line(int second, int value)
@@ -185,14 +201,15 @@ TEST_F(WebE2e, HapiAnswersValidateAndDataIsExactlyTheArchivesRange)
                           std::to_string(broker.Port()), "--root", root, "--http", std::to_string(port),
                           "--http-clients", "4"},
                          dir / "collect.log");
-    MqttPublisher ost(StationSettings(broker.Port(), "Ost"), dir / "ost.spool"),
-        west(StationSettings(broker.Port(), "West"), dir / "west.spool");
-    ASSERT_TRUE(ost.Start() && west.Start());
-    ASSERT_TRUE(FirstLineFiled(ost, root + "/Ost/20261209.txt", Line(0, 17000))) << ReadBytes(dir / "collect.log");
-    ASSERT_TRUE(FirstLineFiled(west, root + "/West/20261209.txt", Line(0, 5000)));
+    Station ost(broker.Port(), "Ost", dir / "ost"), west(broker.Port(), "West", dir / "west");
+    ASSERT_TRUE(ost.publisher.Start() && west.publisher.Start());
+    ost.Publish(Line(0, 17000));
+    west.Publish(Line(0, 5000));
+    ASSERT_TRUE(Filed(root + "/Ost/20261209.txt", Line(0, 17000))) << ReadBytes(dir / "collect.log");
+    ASSERT_TRUE(Filed(root + "/West/20261209.txt", Line(0, 5000)));
     for (int s = 1; s < 30; ++s) {
-        ost.PublishLine(Line(s, 17000 + s));
-        west.PublishLine(Line(s, 5000 + s));
+        ost.Publish(Line(s, 17000 + s));
+        west.Publish(Line(s, 5000 + s));
     }
     ASSERT_TRUE(WaitFor([&] { return ReadBytes(root + "/Ost/20261209.txt").size() > 0 &&
                                      ReadBytes(root + "/West/20261209.txt").find(Line(29, 5029)) != std::string::npos &&
@@ -239,8 +256,8 @@ TEST_F(WebE2e, HapiAnswersValidateAndDataIsExactlyTheArchivesRange)
     EXPECT_EQ(StatusLine(port, "/status.json"), "HTTP/1.1 503 Service Unavailable");
     for (int s : held) close(s);
     EXPECT_TRUE(WaitFor([&] { return StatusLine(port, "/status.json") == "HTTP/1.1 200 OK"; }, kLong));
-    ost.Stop();
-    west.Stop();
+    ost.publisher.Stop();
+    west.publisher.Stop();
     EXPECT_EQ(collect.Stop(), 0);
 }
 
@@ -254,13 +271,14 @@ TEST_F(WebE2e, ChromiumListsBothStationsAndDrawsANewLineWithinASecond)
     ChildProcess collect({MOX_BINARY_DIR "/bin/mox-collect", "--host", "127.0.0.1", "--port",
                           std::to_string(broker.Port()), "--root", root, "--http", std::to_string(port)},
                          dir / "collect.log");
-    MqttPublisher ost(StationSettings(broker.Port(), "Ost"), dir / "ost.spool"),
-        west(StationSettings(broker.Port(), "West"), dir / "west.spool");
-    ASSERT_TRUE(ost.Start() && west.Start());
-    ost.PublishStatus("{\"station\":\"Ost\",\"k\":[1,2,null,null,null,null,null,null],\"location\":\"Lindenberg\","
+    Station ost(broker.Port(), "Ost", dir / "ost"), west(broker.Port(), "West", dir / "west");
+    ASSERT_TRUE(ost.publisher.Start() && west.publisher.Start());
+    ost.publisher.PublishStatus("{\"station\":\"Ost\",\"k\":[1,2,null,null,null,null,null,null],\"location\":\"Lindenberg\","
                       "\"latitude\":\"52,21\",\"longitude\":\"14,12\",\"locator\":\"JO62\",\"author\":\"Ost\"}");
-    ASSERT_TRUE(FirstLineFiled(ost, root + "/Ost/20261209.txt", Line(0, 17000))) << ReadBytes(dir / "collect.log");
-    ASSERT_TRUE(FirstLineFiled(west, root + "/West/20261209.txt", Line(0, 5000)));
+    ost.Publish(Line(0, 17000));
+    west.Publish(Line(0, 5000));
+    ASSERT_TRUE(Filed(root + "/Ost/20261209.txt", Line(0, 17000))) << ReadBytes(dir / "collect.log");
+    ASSERT_TRUE(Filed(root + "/West/20261209.txt", Line(0, 5000)));
     ASSERT_TRUE(WaitFor([&] { return Get("http://127.0.0.1:" + QString::number(port) + "/status.json")
                                          .body.count("\"station\"") == 2; },
                         kLong));
@@ -291,14 +309,14 @@ TEST_F(WebE2e, ChromiumListsBothStationsAndDrawsANewLineWithinASecond)
 
     QElapsedTimer sent;
     sent.start();
-    west.PublishLine(Line(1, 4242));
+    west.Publish(Line(1, 4242));
     const QString values = "document.getElementById('werte-West').textContent";
     EXPECT_TRUE(WaitFor([&] { return page.Evaluate(values).contains("X 4242"); }, kLong));
     const qint64 delay = sent.elapsed();
     std::printf("Zeile bis zur Seite: %lld ms\n", static_cast<long long>(delay));
     EXPECT_LE(delay, 1000);
     chromium.Stop();
-    ost.Stop();
-    west.Stop();
+    ost.publisher.Stop();
+    west.publisher.Stop();
     EXPECT_EQ(collect.Stop(), 0);
 }

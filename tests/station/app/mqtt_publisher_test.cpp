@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "../../support/Broker.h"
 #include "../../support/TempDir.h"
@@ -55,10 +56,11 @@ TEST(MqttPublisher, LinesInOrderRetainedStatusOnlineAndAnEmptySpool)
 
         // A subscriber that comes later gets the state from the broker's store.
         TestSubscriber later(broker.Port(), "mox/Test_1/+");
-        ASSERT_TRUE(WaitFor([&] { return later.Messages().size() >= 2; }, kLong));
+        ASSERT_TRUE(WaitFor([&] { return later.Messages().size() >= 3; }, kLong));
         for (const auto& m : later.Messages()) {
             EXPECT_TRUE(m.retained) << m.topic;
             if (m.topic == "mox/Test_1/online") EXPECT_EQ(m.payload, "1");
+            else if (m.topic == "mox/Test_1/owner") EXPECT_NE(m.payload.find(dir / "spool.dat"), std::string::npos);
             else EXPECT_EQ(m.payload, "{\"station\":\"Test_1\"}") << m.topic;
         }
     }
@@ -146,8 +148,91 @@ TEST(MqttPublisher, TlsWithTheBrokersCaAndNoConnectionWithAnotherCa)
     station.PublishLine(Line(1));
     EXPECT_TRUE(WaitFor([&] { return station.Connected() && station.Backlog() == 0; }, kLong)) << station.Problem();
 
-    s.CaFile = dir / "missing.crt";
-    MqttPublisher missing(s, dir / "missing.dat");
-    EXPECT_FALSE(missing.Start());
-    EXPECT_NE(missing.Problem().find("missing.crt"), std::string::npos) << missing.Problem();
+    // A missing CA file is told and tried again; the lines wait and go out once it is there.
+    s.CaFile = dir / "later.crt";
+    s.Station = "Test_2";
+    s.RetryMaxSeconds = 1;
+    MqttPublisher later(s, dir / "later.dat");
+    ASSERT_TRUE(later.Start());
+    later.PublishLine(Line(2));
+    EXPECT_TRUE(WaitFor([&] { return later.Problem().find("later.crt") != std::string::npos; }, kLong))
+        << later.Problem();
+    EXPECT_EQ(later.Backlog(), 1u);
+    std::filesystem::copy_file(dir / "ca.crt", dir / "later.crt");
+    EXPECT_TRUE(WaitFor([&] { return later.Connected() && later.Backlog() == 0; }, kLong)) << later.Problem();
+}
+
+// The broker refuses the login: that is what the station says, not a broken connection.
+TEST(MqttPublisher, ARefusedLoginIsToldAsSuch)
+{
+    TempDir dir;
+    ASSERT_EQ(std::system(("mosquitto_passwd -c -b " + (dir / "passwd") + " station right").c_str()), 0);
+    TestBroker broker(dir / "broker", "password_file " + (dir / "passwd") + "\n");
+    ASSERT_TRUE(broker.Running());
+    MqttSettings s = Settings(broker.Port());
+    s.User = "station";
+    s.Password = "wrong";
+    s.RetryMaxSeconds = 1;
+    MqttPublisher station(s, dir / "spool.dat");
+    ASSERT_TRUE(station.Start());
+    ASSERT_TRUE(WaitFor([&] { return station.Problem().find("Anmeldung") != std::string::npos; }, kLong))
+        << station.Problem();
+    // Later attempts, refused the same way, never turn it into "nicht erreichbar".
+    WaitFor([] { return false; }, 2500);
+    EXPECT_NE(station.Problem().find("weist die Anmeldung ab"), std::string::npos) << station.Problem();
+}
+
+// A broker that takes the connection but never answers: the station still stops at once.
+TEST(MqttPublisher, AStationWhoseBrokerNeverAnswersStopsPromptly)
+{
+    TempDir dir;
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(s, 1), 0);
+    ASSERT_EQ(getsockname(s, reinterpret_cast<sockaddr*>(&a), &len), 0);
+    MqttSettings settings = Settings(ntohs(a.sin_port));
+    settings.ConnectSeconds = 1;
+    auto station = std::make_unique<MqttPublisher>(settings, dir / "spool.dat");
+    ASSERT_TRUE(station->Start());
+    station->PublishLine(Line(3));
+    EXPECT_TRUE(WaitFor([&] { return station->Problem().find("nicht erreichbar") != std::string::npos; }, kLong))
+        << station->Problem();
+    const auto begun = std::chrono::steady_clock::now();
+    station.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(5));
+    close(s);
+}
+
+// Two installations given the same station name: the second one refuses, naming the first,
+// instead of both taking turns on the broker; when the first is gone, the second may take over.
+TEST(MqttPublisher, ASecondStationWithTheSameNameIsRefusedNamingTheFirst)
+{
+    TempDir dir;
+    TestBroker broker(dir / "broker");
+    ASSERT_TRUE(broker.Running());
+    MqttSettings s = Settings(broker.Port());
+    s.RetryMaxSeconds = 1;
+    auto first = std::make_unique<MqttPublisher>(s, dir / "one/spool.dat", dir / "one");
+    ASSERT_TRUE(first->Start());
+    ASSERT_TRUE(WaitFor([&] { return first->Connected(); }, kLong)) << first->Problem();
+
+    MqttPublisher second(s, dir / "two/spool.dat", dir / "two");
+    ASSERT_TRUE(second.Start());
+    second.PublishLine(Line(5));
+    ASSERT_TRUE(WaitFor([&] { return second.Problem().find("schon vergeben") != std::string::npos; }, kLong))
+        << second.Problem();
+    EXPECT_NE(second.Problem().find(dir / "one"), std::string::npos) << second.Problem();
+    EXPECT_FALSE(second.Connected());
+    EXPECT_EQ(second.Backlog(), 1u);
+    // The first one is not disturbed.
+    WaitFor([] { return false; }, 1500);
+    EXPECT_TRUE(first->Connected());
+    EXPECT_NE(second.Problem().find("schon vergeben"), std::string::npos) << second.Problem();
+
+    first.reset();
+    EXPECT_TRUE(WaitFor([&] { return second.Connected() && second.Backlog() == 0; }, kLong)) << second.Problem();
 }

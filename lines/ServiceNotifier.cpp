@@ -1,4 +1,4 @@
-#include "station/app/ServiceNotifier.h"
+#include "lines/ServiceNotifier.h"
 
 #include <systemd/sd-daemon.h>
 

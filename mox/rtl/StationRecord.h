@@ -1,0 +1,23 @@
+#pragma once
+// A station's record, the "MOX-Header" section of its settings (author, location,
+// coordinates, locator, the one-sensor component), as a small settings file of its own. The
+// central collector keeps it beside the station's day files, so that every program that reads
+// the archive stamps a station's days with that station's record, not with the record of the
+// machine it runs on.
+#include <string>
+
+class TIniFile;
+
+// "station.ini": the record's name in a station's folder of the archive.
+extern const char* const kStationRecordName;
+
+// The section with the keys present in `ini`, CR LF line ends; empty when none is present.
+std::string StationRecordText(const TIniFile& ini);
+
+// Whether `text` is a record as StationRecordText writes it: the section and key=value lines
+// only, no longer than a few kilobytes.
+bool ValidStationRecord(const std::string& text);
+
+// The settings whose "MOX-Header" applies to the day files of `folder`: the folder's own
+// record when it has one, else `fallback` (the local settings file).
+std::string RecordSettingsFor(const std::string& folder, const std::string& fallback);
