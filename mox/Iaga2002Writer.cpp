@@ -90,10 +90,14 @@ std::vector<std::string> CommentRecords(const std::string& remark)
     return records;
 }
 
+// A longitude counts east from 0 to under 360 in this format; west longitudes wrap around.
 std::string DegreesText(const std::string& text, bool latitude)
 {
     double degrees;
-    return ParseDegrees(text, latitude, degrees) ? FormatDegrees(degrees) : std::string();
+    if (!ParseDegrees(text, latitude, degrees)) return std::string();
+    if (!latitude && degrees < 0) degrees += 360;
+    const std::string s = FormatDegrees(degrees);
+    return s == "360.0" ? "0.0" : s;
 }
 
 // A value in its 10 columns; what cannot be told apart from the markers is missing.
