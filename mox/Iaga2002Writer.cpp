@@ -10,6 +10,8 @@
 #include "mox/DayFileReader.h"
 #include "mox/DayFileWriter.h"
 #include "mox/Iaga2002.h"
+#include "mox/StationRecord.h"
+#include "mox/rtl/IniFile.h"
 #include "mox/rtl/SysUtils.h"
 #include "mox/rtl/TextFile.h"
 
@@ -119,6 +121,7 @@ std::string ExportIaga2002(const std::string& dayFile, const std::string& code,
         throw EConvertError("'" + code + "' ist kein IAGA-Code aus drei Buchstaben oder Ziffern");
     const DayFileContent day = ReadDayFile(dayFile);
     const DayFileHeader& h = day.header;
+    TellIfPlaceholderRecord(h.author, h.location, MoxIniPath());
     TDateTime date;
     TryStrToDateDMY(h.date, date);  // checked by the reader
     int year, month, dayOfMonth;
