@@ -26,6 +26,9 @@ void TMain::StartService()
     s.SilenceSeconds = settings.StilleSekunden;
     s.ClockToleranceSeconds = settings.UhrToleranz;
     s.RetrySeconds = reopenTimer->interval() / 1000;
+    s.NoDeviceSeconds = settings.ErsteZeileSekunden;
+    s.Port = settings.Port;
+    s.SettingsFile = iniFile.FileName();
     service = std::make_unique<StationService>(s);
 
     alertPanel = new QLabel(this);
@@ -72,6 +75,7 @@ void TMain::ServiceTick()
 void TMain::ServicePortState()
 {
     if (!service) return;
+    service->SetPort(settings.Port);
     if (paused) service->Paused();
     else if (deviceLost || !ComPort.Connected()) service->PortLost();
     else service->PortOpened(Steady(), time(nullptr));

@@ -25,6 +25,7 @@
 #include "station/UploadRunner.h"
 #include "station/app/MouseReadout.h"
 #include "station/app/OneShotImage.h"
+#include "station/dialogs/FirstStartDlg.h"
 #include "station/dialogs/KorrekturForm.h"
 #include "station/dialogs/KurvenForm.h"
 #include "station/dialogs/RemarkDlg.h"
@@ -149,6 +150,7 @@ void TMain::CreateActions()
     HilfeMenuMoxView = make("Mox_View...", "Hilfe zu MOX_View anzeigen",
                             st->standardIcon(QStyle::SP_DialogHelpButton));
     HilfeMenuMOX = make("MOX...", "Hilfe zu MOX anzeigen", st->standardIcon(QStyle::SP_TitleBarContextHelpButton));
+    HilfeMenuMoxView->setShortcut(QKeySequence::HelpContents);
     HilfeMenuAbout = make("Über...", "");
 
     connect(MenuDateiEnde, &QAction::triggered, this, &QWidget::close);
@@ -423,7 +425,7 @@ void TMain::ShowProblem(const QString& problem)
     // Not modal: a station must go on receiving while the message waits for the observer.
     // One box at most, showing the latest problem, however often a device comes and goes.
     if (!problemBox) {
-        problemBox = new QMessageBox(QMessageBox::Warning, "MOX-View", problem, QMessageBox::Ok, this);
+        problemBox = new QMessageBox(QMessageBox::Warning, "MOX_View", problem, QMessageBox::Ok, this);
         problemBox->setAttribute(Qt::WA_DeleteOnClose);
         problemBox->setModal(false);
     }
@@ -534,14 +536,14 @@ void TMain::IntroducePlaceholderRecord()
     firstStart = false;
     // Stored at once, so that the next start does not ask again, however this one ends.
     WriteWindowBounds(iniFile, {x(), y(), width(), height()});
-    QMessageBox::information(
-        this, "MOX-View",
-        Q("Willkommen bei MOX-View!\n\nDie Station trägt noch einen Platzhalter als Stationsangaben (\"" +
-          Diagram.get_Autor() + ", " + Diagram.get_Ort() + ", " + Diagram.get_Laenge() + ", " +
-          Diagram.get_Breite() + "\"). Sie stehen in jeder Legende, auf jeder Seite und in jeder "
-          "Datei, die MOX-View schreibt.\n\nBitte tragen Sie im folgenden Fenster unter "
-          "\"MOX-Header\" Betreiber, Ort, Länge, Breite und Locator Ihrer Station ein."));
-    SetupForm->exec();
+    TFirstStartDlg dlg(context, settings.Port.empty() ? iniFile.ReadString("COM-Port", "Port", "COM1") : settings.Port);
+    if (dlg.exec() != QDialog::Accepted || !logger || dlg.Answers().Port == settings.Port) return;
+    settings.Port = dlg.Answers().Port;
+    ComPort.SetConnected(false);
+    ComPort.SetPort(settings.Port);
+    // A port that failed is retried by the reopen timer, now on the new one.
+    if (!deviceLost && !OpenPort()) DeviceLost(ComPort.LastError());
+    else ServicePortState();
 }
 
 void TMain::closeEvent(QCloseEvent* event)
