@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include "station/app/MqttErrorText.h"
+
 namespace {
 
 // Lines handed to the network but not yet acknowledged. libmosquitto keeps these and sends
@@ -22,7 +24,7 @@ void InitLibrary()
 }
 
 // For MOSQ_ERR_ERRNO the library's text is that of errno.
-std::string ErrorText(int rc) { return mosquitto_strerror(rc); }
+std::string ErrorText(int rc) { return MqttErrorText(rc); }
 
 }  // namespace
 
@@ -190,7 +192,7 @@ void MqttPublisher::OnConnect(mosquitto* m, void* p, int rc)
     std::lock_guard<std::mutex> g(self->lock);
     if (rc != 0) {
         self->SetProblem("MQTT: Der Broker " + self->settings.Host + " weist die Anmeldung ab: " +
-                         mosquitto_connack_string(rc));
+                         MqttConnackText(rc));
         return;
     }
     self->session = true;
