@@ -184,9 +184,25 @@ TEST(LoadDayFileTest, BadFilesAreNamedAndNeverThrow)
     // The TYPE line is looked for across the whole file, also where it spans two blocks.
     const std::string padding(65534 - 2, '\n');
     WriteBytes(dir / "far.mox", padding + "\r\nTYPE: 3\r\n");
-    EXPECT_EQ(LoadDayFile(d, dir / "far.mox").Error, "");
+    EXPECT_EQ(LoadDayFile(d, dir / "far.mox").Error.find("ohne TYPE-Zeile"), std::string::npos);
     WriteBytes(dir / "none.mox", padding + "\r\nTYPX: 3\r\n");
-    EXPECT_NE(LoadDayFile(d, dir / "none.mox").Error.find("no TYPE line"), std::string::npos);
+    EXPECT_NE(LoadDayFile(d, dir / "none.mox").Error.find("ohne TYPE-Zeile"), std::string::npos);
+
+    // A damaged day file is told with its line: as an error when nothing could be shown, as a
+    // warning beside what could.
+    const std::string whole = DayFileText({{"By", Flat(100)}}, "15.06.03");
+    std::string marker = whole;
+    marker.replace(marker.find("DATA:\r\n"), 5, "DATQ:");
+    WriteBytes(dir / "marker.mox", marker);
+    const PaneLoad bad = LoadDayFile(d, dir / "marker.mox");
+    EXPECT_NE(bad.Error.find("beschädigt"), std::string::npos) << bad.Error;
+    EXPECT_NE(bad.Error.find("marker.mox, Zeile "), std::string::npos) << bad.Error;
+    WriteBytes(dir / "cut.mox", whole.substr(0, whole.size() / 2));
+    const PaneLoad cut = LoadDayFile(d, dir / "cut.mox");
+    EXPECT_EQ(cut.Error, "");
+    EXPECT_TRUE(d.is_loaded(1));
+    EXPECT_NE(cut.Warning.find("beschädigt"), std::string::npos) << cut.Warning;
+    EXPECT_NE(cut.Warning.find("cut.mox, Zeile "), std::string::npos) << cut.Warning;
 
     // A day without readings yet is no error: it is shown empty.
     WriteBytes(dir / "nan.mox", DayFileText({{"By", Minutes([](int) { return NAN; })}}, "15.06.03"));
