@@ -9,7 +9,7 @@ packages=(build-essential cmake ninja-build pkg-config
           libfreetype-dev libfontconfig-dev fonts-liberation
           libpng-dev libjpeg-dev libgtest-dev
           libsystemd-dev libmosquitto-dev mosquitto qt6-translations-l10n
-          desktop-file-utils dpkg-dev file openssl systemd
+          desktop-file-utils dpkg-dev file openssl systemd lintian man-db
           xvfb xauth)
 
 missing=()
