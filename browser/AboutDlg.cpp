@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "mox/Bitmaps.h"
+#include "mox/rtl/CommandLine.h"
 
 namespace {
 
@@ -35,15 +36,15 @@ TAboutDlg::TAboutDlg(const QString& caption, QWidget* parent) : QDialog(parent)
     picture->setAlignment(Qt::AlignTop);
     auto* text = new QPlainTextEdit;
     text->setReadOnly(true);
-    text->setPlainText(
-        "MOX_Browser shows two MOX day files side by side.\n\n"
-        "Click a *.mox file to load it into the marked pane; a click on a pane marks it. "
-        "O, F and C switch the offset filter, the noise filter and the correction file of "
-        "their pane. Every minute each pane looks whether its file has changed, so the day "
-        "a logging station is writing stays current.\n\n"
-        "A double click opens a pane in a large window; a right click moves the curves so "
-        "that they start at the clicked height.\n\n"
-        "Part of the MOX geomagnetic station software.");
+    text->setPlainText(QString(
+        "MOX_Browser %1 zeigt zwei MOX-Tagesdateien nebeneinander.\n\n"
+        "Ein Klick auf eine *.mox-Datei lädt sie in das markierte Feld; ein Klick auf ein Feld "
+        "markiert es. O, F und C schalten Offsetfilter, Rauschfilter und Korrekturdatei ihres "
+        "Feldes. Jede Minute sieht jedes Feld nach, ob sich seine Datei geändert hat; so bleibt "
+        "der Tag aktuell, den eine Station gerade schreibt.\n\n"
+        "Ein Doppelklick öffnet ein Feld in einem großen Fenster; ein Rechtsklick verschiebt "
+        "die Kurven so, dass sie an der angeklickten Höhe beginnen.\n\n"
+        "Teil der MOX-Stationssoftware für Erdmagnetfeld-Messungen.").arg(MoxVersion()));
     text->setMinimumSize(320, 180);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::hide);

@@ -79,6 +79,8 @@ std::string DefaultBrowserDirectory()
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) data = xdg;
     else if (const char* home = std::getenv("HOME"); home && *home) data = std::string(home) + "/.local/share";
     if (!data.empty() && IsDirectory(data + "/mox/data")) return data + "/mox/data";
+    // The packaged service's data, which members of the group mox may read.
+    if (IsDirectory("/var/lib/mox/data")) return "/var/lib/mox/data";
     const char* home = std::getenv("HOME");
     return home && IsDirectory(home) ? WithoutTrailingSlash(home) : "/";
 }
@@ -204,7 +206,7 @@ PaneLoad LoadDayFile(TMOX_Diagram& d, const std::string& path)
     try {
         d.AutoLoad(path, false);
     } catch (const std::bad_alloc&) {
-        result.Error = path + ": not enough memory to load the file";
+        result.Error = path + ": zu wenig Speicher, um die Datei zu laden";
     } catch (const std::exception& e) {
         result.Error = LoadError(path, e.what());
     }
@@ -216,26 +218,29 @@ PaneLoad LoadDayFile(TMOX_Diagram& d, const std::string& path)
         last = c;
         // Correction lines that could not be read were skipped; the observer should know.
         if (const std::string bad = d.get_korr_errors(c); !bad.empty() && result.Warning.empty())
-            result.Warning = "Correction lines skipped:\n" + bad;
+            result.Warning = "Übergangene Korrekturzeilen:\n" + bad;
     }
     result.KorrekturAvailable = last != 0 && d.get_Header(last).is_korr_file;
-    if (!result.Error.empty() || last != 0) return result;
-
-    if (!FileExists(path)) {
-        result.Error = path + ": the file does not exist (any more)";
-        return result;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) result.Error = path + ": the file cannot be read";
-    else if (!Contains(in, "TYPE:")) result.Error = path + ": not a MOX day file (no TYPE line)";
     if (!result.Error.empty()) return result;
-    // Nothing loaded from a file with a TYPE line: a header without data, or a type the diagram
-    // does not know. The strict reader says which; only a whole day file holding no readings
-    // yet is shown as the empty day it is.
+    if (last == 0) {
+        if (!FileExists(path)) {
+            result.Error = path + ": die Datei gibt es nicht (mehr)";
+            return result;
+        }
+        std::ifstream in(path, std::ios::binary);
+        if (!in) result.Error = path + ": die Datei ist nicht lesbar";
+        else if (!Contains(in, "TYPE:")) result.Error = path + ": keine MOX-Tagesdatei (ohne TYPE-Zeile)";
+        if (!result.Error.empty()) return result;
+    }
+    // The loader takes what it can; the strict reader tells a damaged file, which would
+    // otherwise show as a day with gaps or as an empty one. A day file that holds no readings
+    // yet is no error: it is shown as the empty day it is.
     try {
         ReadDayFile(path);
     } catch (const std::exception& e) {
-        result.Error = std::string("Die Datei zeigt keinen Tag: ") + e.what();
+        const std::string damaged = std::string("Die Tagesdatei ist beschädigt: ") + e.what();
+        if (last == 0) result.Error = damaged;
+        else result.Warning = damaged + (result.Warning.empty() ? "" : "\n\n" + result.Warning);
     }
     return result;
 }

@@ -27,7 +27,8 @@ struct BrowserSettings {
     ZoomBounds Zoom[2];
 };
 
-// Where the chooser starts when no usable folder is stored: the station's data folder.
+// Where the chooser starts when no usable folder is stored: the station's data folder, else
+// the packaged service's, else the home folder.
 std::string DefaultBrowserDirectory();
 BrowserSettings ReadBrowserSettings(const TIniFile& ini);
 // What the browser writes when it ends: folder, switches and zoom windows (not the colours).

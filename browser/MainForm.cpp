@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QKeyEvent>
 #include <QSet>
+#include <QShortcut>
 #include <QScreen>
 #include <QStorageInfo>
 #include <QStyle>
@@ -124,7 +125,8 @@ TMainForm::TMainForm(QWidget* parent)
     setWindowTitle(BrowserCaption);
     setWindowIcon(ProgramIcon());
     QApplication::setWindowIcon(windowIcon());
-    setFixedSize(708, 508);
+    resize(708, 508);
+    setMinimumSize(708, 508);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
@@ -225,10 +227,13 @@ void TMainForm::CreateControls()
             [this](QListWidgetItem* item) { SetDirectory(S(item->data(Qt::UserRole).toString())); });
 
     auto* help = new QPushButton("Help...", this);
+    helpButton = help;
     help->setObjectName("HelpButton");
     help->setGeometry(583, 472, 58, 25);
     connect(help, &QPushButton::clicked, this, [this] { ShowHelpTopic(this, THelpTopic::BrowserProgramm); });
+    new QShortcut(QKeySequence::HelpContents, this, [this] { ShowHelpTopic(this, THelpTopic::BrowserProgramm); });
     auto* quit = new QPushButton("Exit", this);
+    quitButton = quit;
     quit->setObjectName("QuitButton");
     quit->setGeometry(648, 472, 57, 25);
     connect(quit, &QPushButton::clicked, this, &QWidget::close);
@@ -391,6 +396,18 @@ bool TMainForm::event(QEvent* event)
         FormActivate();
     }
     return QWidget::event(event);
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (!directoryListBox) return;
+    const int dw = std::max(0, width() - 708), dh = std::max(0, height() - 508);
+    fileListBox->setGeometry(472, 0, 104, 497 + dh);
+    driveComboBox->setGeometry(576, 0, 129 + dw, 22);
+    directoryListBox->setGeometry(576, 24, 129 + dw, 441 + dh);
+    helpButton->move(583 + dw, 472 + dh);
+    quitButton->move(648 + dw, 472 + dh);
 }
 
 void TMainForm::showEvent(QShowEvent* event)

@@ -61,6 +61,8 @@ public:
 protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // The panes keep their size; the file and folder lists take the room a larger window has.
+    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
@@ -93,6 +95,8 @@ private:
     QListWidget* fileListBox = nullptr;
     QComboBox* driveComboBox = nullptr;
     QListWidget* directoryListBox = nullptr;
+    QPushButton* helpButton = nullptr;
+    QPushButton* quitButton = nullptr;
     QFileSystemWatcher* folderWatch = nullptr;
     QTimer* timers[2] = {};
     TDiagramForm* zooms[2] = {};

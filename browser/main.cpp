@@ -27,8 +27,8 @@ int main(int argc, char** argv)
     InstallGermanQtTranslations(app);
     QApplication::setApplicationName("MOX_Browser");
     if (!TextRenderingAvailable())
-        std::fprintf(stderr, "MOX_Browser: no font found (fonts-liberation missing?); "
-                             "the diagrams are drawn without text.\n");
+        std::fprintf(stderr, "MOX_Browser: keine Schrift gefunden (fehlt fonts-liberation?); "
+                             "die Diagramme werden ohne Text gezeichnet.\n");
     TMainForm main;
     main.show();
     return app.exec();

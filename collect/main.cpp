@@ -20,6 +20,7 @@
 #include "collect/Collector.h"
 #include "collect/Options.h"
 #include "collect/web/WebFace.h"
+#include "lines/MqttErrorText.h"
 #include "lines/NetProtocol.h"
 #include "lines/ServiceNotifier.h"
 
@@ -62,14 +63,14 @@ void Say(Session& s, const std::string& text)
 
 std::string ErrorText(int rc)
 {
-    return rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
+    return MqttErrorText(rc);
 }
 
 void OnConnect(mosquitto* m, void* p, int rc)
 {
     auto& s = *static_cast<Session*>(p);
     if (rc != 0) {
-        Say(s, "der Broker weist die Anmeldung ab: " + std::string(mosquitto_connack_string(rc)));
+        Say(s, "der Broker weist die Anmeldung ab: " + MqttConnackText(rc));
         return;
     }
     s.connected = true;

@@ -23,6 +23,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "mox/rtl/BoundedSetting.h"
+#include "mox/rtl/CommandLine.h"
 #include "mox/rtl/StationRecord.h"
 #include "widgets/HelpWindow.h"
 
@@ -83,15 +85,15 @@ QString Text(const std::string& s) { return QString::fromStdString(s); }
 TAboutBox::TAboutBox(QWidget* parent, const QIcon& picture) : QDialog(parent)
 {
     setObjectName("AboutBox");
-    setWindowTitle("About MOX_Convert");
+    setWindowTitle("Über MOX_Convert");
     auto* image = new QLabel;
     image->setPixmap(picture.pixmap(48, 48));
     image->setAlignment(Qt::AlignTop);
     auto* text = new QLabel(
-        QString("<b>%1</b><p>Converts the raw day logs of a MOX station (yyyymmdd.txt) into "
-                "MOX day files (.mox), with the station's header data.</p>"
-                "<p>Unattended: <code>MOX_Convert auto &lt;folder&gt;</code></p>")
-            .arg(Caption));
+        QString("<b>%1</b><p>Version %2</p><p>Wandelt die Tagesmitschnitte einer MOX-Station (jjjjmmtt.txt) in "
+                "MOX-Tagesdateien (.mox) mit den Stationsangaben um.</p>"
+                "<p>Ohne Fenster: <code>MOX_Convert auto &lt;Ordner&gt;</code></p>")
+            .arg(Caption, MoxVersion()));
     text->setWordWrap(true);
     text->setMinimumWidth(300);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
@@ -119,8 +121,11 @@ TConvertForm::TConvertForm(QWidget* parent)
         move(screen->availableGeometry().center() - rect().center());
 
     ReadHeaderSettings(IniFile, MOX_Diagram);
-    // The logs of the working directory come first, shown as that folder of the tree.
-    ShowFolder(QDir::currentPath());
+    QString notes;
+    for (const std::string& n : TakeSettingNotes()) notes += (notes.isEmpty() ? "" : "\n\n") + QString::fromStdString(n);
+    if (!notes.isEmpty()) QTimer::singleShot(0, this, [this, notes] { ShowMessage(notes); });
+    // The station's logs come first, shown as that folder of the tree.
+    ShowFolder(QString::fromStdString(StartFolder(IniFile, QDir::currentPath().toStdString())));
 }
 
 TConvertForm::~TConvertForm() { StopRun(); }
@@ -244,7 +249,7 @@ void TConvertForm::ShowFolder(const QString& path)
 {
     const QModelIndex index = folders->index(path);
     if (!index.isValid()) {
-        ShowMessage(QString("The folder %1 cannot be shown.").arg(path));
+        ShowMessage(QString("Der Ordner %1 lässt sich nicht anzeigen.").arg(path));
         return;
     }
     revealFolder = true;
@@ -382,7 +387,7 @@ void TConvertForm::FinishRun()
     Scan();
     busy.reset();
     if (!failures.empty()) {
-        QString text = QString("%1 of %2 log files could not be converted:\n")
+        QString text = QString("%1 von %2 Mitschnitten ließen sich nicht umwandeln:\n")
                            .arg(failures.size())
                            .arg(total);
         for (const std::string& f : failures) text += "\n" + Text(f);

@@ -1,6 +1,7 @@
 #include "convert/ConvertRun.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <ostream>
 #include <stdexcept>
@@ -9,6 +10,8 @@
 #include "mox/Mm.h"
 #include "mox/RawLog.h"
 #include "mox/SettingRanges.h"
+#include "mox/SettingsKeys.h"
+#include "mox/StationRecord.h"
 #include "mox/rtl/IniFile.h"
 #include "mox/rtl/PendingFiles.h"
 #include "mox/rtl/SysUtils.h"
@@ -88,8 +91,8 @@ FolderScan ScanFolder(const std::string& folder)
     }
     if (ec) {
         scan.Items.clear();
-        scan.Error = "The folder " + (folder.empty() ? std::string(".") : folder) +
-                     " cannot be read: " + ec.message();
+        scan.Error = "Der Ordner " + (folder.empty() ? std::string(".") : folder) +
+                     " ist nicht lesbar (" + ec.message() + ").";
         return scan;
     }
     // Directory order is arbitrary here; by name, the days come in order, and the logs of
@@ -117,6 +120,7 @@ FolderScan ScanFolder(const std::string& folder)
 
 void ReadHeaderSettings(const TIniFile& ini, TMOX_Diagram& d)
 {
+    CheckSettingsFile(ini, KnownSettingsSections());
     d.set_Autor(ini.ReadString("MOX-Header", "Autor", d.get_Autor()));
     d.set_Ort(ini.ReadString("MOX-Header", "Ort", d.get_Ort()));
     d.set_Laenge(ini.ReadString("MOX-Header", "Länge", d.get_Laenge()));
@@ -124,6 +128,20 @@ void ReadHeaderSettings(const TIniFile& ini, TMOX_Diagram& d)
     d.set_Locator(ini.ReadString("MOX-Header", "Locator", d.get_Locator()));
     // Read as the station reads it; the component ignores the total field.
     d.set_1sensor_vec(MOX_Vector_Typ(ReadBoundedInteger(ini, "MOX-Header", "1-Sensor", vecBy, kSensorRange)));
+    TellIfPlaceholderRecord(d, ini.FileName());
+}
+
+std::string StartFolder(const TIniFile& ini, const std::string& current, const std::string& serviceFolder)
+{
+    std::string own;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) own = std::string(xdg) + "/mox/data";
+    else if (const char* home = std::getenv("HOME"); home && *home) own = std::string(home) + "/.local/share/mox/data";
+    std::error_code ec;
+    for (std::string folder : {ini.ReadString("Verzeichnisse", "Datenverzeichnis", ""), own, serviceFolder}) {
+        while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+        if (!folder.empty() && std::filesystem::is_directory(folder, ec)) return folder;
+    }
+    return current;
 }
 
 namespace {
@@ -190,14 +208,14 @@ void ConvertRun::Work()
         try {
             // The conversion quietly does nothing for a file that is gone; that must not
             // count as converted.
-            if (!FileExists(path)) throw std::runtime_error("the log file is gone: " + path);
+            if (!FileExists(path)) throw std::runtime_error("Der Mitschnitt ist nicht mehr da: " + path);
             RawLogOptions options;
             options.pending = &result.files;
             diagram.Convert(path, options);
         } catch (const std::exception& e) {
             result.files.Discard();
             result.error = e.what();
-            if (result.error.empty()) result.error = "unknown error";
+            if (result.error.empty()) result.error = "unbekannter Fehler";
         }
         result.done = true;
         {
@@ -258,8 +276,8 @@ void ConvertRun::PutReadyInPlace()
     for (std::size_t p = inPlace; p < end; ++p) any |= !results[p].files.Empty();
     std::string syncError;
     if (any && !SyncFileSystemOf(folder.empty() ? "." : folder))
-        syncError = "the files cannot be made durable in " + folder + ": " +
-                    std::error_code(errno, std::generic_category()).message();
+        syncError = "Die Dateien in " + folder + " lassen sich nicht dauerhaft sichern (" +
+                    std::error_code(errno, std::generic_category()).message() + ").";
     for (std::size_t p = inPlace; p < end; ++p) {
         Slot& slot = results[p];
         if (slot.files.Empty()) continue;
@@ -307,7 +325,7 @@ int RunUnattended(const std::string& folder, TMOX_Diagram& diagram, std::ostream
                   std::ostream& err)
 {
     if (folder.empty()) {
-        err << "MOX_Convert: no folder given; usage: MOX_Convert auto <folder>" << std::endl;
+        err << "MOX_Convert: kein Ordner angegeben; Aufruf: MOX_Convert auto ORDNER" << std::endl;
         return exitUsage;
     }
     const std::string dir = AsFolderPath(folder);
@@ -335,7 +353,7 @@ int RunUnattended(const std::string& folder, TMOX_Diagram& diagram, std::ostream
         failed += int(run.Failures().size());
     }
     if (failed == 0) return exitOk;
-    err << "MOX_Convert: " << failed << " of " << total << " log files could not be converted"
+    err << "MOX_Convert: " << failed << " von " << total << " Mitschnitten ließen sich nicht umwandeln"
         << std::endl;
     return exitSomeFailed;
 }

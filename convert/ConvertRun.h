@@ -57,8 +57,15 @@ FolderScan ScanFolder(const std::string& folder);
 
 // The "MOX-Header" keys of the station's settings that the converted files carry: author,
 // location, longitude, latitude, locator and the component of a one-sensor device. A key
-// that is missing leaves the component's own site record.
+// that is missing leaves the component's own site record. Unknown keys and the placeholder
+// record are told once (stderr, and the notes a window takes).
 void ReadHeaderSettings(const TIniFile& ini, TMOX_Diagram& diagram);
+
+// The folder the window opens with: the station's data folder ("Verzeichnisse" /
+// "Datenverzeichnis"), else the user's own station's (~/.local/share/mox/data), else the
+// service's (/var/lib/mox/data), the first that exists; else `current`.
+std::string StartFolder(const TIniFile& ini, const std::string& current,
+                        const std::string& serviceFolder = "/var/lib/mox/data");
 
 // One conversion pass over the logs of one status ("Convert": stNoMox, "Update":
 // stMoxTooOld). The days are converted on all cores into temporary files; their results are

@@ -22,13 +22,13 @@ bool TakeIagaOption(std::vector<std::string>& args, const TIniFile& ini,
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] != "--iaga") continue;
         if (i + 1 >= args.size() || args[i + 1].empty()) {
-            error = "--iaga needs a folder; usage: MOX_Convert auto <folder> [--iaga <folder>]";
+            error = "--iaga braucht einen Ordner; Aufruf: MOX_Convert auto ORDNER [--iaga ZIELORDNER]";
             return false;
         }
         const std::string code = ini.ReadString("IAGA", "Code", "");
         if (!IsValidIagaCode(code)) {
-            error = "--iaga needs the station's IAGA code (three letters or digits) as \"Code\" in "
-                    "section [IAGA] of " + ini.FileName();
+            error = "--iaga braucht den IAGA-Code der Station (drei Buchstaben oder Ziffern) als \"Code\" "
+                    "im Abschnitt [IAGA] von " + ini.FileName();
             return false;
         }
         option = IagaOutput{args[i + 1], code, {}};

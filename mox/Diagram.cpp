@@ -4,17 +4,11 @@
 
 #include "mox/Bitmaps.h"
 #include "mox/Mm.h"
+#include "mox/StationRecord.h"
 
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-// The site a new diagram shows until the host reads the station's own record.
-constexpr const char* kDefaultOrt = "Polverin";
-constexpr const char* kDefaultBreite = "52.0 N";
-constexpr const char* kDefaultLaenge = "13.0 E";
-constexpr const char* kDefaultLocator = "JO62AA";
-constexpr const char* kDefaultAutor = "MOX-Station";
 
 }  // namespace
 
@@ -35,12 +29,13 @@ TMOX_Diagram::~TMOX_Diagram()
 
 void TMOX_Diagram::set_default_values()
 {
-    MOX_Titel = "MOX - Polverin";
-    MOX_Ort = kDefaultOrt;
-    MOX_Laenge = kDefaultLaenge;
-    MOX_Breite = kDefaultBreite;
-    MOX_Locator = kDefaultLocator;
-    MOX_Owner = kDefaultAutor;
+    // The placeholder record until the host reads the station's own.
+    MOX_Titel = std::string("MOX - ") + placeholder::kOrt;
+    MOX_Ort = placeholder::kOrt;
+    MOX_Laenge = placeholder::kLaenge;
+    MOX_Breite = placeholder::kBreite;
+    MOX_Locator = placeholder::kLocator;
+    MOX_Owner = placeholder::kAutor;
     MOX_Bemerkung.clear();
     Legende_auto = true;
     Legende_Datum = true;

@@ -24,6 +24,7 @@ std::vector<std::string> ImportIaga2002(const std::string& file, const std::stri
 
 // A day file (TYPE 1, 2 or 4) into one IAGA-2002 minute file of variations in `outDir`
 // (empty: the day file's folder), named by the code in lower case, the date and "vmin.min"
-// ("plv20261208vmin.min"). Returns the file written.
+// ("plv20261208vmin.min"). Returns the file written. A day file with the placeholder station
+// record is told once per process (stderr, and the settings' notes a window takes).
 std::string ExportIaga2002(const std::string& dayFile, const std::string& code,
                            const std::string& outDir = {});

@@ -10,6 +10,8 @@
 #include "mox/DayFileReader.h"
 #include "mox/DayFileWriter.h"
 #include "mox/Iaga2002.h"
+#include "mox/StationRecord.h"
+#include "mox/rtl/IniFile.h"
 #include "mox/rtl/SysUtils.h"
 #include "mox/rtl/TextFile.h"
 
@@ -90,10 +92,14 @@ std::vector<std::string> CommentRecords(const std::string& remark)
     return records;
 }
 
+// A longitude counts east from 0 to under 360 in this format; west longitudes wrap around.
 std::string DegreesText(const std::string& text, bool latitude)
 {
     double degrees;
-    return ParseDegrees(text, latitude, degrees) ? FormatDegrees(degrees) : std::string();
+    if (!ParseDegrees(text, latitude, degrees)) return std::string();
+    if (!latitude && degrees < 0) degrees += 360;
+    const std::string s = FormatDegrees(degrees);
+    return s == "360.0" ? "0.0" : s;
 }
 
 // A value in its 10 columns; what cannot be told apart from the markers is missing.
@@ -115,6 +121,7 @@ std::string ExportIaga2002(const std::string& dayFile, const std::string& code,
         throw EConvertError("'" + code + "' ist kein IAGA-Code aus drei Buchstaben oder Ziffern");
     const DayFileContent day = ReadDayFile(dayFile);
     const DayFileHeader& h = day.header;
+    TellIfPlaceholderRecord(h.author, h.location, MoxIniPath());
     TDateTime date;
     TryStrToDateDMY(h.date, date);  // checked by the reader
     int year, month, dayOfMonth;

@@ -1,5 +1,6 @@
 #include "paramtool/AboutDlg.h"
 
+#include "mox/rtl/CommandLine.h"
 #include "paramtool/Main.h"
 
 #include <QDialogButtonBox>
@@ -47,15 +48,15 @@ TAboutDlg::TAboutDlg(QWidget* parent) : QDialog(parent)
   picture->setAlignment(Qt::AlignTop);
   auto* text = new QPlainTextEdit;
   text->setReadOnly(true);
-  text->setPlainText(
-      "MOX_Ini stellt das MOX-Magnetometer ein: Datum und Uhrzeit der Geräteuhr und den "
+  text->setPlainText(QString(
+      "MOX_Ini %1 stellt das MOX-Magnetometer ein: Datum und Uhrzeit der Geräteuhr und den "
       "Parametersatz mit Ausgabemodus, Datenintervall, Analogausgängen, K-Grenzen, "
       "Alarmschwelle und Sensorkalibrierung.\n\n"
       "Parametersätze können vom Gerät gelesen, zum Gerät gesendet und als Dateien (*.moi) "
       "gespeichert werden.\n\n"
       "MOX ist eine kleine geomagnetische Station: das Magnetometer sendet seine Messwerte "
       "über die RS-232-Schnittstelle an das Stationsprogramm MOX_View, das daraus "
-      "Tagesmagnetogramme und den K-Index erstellt.");
+      "Tagesmagnetogramme und den K-Index erstellt.").arg(MoxVersion()));
   text->setMinimumSize(320, 160);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
   buttons->button(QDialogButtonBox::Ok)->setObjectName("OKButton");

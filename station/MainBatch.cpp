@@ -37,7 +37,7 @@ void TMain::DateiMenu_SaveBitMapClick()
     const std::string file = name.toStdString();
     const int format = FormatOfExtension(file);
     if (format < 0) {
-        QMessageBox::warning(this, "MOX-View",
+        QMessageBox::warning(this, "MOX_View",
                              "Nichts gespeichert: die Endung muss .png, .jpg oder .bmp lauten.");
         return;
     }
@@ -45,7 +45,7 @@ void TMain::DateiMenu_SaveBitMapClick()
         WaitCursor busy;
         SaveDiagramImage(image->Image, file.substr(0, file.size() - 4), format);
     } catch (const std::exception& e) {
-        QMessageBox::critical(this, "MOX-View", e.what());
+        QMessageBox::critical(this, "MOX_View", e.what());
         return;
     }
     repaint();

@@ -24,6 +24,7 @@
 #include "station/app/MouseReadout.h"
 #include "station/app/OneShotImage.h"
 #include "station/app/SkippedCorrections.h"
+#include "station/dialogs/FirstStartDlg.h"
 #include "station/dialogs/KorrekturForm.h"
 #include "station/dialogs/KurvenForm.h"
 #include "station/dialogs/RemarkDlg.h"
@@ -140,6 +141,7 @@ void TMain::CreateActions()
     HilfeMenuMoxView = make("Mox_View...", "Hilfe zu MOX_View anzeigen",
                             st->standardIcon(QStyle::SP_DialogHelpButton));
     HilfeMenuMOX = make("MOX...", "Hilfe zu MOX anzeigen", st->standardIcon(QStyle::SP_TitleBarContextHelpButton));
+    HilfeMenuMoxView->setShortcut(QKeySequence::HelpContents);
     HilfeMenuAbout = make("Über...", "");
 
     connect(MenuDateiEnde, &QAction::triggered, this, &QWidget::close);
@@ -330,7 +332,7 @@ void TMain::ShowReport(const Report& report)
     // Not modal: a station must go on receiving while the message waits for the observer.
     // One box at most, showing the latest problem, however often a device comes and goes.
     if (!problemBox) {
-        problemBox = new QMessageBox(QMessageBox::Warning, "MOX-View", text, QMessageBox::Ok, this);
+        problemBox = new QMessageBox(QMessageBox::Warning, "MOX_View", text, QMessageBox::Ok, this);
         problemBox->setAttribute(Qt::WA_DeleteOnClose);
         problemBox->setModal(false);
     }
@@ -449,14 +451,11 @@ void TMain::IntroducePlaceholderRecord()
     firstStart = false;
     // Stored at once, so that the next start does not ask again, however this one ends.
     WriteWindowBounds(iniFile, {x(), y(), width(), height()});
-    QMessageBox::information(
-        this, "MOX-View",
-        Q("Willkommen bei MOX-View!\n\nDie Station trägt noch einen Platzhalter als Stationsangaben (\"" +
-          Diagram.get_Autor() + ", " + Diagram.get_Ort() + ", " + Diagram.get_Laenge() + ", " +
-          Diagram.get_Breite() + "\"). Sie stehen in jeder Legende, auf jeder Seite und in jeder "
-          "Datei, die MOX-View schreibt.\n\nBitte tragen Sie im folgenden Fenster unter "
-          "\"MOX-Header\" Betreiber, Ort, Länge, Breite und Locator Ihrer Station ein."));
-    SetupForm->exec();
+    StationSettings& s = runtime ? runtime->Settings() : settings;
+    TFirstStartDlg dlg(context, s.Port.empty() ? iniFile.ReadString("COM-Port", "Port", "COM1") : s.Port);
+    if (dlg.exec() != QDialog::Accepted || !runtime || dlg.Answers().Port == s.Port) return;
+    s.Port = dlg.Answers().Port;
+    runtime->ApplyLogSetup();
 }
 
 void TMain::closeEvent(QCloseEvent* event)

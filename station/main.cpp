@@ -20,7 +20,9 @@ void QtMessage(QtMsgType type, const QMessageLogContext&, const QString& text)
     const LogLevel level = type == QtCriticalMsg || type == QtFatalMsg ? LogLevel::Error
                            : type == QtWarningMsg                       ? LogLevel::Warning
                                                                         : LogLevel::Info;
-    LogMessage(level, text.toStdString());
+    // The headless platform's note on every window is nothing an observer can act on.
+    if (text.contains("propagateSizeHints")) return;
+    LogMessage(level, "Qt meldet: " + text.toStdString());
     if (type == QtFatalMsg) std::abort();
 }
 
@@ -53,7 +55,7 @@ int main(int argc, char** argv)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     InstallGermanQtTranslations(app);
-    QApplication::setApplicationName("MOX-View");
+    QApplication::setApplicationName("MOX_View");
     WarnWithoutFonts(stderr);
     QStringList args = QApplication::arguments();
     args.removeFirst();

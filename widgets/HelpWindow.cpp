@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 
@@ -27,6 +28,8 @@ QTextBrowser* ShowHelpTopic(QWidget* parent, THelpTopic topic)
         viewer->setWindowFlag(Qt::Window);
         viewer->setOpenExternalLinks(true);
         viewer->resize(640, 520);
+        // A help window closes as dialogs do.
+        new QShortcut(Qt::Key_Escape, viewer, [] { viewer->close(); });
     } else if (viewer->parentWidget() != parent) {
         // A modal dialog blocks every window but its own: the viewer joins the one asking.
         viewer->setParent(parent, viewer->windowFlags());

@@ -69,6 +69,19 @@ int LockWithin(int fd, int milliseconds)
     }
 }
 
+// The new file takes the place of the old one with its mode, owner and group: a settings file
+// kept private (it may hold a password) must not become world-readable by being rewritten. An
+// owner or group this process may not give stays its own.
+void KeepModeAndOwner(int fd, const std::string& target)
+{
+    struct stat old {};
+    if (::stat(target.c_str(), &old) != 0) return;
+    if (fchown(fd, old.st_uid, old.st_gid) != 0) {
+        [[maybe_unused]] const int groupOnly = fchown(fd, uid_t(-1), old.st_gid);
+    }
+    [[maybe_unused]] const int mode = fchmod(fd, old.st_mode & 07777);
+}
+
 }  // namespace
 
 bool AtomicFile::Open(const std::string& path)
@@ -102,6 +115,7 @@ bool AtomicFile::Open(const std::string& path)
                 errno = e;
                 return false;
             }
+            KeepModeAndOwner(f, target);
             fd = f;
             return true;
         }

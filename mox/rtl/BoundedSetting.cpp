@@ -22,7 +22,9 @@ Notes& TheNotes()
     return notes;
 }
 
-void Tell(const std::string& where, const std::string& message)
+}  // namespace
+
+void TellSettingOnce(const std::string& where, const std::string& message)
 {
     Notes& n = TheNotes();
     std::lock_guard<std::mutex> guard(n.lock);
@@ -30,6 +32,8 @@ void Tell(const std::string& where, const std::string& message)
     std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, message.c_str());
     n.pending.push_back(message);
 }
+
+namespace {
 
 // A whole number in decimal, as wide as it is written: "99999999999" is a number too far out
 // of range, not a missing one.
@@ -55,7 +59,7 @@ int ReadBoundedInteger(const TIniFile& ini, const std::string& section, const st
     if (!ParseWide(text, value)) return def;
     if (value >= range.Min && value <= range.Max) return int(value);
     const int bounded = value < range.Min ? range.Min : range.Max;
-    Tell(ini.FileName() + "\n" + section + "\n" + key,
+    TellSettingOnce(ini.FileName() + "\n" + section + "\n" + key,
          VisibleText(ini.FileName()) + ": [" + section + "] " + key + "=" + VisibleText(Trim(text)) +
              " liegt nicht zwischen " + std::to_string(range.Min) + " und " +
              std::to_string(range.Max) + "; es gilt " + std::to_string(bounded) + ".");

@@ -18,6 +18,10 @@ struct IntRange {
 int ReadBoundedInteger(const TIniFile& ini, const std::string& section, const std::string& key,
                        int def, IntRange range);
 
+// Tells a remark on the settings once per process and `where` (what it is about): on stderr
+// at once, and to a window that asks for it.
+void TellSettingOnce(const std::string& where, const std::string& message);
+
 // The messages told since the last call, for a window to show.
 std::vector<std::string> TakeSettingNotes();
 

@@ -11,6 +11,8 @@
 #include "lines/LineDay.h"
 #include "lines/NetProtocol.h"
 
+#include "lines/MqttErrorText.h"
+
 namespace {
 
 // Lines handed to the network but not yet acknowledged by the broker; the spool holds the
@@ -35,7 +37,7 @@ void InitLibrary()
 }
 
 // For MOSQ_ERR_ERRNO the library's text is that of errno.
-std::string ErrorText(int rc) { return mosquitto_strerror(rc); }
+std::string ErrorText(int rc) { return MqttErrorText(rc); }
 
 }  // namespace
 
@@ -352,7 +354,7 @@ void MqttPublisher::OnConnect(mosquitto* m, void* p, int rc)
     if (rc != 0) {
         self->refused = true;
         self->SetProblem("MQTT: Der Broker " + self->settings.Host + " weist die Anmeldung ab: " +
-                         mosquitto_connack_string(rc));
+                         MqttConnackText(rc));
         return;
     }
     self->refused = false;

@@ -40,8 +40,22 @@ void StationService::Started(bool portOpen, double mono, time_t wall)
     notifier.Ready();
 }
 
+void StationService::SetPort(const std::string& port)
+{
+    if (port == settings.Port) return;
+    settings.Port = port;
+    noDeviceTold = false;
+}
+
+std::string StationService::PortAdvice() const
+{
+    return "Der Port ist im Menü Loggen unter Log-Einstellungen... oder in der Einstellungsdatei " +
+           settings.SettingsFile + " unter [COM-Port] Port= einzustellen.";
+}
+
 void StationService::PortOpened(double mono, time_t wall)
 {
+    if (!anyLine) openedAt = mono;
     listening = true;
     silence.Listen(mono, wall);
     status.Set(ServiceStatus::Part::Connection, LoggingText(lastLine));
@@ -73,6 +87,7 @@ ServiceMessages StationService::LineHandled(const std::string& line, DayLogger::
     Notices(logger, out);
     if (outcome == DayLogger::Outcome::Logged || outcome == DayLogger::Outcome::Failed) {
         lastLine = wall;
+        anyLine = true;
         if (silence.Line(mono, wall)) {
             out.push_back({LogLevel::Info, "Wieder Daten vom Gerät (" + UtcTime(wall) + " UTC).", false});
             status.Set(ServiceStatus::Part::Silence, "");
@@ -139,12 +154,22 @@ ServiceMessages StationService::Tick(DayLogger& logger, double mono, bool& reope
     }
     switch (silence.Check(mono)) {
     case SilenceWatch::Action::Raise:
-        out.push_back({LogLevel::Warning, silence.AlarmText() + "; die Schnittstelle wird neu geöffnet.", false});
-        status.Set(ServiceStatus::Part::Silence, silence.AlarmText());
+        out.push_back({LogLevel::Warning,
+                       silence.AlarmText() + " von " + settings.Port + "; die Schnittstelle wird neu geöffnet. " +
+                           PortAdvice(),
+                       false});
+        status.Set(ServiceStatus::Part::Silence, silence.AlarmText() + " von " + settings.Port);
         reopenPort = true;
         break;
     case SilenceWatch::Action::Reopen: reopenPort = true; break;
     case SilenceWatch::Action::None: break;
+    }
+    if (listening && !anyLine && !noDeviceTold && openedAt >= 0 && mono - openedAt >= settings.NoDeviceSeconds) {
+        noDeviceTold = true;
+        out.push_back({LogLevel::Warning,
+                       "Seit dem Öffnen vor " + std::to_string(settings.NoDeviceSeconds) + " s kam keine Zeile: kein Gerät an " +
+                           settings.Port + "? " + PortAdvice(),
+                       true});
     }
     Notices(logger, out);
     StorageState(logger, out);

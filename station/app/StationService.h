@@ -24,6 +24,11 @@ struct ServiceSettings {
     // How long a stop tries to put waiting lines somewhere when neither the data folder nor a
     // spool folder takes them; well below the service unit's stop timeout (30 s).
     double StopWaitSeconds = 10;
+    // A port that opens but has sent no line this long after the start is asked about: most
+    // PCs have a /dev/ttyS0 that opens without any device behind it.
+    int NoDeviceSeconds = 60;
+    std::string Port;          // as the settings name it, for the messages
+    std::string SettingsFile;  // where the port is set
 };
 
 struct ServiceMessage {
@@ -41,6 +46,8 @@ public:
     void Started(bool portOpen, double mono, time_t wall);
     void PortOpened(double mono, time_t wall);
     void PortLost();
+    // The observer chose another port; the first-line check starts again with its opening.
+    void SetPort(const std::string& port);
     void Paused();
     // The logger has taken a line with this outcome.
     ServiceMessages LineHandled(const std::string& line, DayLogger::Outcome outcome, DayLogger& logger,
@@ -65,6 +72,8 @@ private:
     void Notices(DayLogger& logger, ServiceMessages& out);
     void StorageState(DayLogger& logger, ServiceMessages& out);
     void Publish();
+    // Where the observer changes the port.
+    std::string PortAdvice() const;
 
     ServiceSettings settings;
     ServiceNotifier notifier;
@@ -75,6 +84,9 @@ private:
     bool restoredWaiting = false;  // lines from the spool wait in the logger
     time_t lastLine = 0;
     bool listening = false;
+    bool anyLine = false;      // a line came since the start
+    double openedAt = -1;      // steady clock of the opening the first line is awaited from
+    bool noDeviceTold = false;
     // Lines wait for the medium; the count of lines given up before this began.
     bool storageTrouble = false;
     std::size_t droppedBefore = 0;

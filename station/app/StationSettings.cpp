@@ -4,6 +4,8 @@
 
 #include "mox/Mm.h"
 #include "mox/SettingRanges.h"
+#include "mox/SettingsKeys.h"
+#include "mox/StationRecord.h"
 #include "mox/rtl/IniFile.h"
 
 namespace {
@@ -48,6 +50,7 @@ std::string AsFolder(const std::string& path)
 
 StationSettings ReadStationSettings(const TIniFile& ini, TMOX_Diagram& d, bool logMode)
 {
+    CheckSettingsFile(ini, KnownSettingsSections());
     StationSettings s;
     s.Bounds.Left = ReadBoundedInteger(ini, "Diagram", "Left", 0, kWindowPosRange);
     s.Bounds.Top = ReadBoundedInteger(ini, "Diagram", "Top", 0, kWindowPosRange);
@@ -61,6 +64,8 @@ StationSettings ReadStationSettings(const TIniFile& ini, TMOX_Diagram& d, bool l
     d.set_Breite(ini.ReadString("MOX-Header", "Breite", d.get_Breite()));
     d.set_Locator(ini.ReadString("MOX-Header", "Locator", d.get_Locator()));
     d.set_Bemerkung(ini.ReadString("MOX-Header", "Remarks", ""));
+    // The logging station writes the record into every file; a first start asks for it instead.
+    if (logMode && !FirstStationStart(ini)) TellIfPlaceholderRecord(d, ini.FileName());
     d.set_Legende(1, ini.ReadString("Diagram", "Label1", "Bx"));
     d.set_Legende(2, ini.ReadString("Diagram", "Label2", "By"));
     d.set_Legende(3, ini.ReadString("Diagram", "Label3", "Bz"));
@@ -112,6 +117,7 @@ StationSettings ReadStationSettings(const TIniFile& ini, TMOX_Diagram& d, bool l
     s.FTP_Kommando = ini.ReadString("Batch", "FTP-Kommando", "");
     s.StilleSekunden = ReadBoundedInteger(ini, "COM-Port", "Stille-Sekunden", 0, kSilenceRange);
     s.UhrToleranz = ReadBoundedInteger(ini, "COM-Port", "Uhr-Toleranz", 120, kClockToleranceRange);
+    s.ErsteZeileSekunden = ReadBoundedInteger(ini, "COM-Port", "Erste-Zeile-Sekunden", 60, kFirstLineRange);
     return s;
 }
 

@@ -36,6 +36,9 @@ struct StationSettings {
     int StilleSekunden = 0;
     // "COM-Port" / "Uhr-Toleranz": seconds the device clock may differ from UTC.
     int UhrToleranz = 120;
+    // "COM-Port" / "Erste-Zeile-Sekunden": how long after opening the port the first line may
+    // take before the station asks whether a device is attached.
+    int ErsteZeileSekunden = 60;
 };
 
 // The ranges of the logging station's numbers, as its batch dialog offers them. They also keep
@@ -50,6 +53,7 @@ inline constexpr IntRange kBatchHeightRange{250, 900};
 inline constexpr IntRange kSilenceRange{0, 86400};        // seconds
 // 0 no check; at most a day.
 inline constexpr IntRange kClockToleranceRange{0, 86400};  // seconds
+inline constexpr IntRange kFirstLineRange{1, 3600};          // seconds
 
 // Folder defaults below $XDG_DATA_HOME (~/.local/share) replace the drive letters of old
 // settings files.

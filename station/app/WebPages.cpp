@@ -388,6 +388,7 @@ std::string MissingTemplatesMessage(const std::string& imageDir, const std::vect
     else
         what = " fehlt Footer.txt, die Vorlage für das Ende der Seite.";
     return "Die HTML-Seite wird nicht geschrieben: im Bildverzeichnis " + folder + what +
-           " Die Hilfe (Batch-Modus) zeigt ein Beispiel. Wer keine Seite braucht, schaltet "
-           "\"HTML-Output erzeugen?\" unter Einstellungen, Batch... aus.";
+           " Die Hilfe (Batch-Modus) zeigt ein Beispiel. Wer keine Seite braucht, setzt in der "
+           "Einstellungsdatei im Abschnitt [Batch] HTML=0 (im Fenster: \"HTML-Output erzeugen?\" "
+           "unter Einstellungen, Batch...).";
 }

@@ -9,6 +9,8 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "mox/rtl/CommandLine.h"
+
 namespace {
 
 // A small magnetogram: a quiet day with a disturbance in the afternoon.
@@ -52,13 +54,13 @@ TAboutDlg::TAboutDlg(QWidget* parent)
     text->setReadOnly(true);
     text->setOpenLinks(false);
     text->setFixedSize(340, 150);
-    text->setHtml(
-        "<p><b>MOX_View</b> – Magnetogramme anzeigen, korrigieren und als Logging-Station "
+    text->setHtml(QString(
+        "<p><b>MOX_View</b> %1 – Magnetogramme anzeigen, korrigieren und als Logging-Station "
         "aufzeichnen.</p>"
         "<p>Teil des Projekts <b>MOX</b>: eine kleine geomagnetische Messstation mit "
         "Magnetometer, Aufzeichnung, K-Index und Web-Ausgabe.</p>"
         "<p>Informationen zum Projekt stehen in der Hilfe (Menü <i>Hilfe</i>, "
-        "<i>MOX...</i> und <i>Mox_View...</i>) und in der Datei README des Programmpakets.</p>");
+        "<i>MOX...</i> und <i>Mox_View...</i>) und in der Datei README des Programmpakets.</p>").arg(MoxVersion()));
 
     auto* ok = new QPushButton("OK");
     ok->setDefault(true);

@@ -82,7 +82,7 @@ TDiagramm_LadenDlg::TDiagramm_LadenDlg(TStationContext& context)
                                             "Diagramme [*.MOX] (*.mox *.MOX)");
     };
     ShowError = [this](const QString& message) {
-        QMessageBox::critical(this, "MOX-View", message);
+        QMessageBox::critical(this, "MOX_View", message);
     };
     AddHelpKey(this, THelpTopic::ViewKurvenLaden);
 }

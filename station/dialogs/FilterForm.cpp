@@ -58,7 +58,7 @@ TFilterForm::TFilterForm(TStationContext& context) : QDialog(context.MainWindow)
     connect(OK_Button, &QPushButton::clicked, this, [this] { OK_ButtonClick(); });
 
     ShowError = [this](const QString& message) {
-        QMessageBox::critical(this, "MOX-View", message);
+        QMessageBox::critical(this, "MOX_View", message);
     };
     AddHelpKey(this, THelpTopic::ViewFilteroptionen);
     FormActivate();

@@ -9,6 +9,7 @@
 
 #include "mox/Iaga2002.h"
 #include "mox/Mm.h"
+#include "mox/rtl/BoundedSetting.h"
 #include "mox/rtl/IniFile.h"
 #include "mox/rtl/SysUtils.h"
 #include "station/dialogs/DialogParts.h"
@@ -48,8 +49,8 @@ TIagaCommands::TIagaCommands(TStationContext& context) : QObject(context.MainWin
             .toStdString();
     };
     Tell = [this](const std::string& text, bool error) {
-        if (error) QMessageBox::critical(ctx.MainWindow, "MOX-View", Q(text));
-        else QMessageBox::information(ctx.MainWindow, "MOX-View", Q(text));
+        if (error) QMessageBox::critical(ctx.MainWindow, "MOX_View", Q(text));
+        else QMessageBox::information(ctx.MainWindow, "MOX_View", Q(text));
     };
 }
 
@@ -130,5 +131,6 @@ void TIagaCommands::ExportClick()
     if (!written.empty()) text = "Geschrieben:" + Listed(written);
     if (!failed.empty())
         text += (text.empty() ? "" : "\n\n") + std::string("Nicht exportiert:") + Listed(failed);
+    for (const std::string& note : TakeSettingNotes()) text += "\n\n" + note;
     Tell(text, !failed.empty());
 }

@@ -22,7 +22,7 @@ bool NoDisplay()
 int RunHeadlessStation(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("MOX-View");
+    QCoreApplication::setApplicationName("MOX_View");
     UseStationFormats();
     WarnWithoutFonts(stderr);
     ReportChannel reports;

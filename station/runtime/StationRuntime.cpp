@@ -49,6 +49,9 @@ StationRuntime::StationRuntime(TIniFile& ini, TMOX_Diagram& diagram, const Stati
     s.SilenceSeconds = settings.StilleSekunden;
     s.ClockToleranceSeconds = settings.UhrToleranz;
     s.RetrySeconds = kReopenIntervalSeconds;
+    s.NoDeviceSeconds = settings.ErsteZeileSekunden;
+    s.Port = settings.Port;
+    s.SettingsFile = ini.FileName();
     service = std::make_unique<StationService>(s);
     logger = std::make_unique<DayLogger>(settings.DataDir, kSyncIntervalSeconds);
     port->OnLine = [this](const std::string& line) { HandleLine(line); };
@@ -226,6 +229,7 @@ int StationRuntime::BatchIntervalMinutes() const { return std::max(1, settings.I
 
 void StationRuntime::PortStateToService()
 {
+    service->SetPort(settings.Port);
     if (paused) service->Paused();
     else if (deviceLost || !port->IsOpen()) service->PortLost();
     else service->PortOpened(clock.Mono(), clock.Wall());

@@ -132,7 +132,7 @@ bool TComPort::SetRTS(bool on)
     return false;
   const bool ok = serial_->setRequestToSend(on);
   if (!ok) {
-    qCInfo(lcSerial) << "RTS not set:" << serial_->errorString();
+    qCInfo(lcSerial) << "RTS nicht gesetzt:" << serial_->errorString();
     serial_->clearError();
   }
   return ok;
@@ -144,7 +144,7 @@ bool TComPort::SetDTR(bool on)
     return false;
   const bool ok = serial_->setDataTerminalReady(on);
   if (!ok) {
-    qCInfo(lcSerial) << "DTR not set:" << serial_->errorString();
+    qCInfo(lcSerial) << "DTR nicht gesetzt:" << serial_->errorString();
     serial_->clearError();
   }
   return ok;

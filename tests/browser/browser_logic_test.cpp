@@ -185,15 +185,32 @@ TEST(LoadDayFileTest, BadFilesAreNamedAndNeverThrow)
     const std::string padding(65534 - 2, '\n');
     WriteBytes(dir / "far.mox", padding + "\r\nTYPE: 3\r\n");
     EXPECT_NE(LoadDayFile(d, dir / "far.mox").Error.find("TYPE '3' ist nicht 1, 2 oder 4"), std::string::npos);
+    EXPECT_EQ(LoadDayFile(d, dir / "far.mox").Error.find("ohne TYPE-Zeile"), std::string::npos);
     WriteBytes(dir / "none.mox", padding + "\r\nTYPX: 3\r\n");
-    EXPECT_NE(LoadDayFile(d, dir / "none.mox").Error.find("no TYPE line"), std::string::npos);
+    EXPECT_NE(LoadDayFile(d, dir / "none.mox").Error.find("ohne TYPE-Zeile"), std::string::npos);
+
+    // A damaged day file is told with its line: as an error when nothing could be shown, as a
+    // warning beside what could.
+    const std::string whole = DayFileText({{"By", Flat(100)}}, "15.06.03");
+    std::string marker = whole;
+    marker.replace(marker.find("DATA:\r\n"), 5, "DATQ:");
+    WriteBytes(dir / "marker.mox", marker);
+    const PaneLoad bad = LoadDayFile(d, dir / "marker.mox");
+    EXPECT_NE(bad.Error.find("beschädigt"), std::string::npos) << bad.Error;
+    EXPECT_NE(bad.Error.find("marker.mox, Zeile "), std::string::npos) << bad.Error;
+    WriteBytes(dir / "cut.mox", whole.substr(0, whole.size() / 2));
+    const PaneLoad cut = LoadDayFile(d, dir / "cut.mox");
+    EXPECT_EQ(cut.Error, "");
+    EXPECT_TRUE(d.is_loaded(1));
+    EXPECT_NE(cut.Warning.find("beschädigt"), std::string::npos) << cut.Warning;
+    EXPECT_NE(cut.Warning.find("cut.mox, Zeile "), std::string::npos) << cut.Warning;
 
     // A header without data, or a type the diagram does not know, is no empty day: told why.
-    const std::string whole = DayFileText({{"By", Flat(1)}}, "15.06.03");
-    WriteBytes(dir / "header.mox", whole.substr(0, whole.find("DATA:")));
+    const std::string flat = DayFileText({{"By", Flat(1)}}, "15.06.03");
+    WriteBytes(dir / "header.mox", flat.substr(0, flat.find("DATA:")));
     EXPECT_NE(LoadDayFile(d, dir / "header.mox").Error.find("header.mox, Zeile"), std::string::npos);
     EXPECT_NE(LoadDayFile(d, dir / "header.mox").Error.find("endet vorzeitig"), std::string::npos);
-    std::string nine = whole;
+    std::string nine = flat;
     nine.replace(nine.find("TYPE: 1"), 7, "TYPE: 9");
     WriteBytes(dir / "nine.mox", nine);
     EXPECT_NE(LoadDayFile(d, dir / "nine.mox").Error.find("TYPE '9' ist nicht 1, 2 oder 4"), std::string::npos);

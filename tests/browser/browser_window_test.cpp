@@ -172,7 +172,7 @@ TEST_F(BrowserWindowTest, ABrokenFileDoesNotTakeTheActivePane)
     const std::string whole = DayFileText({{"By", Flat(220)}}, "15.06.03");
     WriteBytes(days + "/20030615.mox", whole.substr(0, whole.find("DATA:")));
     w->Timer1Timer();
-    EXPECT_TRUE(w->LastProblem().contains("Die Datei zeigt keinen Tag")) << w->LastProblem().toStdString();
+    EXPECT_TRUE(w->LastProblem().contains("endet vorzeitig")) << w->LastProblem().toStdString();
     EXPECT_EQ(w->ActivePane(), 2);
     std::string nine = whole;
     nine.replace(nine.find("TYPE: 1"), 7, "TYPE: 9");

@@ -123,6 +123,29 @@ TEST(HeaderSettings, ConvertedFilesCarryTheStationsHeaderKeys)
     }
 }
 
+// The window opens where the station's logs are: its setting, the user's own station, the
+// service's folder, whichever exists first; else where it was started.
+TEST(StartFolder, TheFirstDataFolderThatExists)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir / "share/mox/data");
+    std::filesystem::create_directories(dir / "service");
+    const char* saved = std::getenv("XDG_DATA_HOME");
+    const std::string before = saved ? saved : "";
+    setenv("XDG_DATA_HOME", (dir / "share").c_str(), 1);
+    WriteBytes(dir / "mox.ini", "[Verzeichnisse]\r\nDatenverzeichnis=" + dir / "station" + "/\r\n");
+    const TIniFile ini(dir / "mox.ini");
+    EXPECT_EQ(StartFolder(ini, "/cwd", dir / "service"), dir / "share/mox/data");
+    std::filesystem::create_directories(dir / "station");
+    EXPECT_EQ(StartFolder(ini, "/cwd", dir / "service"), dir / "station");
+    std::filesystem::remove_all(dir / "station");
+    std::filesystem::remove_all(dir / "share");
+    EXPECT_EQ(StartFolder(ini, "/cwd", dir / "service"), dir / "service");
+    EXPECT_EQ(StartFolder(ini, "/cwd", dir / "none"), "/cwd");
+    if (saved) setenv("XDG_DATA_HOME", before.c_str(), 1);
+    else unsetenv("XDG_DATA_HOME");
+}
+
 TEST(ConvertRun, EachRunConvertsOnlyItsKindAndLeavesTheOthersAlone)
 {
     TempDir dir;
@@ -210,11 +233,11 @@ TEST(Unattended, FailuresAndBadFoldersEndNonZeroNamingTheCause)
     EXPECT_EQ(RunUnattended(dir.str(), diagram, out, err), exitSomeFailed);
     EXPECT_EQ(out.str(), "20030614.txt\n");
     EXPECT_NE(err.str().find("MOX_Convert: 20030613.txt: "), std::string::npos) << err.str();
-    EXPECT_NE(err.str().find("1 of 2 log files could not be converted"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("1 von 2 Mitschnitten ließen sich nicht umwandeln"), std::string::npos) << err.str();
 
     std::ostringstream none, noneErr;
     EXPECT_EQ(RunUnattended("", diagram, none, noneErr), exitUsage);
-    EXPECT_NE(noneErr.str().find("usage"), std::string::npos);
+    EXPECT_NE(noneErr.str().find("Aufruf"), std::string::npos);
     std::ostringstream gone, goneErr;
     EXPECT_EQ(RunUnattended(dir / "nix", diagram, gone, goneErr), exitUsage);
     EXPECT_NE(goneErr.str().find(dir / "nix/"), std::string::npos) << goneErr.str();
@@ -241,7 +264,7 @@ TEST(Unattended, TheProgramRunsWithoutADisplay)
     EXPECT_NE(ReadBytes(dir / "err").find("20030614.txt"), std::string::npos);
     EXPECT_NE(ReadBytes(dir / "logs/20030615.mox").find("LOCATION: Cronhausen"), std::string::npos);
     EXPECT_EQ(run("auto"), 2);
-    EXPECT_NE(ReadBytes(dir / "err").find("usage"), std::string::npos);
+    EXPECT_NE(ReadBytes(dir / "err").find("Aufruf"), std::string::npos);
 }
 
 // A day whose report cannot be written is a failure, and its .mox file stays as it was, so

@@ -107,8 +107,9 @@ protected:
 
 }  // namespace
 
-TEST_F(ConvertWindow, LaysOutItsControlsAndStartsInTheWorkingDirectory)
+TEST_F(ConvertWindow, LaysOutItsControlsAndStartsInTheStationsDataFolder)
 {
+    WriteBytes(dir / "mox.ini", "[MOX-Header]\r\nOrt=Fensterdorf\r\n[Verzeichnisse]\r\nDatenverzeichnis=" + dir / "logs" + "/\r\n");
     Open();
     EXPECT_EQ(form->windowTitle(), "MOX_Convert V1.0b");
     EXPECT_EQ(form->size(), QSize(681, 538));
@@ -135,7 +136,7 @@ TEST_F(ConvertWindow, LaysOutItsControlsAndStartsInTheWorkingDirectory)
     // Three different icons, one per status.
     EXPECT_NE(Legend("SpeedButton1"), Legend("SpeedButton2"));
     EXPECT_NE(Legend("SpeedButton2"), Legend("SpeedButton3"));
-    EXPECT_EQ(form->Folder(), QDir::currentPath().toStdString() + "/");
+    EXPECT_EQ(form->Folder(), dir / "logs" + "/");
     EXPECT_EQ(list->count(), 0);
     EXPECT_FALSE(convert->isEnabled());
     EXPECT_FALSE(update->isEnabled());
@@ -222,7 +223,7 @@ TEST_F(ConvertWindow, ALogThatCannotBeConvertedIsNamedAndTheOthersAreDone)
     auto* box = Child<QMessageBox>("MessageBox");
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(box->isVisible());
-    EXPECT_TRUE(box->text().contains("1 of 2")) << box->text().toStdString();
+    EXPECT_TRUE(box->text().contains("1 von 2")) << box->text().toStdString();
     EXPECT_TRUE(box->text().contains("20030613.txt")) << box->text().toStdString();
     // Still outdated, so the scan after the run offers Update again; the reason stays at hand.
     EXPECT_EQ(IconOf(0), Legend("SpeedButton3"));

@@ -144,3 +144,48 @@ TEST(IagaExport, DamagedDayFileNamesLineAndLeavesFormerFile)
     EXPECT_THROW(ExportIaga2002(dir / "missing.mox", "abc"), std::system_error);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 2);
 }
+
+// Boulder lies west of Greenwich: the day file says 105.236W, the exchange file 254.764 as the
+// observatory's own file does, and every header record of the position survives both ways.
+TEST(IagaExport, RealBoulderDayKeepsItsEastLongitude)
+{
+    TempDir dir;
+    const std::string source = RealUsgs("bou20141101vmin.min");
+    const auto imported = ImportIaga2002(source, dir / "day");
+    ASSERT_EQ(imported.size(), 1u);
+    const std::string exported = ExportIaga2002(imported[0], "BOU", dir / "out");
+    const std::vector<std::string> original = Lines(ReadBytes(source));
+    const std::vector<std::string> lines = Lines(ReadBytes(exported));
+    ASSERT_GT(lines.size(), 5u);
+    EXPECT_EQ(lines[4], original[4]);  // Geodetic Latitude 40.137
+    EXPECT_EQ(lines[5], original[5]);  // Geodetic Longitude 254.764
+    EXPECT_EQ(lines[5], " Geodetic Longitude     254.764                                      |");
+
+    const auto back = ImportIaga2002(exported, dir / "back");
+    ASSERT_EQ(back.size(), 1u);
+    const ParsedDayFile f = ReadDayFileText(back[0]);
+    EXPECT_EQ(f.header.at("LONGITUDE"), "105.236W");
+    EXPECT_EQ(f.header.at("LATITUDE"), "40.137N");
+    EXPECT_EQ(f.header.at("LOCATOR"), "DN70JD");
+    const ParsedDayFile first = ReadDayFileText(imported[0]);
+    for (const char* name : {"DATA: Bx", "DATA: By", "DATA: Bz", "DATA: B"})
+        EXPECT_EQ(f.sections.at(name), first.sections.at(name)) << name;
+}
+
+TEST(IagaExport, LongitudesNearGreenwichStayBelow360)
+{
+    TempDir dir;
+    const struct {
+        const char* dayFile;
+        const char* iaga;
+    } cases[] = {{"0.0004W", "0.0"}, {"0.5W", "359.5"}, {"180.0W", "180.0"}, {"13.0E", "13.0"}};
+    for (const auto& c : cases) {
+        std::string text = DayFileText({{"Bx", Series(0)}}, "02.01.26");
+        const std::size_t at = text.find("LONGITUDE: ") + 11;
+        text.replace(at, text.find("\r\n", at) - at, c.dayFile);
+        WriteBytes(dir / "20260102.mox", text);
+        const std::vector<std::string> lines = Lines(ReadBytes(ExportIaga2002(dir / "20260102.mox", "abc")));
+        ASSERT_GT(lines.size(), 5u);
+        EXPECT_EQ(lines[5].substr(24, std::string(c.iaga).size() + 1), std::string(c.iaga) + " ") << c.dayFile;
+    }
+}

@@ -48,6 +48,18 @@ check_tree() {
     [ -e "$icon" ] && ! file "$icon" | grep -q "PNG image data, $s x $s" && fail "icon ${s}x$s: $(file -b "$icon")"
   done
   need "$root$prefix/share/icons/hicolor/scalable/apps/mox-station.svg"
+  # A German manual page for every program that man formats without a complaint.
+  for p in "${programs[@]}"; do
+    local page=$root$prefix/share/man/man1/$p.1.gz
+    need "$page"
+    [ -e "$page" ] || continue
+    local text
+    text=$(LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$page" 2>"$work/man.err") || fail "man -l $p"
+    [ -s "$work/man.err" ] && fail "man -l $p: $(cat "$work/man.err")"
+    grep -q "BESCHREIBUNG" <<<"$text" || fail "man page $p has no BESCHREIBUNG"
+    grep -q -- "--help" <<<"$text" || fail "man page $p lacks the help text"
+  done
+  for doc in README.md copyright changelog.gz; do need "$root$prefix/share/doc/mox-station/$doc"; done
   need "$root$etc/mox/mox.ini"
   local collect=$root$units/mox-collect.service
   need "$collect"
@@ -64,6 +76,13 @@ check_tree() {
     systemd-analyze verify "$work/mox-station.service" || fail "systemd-analyze verify"
     sed "s|^ExecStart=$prefix/bin/|ExecStart=$bin/|" "$collect" >"$work/mox-collect.service"
     systemd-analyze verify "$work/mox-collect.service" || fail "systemd-analyze verify mox-collect"
+    # The daily conversion: its service and the timer that starts it.
+    sed "s|^ExecStart=$prefix/bin/|ExecStart=$bin/|" "$root$units/mox-convert.service" >"$work/mox-convert.service"
+    cp "$root$units/mox-convert.timer" "$work/mox-convert.timer"
+    grep -q "^ExecStart=.*MOX_Convert auto /var/lib/mox/data$" "$work/mox-convert.service" ||
+      fail "mox-convert.service: $(grep ExecStart "$work/mox-convert.service")"
+    systemd-analyze verify "$work/mox-convert.service" "$work/mox-convert.timer" ||
+      fail "systemd-analyze verify mox-convert"
   else
     echo "SKIP systemd-analyze verify: systemd-analyze is not installed"
   fi
@@ -100,6 +119,22 @@ dpkg-deb -x "$deb" "$work/unpacked"
 check_tree "$work/unpacked" /usr /etc /lib/systemd/system
 grep -qx 'Datenverzeichnis=/var/lib/mox/data/' "$work/unpacked/etc/mox/mox.ini" || fail "mox.ini: data folder"
 grep -qx 'Port=ttyUSB0' "$work/unpacked/etc/mox/mox.ini" || fail "mox.ini: port"
+grep -qx 'Bildformat=2' "$work/unpacked/etc/mox/mox.ini" || fail "mox.ini: PNG"
+for key in Autor Ort Länge Breite Locator; do
+  grep -q "^; $key=" "$work/unpacked/etc/mox/mox.ini" || fail "mox.ini: [MOX-Header] $key not shown"
+done
+grep -qi 'als root.*MOX_View\|MOX_View.*als root' "$work/unpacked/etc/mox/mox.ini" && fail "mox.ini advises running a window as root"
+grep -q 'chmod 0640 /etc/mox/mox.ini' "$work/postinst" || fail "postinst does not make mox.ini 0640"
+
+# lintian: no errors, no warnings; the informational tags are listed.
+if command -v lintian >/dev/null; then
+  lintian -I --no-tag-display-limit "$deb" >"$work/lintian.txt" 2>&1 || true
+  grep -E '^[EW]: ' "$work/lintian.txt" && fail "lintian reports errors or warnings"
+  echo "lintian, informational: $(grep -c '^I: ' "$work/lintian.txt" || true) tag(s)"
+  grep '^I: ' "$work/lintian.txt" | sed 's/^/  /' || true
+else
+  echo "SKIP lintian: not installed"
+fi
 
 # 3. The package installed into a throw-away overlay of this machine (root and overlayfs
 #    needed; CI runs as root), and the station run from it as the service's user.

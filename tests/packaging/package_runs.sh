@@ -8,6 +8,11 @@ dpkg -i "$here"/*.deb >"$here/dpkg.log" 2>&1 || { cat "$here/dpkg.log"; exit 1; 
 id -nG mox | grep -qw dialout || { echo "mox is not in dialout"; exit 1; }
 [ "$(stat -c %U /var/lib/mox/data)" = mox ] || { echo "/var/lib/mox/data is not the station's"; exit 1; }
 grep -q 'adduser: Warning' "$here/dpkg.log" && { cat "$here/dpkg.log"; exit 1; }
+[ "$(stat -c '%a %U:%G' /etc/mox/mox.ini)" = "640 root:mox" ] ||
+  { echo "/etc/mox/mox.ini is $(stat -c '%a %U:%G' /etc/mox/mox.ini)"; exit 1; }
+for d in /var/lib/mox/data /var/lib/mox/images; do
+  [ "$(stat -c '%a %G' $d)" = "2775 mox" ] || { echo "$d is $(stat -c '%a %G' $d)"; exit 1; }
+done
 
 # The station as the unit starts it: its user, working folder, environment and command, with
 # the runtime folder systemd would make.

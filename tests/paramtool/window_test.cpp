@@ -412,3 +412,12 @@ TEST_F(MoxIniWindow, F1OpensTheFieldsHelpTopic)
   EXPECT_TRUE(help->toPlainText().contains("Obergrenzen der K-Klassen"));
   EXPECT_TRUE(messages.empty());
 }
+
+// The window fits a 1280 x 800 screen with room for a panel and the title bar.
+TEST_F(MoxIniWindow, FitsASmallLaptopScreen)
+{
+  const QSize needed = window->minimumSizeHint().expandedTo(window->minimumSize());
+  EXPECT_LE(needed.width(), 1280);
+  EXPECT_LE(needed.height(), 720) << needed.height();
+  EXPECT_LE(window->height(), 720);
+}

@@ -139,3 +139,38 @@ TEST(AtomicFile, AFailedWriteKeepsTheTargetAndTellsTheReasonOfTheFailingStep)
     for (const auto& e : std::filesystem::directory_iterator(disk / "")) left.push_back(e.path().filename());
     EXPECT_EQ(left, (std::vector<std::string>{"20030615.mox"}));
 }
+
+// A private settings file stays private when a program rewrites it, and a file of the
+// station's group stays readable by the group.
+TEST(AtomicFile, ARewriteKeepsModeAndGroupOfTheFile)
+{
+    TempDir dir;
+    const std::string target = dir / "mox.ini";
+    for (const mode_t mode : {mode_t(0600), mode_t(0640), mode_t(0664)}) {
+        WriteBytes(target, "[Batch]\n");
+        ASSERT_EQ(chmod(target.c_str(), mode), 0);
+        struct stat before {};
+        ASSERT_EQ(stat(target.c_str(), &before), 0);
+        AtomicFile f;
+        ASSERT_TRUE(f.Open(target));
+        ASSERT_EQ(write(f.Fd(), "x\n", 2), 2);
+        ASSERT_TRUE(f.Commit());
+        struct stat after {};
+        ASSERT_EQ(stat(target.c_str(), &after), 0);
+        EXPECT_EQ(after.st_mode & 07777, mode) << std::oct << mode;
+        EXPECT_EQ(after.st_uid, before.st_uid);
+        EXPECT_EQ(after.st_gid, before.st_gid);
+        EXPECT_EQ(ReadBytes(target), "x\n");
+    }
+    if (geteuid() != 0) return;
+    // Root rewriting a file of another owner (the service's settings, edited by root) hands
+    // it back to that owner.
+    ASSERT_EQ(chown(target.c_str(), 1, 1), 0);
+    AtomicFile f;
+    ASSERT_TRUE(f.Open(target));
+    ASSERT_TRUE(f.Commit());
+    struct stat after {};
+    ASSERT_EQ(stat(target.c_str(), &after), 0);
+    EXPECT_EQ(after.st_uid, 1u);
+    EXPECT_EQ(after.st_gid, 1u);
+}

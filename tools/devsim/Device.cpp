@@ -186,7 +186,7 @@ std::string TDevice::Receive(const std::string& bytes, double realTime)
 {
   std::string reply;
   if (state_ != State::Idle && realTime - lastByte_ >= CommandTimeout) {
-    Log("command abandoned");
+    Log("Befehl abgebrochen");
     state_ = State::Idle;
   }
   for (const char c : bytes) {
@@ -224,7 +224,7 @@ std::string TDevice::Receive(const std::string& bytes, double realTime)
           echo[rs232_mode] ^= 0x01;
         if (!faults_.silent)
           reply += echo;
-        Log("parameter set written");
+        Log("Parametersatz geschrieben");
         if (OnParamsWritten)
           OnParamsWritten(params_);
       }
@@ -247,7 +247,7 @@ void TDevice::Execute(std::string& reply, double realTime)
     tm.tm_min = p(1);
     tm.tm_sec = p(2);
     clock_.Set(static_cast<double>(timegm(&tm)), realTime);
-    Log("time set: " + FormatDeviceTime(clock_.Now(realTime)));
+    Log("Uhrzeit gesetzt: " + FormatDeviceTime(clock_.Now(realTime)));
     if (OnClockSet)
       OnClockSet();
     break;
@@ -256,12 +256,12 @@ void TDevice::Execute(std::string& reply, double realTime)
     tm.tm_mon = p(1) - 1;
     tm.tm_year = 100 + p(2);
     clock_.Set(static_cast<double>(timegm(&tm)) + (now - std::floor(now)), realTime);
-    Log("date set: " + FormatDeviceTime(clock_.Now(realTime)));
+    Log("Datum gesetzt: " + FormatDeviceTime(clock_.Now(realTime)));
     if (OnClockSet)
       OnClockSet();
     break;
   case 3: {
-    Log("parameter set read");
+    Log("Parametersatz gelesen");
     if (faults_.silent)
       break;
     const std::string copy(params_.begin(), params_.end());

@@ -23,44 +23,45 @@
 
 namespace {
 
-const char* const Usage = R"(Usage: mox-devsim [options]
-A simulated magnetometer on a pseudo-terminal. It prints the terminal's path, sends data
-lines at its interval while a program has the terminal open, and answers the parameter
-protocol (set time, set date, read and write the 51-byte parameter set).
+const char* const Usage = R"(Aufruf: mox-devsim [Optionen]
+Ein simuliertes Magnetometer an einem Pseudo-Terminal. Es gibt den Pfad des Terminals aus,
+sendet Datenzeilen in seinem Intervall, solange ein Programm das Terminal offen hat, und
+beantwortet das Parameterprotokoll (Uhrzeit und Datum setzen, den 51-Byte-Parametersatz
+lesen und schreiben).
 
-  --link PATH         make PATH a symlink to the terminal (removed at exit)
-  --interval SECONDS  seconds of device time between data lines, 1..255 (sets the
-                      parameter set's data interval)
-  --speed FACTOR      the device clock runs FACTOR times real time (default 1)
-  --start YYYY-MM-DDTHH:MM:SS
-                      device clock at start (default: the computer's UTC time)
-  --sensors 1|2       one or two sensors (sets the parameter set's second-sensor flag)
-  --no-letters        no axis letters in front of the readings
-  --params FILE       the device's 51-byte parameter set: read at start if the file
-                      exists, written after every parameter write
-  --storm             a magnetic storm begins 10 minutes of device time after start
-  --seed N            seed of the field model (default 1)
-  --no-data           send no data lines, only answers
-  --fault NAME        misbehave; may be given more than once:
-                        silent          send nothing at all
-                        one-copy        answer a read with one copy of the set only
-                        bad-copy        the two copies of a read differ in one byte
-                        bad-echo        the echo of a write differs in one byte
-                        garbage         broken and foreign lines between the data lines
-                        hangup-after=N  after N bytes sent, the terminal goes away; a new
-                                        one (same --link) appears one second later
-  --record FILE       append every byte written to the terminal to FILE, so a test can
-                      tell what a program on the line was sent
-  --verbose           log commands and connections to stderr
-  --help              this text
-  --version           the version
+  --link PFAD         PFAD als symbolischen Link auf das Terminal anlegen (beim Ende entfernt)
+  --interval SEKUNDEN Sekunden Gerätezeit zwischen zwei Datenzeilen, 1..255 (setzt das
+                      Datenintervall im Parametersatz)
+  --speed FAKTOR      die Uhr des Geräts läuft FAKTOR-mal so schnell wie die Zeit (1)
+  --start JJJJ-MM-TTTHH:MM:SS
+                      Uhr des Geräts beim Start (ohne Angabe: die UTC-Zeit des Rechners)
+  --sensors 1|2       ein oder zwei Sensoren (setzt das Zweitsensor-Flag im Parametersatz)
+  --no-letters        keine Achsbuchstaben vor den Messwerten
+  --params DATEI      der 51-Byte-Parametersatz des Geräts: beim Start gelesen, wenn die
+                      Datei existiert, nach jedem Schreiben des Satzes geschrieben
+  --storm             zehn Minuten Gerätezeit nach dem Start beginnt ein Magnetsturm
+  --seed N            Startwert des Feldmodells (1)
+  --no-data           keine Datenzeilen senden, nur antworten
+  --fault NAME        Fehlverhalten, auch mehrfach:
+                        silent          gar nichts senden
+                        one-copy        beim Lesen nur eine Kopie des Satzes senden
+                        bad-copy        die zwei Kopien beim Lesen weichen in einem Byte ab
+                        bad-echo        das Echo beim Schreiben weicht in einem Byte ab
+                        garbage         kaputte und fremde Zeilen zwischen den Datenzeilen
+                        hangup-after=N  nach N gesendeten Bytes verschwindet das Terminal;
+                                        ein neues (gleicher --link) erscheint eine Sekunde später
+  --record DATEI      jedes an das Terminal geschriebene Byte an DATEI anhängen, damit ein
+                      Test sieht, was ein Programm an der Leitung gesendet hat
+  --verbose           Befehle und Verbindungen auf stderr protokollieren
+  --help              dieser Text
+  --version           die Version
 
-The data line follows the device's output mode (parameter byte 8), date-and-time flag
-(byte 9), second-sensor flag (byte 6) and sensor axes (bytes 43, 44):
-  "dd.mm.yy hh:mm:ss:" then per sensor [" A,"] and the readings, two blanks before each:
-  absolute, relative, absolute and relative, or both followed by "  K" and the K index.
-The device falls quiet while it takes a command and for 0.3 s after the terminal is
-opened, and drops lines while no program has the terminal open.
+Die Datenzeile folgt dem Ausgabemodus (Parameterbyte 8), dem Datum-und-Uhrzeit-Flag (Byte 9),
+dem Zweitsensor-Flag (Byte 6) und den Sensorachsen (Bytes 43, 44) des Geräts:
+  "dd.mm.yy hh:mm:ss:", dann je Sensor [" A,"] und die Messwerte mit je zwei Leerzeichen
+  davor: absolut, relativ, absolut und relativ, oder beides gefolgt von "  K" und dem K-Index.
+Das Gerät schweigt, während es einen Befehl annimmt, und 0,3 s nach dem Öffnen des Terminals;
+solange kein Programm das Terminal offen hat, verwirft es die Zeilen.
 )";
 
 volatile std::sig_atomic_t stopRequested = 0;
@@ -99,14 +100,14 @@ TOptions ParseOptions(int argc, char** argv)
     const std::string a = argv[i];
     auto value = [&]() -> std::string {
       if (i + 1 >= argc)
-        Fail("missing value for " + a);
+        Fail("Wert fehlt für " + a);
       return argv[++i];
     };
     auto number = [&](const std::string& text) {
       char* end = nullptr;
       const double v = std::strtod(text.c_str(), &end);
       if (text.empty() || *end != '\0')
-        Fail("not a number for " + a + ": " + text);
+        Fail("keine Zahl für " + a + ": " + text);
       return v;
     };
     if (a == "--help" || a == "-h") {
@@ -120,20 +121,20 @@ TOptions ParseOptions(int argc, char** argv)
     } else if (a == "--interval") {
       const double v = number(value());
       if (v < 1 || v > 255 || v != std::floor(v))
-        Fail("--interval takes whole seconds 1..255");
+        Fail("--interval nimmt ganze Sekunden 1..255");
       o.interval = static_cast<int>(v);
     } else if (a == "--speed") {
       o.speed = number(value());
       if (!(o.speed > 0))
-        Fail("--speed must be above 0");
+        Fail("--speed muss größer als 0 sein");
     } else if (a == "--start") {
       o.haveStart = ParseDeviceTime(value(), o.start);
       if (!o.haveStart)
-        Fail("--start takes YYYY-MM-DDTHH:MM:SS");
+        Fail("--start nimmt JJJJ-MM-TTTHH:MM:SS");
     } else if (a == "--sensors") {
       const std::string v = value();
       if (v != "1" && v != "2")
-        Fail("--sensors takes 1 or 2");
+        Fail("--sensors nimmt 1 oder 2");
       o.sensors = v[0] - '0';
     } else if (a == "--no-letters") {
       o.letters = false;
@@ -164,12 +165,12 @@ TOptions ParseOptions(int argc, char** argv)
       else if (f.rfind("hangup-after=", 0) == 0) {
         const double n = number(f.substr(13));
         if (n < 0 || n != std::floor(n))
-          Fail("hangup-after takes a number of bytes");
+          Fail("hangup-after nimmt eine Anzahl Bytes");
         o.faults.hangupAfter = static_cast<long>(n);
       } else
-        Fail("unknown fault: " + f);
+        Fail("unbekannter Fehler für --fault: " + f);
     } else {
-      std::cerr << "mox-devsim: unknown option: " << a << "\n" << Usage;
+      std::cerr << "mox-devsim: unbekannte Option: " << a << "\n" << Usage;
       std::exit(2);
     }
   }
@@ -184,7 +185,7 @@ moxparam::TParamSet LoadParams(const TOptions& o)
     if (in) {
       in.read(reinterpret_cast<char*>(p.data()), p.size());
       if (in.gcount() != moxparam::Size)
-        Fail(o.paramsFile + ": not a 51-byte parameter set");
+        Fail(o.paramsFile + ": kein 51-Byte-Parametersatz");
     }
   }
   if (o.interval > 0)
@@ -204,7 +205,7 @@ public:
   {
     fd_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (fd_ < 0 || grantpt(fd_) != 0 || unlockpt(fd_) != 0)
-      Fail(std::string("no pseudo-terminal: ") + std::strerror(errno));
+      Fail(std::string("kein Pseudo-Terminal zu bekommen (") + std::strerror(errno) + ")");
     path_ = ptsname(fd_);
     termios t{};
     tcgetattr(fd_, &t);
@@ -220,7 +221,7 @@ public:
     if (!link_.empty()) {
       unlink(link_.c_str());
       if (symlink(path_.c_str(), link_.c_str()) != 0)
-        Fail("cannot make link " + link_ + ": " + std::strerror(errno));
+        Fail("der Link " + link_ + " lässt sich nicht anlegen (" + std::strerror(errno) + ")");
     }
     std::cout << "mox-devsim: " << path_ << std::endl;
   }
@@ -309,7 +310,7 @@ int main(int argc, char** argv)
     std::ofstream out(options.paramsFile, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(p.data()), p.size());
     if (!out)
-      std::cerr << "mox-devsim: cannot write " << options.paramsFile << "\n";
+      std::cerr << "mox-devsim: " << options.paramsFile << " lässt sich nicht schreiben\n";
   };
 
   TTerminal terminal(options.link);
@@ -324,7 +325,7 @@ int main(int argc, char** argv)
   if (!options.recordFile.empty()) {
     record.open(options.recordFile, std::ios::binary | std::ios::app);
     if (!record)
-      Fail("cannot write " + options.recordFile);
+      Fail(options.recordFile + " lässt sich nicht schreiben");
   }
   auto write = [&](const std::string& bytes) {
     const std::size_t n = terminal.Send(bytes);
@@ -345,7 +346,7 @@ int main(int argc, char** argv)
       return;
     if (hangupAfter >= 0 && sent + static_cast<long>(bytes.size()) >= hangupAfter) {
       write(bytes.substr(0, static_cast<std::size_t>(hangupAfter - sent)));
-      log("hanging up");
+      log("lege auf");
       hangupAfter = -1;
       // Bytes on the wire still arrive; closing at once would let the kernel drop them.
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -365,10 +366,10 @@ int main(int argc, char** argv)
     double real = RealNow();
     const bool present = terminal.ReaderPresent();
     if (present && !connected) {
-      log("terminal opened");
+      log("Terminal geöffnet");
       quietUntil = real + 0.3;  // give the opener time to clear its buffers and speak first
     } else if (!present && connected) {
-      log("terminal closed");
+      log("Terminal geschlossen");
     }
     connected = present;
 

@@ -252,6 +252,8 @@ TEST(StationService, SilenceAlarmAsksForTheReopenAndClearsWithTheNextLine)
     DayLogger log(dir.str());
     ServiceSettings settings;
     settings.SilenceSeconds = 5;
+    settings.Port = "ttyS0";
+    settings.SettingsFile = "/etc/mox/mox.ini";
     StationService service(settings);
     service.Started(true, 0, kNoon);
     bool reopen = false;
@@ -261,7 +263,10 @@ TEST(StationService, SilenceAlarmAsksForTheReopenAndClearsWithTheNextLine)
     EXPECT_TRUE(reopen);
     ASSERT_EQ(told.size(), 1u);
     EXPECT_FALSE(told[0].Box);
-    EXPECT_EQ(service.Status().Text(), "Loggen, noch keine Zeile; Keine Daten seit 12:34 UTC");
+    // The port and where to change it.
+    EXPECT_EQ(told[0].Text.rfind("Keine Daten seit 12:34 UTC von ttyS0; ", 0), 0u) << told[0].Text;
+    EXPECT_NE(told[0].Text.find("/etc/mox/mox.ini unter [COM-Port] Port="), std::string::npos) << told[0].Text;
+    EXPECT_EQ(service.Status().Text(), "Loggen, noch keine Zeile; Keine Daten seit 12:34 UTC von ttyS0");
     EXPECT_TRUE(service.Alarm());
     EXPECT_TRUE(service.Tick(log, 6, reopen).empty());
     EXPECT_FALSE(reopen);
@@ -293,4 +298,48 @@ TEST(ServiceStatus, PublishingBacklogReachesTheServiceStatusButNotTheAlertPanel)
     status.Set(ServiceStatus::Part::Publisher, PublisherText(true, 1));
     EXPECT_EQ(status.Text(), "Loggen, noch keine Zeile; Uhr des Geräts falsch; MQTT: 1 Zeile wartet");
     EXPECT_EQ(status.Alerts(), "Uhr des Geräts falsch");
+}
+
+// A port that opens but never sends (a serial port of the PC with nothing attached) is asked
+// about once, soon after the start, naming the port; the silence alarm keeps its own timing.
+TEST(StationService, APortThatSendsNothingAfterTheStartIsAskedAboutOnce)
+{
+    TFormatSettings saved = FormatSettings();
+    TempDir dir;
+    DayLogger log(dir.str());
+    ServiceSettings settings;
+    settings.NoDeviceSeconds = 3;
+    settings.Port = "ttyS0";
+    settings.SettingsFile = "/etc/mox/mox.ini";
+    StationService service(settings);
+    service.Started(true, 100, kNoon);
+    bool reopen = false;
+    EXPECT_TRUE(service.Tick(log, 102.9, reopen).empty());
+    ServiceMessages told = service.Tick(log, 103, reopen);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_TRUE(told[0].Box);
+    EXPECT_EQ(told[0].Level, LogLevel::Warning);
+    EXPECT_NE(told[0].Text.find("kein Gerät an ttyS0?"), std::string::npos) << told[0].Text;
+    EXPECT_NE(told[0].Text.find("Log-Einstellungen"), std::string::npos) << told[0].Text;
+    EXPECT_FALSE(reopen);  // the silence alarm comes later, at its own time
+    EXPECT_FALSE(service.Alarm());
+    EXPECT_TRUE(service.Tick(log, 110, reopen).empty());
+
+    // Another port is given its own time and asked about under its own name.
+    service.SetPort("ttyUSB0");
+    service.PortOpened(200, kNoon + 100);
+    EXPECT_TRUE(service.Tick(log, 202, reopen).empty());
+    told = service.Tick(log, 203, reopen);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].Text.find("kein Gerät an ttyUSB0?"), std::string::npos) << told[0].Text;
+
+    // A device that sends within the time is never asked about.
+    StationService sending(settings);
+    sending.Started(true, 0, kNoon);
+    sending.LineHandled("08.12.26 12:34:10: 1", DayLogger::Outcome::Logged, log, 1, kNoon + 1);
+    EXPECT_TRUE(sending.Tick(log, 10, reopen).empty());
+    // Nor is a port that could not be opened: that is told as such.
+    StationService closed(settings);
+    closed.Started(false, 0, kNoon);
+    EXPECT_TRUE(closed.Tick(log, 10, reopen).empty());
 }
