@@ -5,8 +5,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "mox/rtl/BoundedSetting.h"
 #include "lines/MqttSettings.h"
+#include "mox/rtl/CommandLine.h"
 
 const char* const kCollectUsage =
     "Aufruf: mox-collect --host HOST [--port PORT] --root ORDNER [--id KENNUNG]\n"
@@ -41,73 +41,63 @@ const char* const kCollectUsage =
     "Ohne Verbindung zum Broker versucht mox-collect es selbst immer wieder. SIGINT oder\n"
     "SIGTERM beenden es sauber.\n";
 
-bool ParseCollectOptions(const std::vector<std::string>& args, CollectOptions& o, std::string& error)
+namespace {
+
+const TCommandLine kCollectCommandLine{
+    "mox-collect",
+    kCollectUsage,
+    {{"--host", true}, {"--port", true}, {"--root", true}, {"--id", true}, {"--user", true},
+     {"--password-file", true}, {"--cafile", true}, {"--stations", true}, {"--ack-ms", true},
+     {"--request-ms", true}, {"--retry-max", true}, {"--http", true}, {"--http-clients", true}},
+    0};
+
+// A whole number in [low, high] for `option`, or false with the complaint in `error`.
+bool Number(const TCommandLineWords& w, const std::string& option, int low, int high, int& value, std::string& error)
 {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
-            o.Help = true;
-            return true;
-        }
-        if (a == "--version") {
-            o.Version = true;
-            return true;
-        }
-        std::string* target = nullptr;
-        std::string portText;
-        int* number = nullptr;
-        IntRange range{1, 65535};
-        if (a == "--ack-ms") number = &o.AckMs, range = {10, 60000};
-        else if (a == "--request-ms") number = &o.RequestMs, range = {10, 3600000};
-        else if (a == "--retry-max") number = &o.RetryMaxSeconds, range = {1, 3600};
-        else if (a == "--http-clients") number = &o.HttpClients, range = {1, 10000};
-        if (number) {
-            if (i + 1 >= args.size()) {
-                error = a + " braucht einen Wert";
-                return false;
-            }
-            const std::string& text = args[++i];
-            char* end = nullptr;
-            const long value = std::strtol(text.c_str(), &end, 10);
-            if (text.empty() || *end != '\0' || value < range.Min || value > range.Max) {
-                error = a + ": " + text + " liegt nicht zwischen " + std::to_string(range.Min) + " und " +
-                        std::to_string(range.Max);
-                return false;
-            }
-            *number = int(value);
-            continue;
-        }
-        if (a == "--host") target = &o.Host;
-        else if (a == "--port") target = &portText;
-        else if (a == "--root") target = &o.Root;
-        else if (a == "--id") target = &o.ClientId;
-        else if (a == "--user") target = &o.User;
-        else if (a == "--password-file") target = &o.PasswordFile;
-        else if (a == "--cafile") target = &o.CaFile;
-        else if (a == "--http") target = &o.Http;
-        else if (a == "--stations") target = &o.StationsFile;
-        if (!target) {
-            error = "unbekannte Option: " + a;
-            return false;
-        }
-        if (i + 1 >= args.size() || args[i + 1].empty()) {
-            error = a + " braucht einen Wert";
-            return false;
-        }
-        *target = args[++i];
-        if (target == &portText) {
-            char* end = nullptr;
-            const long port = std::strtol(portText.c_str(), &end, 10);
-            if (*end != '\0' || port < 1 || port > 65535) {
-                error = "--port: " + portText + " ist kein Port (1 bis 65535)";
-                return false;
-            }
-            o.Port = int(port);
-        }
+    if (!w.Has(option)) return true;
+    const std::string text = w.Value(option);
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || v < low || v > high) {
+        error = option + ": " + text + " liegt nicht zwischen " + std::to_string(low) + " und " + std::to_string(high);
+        return false;
     }
+    value = int(v);
+    return true;
+}
+
+bool CollectOptionsFrom(const TCommandLineWords& w, CollectOptions& o, std::string& error)
+{
+    o.Host = w.Value("--host");
+    o.Root = w.Value("--root");
+    o.ClientId = w.Value("--id", o.ClientId);
+    o.User = w.Value("--user");
+    o.PasswordFile = w.Value("--password-file");
+    o.CaFile = w.Value("--cafile");
+    o.StationsFile = w.Value("--stations");
+    o.Http = w.Value("--http");
+    if (!Number(w, "--port", 1, 65535, o.Port, error) || !Number(w, "--ack-ms", 10, 60000, o.AckMs, error) ||
+        !Number(w, "--request-ms", 10, 3600000, o.RequestMs, error) ||
+        !Number(w, "--retry-max", 1, 3600, o.RetryMaxSeconds, error) ||
+        !Number(w, "--http-clients", 1, 10000, o.HttpClients, error))
+        return false;
     if (o.Host.empty()) error = "--host fehlt";
     else if (o.Root.empty()) error = "--root fehlt";
     return error.empty();
+}
+
+}  // namespace
+
+int ParseCollectOptions(const std::vector<std::string>& args, CollectOptions& o, std::ostream& out, std::ostream& err)
+{
+    std::vector<const char*> argv{kCollectCommandLine.Program.c_str()};
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    TCommandLineWords words;
+    if (const int rc = ParseCommandLine(kCollectCommandLine, int(argv.size()), argv.data(), words, out, err); rc >= 0)
+        return rc;
+    std::string error;
+    if (CollectOptionsFrom(words, o, error)) return -1;
+    return CommandLineError(kCollectCommandLine, error, err);
 }
 
 bool ReadPasswordFile(const std::string& file, std::string& password, std::string& error)

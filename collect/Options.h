@@ -1,5 +1,6 @@
 #pragma once
 // The command line of mox-collect.
+#include <iosfwd>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,12 +19,12 @@ struct CollectOptions {
     int RetryMaxSeconds = 30;  // the longest wait between two attempts to connect
     std::string Http;  // ADDRESS:PORT of the web face, empty for none
     int HttpClients = 32;
-    bool Help = false;
-    bool Version = false;
 };
 
-// False with `error` set for an unknown option, a missing value or a missing --host/--root.
-bool ParseCollectOptions(const std::vector<std::string>& args, CollectOptions& options, std::string& error);
+// -1: the collector goes on with `options`; else the exit code, after the answer (usage,
+// version, or what is wrong with the command line) has been printed on `out` or `err`.
+int ParseCollectOptions(const std::vector<std::string>& args, CollectOptions& options, std::ostream& out,
+                        std::ostream& err);
 
 // The first line of the file, without its line end. False with `error` naming the file; the
 // password itself never appears in a message.

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -300,20 +301,7 @@ int Run(const CollectOptions& o)
 
 int main(int argc, char** argv)
 {
-    const std::vector<std::string> args(argv + 1, argv + argc);
     CollectOptions options;
-    std::string error;
-    if (!ParseCollectOptions(args, options, error)) {
-        std::fprintf(stderr, "mox-collect: %s\n\n%s", error.c_str(), kCollectUsage);
-        return 2;
-    }
-    if (options.Help) {
-        std::fputs(kCollectUsage, stdout);
-        return 0;
-    }
-    if (options.Version) {
-        std::printf("mox-collect %s\n", MOX_VERSION);
-        return 0;
-    }
+    if (const int rc = ParseCollectOptions({argv + 1, argv + argc}, options, std::cout, std::cerr); rc >= 0) return rc;
     return Run(options);
 }

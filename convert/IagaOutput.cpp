@@ -25,10 +25,10 @@ bool TakeIagaOption(std::vector<std::string>& args, const TIniFile& ini,
             error = "--iaga braucht einen Ordner; Aufruf: MOX_Convert auto ORDNER [--iaga ZIELORDNER]";
             return false;
         }
-        const std::string code = ini.ReadString("IAGA", "Code", "");
-        if (!IsValidIagaCode(code)) {
-            error = "--iaga braucht den IAGA-Code der Station (drei Buchstaben oder Ziffern) als \"Code\" "
-                    "im Abschnitt [IAGA] von " + ini.FileName();
+        std::string problem;
+        const std::string code = SettingsIagaCode(ini, problem);
+        if (code.empty()) {
+            error = "--iaga braucht den IAGA-Code der Station: " + problem;
             return false;
         }
         option = IagaOutput{args[i + 1], code, {}};

@@ -9,8 +9,13 @@
 #include <string>
 #include <vector>
 
+class TIniFile;
+
 // Three letters or digits, as the observatories' codes are.
 bool IsValidIagaCode(const std::string& code);
+// The station's code, "Code" in [IAGA] of the settings; empty, with the complaint naming the
+// settings file in `problem`, when it is missing or no code.
+std::string SettingsIagaCode(const TIniFile& ini, std::string& problem);
 
 // The folder the files go to, ending in '/': `outDir`, made when missing, or, when empty, the
 // input's folder. Raises std::system_error when the folder cannot be made.

@@ -17,6 +17,7 @@
 #include "mox/LineReader.h"
 #include "mox/rtl/SysUtils.h"
 #include "mox/rtl/TextFile.h"
+#include "mox/rtl/IniFile.h"
 
 namespace {
 
@@ -319,6 +320,16 @@ bool IsValidIagaCode(const std::string& code)
     for (char c : code)
         if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
     return true;
+}
+
+std::string SettingsIagaCode(const TIniFile& ini, std::string& problem)
+{
+    const std::string code = ini.ReadString("IAGA", "Code", "");
+    if (IsValidIagaCode(code)) return code;
+    problem = code.empty() ? "kein IAGA-Code: \"Code\" im Abschnitt [IAGA] von " + ini.FileName() + " fehlt"
+                           : "der Code '" + code + "' im Abschnitt [IAGA] von " + ini.FileName() +
+                                 " ist kein IAGA-Code aus drei Buchstaben oder Ziffern";
+    return {};
 }
 
 std::string IagaOutputFolder(const std::string& outDir, const std::string& input)

@@ -17,9 +17,10 @@ int UsageError(const TCommandLine& line, const std::string& complaint, std::ostr
 
 }  // namespace
 
-int AnswerCommandLine(const TCommandLine& line, int argc, const char* const* argv,
-                      std::ostream& out, std::ostream& err)
+int ParseCommandLine(const TCommandLine& line, int argc, const char* const* argv, TCommandLineWords& words,
+                     std::ostream& out, std::ostream& err)
 {
+    words = {};
     int arguments = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -37,15 +38,40 @@ int AnswerCommandLine(const TCommandLine& line, int argc, const char* const* arg
             const auto known = std::find_if(line.Options.begin(), line.Options.end(),
                                             [&](const TCommandLineOption& o) { return o.Name == a; });
             if (known == line.Options.end()) return UsageError(line, "unbekannte Option " + a, err);
-            if (known->TakesValue && ++i >= argc) return UsageError(line, a + " braucht einen Wert", err);
+            if (known->TakesValue && (i + 1 >= argc || argv[i + 1][0] == '\0'))
+                return UsageError(line, a + " braucht einen Wert", err);
+            words.Options[a] = known->TakesValue ? argv[++i] : "";
             continue;
         }
         if (++arguments > line.MaxArguments) return UsageError(line, "überzähliges Argument " + a, err);
+        words.Arguments.push_back(a);
     }
     return -1;
+}
+
+int ParseCommandLine(const TCommandLine& line, int argc, const char* const* argv, TCommandLineWords& words)
+{
+    return ParseCommandLine(line, argc, argv, words, std::cout, std::cerr);
+}
+
+int AnswerCommandLine(const TCommandLine& line, int argc, const char* const* argv,
+                      std::ostream& out, std::ostream& err)
+{
+    TCommandLineWords words;
+    return ParseCommandLine(line, argc, argv, words, out, err);
 }
 
 int AnswerCommandLine(const TCommandLine& line, int argc, const char* const* argv)
 {
     return AnswerCommandLine(line, argc, argv, std::cout, std::cerr);
+}
+
+int CommandLineError(const TCommandLine& line, const std::string& complaint, std::ostream& err)
+{
+    return UsageError(line, complaint, err);
+}
+
+int CommandLineError(const TCommandLine& line, const std::string& complaint)
+{
+    return UsageError(line, complaint, std::cerr);
 }

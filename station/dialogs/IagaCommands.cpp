@@ -90,8 +90,8 @@ std::vector<std::string> TIagaCommands::LoadedDayFiles() const
 
 std::string TIagaCommands::StationCode()
 {
-    const std::string stored = ctx.Ini->ReadString(kSection, "Code", "");
-    if (IsValidIagaCode(stored)) return stored;
+    std::string problem;
+    if (const std::string stored = SettingsIagaCode(*ctx.Ini, problem); !stored.empty()) return stored;
     const std::string code = AskCode();
     if (code.empty()) return {};
     if (!IsValidIagaCode(code)) {

@@ -2,6 +2,8 @@
 // copies dropped also after a restart, foreign topics and lines refused; and its command line.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -229,14 +231,16 @@ TEST(Collector, KeepsEachStationsRecordBesideItsDayFiles)
 TEST(CollectOptions, RequiredValuesPortsAndThePasswordFile)
 {
     CollectOptions o;
-    std::string error;
-    ASSERT_TRUE(ParseCollectOptions({"--host", "h", "--root", "/a", "--port", "8883", "--id", "c1", "--user", "u",
-                                     "--password-file", "/p", "--cafile", "/ca"},
-                                    o, error));
+    std::ostringstream out, err;
+    ASSERT_EQ(ParseCollectOptions({"--host", "h", "--root", "/a", "--port", "8883", "--id", "c1", "--user", "u",
+                                   "--password-file", "/p", "--cafile", "/ca"},
+                                  o, out, err),
+              -1);
     EXPECT_EQ(o.Port, 8883);
     EXPECT_EQ(o.ClientId, "c1");
     EXPECT_EQ(o.PasswordFile, "/p");
-    ASSERT_TRUE(ParseCollectOptions({"--host", "h", "--root", "/a", "--ack-ms", "50", "--retry-max", "2"}, o, error));
+    ASSERT_EQ(ParseCollectOptions({"--host", "h", "--root", "/a", "--ack-ms", "50", "--retry-max", "2"}, o, out, err),
+              -1);
     EXPECT_EQ(o.AckMs, 50);
     EXPECT_EQ(o.RetryMaxSeconds, 2);
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
@@ -244,11 +248,15 @@ TEST(CollectOptions, RequiredValuesPortsAndThePasswordFile)
              {"--host", "h", "--root", "/a", "--port", "18x"}, {"--host", "h", "--root"}, {"--bogus"},
              {"--host", "h", "--root", "/a", "--ack-ms", "0"}, {"--host", "h", "--root", "/a", "--retry-max", "x"}}) {
         CollectOptions x;
-        error.clear();
-        EXPECT_FALSE(ParseCollectOptions(bad, x, error));
-        EXPECT_FALSE(error.empty());
+        std::ostringstream complaint;
+        EXPECT_EQ(ParseCollectOptions(bad, x, out, complaint), 2);
+        EXPECT_EQ(complaint.str().rfind("mox-collect: ", 0), 0u) << complaint.str();
     }
+    std::ostringstream help;
+    EXPECT_EQ(ParseCollectOptions({"--help"}, o, help, err), 0);
+    EXPECT_EQ(help.str().rfind("Aufruf: mox-collect", 0), 0u);
 
+    std::string error;
     TempDir dir;
     WriteBytes(dir / "pw", "s3cret\r\nsecond line\n");
     std::string password;

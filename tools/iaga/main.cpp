@@ -1,16 +1,16 @@
 // mox-iaga: IAGA-2002 files into day files and back, for scripts and scheduled jobs.
-#include <cstring>
 #include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "mox/Iaga2002.h"
+#include "mox/rtl/CommandLine.h"
 #include "mox/rtl/IniFile.h"
 
 namespace {
 
-constexpr int kOk = 0, kFailed = 1, kUsage = 2;
+constexpr int kOk = 0, kFailed = 1;
 
 const char* const kHelp = R"(Aufruf:
   mox-iaga import DATEI... [--out ORDNER]
@@ -36,61 +36,30 @@ Jede geschriebene Datei wird ausgegeben. Rückgabewert: 0 alles umgewandelt, 1 m
 Datei nicht umgewandelt (die übrigen werden trotzdem umgewandelt), 2 Aufruffehler.
 )";
 
-int Usage(const std::string& message)
-{
-    std::cerr << "mox-iaga: " << message << "\n" << kHelp << std::flush;
-    return kUsage;
-}
+const TCommandLine kCommandLine{"mox-iaga", kHelp, {{"--out", true}, {"--code", true}}, 1 << 20};
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    for (const std::string& a : args) {
-        if (a == "--help" || a == "-h") {
-            std::cout << kHelp;
-            return kOk;
-        }
-        if (a == "--version") {
-            std::cout << "mox-iaga " << MOX_VERSION << std::endl;
-            return kOk;
-        }
-    }
-    if (args.empty()) return Usage("kein Befehl angegeben");
-    const std::string command = args[0];
-    if (command != "import" && command != "export") return Usage("unbekannter Befehl '" + command + "'");
-
-    std::string out, code;
-    bool codeGiven = false;
-    std::vector<std::string> files;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        std::string* target = a == "--out" ? &out : a == "--code" ? &code : nullptr;
-        if (target) {
-            if (i + 1 >= args.size() || args[i + 1].empty()) return Usage(a + " braucht einen Wert");
-            *target = args[++i];
-            codeGiven |= target == &code;
-        } else if (a.size() > 1 && a[0] == '-') {
-            return Usage("unbekannte Option '" + a + "'");
-        } else {
-            files.push_back(a);
-        }
-    }
-    if (files.empty()) return Usage("keine Datei angegeben");
-    if (command == "import" && codeGiven) return Usage("--code gilt nur für export");
+    TCommandLineWords words;
+    if (const int rc = ParseCommandLine(kCommandLine, argc, argv, words); rc >= 0) return rc;
+    auto usage = [](const std::string& complaint) { return CommandLineError(kCommandLine, complaint); };
+    if (words.Arguments.empty()) return usage("kein Befehl angegeben");
+    const std::string command = words.Arguments[0];
+    if (command != "import" && command != "export") return usage("unbekannter Befehl '" + command + "'");
+    const std::vector<std::string> files(words.Arguments.begin() + 1, words.Arguments.end());
+    const std::string out = words.Value("--out");
+    std::string code = words.Value("--code");
+    if (files.empty()) return usage("keine Datei angegeben");
+    if (command == "import" && words.Has("--code")) return usage("--code gilt nur für export");
     if (command == "export") {
-        if (!codeGiven) {
-            const TIniFile ini(MoxIniPath());
-            code = ini.ReadString("IAGA", "Code", "");
-            if (code.empty())
-                return Usage("kein IAGA-Code: --code ABC angeben oder \"Code\" im Abschnitt [IAGA] von " +
-                             ini.FileName() + " eintragen");
-            if (!IsValidIagaCode(code))
-                return Usage("der Code '" + code + "' in " + ini.FileName() +
-                             " ist kein IAGA-Code aus drei Buchstaben oder Ziffern");
+        if (!words.Has("--code")) {
+            std::string problem;
+            code = SettingsIagaCode(TIniFile(MoxIniPath()), problem);
+            if (code.empty()) return usage(problem + "; oder --code ABC angeben");
         } else if (!IsValidIagaCode(code)) {
-            return Usage("'" + code + "' ist kein IAGA-Code aus drei Buchstaben oder Ziffern");
+            return usage("'" + code + "' ist kein IAGA-Code aus drei Buchstaben oder Ziffern");
         }
     }
 

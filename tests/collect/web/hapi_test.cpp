@@ -3,6 +3,8 @@
 // values of the station's own conversion, and the stations' facts.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include <cstdio>
 #include <filesystem>
 
@@ -95,11 +97,11 @@ TEST(HapiTime, RestrictedIsoFormsAndImpossibleDates)
 TEST(HttpAddress, PortAloneMeansLoopback)
 {
     CollectOptions o;
-    std::string problem;
-    ASSERT_TRUE(ParseCollectOptions({"--host", "b", "--root", "r", "--http", "8080", "--http-clients", "5"}, o, problem));
+    std::ostringstream out, err;
+    ASSERT_EQ(ParseCollectOptions({"--host", "b", "--root", "r", "--http", "8080", "--http-clients", "5"}, o, out, err), -1);
     EXPECT_EQ(o.Http, "8080");
     EXPECT_EQ(o.HttpClients, 5);
-    EXPECT_FALSE(ParseCollectOptions({"--host", "b", "--root", "r", "--http-clients", "0"}, o, problem));
+    EXPECT_EQ(ParseCollectOptions({"--host", "b", "--root", "r", "--http-clients", "0"}, o, out, err), 2);
 
     std::string host, error;
     int port = 0;
