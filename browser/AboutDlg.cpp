@@ -36,15 +36,15 @@ TAboutDlg::TAboutDlg(const QString& caption, QWidget* parent) : QDialog(parent)
     picture->setAlignment(Qt::AlignTop);
     auto* text = new QPlainTextEdit;
     text->setReadOnly(true);
-    text->setPlainText(QString(
-        "MOX_Browser %1 zeigt zwei MOX-Tagesdateien nebeneinander.\n\n"
-        "Ein Klick auf eine *.mox-Datei lädt sie in das markierte Feld; ein Klick auf ein Feld "
-        "markiert es. O, F und C schalten Offsetfilter, Rauschfilter und Korrekturdatei ihres "
-        "Feldes. Jede Minute sieht jedes Feld nach, ob sich seine Datei geändert hat; so bleibt "
-        "der Tag aktuell, den eine Station gerade schreibt.\n\n"
-        "Ein Doppelklick öffnet ein Feld in einem großen Fenster; ein Rechtsklick verschiebt "
-        "die Kurven so, dass sie an der angeklickten Höhe beginnen.\n\n"
-        "Teil der MOX-Stationssoftware für Erdmagnetfeld-Messungen.").arg(MoxVersion()));
+    text->setPlainText(QString("MOX_Browser %1 zeigt zwei MOX-Tagesdateien nebeneinander.\n\n"
+                               "Ein Klick auf eine *.mox-Datei lädt sie in das markierte Feld; ein Klick auf ein Feld "
+                               "markiert es. O, F und C schalten Offsetfilter, Rauschfilter und Korrekturdatei ihres "
+                               "Feldes. Jede Minute sieht jedes Feld nach, ob sich seine Datei geändert hat; so bleibt "
+                               "der Tag aktuell, den eine Station gerade schreibt.\n\n"
+                               "Ein Doppelklick öffnet ein Feld in einem großen Fenster; ein Rechtsklick verschiebt "
+                               "die Kurven so, dass sie an der angeklickten Höhe beginnen.\n\n"
+                               "Teil der MOX-Stationssoftware für Erdmagnetfeld-Messungen.")
+                           .arg(MoxVersion()));
     text->setMinimumSize(320, 180);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::hide);

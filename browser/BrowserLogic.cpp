@@ -99,7 +99,8 @@ BrowserSettings ReadBrowserSettings(const TIniFile& ini)
     }
     const BrowserSettings defaults;
     for (int c = 0; c < 4; ++c)
-        s.Colors[c] = TColor(ReadBoundedInteger(ini, BrowserSection, Key("Color", c + 1), int(defaults.Colors[c]), kColorRange));
+        s.Colors[c] =
+            TColor(ReadBoundedInteger(ini, BrowserSection, Key("Color", c + 1), int(defaults.Colors[c]), kColorRange));
     s.BkColor = TColor(ReadBoundedInteger(ini, BrowserSection, "bkColor", int(defaults.BkColor), kColorRange));
     for (int p = 0; p < 2; ++p) {
         ZoomBounds& z = s.Zoom[p];
@@ -153,7 +154,7 @@ void ApplyStationDiagramSettings(const TIniFile& ini, TMOX_Diagram& d)
 {
     for (int n = 0; n <= 8; ++n)
         d.set_K_limit(n, ReadBoundedInteger(ini, "K-Wert", "K" + std::to_string(n), TMOX_Diagram::DefaultKLimits[n],
-                                          KLimitRange(n, d.get_K_limit(n - 1))));
+                                            KLimitRange(n, d.get_K_limit(n - 1))));
     d.set_Y_Skalierung(MOX_y_scale_Typ(ReadBoundedInteger(ini, "Diagram", "Skalierung", scale60, kScaleRange)));
     d.set_is_AutoScale(ini.ReadBool("Diagram", "Auto-Skalierung", true));
     d.set_is_Alarm(ini.ReadBool("Diagram", "Alarm", true));

@@ -6,12 +6,12 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "widgets/DiagramView.h"
 #include "mox/Mm.h"
+#include "widgets/DiagramView.h"
 
 TDiagramForm::TDiagramForm(int number, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
+                          Qt::WindowCloseButtonHint),
       number(number)
 {
     setObjectName(QString("DiagramForm%1").arg(number));

@@ -28,10 +28,10 @@ struct NamedColor {
     TColor color;
 };
 constexpr NamedColor kColors[] = {
-    {"Black", 0x000000},  {"Maroon", 0x000080},     {"Green", 0x008000},   {"Olive", 0x008080},
-    {"Navy", 0x800000},   {"Purple", 0x800080},     {"Teal", 0x808000},    {"Gray", 0x808080},
-    {"Silver", 0xC0C0C0}, {"Red", 0x0000FF},        {"Lime", 0x00FF00},    {"Yellow", 0x00FFFF},
-    {"Blue", 0xFF0000},   {"Fuchsia", 0xFF00FF},    {"Aqua", 0xFFFF00},    {"White", 0xFFFFFF},
+    {"Black", 0x000000},       {"Maroon", 0x000080},   {"Green", 0x008000}, {"Olive", 0x008080},
+    {"Navy", 0x800000},        {"Purple", 0x800080},   {"Teal", 0x808000},  {"Gray", 0x808080},
+    {"Silver", 0xC0C0C0},      {"Red", 0x0000FF},      {"Lime", 0x00FF00},  {"Yellow", 0x00FFFF},
+    {"Blue", 0xFF0000},        {"Fuchsia", 0xFF00FF},  {"Aqua", 0xFFFF00},  {"White", 0xFFFFFF},
     {"Money green", 0xC0DCC0}, {"Sky blue", 0xF0CAA6}, {"Cream", 0xF0FBFF}, {"Medium gray", 0xA4A0A0},
 };
 
@@ -71,7 +71,8 @@ TFarbDlg::TFarbDlg(TMOX_Diagram& pane1, TMOX_Diagram& pane2, TIniFile& ini, QWid
 
     bkColorBox = new QComboBox;
     bkColorBox->setObjectName("bkColorBox");
-    for (const NamedColor& nc : kColors) bkColorBox->addItem(Swatch(nc.color), nc.name, QVariant::fromValue(uint(nc.color)));
+    for (const NamedColor& nc : kColors)
+        bkColorBox->addItem(Swatch(nc.color), nc.name, QVariant::fromValue(uint(nc.color)));
     auto* bk = new QHBoxLayout;
     bk->addWidget(new QLabel("Background:"));
     bk->addWidget(bkColorBox, 1);
@@ -115,8 +116,8 @@ void TFarbDlg::SelectBkColor(TColor color)
 
 void TFarbDlg::CurveButtonClick(int curve)
 {
-    const QColor chosen = QColorDialog::getColor(ToQColor(pane1.get_Color(curve)), this,
-                                                 QString("Curve %1").arg(curve));
+    const QColor chosen =
+        QColorDialog::getColor(ToQColor(pane1.get_Color(curve)), this, QString("Curve %1").arg(curve));
     if (!chosen.isValid()) return;
     pane1.set_Color(curve, FromQColor(chosen));
     pane2.set_Color(curve, FromQColor(chosen));

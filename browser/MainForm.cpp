@@ -8,16 +8,16 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
-#include <QKeyEvent>
+#include <QScreen>
 #include <QSet>
 #include <QShortcut>
-#include <QScreen>
 #include <QStorageInfo>
 #include <QStyle>
 #include <QTimer>
@@ -436,7 +436,6 @@ void TMainForm::contextMenuEvent(QContextMenuEvent* event)
     menu.exec(event->globalPos());
 }
 
-
 void TMainForm::SetDirectory(const std::string& path)
 {
     const QFileInfo info(Q(path));
@@ -484,7 +483,7 @@ void TMainForm::FillDirectories()
     const QString root = driveComboBox->currentIndex() >= 0 ? driveComboBox->currentData().toString() : "/";
     // The way down from the drive's root to the folder, then the folder's own subfolders.
     QStringList chain;
-    for (QDir d(Q(directory));; ) {
+    for (QDir d(Q(directory));;) {
         chain.prepend(d.absolutePath());
         if (d.absolutePath() == root || d.isRoot() || !d.cdUp()) break;
     }

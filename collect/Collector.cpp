@@ -10,10 +10,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "mox/rtl/AtomicFile.h"
 #include "lines/LineDay.h"
-#include "mox/rtl/StationRecord.h"
 #include "lines/MqttSettings.h"
+#include "mox/rtl/AtomicFile.h"
+#include "mox/rtl/StationRecord.h"
 
 Collector::Collector(std::string dir, CollectorLimits l) : root(std::move(dir)), limits(std::move(l))
 {

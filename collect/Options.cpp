@@ -43,13 +43,22 @@ const char* const kCollectUsage =
 
 namespace {
 
-const TCommandLine kCollectCommandLine{
-    "mox-collect",
-    kCollectUsage,
-    {{"--host", true}, {"--port", true}, {"--root", true}, {"--id", true}, {"--user", true},
-     {"--password-file", true}, {"--cafile", true}, {"--stations", true}, {"--ack-ms", true},
-     {"--request-ms", true}, {"--retry-max", true}, {"--http", true}, {"--http-clients", true}},
-    0};
+const TCommandLine kCollectCommandLine{"mox-collect",
+                                       kCollectUsage,
+                                       {{"--host", true},
+                                        {"--port", true},
+                                        {"--root", true},
+                                        {"--id", true},
+                                        {"--user", true},
+                                        {"--password-file", true},
+                                        {"--cafile", true},
+                                        {"--stations", true},
+                                        {"--ack-ms", true},
+                                        {"--request-ms", true},
+                                        {"--retry-max", true},
+                                        {"--http", true},
+                                        {"--http-clients", true}},
+                                       0};
 
 // A whole number in [low, high] for `option`, or false with the complaint in `error`.
 bool Number(const TCommandLineWords& w, const std::string& option, int low, int high, int& value, std::string& error)

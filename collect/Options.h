@@ -17,7 +17,7 @@ struct CollectOptions {
     int AckMs = 500;           // how often filed lines are synced and acknowledged
     int RequestMs = 5000;      // how often a gap is asked for again
     int RetryMaxSeconds = 30;  // the longest wait between two attempts to connect
-    std::string Http;  // ADDRESS:PORT of the web face, empty for none
+    std::string Http;          // ADDRESS:PORT of the web face, empty for none
     int HttpClients = 32;
 };
 

@@ -1,8 +1,8 @@
 // mox-collect: the central archive of a station network. Subscribes to every station's raw
 // lines at an MQTT broker and files them as the stations do; runs headless until stopped.
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <mosquitto.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -62,10 +62,7 @@ void Say(Session& s, const std::string& text)
     std::fprintf(stderr, "mox-collect: %s\n", text.c_str());
 }
 
-std::string ErrorText(int rc)
-{
-    return MqttErrorText(rc);
-}
+std::string ErrorText(int rc) { return MqttErrorText(rc); }
 
 void OnConnect(mosquitto* m, void* p, int rc)
 {
@@ -101,14 +98,14 @@ void OnMessage(mosquitto*, void* p, const mosquitto_message* msg)
         s.web->Take(topic, payload);
         return;
     }
-    const Collector::Result result = record ? s.collector->TakeRecord(topic, payload) : s.collector->Take(topic, payload);
+    const Collector::Result result =
+        record ? s.collector->TakeRecord(topic, payload) : s.collector->Take(topic, payload);
     // The page shows each line once, as filed.
     if (s.web && !record && result == Collector::Result::Filed) s.web->Take(topic, payload);
     switch (result) {
     case Collector::Result::Filed:
     case Collector::Result::Duplicate:
-    case Collector::Result::Gap:
-        break;
+    case Collector::Result::Gap: break;
     case Collector::Result::Refused:
         // A hostile or broken publisher must not fill the journal: counted, told now and then.
         ++s.refused;
@@ -265,8 +262,8 @@ int Run(const CollectOptions& o)
             ReportRefusals(session, false);
             continue;
         }
-        Say(session, "Broker " + o.Host + ":" + std::to_string(o.Port) + " nicht erreichbar (" +
-                         ErrorText(rc) + "); neuer Versuch folgt");
+        Say(session, "Broker " + o.Host + ":" + std::to_string(o.Port) + " nicht erreichbar (" + ErrorText(rc) +
+                         "); neuer Versuch folgt");
         for (int waited = 0; waited < retry * 10 && !stopRequested; ++waited) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             alive();

@@ -40,7 +40,7 @@ QIcon StatusIcon(LogStatus status)
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
-    const QColor fill = status == stAllOk ? QColor(0, 150, 60)
+    const QColor fill = status == stAllOk   ? QColor(0, 150, 60)
                         : status == stNoMox ? QColor(200, 30, 30)
                                             : QColor(230, 150, 0);
     p.setPen(Qt::NoPen);
@@ -107,8 +107,8 @@ TAboutBox::TAboutBox(QWidget* parent, const QIcon& picture) : QDialog(parent)
 }
 
 TConvertForm::TConvertForm(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
       IniFile(MoxIniPath())
 {
     setObjectName("ConvertForm");
@@ -122,7 +122,8 @@ TConvertForm::TConvertForm(QWidget* parent)
 
     ReadHeaderSettings(IniFile, MOX_Diagram);
     QString notes;
-    for (const std::string& n : TakeSettingNotes()) notes += (notes.isEmpty() ? "" : "\n\n") + QString::fromStdString(n);
+    for (const std::string& n : TakeSettingNotes())
+        notes += (notes.isEmpty() ? "" : "\n\n") + QString::fromStdString(n);
     if (!notes.isEmpty()) QTimer::singleShot(0, this, [this, notes] { ShowMessage(notes); });
     // The station's logs come first, shown as that folder of the tree.
     ShowFolder(QString::fromStdString(StartFolder(IniFile, QDir::currentPath().toStdString())));
@@ -216,11 +217,9 @@ void TConvertForm::BuildControls()
     HelpButton->setObjectName("HelpButton");
     HelpButton->setToolTip("Hilfedatei anzeigen");
     HelpButton->setGeometry(560, 200, 105, 25);
-    connect(HelpButton, &QPushButton::clicked, this,
-            [this] { ShowHelpTopic(this, THelpTopic::ConvertProgramm); });
+    connect(HelpButton, &QPushButton::clicked, this, [this] { ShowHelpTopic(this, THelpTopic::ConvertProgramm); });
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(f1, &QShortcut::activated, this,
-            [this] { ShowHelpTopic(this, THelpTopic::ConvertFenster); });
+    connect(f1, &QShortcut::activated, this, [this] { ShowHelpTopic(this, THelpTopic::ConvertFenster); });
 
     Label1 = new QLabel("Converted files:", this);
     Label1->setObjectName("Label1");
@@ -262,11 +261,8 @@ bool TConvertForm::eventFilter(QObject* watched, QEvent* event)
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::Wheel:
-    case QEvent::KeyPress:
-        revealFolder = false;
-        break;
-    default:
-        break;
+    case QEvent::KeyPress: revealFolder = false; break;
+    default: break;
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -301,8 +297,7 @@ void TConvertForm::FillList()
         auto* item = new QListWidgetItem(statusIcons[log.Status], Text(log.Caption), ListView);
         item->setData(Qt::UserRole, int(log.Status));
         QString tip = StatusText(log.Status);
-        if (const auto e = lastErrors.find(log.Caption); e != lastErrors.end())
-            tip += "\n" + Text(e->second);
+        if (const auto e = lastErrors.find(log.Caption); e != lastErrors.end()) tip += "\n" + Text(e->second);
         item->setToolTip(tip);
     }
     // All items as wide as the widest name: the list lays out every item in the size of the
@@ -313,8 +308,7 @@ void TConvertForm::FillList()
         option.initFrom(ListView);
         option.decorationSize = ListView->iconSize();
         option.features |= QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration;
-        widest = widest.expandedTo(
-            ListView->itemDelegate()->sizeHint(option, ListView->model()->index(row, 0)));
+        widest = widest.expandedTo(ListView->itemDelegate()->sizeHint(option, ListView->model()->index(row, 0)));
     }
     for (int row = 0; row < ListView->count(); ++row) ListView->item(row)->setSizeHint(widest);
 }
@@ -360,10 +354,8 @@ void TConvertForm::RunStep()
                                 : QString(StatusText(log.Status)) + "\n" + Text(log.Error));
             ListView->scrollToItem(item);
         }
-        if (ok)
-            Memo->appendPlainText(Text(log.Caption));
-        else
-            lastErrors[log.Caption] = log.Error;
+        if (ok) Memo->appendPlainText(Text(log.Caption));
+        else lastErrors[log.Caption] = log.Error;
     }
     if (run->Done()) {
         FinishRun();
@@ -387,9 +379,7 @@ void TConvertForm::FinishRun()
     Scan();
     busy.reset();
     if (!failures.empty()) {
-        QString text = QString("%1 von %2 Mitschnitten ließen sich nicht umwandeln:\n")
-                           .arg(failures.size())
-                           .arg(total);
+        QString text = QString("%1 von %2 Mitschnitten ließen sich nicht umwandeln:\n").arg(failures.size()).arg(total);
         for (const std::string& f : failures) text += "\n" + Text(f);
         ShowMessage(text);
     }

@@ -17,7 +17,6 @@
 #include "mox/rtl/IniFile.h"
 #include "widgets/WaitCursor.h"
 
-
 class QFileSystemModel;
 class QLabel;
 class QListWidget;

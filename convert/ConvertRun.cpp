@@ -91,8 +91,8 @@ FolderScan ScanFolder(const std::string& folder)
     }
     if (ec) {
         scan.Items.clear();
-        scan.Error = "Der Ordner " + (folder.empty() ? std::string(".") : folder) +
-                     " ist nicht lesbar (" + ec.message() + ").";
+        scan.Error =
+            "Der Ordner " + (folder.empty() ? std::string(".") : folder) + " ist nicht lesbar (" + ec.message() + ").";
         return scan;
     }
     // Directory order is arbitrary here; by name, the days come in order, and the logs of
@@ -158,8 +158,8 @@ struct ConvertRun::Slot {
     std::string error;   // why it failed; empty when it did not
 };
 
-ConvertRun::ConvertRun(TMOX_Diagram& diagram, std::string folder, std::vector<LogItem>& items,
-                       LogStatus which, unsigned threads)
+ConvertRun::ConvertRun(TMOX_Diagram& diagram, std::string folder, std::vector<LogItem>& items, LogStatus which,
+                       unsigned threads)
     : diagram(diagram), folder(std::move(folder)), items(items), which(which)
 {
     for (std::size_t i = 0; i < items.size(); ++i)
@@ -197,9 +197,8 @@ void ConvertRun::Work()
         std::size_t position;
         {
             std::unique_lock<std::mutex> guard(lock);
-            changed.wait(guard, [this] {
-                return stopping || claimed >= order.size() || claimed < inPlace + kMaxPending;
-            });
+            changed.wait(guard,
+                         [this] { return stopping || claimed >= order.size() || claimed < inPlace + kMaxPending; });
             if (stopping || claimed >= order.size()) return;
             position = claimed++;
         }
@@ -258,8 +257,7 @@ void ConvertRun::WaitAll()
 // Every log converted, or as many as are held at once.
 bool ConvertRun::GroupComplete() const
 {
-    return std::size_t(finished) == claimed &&
-           (claimed == order.size() || claimed >= inPlace + kMaxPending);
+    return std::size_t(finished) == claimed && (claimed == order.size() || claimed >= inPlace + kMaxPending);
 }
 
 // Every log converted by now, from the next one to take on, is made durable with one sync
@@ -321,8 +319,7 @@ bool ConvertRun::Step()
     return ok;
 }
 
-int RunUnattended(const std::string& folder, TMOX_Diagram& diagram, std::ostream& out,
-                  std::ostream& err)
+int RunUnattended(const std::string& folder, TMOX_Diagram& diagram, std::ostream& out, std::ostream& err)
 {
     if (folder.empty()) {
         err << "MOX_Convert: kein Ordner angegeben; Aufruf: MOX_Convert auto ORDNER" << std::endl;
@@ -344,16 +341,13 @@ int RunUnattended(const std::string& folder, TMOX_Diagram& diagram, std::ostream
         run.WaitAll();
         while (!run.Done()) {
             const std::string caption = scan.Items[run.Next()].Caption;
-            if (run.Step())
-                out << caption << std::endl;
-            else
-                err << "MOX_Convert: " << run.Failures().back() << std::endl;
+            if (run.Step()) out << caption << std::endl;
+            else err << "MOX_Convert: " << run.Failures().back() << std::endl;
         }
         total += run.Total();
         failed += int(run.Failures().size());
     }
     if (failed == 0) return exitOk;
-    err << "MOX_Convert: " << failed << " von " << total << " Mitschnitten ließen sich nicht umwandeln"
-        << std::endl;
+    err << "MOX_Convert: " << failed << " von " << total << " Mitschnitten ließen sich nicht umwandeln" << std::endl;
     return exitSomeFailed;
 }

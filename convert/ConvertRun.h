@@ -23,7 +23,7 @@ const char* StatusText(LogStatus status);
 struct LogItem {
     std::string Caption;  // the log's file name, "yyyymmdd.txt"
     LogStatus Status = stNoMox;
-    std::string Error;    // why the last conversion of this log failed; empty when it did not
+    std::string Error;  // why the last conversion of this log failed; empty when it did not
 };
 
 struct FolderScan {
@@ -32,9 +32,9 @@ struct FolderScan {
     // case ("20030615.TXT" beside "20030615.txt"): both would write the one .mox file. One
     // line each, saying which log was taken instead.
     std::vector<std::string> Skipped;
-    bool AnyMissing = false;     // a log without its .mox file
-    bool AnyOutdated = false;    // a log whose .mox file is not newer than the log
-    std::string Error;           // the folder could not be listed; empty when it could
+    bool AnyMissing = false;   // a log without its .mox file
+    bool AnyOutdated = false;  // a log whose .mox file is not newer than the log
+    std::string Error;         // the folder could not be listed; empty when it could
 };
 
 // A station's day log: "yyyymmdd" naming a real calendar date, then ".txt" (in any letter
@@ -78,8 +78,8 @@ std::string StartFolder(const TIniFile& ini, const std::string& current,
 class ConvertRun {
 public:
     // threads 0: one per core.
-    ConvertRun(TMOX_Diagram& diagram, std::string folder, std::vector<LogItem>& items,
-               LogStatus which, unsigned threads = 0);
+    ConvertRun(TMOX_Diagram& diagram, std::string folder, std::vector<LogItem>& items, LogStatus which,
+               unsigned threads = 0);
     ~ConvertRun();
     ConvertRun(const ConvertRun&) = delete;
     ConvertRun& operator=(const ConvertRun&) = delete;
@@ -122,11 +122,11 @@ private:
     std::vector<std::string> converted;
     std::vector<std::string> failures;
 
-    std::vector<std::size_t> order;      // the items of the pass
-    std::vector<Slot> results;             // their results, by position in order
-    std::size_t taken = 0;               // positions handed out by Step
-    std::size_t inPlace = 0;             // positions whose files are in place or dropped
-    std::size_t claimed = 0;             // positions a worker has started
+    std::vector<std::size_t> order;  // the items of the pass
+    std::vector<Slot> results;       // their results, by position in order
+    std::size_t taken = 0;           // positions handed out by Step
+    std::size_t inPlace = 0;         // positions whose files are in place or dropped
+    std::size_t claimed = 0;         // positions a worker has started
     int finished = 0;
     bool stopping = false;
     bool started = false;
@@ -144,5 +144,4 @@ enum UnattendedExit { exitOk = 0, exitSomeFailed = 1, exitUsage = 2 };
 // converted. The name of every converted log goes to `out`, every failure to `err`.
 // Returns exitOk, exitSomeFailed when a log could not be converted, or exitUsage when the
 // folder is missing or cannot be listed.
-int RunUnattended(const std::string& folder, TMOX_Diagram& diagram, std::ostream& out,
-                  std::ostream& err);
+int RunUnattended(const std::string& folder, TMOX_Diagram& diagram, std::ostream& out, std::ostream& err);

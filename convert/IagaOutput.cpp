@@ -15,8 +15,8 @@
 
 namespace fs = std::filesystem;
 
-bool TakeIagaOption(std::vector<std::string>& args, const TIniFile& ini,
-                    std::optional<IagaOutput>& option, std::string& error)
+bool TakeIagaOption(std::vector<std::string>& args, const TIniFile& ini, std::optional<IagaOutput>& option,
+                    std::string& error)
 {
     option.reset();
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -101,8 +101,9 @@ int ExportConvertedDays(const IagaOutput& option, std::ostream& out, std::ostrea
     for (const std::string& name : option.owed) {
         std::error_code ec;
         if (fs::exists(option.folder + name, ec) || ec) due.push_back(name);
-        else err << "MOX_Convert: " << option.folder + name << " gibt es nicht mehr; sein IAGA-2002-Export entfällt."
-                 << std::endl;
+        else
+            err << "MOX_Convert: " << option.folder + name << " gibt es nicht mehr; sein IAGA-2002-Export entfällt."
+                << std::endl;
     }
     for (const IagaOutput::Day& day : option.pending) {
         // Written by this run: a log that failed keeps its old day file or none. Today's log

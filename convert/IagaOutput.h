@@ -20,19 +20,19 @@ inline constexpr const char* kOwedListName = ".iaga-offen";
 
 struct IagaOutput {
     struct Day {
-        std::string path;  // the day file of a log the run will convert
+        std::string path;                                       // the day file of a log the run will convert
         std::optional<std::filesystem::file_time_type> before;  // its time then, if it existed
     };
     std::string dir, code;
     std::vector<Day> pending;
-    std::string folder;              // the logs' folder, ending in '/' (empty: the current one)
-    std::vector<std::string> owed;   // day file names owed from earlier runs
+    std::string folder;             // the logs' folder, ending in '/' (empty: the current one)
+    std::vector<std::string> owed;  // day file names owed from earlier runs
 };
 
 // Takes "--iaga DIR" out of the arguments after "auto". False with `error` on a usage error:
 // no DIR, or no valid code in the settings.
-bool TakeIagaOption(std::vector<std::string>& args, const TIniFile& ini,
-                    std::optional<IagaOutput>& option, std::string& error);
+bool TakeIagaOption(std::vector<std::string>& args, const TIniFile& ini, std::optional<IagaOutput>& option,
+                    std::string& error);
 
 // Notes the logs of `folder` whose day files are missing or outdated, just before the run,
 // and the days owed from earlier runs.

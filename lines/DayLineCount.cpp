@@ -47,7 +47,7 @@ void DayLineCount::SetFolder(const std::string& dir)
 std::uint64_t DayLineCount::Lines(const std::string& day)
 {
     const std::string file = folder + day + ".txt";
-    struct stat st{};
+    struct stat st {};
     if (::stat(file.c_str(), &st) != 0) {
         days.erase(day);
         return 0;

@@ -37,10 +37,8 @@ bool DayFileIO::MakeFolder(const std::string& dir, bool& created)
 
 DayLogger::DayLogger(std::string dir, int syncIntervalSeconds, std::unique_ptr<DayFileIO> fileIO,
                      std::size_t maxWaiting)
-    : dataDir(std::move(dir)),
-      io(fileIO ? std::move(fileIO) : std::make_unique<DayFileIO>()),
-      syncInterval(syncIntervalSeconds),
-      capacity(std::max<std::size_t>(1, maxWaiting))
+    : dataDir(std::move(dir)), io(fileIO ? std::move(fileIO) : std::make_unique<DayFileIO>()),
+      syncInterval(syncIntervalSeconds), capacity(std::max<std::size_t>(1, maxWaiting))
 {
 }
 
@@ -129,8 +127,8 @@ bool DayLogger::FolderReady(const std::string& name)
         return false;
     }
     if (created)
-        notices.push_back({Notice::Kind::FolderCreated, "Das Datenverzeichnis " + dataDir +
-                                                            " fehlte und wurde angelegt."});
+        notices.push_back(
+            {Notice::Kind::FolderCreated, "Das Datenverzeichnis " + dataDir + " fehlte und wurde angelegt."});
     if (stat(dataDir.c_str(), &st) == 0) {
         folderKnown = true;
         folderDevice = st.st_dev;
@@ -188,10 +186,8 @@ bool DayLogger::RescueIfGone()
     bool gone = open.st_nlink == 0;
     if (!gone) {
         // A medium that cannot be asked now is not taken for a file gone.
-        if (stat(logFileName.c_str(), &named) == 0)
-            gone = named.st_dev != open.st_dev || named.st_ino != open.st_ino;
-        else
-            gone = errno == ENOENT || errno == ENOTDIR;
+        if (stat(logFileName.c_str(), &named) == 0) gone = named.st_dev != open.st_dev || named.st_ino != open.st_ino;
+        else gone = errno == ENOENT || errno == ENOTDIR;
     }
     if (!gone) {
         confirmedEnd = open.st_size;
@@ -342,13 +338,9 @@ DayLogger::Outcome DayLogger::HandleLine(const std::string& line)
     error.clear();
     std::string day;
     switch (DayOfLine(line, day)) {
-    case LineDay::NoDate:
-        return Outcome::Ignored;
-    case LineDay::BadDate:
-        error = "'" + line.substr(0, 8) + "' ist kein gültiges Datum";
-        return Outcome::Rejected;
-    case LineDay::Found:
-        break;
+    case LineDay::NoDate: return Outcome::Ignored;
+    case LineDay::BadDate: error = "'" + line.substr(0, 8) + "' ist kein gültiges Datum"; return Outcome::Rejected;
+    case LineDay::Found: break;
     }
     // Behind lines that wait, this one waits too: the files take them in arrival order.
     // Those go first if they can, so that a full memory gives up no line needlessly.

@@ -63,8 +63,8 @@ public:
     // logger that is never asked to sync (the collector) syncs after this many.
     static constexpr std::size_t kMaxUnsynced = 1024;
 
-    explicit DayLogger(std::string dataDir, int syncIntervalSeconds = 10,
-                       std::unique_ptr<DayFileIO> io = nullptr, std::size_t capacity = kDefaultCapacity);
+    explicit DayLogger(std::string dataDir, int syncIntervalSeconds = 10, std::unique_ptr<DayFileIO> io = nullptr,
+                       std::size_t capacity = kDefaultCapacity);
     ~DayLogger();
     DayLogger(const DayLogger&) = delete;
     DayLogger& operator=(const DayLogger&) = delete;

@@ -24,8 +24,8 @@ bool ValidStationId(const std::string& id)
 {
     if (id.empty()) return false;
     for (unsigned char c : id) {
-        const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                        c == '-' || c == '_';
+        const bool ok =
+            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
         if (!ok) return false;
     }
     return true;

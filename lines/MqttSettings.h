@@ -12,7 +12,7 @@ struct MqttSettings {
     std::string Station;  // the station's id in the topic names
     std::string User;
     std::string Password;
-    std::string CaFile;   // TLS when set
+    std::string CaFile;  // TLS when set
     // A mox-collect files this station's lines: each line stays in the spool until the
     // collector says it has filed it, and the station answers its requests for lines.
     // Without it the broker's acknowledgment releases a line (live viewers only).

@@ -42,8 +42,8 @@ std::string NetLineText(const NetLine& l)
 bool ParseNetLine(const std::string& text, NetLine& l)
 {
     std::size_t at = 0;
-    if (!TakeEpoch(text, at, l.epoch) || !TakeNumber(text, at, l.seq) || at >= text.size() ||
-        text[at - 1] != ' ' || !TakeNumber(text, at, l.index) || text[at - 1] != ' ')
+    if (!TakeEpoch(text, at, l.epoch) || !TakeNumber(text, at, l.seq) || at >= text.size() || text[at - 1] != ' ' ||
+        !TakeNumber(text, at, l.index) || text[at - 1] != ' ')
         return false;
     l.line = text.substr(at);
     return !l.line.empty();
@@ -79,7 +79,4 @@ std::string StationOfTopic(const std::string& topic, const std::string& kind)
     return ValidStationId(station) ? station : std::string();
 }
 
-std::string StationTopic(const std::string& station, const std::string& kind)
-{
-    return "mox/" + station + "/" + kind;
-}
+std::string StationTopic(const std::string& station, const std::string& kind) { return "mox/" + station + "/" + kind; }

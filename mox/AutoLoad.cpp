@@ -70,8 +70,7 @@ void TMOX_Diagram::AutoLoad(const std::string& FileName, bool with_previous_day)
     // Empty if there is none: a day file older than its log (its conversion failed, on a full
     // medium say) would show a day that stops early.
     auto previousDay = [&]() -> std::string {
-        const std::string p =
-            ExtractFilePath(FileName) + FormatDateTime("yyyymmdd", Header[0].Date - 1);
+        const std::string p = ExtractFilePath(FileName) + FormatDateTime("yyyymmdd", Header[0].Date - 1);
         if (!FileExists(p + ".txt")) return FileExists(p + ".mox") ? p + ".mox" : std::string();
         if (!DayFileUpToDate(p)) {
             try {
@@ -104,8 +103,7 @@ void TMOX_Diagram::AutoLoad(const std::string& FileName, bool with_previous_day)
         // The two components in the order Bx, By, Bz, whatever order the file names them in.
         TextReader in;
         if (!in.Open(day))
-            throw std::system_error(errno, std::generic_category(),
-                                    "Datei kann nicht gelesen werden: " + day);
+            throw std::system_error(errno, std::generic_category(), "Datei kann nicht gelesen werden: " + day);
         if (!FindLine(in, "TYPEDESCRIPTION:", line)) return;
         in.Close();
         bool hasBx = line.find("Bx") != std::string::npos;
@@ -144,7 +142,6 @@ void TMOX_Diagram::AutoLoad(const std::string& FileName, bool with_previous_day)
             set_Offset(k, 0);
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }

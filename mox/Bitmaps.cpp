@@ -16,10 +16,8 @@ void Polyline(TCanvas& cv, std::initializer_list<TPoint> points)
 {
     bool first = true;
     for (const TPoint& p : points) {
-        if (first)
-            cv.MoveTo(p.X * kOversample, p.Y * kOversample);
-        else
-            cv.LineTo(p.X * kOversample, p.Y * kOversample);
+        if (first) cv.MoveTo(p.X * kOversample, p.Y * kOversample);
+        else cv.LineTo(p.X * kOversample, p.Y * kOversample);
         first = false;
     }
 }
@@ -36,10 +34,8 @@ void DrawLogo(TCanvas& cv)
         const double a = 2.0 * std::numbers::pi * k / 48.0;
         const int x = int(std::lround((cx + rx * std::cos(a)) * s));
         const int y = int(std::lround((cy + ry * std::sin(a)) * s));
-        if (k == 0)
-            cv.MoveTo(x, y);
-        else
-            cv.LineTo(x, y);
+        if (k == 0) cv.MoveTo(x, y);
+        else cv.LineTo(x, y);
     }
     Polyline(cv, {{48, 4}, {64, 21}});
     Polyline(cv, {{64, 4}, {48, 21}});
@@ -53,10 +49,8 @@ void DrawLogo(TCanvas& cv)
         if (t > 38.0 && t < 50.0)
             y += 3.2 * std::sin((t - 38.0) * 1.6) * std::sin((t - 38.0) * std::numbers::pi / 12.0);
         const int yy = int(std::lround(y * s));
-        if (x == 4 * kOversample)
-            cv.MoveTo(x, yy);
-        else
-            cv.LineTo(x, yy);
+        if (x == 4 * kOversample) cv.MoveTo(x, yy);
+        else cv.LineTo(x, yy);
     }
 }
 

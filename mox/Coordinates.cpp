@@ -97,6 +97,6 @@ std::string MaidenheadLocator(double latitude, double longitude)
     const int lonSquare = int(std::fmod(lon, 20.0) / 2), latSquare = int(std::fmod(lat, 10.0));
     const int lonSub = std::min(23, int(std::fmod(lon, 2.0) * 12));
     const int latSub = std::min(23, int(std::fmod(lat, 1.0) * 24));
-    return {char('A' + lonField), char('A' + latField), char('0' + lonSquare), char('0' + latSquare),
-            char('A' + lonSub), char('A' + latSub)};
+    return {char('A' + lonField),  char('A' + latField), char('0' + lonSquare),
+            char('0' + latSquare), char('A' + lonSub),   char('A' + latSub)};
 }

@@ -12,10 +12,7 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-bool StartsWith(const std::string& line, const char* key)
-{
-    return line.compare(0, std::strlen(key), key) == 0;
-}
+bool StartsWith(const std::string& line, const char* key) { return line.compare(0, std::strlen(key), key) == 0; }
 
 // The value of a header line: what follows the key and the one character after it.
 std::string ValueAfter(const std::string& line, const char* key)
@@ -80,8 +77,7 @@ void TMOX_Diagram::LoadHeader(const std::string& FileName, int curve, int select
             } else if (StartsWith(line, "DATE:")) {
                 // Day files always hold day.month.year, whatever the process's format.
                 const std::string value = ValueAfter(line, "DATE:");
-                if (!TryStrToDateDMY(value, h.Date))
-                    throw EConvertError("'" + value + "' ist kein gültiges Datum");
+                if (!TryStrToDateDMY(value, h.Date)) throw EConvertError("'" + value + "' ist kein gültiges Datum");
             } else if (StartsWith(line, "LOCATION:")) {
                 h.Location = ValueAfter(line, "LOCATION:");
             } else if (StartsWith(line, "LONGITUDE:")) {

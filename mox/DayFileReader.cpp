@@ -9,17 +9,11 @@
 
 namespace {
 
-bool IsComponent(const std::string& name)
-{
-    return name == "Bx" || name == "By" || name == "Bz" || name == "B";
-}
+bool IsComponent(const std::string& name) { return name == "Bx" || name == "By" || name == "Bz" || name == "B"; }
 
 // The components a file of this type holds, from its description: "Bx", "Bx By" or
 // "Bx, By, Bz, B".
-std::vector<std::string> ComponentsOf(const std::string& description)
-{
-    return SplitWords(description, " ,");
-}
+std::vector<std::string> ComponentsOf(const std::string& description) { return SplitWords(description, " ,"); }
 
 class StrictReader {
 public:

@@ -9,8 +9,8 @@
 #include "mox/DayFileWriter.h"
 
 struct DayFileSeries {
-    std::string name;                 // "Bx", "By", "Bz" or "B"
-    std::array<double, 1440> minutes; // NaN for a minute without a reading
+    std::string name;                  // "Bx", "By", "Bz" or "B"
+    std::array<double, 1440> minutes;  // NaN for a minute without a reading
 };
 
 struct DayFileContent {

@@ -14,8 +14,7 @@ namespace {
 
 }  // namespace
 
-void WriteDayFile(TextWriter& out, const DayFileHeader& header,
-                  const std::vector<DayFileSection>& sections)
+void WriteDayFile(TextWriter& out, const DayFileHeader& header, const std::vector<DayFileSection>& sections)
 {
     const std::string count = std::to_string(header.type);
     out.WriteLine("TYPE: " + count);

@@ -24,8 +24,7 @@ struct DayFileSection {
 };
 
 // Writes the whole file into `out`; a TYPE 1 file's section marker carries no name.
-void WriteDayFile(TextWriter& out, const DayFileHeader& header,
-                  const std::vector<DayFileSection>& sections);
+void WriteDayFile(TextWriter& out, const DayFileHeader& header, const std::vector<DayFileSection>& sections);
 
 // Opens an atomic writer for `path`, raising std::system_error when that is not possible.
 void OpenForWriting(TextWriter& out, const std::string& path);

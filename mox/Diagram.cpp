@@ -139,10 +139,7 @@ void TMOX_Diagram::set_Offset(int curve, int offset)
 
 int TMOX_Diagram::get_Offset(int curve) const { return is_valid_curve(curve) ? Offset[curve - 1] : 0; }
 
-double TMOX_Diagram::get_last_time(int curve) const
-{
-    return is_valid_curve(curve) ? last_time[curve - 1] : 0.0;
-}
+double TMOX_Diagram::get_last_time(int curve) const { return is_valid_curve(curve) ? last_time[curve - 1] : 0.0; }
 
 void TMOX_Diagram::set_Legende(int curve, const std::string& text)
 {

@@ -67,8 +67,7 @@ void TMOX_Diagram::use_korr_file(int curve)
         // A line that cannot be read is skipped and reported: one typing error must not
         // hide the whole day's curve.
         if (!ParseCorrection(line, component, minute, value)) {
-            korr_errors[curve - 1] +=
-                name + ", Zeile " + IntToStr(in.LineNumber()) + ": " + line + "\n";
+            korr_errors[curve - 1] += name + ", Zeile " + IntToStr(in.LineNumber()) + ": " + line + "\n";
             continue;
         }
         if (!own || component != own || minute > 1438) continue;
@@ -98,12 +97,9 @@ void TMOX_Diagram::noise_filter(int curve)
         }
         if (n == 0 || std::isnan(r[i - 1])) continue;
         for (std::size_t a = 1; a < n; ++a)  // insertion sort: at most seven entries
-            for (std::size_t b = a; b > 0 && window[b - 1] > window[b]; --b)
-                std::swap(window[b - 1], window[b]);
-        if (std::fabs(window[0] - window[n - 1]) > 20.0)
-            r[i - 1] = window[n / 2];
-        else
-            r[i - 1] = double(RoundHalfEven(sum / double(n)));
+            for (std::size_t b = a; b > 0 && window[b - 1] > window[b]; --b) std::swap(window[b - 1], window[b]);
+        if (std::fabs(window[0] - window[n - 1]) > 20.0) r[i - 1] = window[n / 2];
+        else r[i - 1] = double(RoundHalfEven(sum / double(n)));
     }
 }
 

@@ -31,5 +31,4 @@ std::vector<std::string> ImportIaga2002(const std::string& file, const std::stri
 // (empty: the day file's folder), named by the code in lower case, the date and "vmin.min"
 // ("plv20261208vmin.min"). Returns the file written. A day file with the placeholder station
 // record is told once per process (stderr, and the settings' notes a window takes).
-std::string ExportIaga2002(const std::string& dayFile, const std::string& code,
-                           const std::string& outDir = {});
+std::string ExportIaga2002(const std::string& dayFile, const std::string& code, const std::string& outDir = {});

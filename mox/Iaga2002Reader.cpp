@@ -15,9 +15,9 @@
 #include "mox/DayFileWriter.h"
 #include "mox/Iaga2002.h"
 #include "mox/LineReader.h"
+#include "mox/rtl/IniFile.h"
 #include "mox/rtl/SysUtils.h"
 #include "mox/rtl/TextFile.h"
-#include "mox/rtl/IniFile.h"
 
 namespace {
 
@@ -99,10 +99,8 @@ public:
             if (cut) Fail("die Zeile ist zu lang");
             const std::string_view line(s, n);
             if (line.find_first_not_of(" \t") == std::string_view::npos) continue;
-            if (columns.empty())
-                HeaderLine(line);
-            else
-                DataRow(line);
+            if (columns.empty()) HeaderLine(line);
+            else DataRow(line);
         }
         if (columns.empty())
             Fail("die Spaltenzeile (DATE TIME DOY ...) fehlt: die Datei ist abgeschnitten oder "
@@ -130,8 +128,7 @@ private:
         if (body[0] == '#') return;  // comment record
         // Key in columns 2-24, value in 25-69, "|" in 70.
         std::string record = line;
-        if (const std::size_t bar = record.rfind('|'); bar != std::string::npos && bar >= 24)
-            record.erase(bar);
+        if (const std::size_t bar = record.rfind('|'); bar != std::string::npos && bar >= 24) record.erase(bar);
         const std::string key = KeyOf(record.substr(1, 23));
         const std::string value = record.size() > 24 ? Trim(record.substr(24)) : std::string();
         if (key == "IAGA CODE") station.code = UpperCase(value);
@@ -165,7 +162,8 @@ private:
             // element after three characters.
             const std::string element = name.compare(0, station.code.size(), station.code) == 0
                                             ? name.substr(station.code.size())
-                                            : name.size() > 3 ? name.substr(3) : name;
+                                        : name.size() > 3 ? name.substr(3)
+                                                          : name;
             list += (list.empty() ? "" : ", ") + element;
             if (element.size() == 1) column[static_cast<unsigned char>(element[0])] = int(i);
         }
@@ -185,8 +183,8 @@ private:
         const std::size_t count = columns.size();
         const std::size_t length = kValuesStart + count * kValueWidth;
         if (line.size() < length)
-            Fail("die Zeile ist unvollständig (" + IntToStr(long(line.size())) + " statt " +
-                 IntToStr(long(length)) + " Zeichen)");
+            Fail("die Zeile ist unvollständig (" + IntToStr(long(line.size())) + " statt " + IntToStr(long(length)) +
+                 " Zeichen)");
         std::vector<std::string_view> words = Words(line);
         if (words.size() != 3 + count) {
             // Values as wide as their columns touch each other: cut by the columns instead.
@@ -200,8 +198,7 @@ private:
             !Digits(date, 5, 2, month) || !Digits(date, 8, 2, day) || !IsValidDate(year, month, day))
             Fail("'" + std::string(date) + "' ist kein Datum der Form JJJJ-MM-TT");
         if (time.size() < 8 || time[2] != ':' || time[5] != ':' || !Digits(time, 0, 2, hour) ||
-            !Digits(time, 3, 2, minute) || !Digits(time, 6, 2, second) || hour > 23 ||
-            minute > 59 || second > 60)
+            !Digits(time, 3, 2, minute) || !Digits(time, 6, 2, second) || hour > 23 || minute > 59 || second > 60)
             Fail("'" + std::string(time) + "' ist keine Uhrzeit der Form hh:mm:ss.sss");
 
         std::vector<double> values(count);
@@ -265,10 +262,8 @@ private:
 void SetPosition(const StationRecord& s, DayFileHeader& h)
 {
     double lat = 0, lon = 0;
-    const bool latOk = TryParseDecimal(s.latitude.data(), s.latitude.size(), lat) &&
-                       IsPlausibleLatitude(lat);
-    const bool lonOk = TryParseDecimal(s.longitude.data(), s.longitude.size(), lon) &&
-                       IsPlausibleLongitude(lon);
+    const bool latOk = TryParseDecimal(s.latitude.data(), s.latitude.size(), lat) && IsPlausibleLatitude(lat);
+    const bool lonOk = TryParseDecimal(s.longitude.data(), s.longitude.size(), lon) && IsPlausibleLongitude(lon);
     if (lonOk && lon > 180) lon -= 360;
     h.latitude = latOk ? FormatDegrees(std::fabs(lat)) + (lat < 0 ? "S" : "N") : s.latitude;
     h.longitude = lonOk ? FormatDegrees(std::fabs(lon)) + (lon < 0 ? "W" : "E") : s.longitude;
@@ -298,8 +293,7 @@ std::vector<std::string> Iaga2002Parser::Write(const std::string& outDir) const
             sections[k].name = kSeriesNames[k];
             for (int m = 0; m < kDayLength; ++m) {
                 const int i = k * kDayLength + m;
-                if (tables.count[i] > 0)
-                    sections[k].minutes[m] = RoundHalfEven(tables.sum[i] / tables.count[i]);
+                if (tables.count[i] > 0) sections[k].minutes[m] = RoundHalfEven(tables.sum[i] / tables.count[i]);
             }
         }
         const std::string path = dir + code + IntToStr(key) + ".mox";

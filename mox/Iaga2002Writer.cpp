@@ -114,8 +114,7 @@ void AppendValue(std::string& row, double v, bool recorded)
 
 }  // namespace
 
-std::string ExportIaga2002(const std::string& dayFile, const std::string& code,
-                           const std::string& outDir)
+std::string ExportIaga2002(const std::string& dayFile, const std::string& code, const std::string& outDir)
 {
     if (!IsValidIagaCode(code))
         throw EConvertError("'" + code + "' ist kein IAGA-Code aus drei Buchstaben oder Ziffern");
@@ -142,8 +141,7 @@ std::string ExportIaga2002(const std::string& dayFile, const std::string& code,
     const std::string upper = UpperCase(code);
     std::string lower;
     for (char c : upper) lower += char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    const std::string path =
-        IagaOutputFolder(outDir, dayFile) + lower + FormatDateTime("yyyymmdd", date) + "vmin.min";
+    const std::string path = IagaOutputFolder(outDir, dayFile) + lower + FormatDateTime("yyyymmdd", date) + "vmin.min";
 
     std::vector<std::string> lines = {
         Record("Format", "IAGA-2002"),
@@ -169,11 +167,10 @@ std::string ExportIaga2002(const std::string& dayFile, const std::string& code,
     char stamp[40];
     std::string row;
     for (int m = 0; m < 1440; ++m) {
-        std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:00.000 %03d   ", year, month,
-                      dayOfMonth, m / 60, m % 60, dayOfYear);
+        std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:00.000 %03d   ", year, month, dayOfMonth, m / 60,
+                      m % 60, dayOfYear);
         row = stamp;
-        for (int k = 0; k < 4; ++k)
-            AppendValue(row, series[k] ? series[k]->minutes[m] : 0.0, series[k] != nullptr);
+        for (int k = 0; k < 4; ++k) AppendValue(row, series[k] ? series[k]->minutes[m] : 0.0, series[k] != nullptr);
         out.WriteAsciiLine(row.data(), row.size());
     }
     CommitOrRaise(out);

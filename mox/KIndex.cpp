@@ -102,10 +102,7 @@ void TMOX_Diagram::set_is_K_curve(int curve, bool on)
     if (is_valid_curve(curve)) is_K_curve[curve - 1] = on;
 }
 
-bool TMOX_Diagram::get_is_K_curve(int curve) const
-{
-    return is_valid_curve(curve) && is_K_curve[curve - 1];
-}
+bool TMOX_Diagram::get_is_K_curve(int curve) const { return is_valid_curve(curve) && is_K_curve[curve - 1]; }
 
 int TMOX_Diagram::get_Alarm_threshold() const
 {

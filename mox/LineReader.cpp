@@ -60,8 +60,7 @@ bool LineReader::Fill()
             return false;
         }
         if (errno != EINTR)
-            throw std::system_error(errno, std::generic_category(),
-                                    "Datei kann nicht gelesen werden: " + path);
+            throw std::system_error(errno, std::generic_category(), "Datei kann nicht gelesen werden: " + path);
     }
     return true;
 }

@@ -26,15 +26,7 @@ enum MOX_Legende_Typ : std::uint8_t {
     legKOORD
 };
 
-enum MOX_y_scale_Typ : std::uint8_t {
-    scale60,
-    scale100,
-    scale150,
-    scale200,
-    scale250,
-    scale500,
-    scale1000
-};
+enum MOX_y_scale_Typ : std::uint8_t { scale60, scale100, scale150, scale200, scale250, scale500, scale1000 };
 
 // Header of the data file a curve came from. Vector 255 means "no component".
 struct MOX_Header {
@@ -206,8 +198,8 @@ private:
     bool of_current_day(int c) const;
     std::string KorrFileName(int curve) const;
 
-    TBitmap* Logo = nullptr;       // owned; null when it could not be made
-    TBitmap* Farbbalken = nullptr; // owned colour strip; null when it could not be made
+    TBitmap* Logo = nullptr;        // owned; null when it could not be made
+    TBitmap* Farbbalken = nullptr;  // owned colour strip; null when it could not be made
 
     double data[CurveCount][DayLength] = {};
     std::int32_t Offset[CurveCount] = {};
@@ -224,8 +216,7 @@ private:
     bool K_Farbbalken = false;
     std::int32_t K_Curve[CurveCount][BlockCount] = {};
     std::int32_t K_index[BlockCount] = {};
-    bool K_display = false, K_display_all = false, Korrektur = false, Noisefilter = false,
-         Offsetfilter = false;
+    bool K_display = false, K_display_all = false, Korrektur = false, Noisefilter = false, Offsetfilter = false;
     std::int32_t Offsetfilter_limit = 0;
     bool Alarm = false;
     std::int32_t Alarmschwelle = 0;

@@ -56,13 +56,11 @@ void TMOX_Diagram::ConvertMR(const std::string& FileName, TDateTime date)
 {
     // The station's file dialog leaves the current folder at the input's folder; the output
     // goes there, whatever the current folder is by the time this runs.
-    const std::string output =
-        ExtractFilePath(FileName) + FormatDateTime("ddmmyy", date) + "mr.mox";
+    const std::string output = ExtractFilePath(FileName) + FormatDateTime("ddmmyy", date) + "mr.mox";
 
     LineReader in;
     if (!in.Open(FileName))
-        throw std::system_error(errno, std::generic_category(),
-                                "Datei kann nicht gelesen werden: " + FileName);
+        throw std::system_error(errno, std::generic_category(), "Datei kann nicht gelesen werden: " + FileName);
     std::vector<MinuteSum> tables(kSeries * DayLength);
     std::string line;
     const char* s;

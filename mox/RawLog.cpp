@@ -25,7 +25,7 @@ namespace {
 
 constexpr std::size_t kProbeLines = 5;
 constexpr std::size_t kRoomPerMinute = 60;  // one line a second fills a minute without growing
-constexpr std::size_t kPayloadStart = 18;    // "dd.mm.yy hh:mm:ss:" then the readings
+constexpr std::size_t kPayloadStart = 18;   // "dd.mm.yy hh:mm:ss:" then the readings
 
 inline bool IsAxisLetter(char c) { return c == 'X' || c == 'Y' || c == 'Z'; }
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -132,10 +132,7 @@ struct LineTime {
 class StampScanner {
 public:
     // The fast path knows only the time separator of the device.
-    explicit StampScanner(bool generalOnly)
-        : generalOnly(generalOnly || FormatSettings().TimeSeparator != ':')
-    {
-    }
+    explicit StampScanner(bool generalOnly) : generalOnly(generalOnly || FormatSettings().TimeSeparator != ':') {}
 
     // False for a line without a valid time stamp of a day after the calendar's day 0.
     bool Scan(const char* s, std::size_t n, LineTime& t)
@@ -157,8 +154,8 @@ private:
     // " hh:mm:ss:" after the date.
     static bool IsDeviceTime(const char* s)
     {
-        return s[8] == ' ' && IsDigit(s[9]) && IsDigit(s[10]) && s[11] == ':' && IsDigit(s[12]) &&
-               IsDigit(s[13]) && s[14] == ':' && IsDigit(s[15]) && IsDigit(s[16]) && s[17] == ':';
+        return s[8] == ' ' && IsDigit(s[9]) && IsDigit(s[10]) && s[11] == ':' && IsDigit(s[12]) && IsDigit(s[13]) &&
+               s[14] == ':' && IsDigit(s[15]) && IsDigit(s[16]) && s[17] == ':';
     }
 
     // The day of a "dd.mm.yy" date, scanned by the general date scanner when it differs from
@@ -166,8 +163,8 @@ private:
     bool DayOf(const char* s, long long& day)
     {
         if (!haveDate || std::memcmp(s, lastDate, sizeof lastDate) != 0) {
-            if (!IsDigit(s[0]) || !IsDigit(s[1]) || s[2] != '.' || !IsDigit(s[3]) ||
-                !IsDigit(s[4]) || s[5] != '.' || !IsDigit(s[6]) || !IsDigit(s[7]))
+            if (!IsDigit(s[0]) || !IsDigit(s[1]) || s[2] != '.' || !IsDigit(s[3]) || !IsDigit(s[4]) || s[5] != '.' ||
+                !IsDigit(s[6]) || !IsDigit(s[7]))
                 return false;
             std::size_t pos = 0;
             TDateTime d;
@@ -259,13 +256,9 @@ private:
 
 }  // namespace
 
-char TMOX_Diagram::read_Label(const std::string& line, int n) const
-{
-    return LabelOf(line.data(), line.size(), n);
-}
+char TMOX_Diagram::read_Label(const std::string& line, int n) const { return LabelOf(line.data(), line.size(), n); }
 
-void TMOX_Diagram::read_values(const std::string& line, char l1, int& r1, char l2, int& r2,
-                               bool& ok) const
+void TMOX_Diagram::read_values(const std::string& line, char l1, int& r1, char l2, int& r2, bool& ok) const
 {
     ok = ParseReadings(line.data(), line.size(), l1, r1, l2, r2);
 }
@@ -291,8 +284,7 @@ void TMOX_Diagram::Convert(const std::string& FileName, const RawLogOptions& opt
 
     LineReader in;
     if (!in.Open(FileName))
-        throw std::system_error(errno, std::generic_category(),
-                                "Datei kann nicht gelesen werden: " + FileName);
+        throw std::system_error(errno, std::generic_category(), "Datei kann nicht gelesen werden: " + FileName);
 
     // The probe line: the first of the first five lines with a valid time stamp, else the
     // fifth. Its axis letters tell the sensors. A letter named twice is one sensor: a day
@@ -400,8 +392,6 @@ void TMOX_Diagram::Convert(const std::string& FileName, const RawLogOptions& opt
     PendingFiles done;
     FinishOrRaise(log, !options.pending, done);
     FinishOrRaise(mox, !options.pending, done);
-    if (options.pending)
-        options.pending->Append(std::move(done));
-    else
-        done.PutInPlace();
+    if (options.pending) options.pending->Append(std::move(done));
+    else done.PutInPlace();
 }

@@ -98,9 +98,7 @@ void TMOX_Diagram::ShowDiagram(int range, int step)
     // Row k (k steps above the centre) is worked out from whole numbers, not summed up step by
     // step, so that halves round the same way at every size.
     const double pixelStep = step * y_scale;
-    auto row_of = [&](long long k) {
-        return H / 2 - double(k) * step * (H - kTopMargin - kBottomMargin) / range;
-    };
+    auto row_of = [&](long long k) { return H / 2 - double(k) * step * (H - kTopMargin - kBottomMargin) / range; };
     long long k = 0;
     // An image too small for the frame has no scale to walk (and the walk would not end).
     if (pixelStep > 0.0 && (H / 2 - kTopMargin) / pixelStep < 100000.0) {
@@ -149,8 +147,7 @@ void TMOX_Diagram::ShowDiagram(int range, int step)
             if (hour % 3 == 0) {
                 cv.MoveTo(xi, time_axis_y + 5);
                 cv.LineTo(xi, 27);
-                if (xi != kPlotLeft)
-                    cv.TextOut(xi - 15, time_axis_y + 5, FormatDateTime("hh:mm", hour / 24.0));
+                if (xi != kPlotLeft) cv.TextOut(xi - 15, time_axis_y + 5, FormatDateTime("hh:mm", hour / 24.0));
             } else {
                 cv.MoveTo(xi, time_axis_y + 3);
                 cv.LineTo(xi, time_axis_y - 3);
@@ -335,10 +332,9 @@ void TMOX_Diagram::ShowMagnetogramm()
                 if (value < 0) continue;
                 const int stripe = value <= 3 ? 2 : value <= 5 ? 1 : 0;
                 cv.CopyMode = cmSrcCopy;
-                cv.CopyRect(Rect(46 + rnd(span(W, (k - 1) * 180)), time_axis_y - 6,
-                                 45 + rnd(span(W, k * 180)), time_axis_y - 2),
-                            Farbbalken->Canvas,
-                            Rect(0, stripe * kStripeRows, sourceWidth, (stripe + 1) * kStripeRows));
+                cv.CopyRect(Rect(46 + rnd(span(W, (k - 1) * 180)), time_axis_y - 6, 45 + rnd(span(W, k * 180)),
+                                 time_axis_y - 2),
+                            Farbbalken->Canvas, Rect(0, stripe * kStripeRows, sourceWidth, (stripe + 1) * kStripeRows));
             }
         }
     }
@@ -359,27 +355,23 @@ std::string TMOX_Diagram::generate_title(const std::string& Template) const
     auto numbered = [](const char* name, int n) { return "$" + std::string(name) + IntToStr(n) + "$"; };
     auto header = [this](int n) -> const MOX_Header& { return Header[n - 1]; };
 
-    for (const char* name : {"$UHRZEIT$", "$TIME$"})
-        expand(name, true, [] { return TimeToStr(Now()); });
+    for (const char* name : {"$UHRZEIT$", "$TIME$"}) expand(name, true, [] { return TimeToStr(Now()); });
     for (int n = 1; n <= CurveCount; ++n)
         for (const char* name : {"UHRZEIT", "TIME"})
             expand(numbered(name, n), is_loaded(n), [&] { return TimeToStr(get_last_time(n)); });
 
-    for (const char* name : {"$DATUM$", "$DATE$"})
-        expand(name, true, [] { return DateToStr(Date()); });
+    for (const char* name : {"$DATUM$", "$DATE$"}) expand(name, true, [] { return DateToStr(Date()); });
     for (int n = 1; n <= CurveCount; ++n)
         for (const char* name : {"DATUM", "DATE"})
             expand(numbered(name, n), is_loaded(n), [&] { return DateToStr(header(n).Date); });
 
-    for (const char* name : {"$ORT$", "$LOCATION$"})
-        expand(name, true, [this] { return MOX_Ort; });
+    for (const char* name : {"$ORT$", "$LOCATION$"}) expand(name, true, [this] { return MOX_Ort; });
     for (int n = 1; n <= CurveCount; ++n)
         for (const char* name : {"ORT", "LOCATION"})
             expand(numbered(name, n), is_loaded(n), [&] { return header(n).Location; });
 
     // Names and locators may stand twice in a title, e.g. for two stations.
-    for (int twice = 0; twice < 2; ++twice)
-        expand("$NAME$", true, [this] { return MOX_Owner; });
+    for (int twice = 0; twice < 2; ++twice) expand("$NAME$", true, [this] { return MOX_Owner; });
     for (int n = 1; n <= CurveCount; ++n)
         for (int twice = 0; twice < 2; ++twice)
             expand(numbered("NAME", n), is_loaded(n), [&] { return header(n).Author; });
@@ -388,8 +380,7 @@ std::string TMOX_Diagram::generate_title(const std::string& Template) const
         for (const char* name : {"BEMERKUNG", "REMARK"})
             expand(numbered(name, n), is_loaded(n), [&] { return header(n).Remarks; });
 
-    for (int twice = 0; twice < 2; ++twice)
-        expand("$LOCATOR$", true, [this] { return MOX_Locator; });
+    for (int twice = 0; twice < 2; ++twice) expand("$LOCATOR$", true, [this] { return MOX_Locator; });
     for (int n = 1; n <= CurveCount; ++n)
         for (int twice = 0; twice < 2; ++twice)
             expand(numbered("LOCATOR", n), is_loaded(n), [&] { return header(n).Locator; });
@@ -398,8 +389,7 @@ std::string TMOX_Diagram::generate_title(const std::string& Template) const
         expand(name, true, [this] { return MOX_Laenge + ", " + MOX_Breite; });
     for (int n = 1; n <= CurveCount; ++n)
         for (const char* name : {"KOORD", "COORD"})
-            expand(numbered(name, n), is_loaded(n),
-                   [&] { return header(n).Longitude + ", " + header(n).Latitude; });
+            expand(numbered(name, n), is_loaded(n), [&] { return header(n).Longitude + ", " + header(n).Latitude; });
 
     return title;
 }

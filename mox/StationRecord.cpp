@@ -18,8 +18,7 @@ std::string PlaceholderRecordNote(const std::string& settingsFile)
            VisibleText(settingsFile) + ".";
 }
 
-void TellIfPlaceholderRecord(const std::string& author, const std::string& location,
-                             const std::string& settingsFile)
+void TellIfPlaceholderRecord(const std::string& author, const std::string& location, const std::string& settingsFile)
 {
     if (IsPlaceholderRecord(author, location))
         TellSettingOnce("placeholder station record", PlaceholderRecordNote(settingsFile));

@@ -24,5 +24,4 @@ std::string PlaceholderRecordNote(const std::string& settingsFile);
 // Tells the note once per process, on stderr and to a window that asks for the settings'
 // notes, when `diagram` (or a day file's `author` and `location`) carries the placeholder.
 void TellIfPlaceholderRecord(const TMOX_Diagram& diagram, const std::string& settingsFile);
-void TellIfPlaceholderRecord(const std::string& author, const std::string& location,
-                             const std::string& settingsFile);
+void TellIfPlaceholderRecord(const std::string& author, const std::string& location, const std::string& settingsFile);

@@ -4,7 +4,7 @@
 
 // "Über...": caption, a picture, a fixed text and OK.
 class TAboutDlg : public QDialog {
-  Q_OBJECT
+    Q_OBJECT
 public:
-  explicit TAboutDlg(QWidget* parent = nullptr);
+    explicit TAboutDlg(QWidget* parent = nullptr);
 };

@@ -10,26 +10,26 @@
 #include <vector>
 
 struct TParamFields {
-  bool daylyReset = false;
-  int resetHour = 0;
-  bool dualSensor = false;
-  bool displayLight = false;
-  bool digin = false;
-  bool printDateTime = false;
-  int dataInterval = 1;
-  int rs232Mode = -1;  // list entry, -1 = none chosen
-  int analog1Interval = 250;
-  int analog2Interval = 250;
-  int analog2Mode = -1;
-  int alarmK = 1;
-  std::array<std::string, moxparam::KLimitCount> kLimit;  // free text, as typed
-  int sensor1 = -1;  // 0 X, 1 Y, 2 Z, -1 none
-  int sensor2 = -1;
-  int korrektur1 = 1;
-  int korrektur2 = 1;
-  std::string offset1, offset2;  // free text, as typed
+    bool daylyReset = false;
+    int resetHour = 0;
+    bool dualSensor = false;
+    bool displayLight = false;
+    bool digin = false;
+    bool printDateTime = false;
+    int dataInterval = 1;
+    int rs232Mode = -1;  // list entry, -1 = none chosen
+    int analog1Interval = 250;
+    int analog2Interval = 250;
+    int analog2Mode = -1;
+    int alarmK = 1;
+    std::array<std::string, moxparam::KLimitCount> kLimit;  // free text, as typed
+    int sensor1 = -1;                                       // 0 X, 1 Y, 2 Z, -1 none
+    int sensor2 = -1;
+    int korrektur1 = 1;
+    int korrektur2 = 1;
+    std::string offset1, offset2;  // free text, as typed
 
-  bool operator==(const TParamFields&) const = default;
+    bool operator==(const TParamFields&) const = default;
 };
 
 namespace paramform {
@@ -47,14 +47,27 @@ void Show(const moxparam::TParamSet& buffer, TParamFields& fields);
 
 // The fields that can say something about their bytes.
 enum class TField {
-  DaylyReset, ResetHour, DualSensor, DisplayLight, Digin, PrintDateTime, DataInterval,
-  RS232Mode, Analog1Interval, Analog2Interval, Analog2Mode, AlarmK, Sensor1, Sensor2,
-  Korrektur1, Korrektur2
+    DaylyReset,
+    ResetHour,
+    DualSensor,
+    DisplayLight,
+    Digin,
+    PrintDateTime,
+    DataInterval,
+    RS232Mode,
+    Analog1Interval,
+    Analog2Interval,
+    Analog2Mode,
+    AlarmK,
+    Sensor1,
+    Sensor2,
+    Korrektur1,
+    Korrektur2
 };
 
 struct TFieldNote {
-  TField field;
-  std::string text;  // for the observer, German
+    TField field;
+    std::string text;  // for the observer, German
 };
 
 // The fields whose bytes lie outside the range the window offers, or which do not show
@@ -63,8 +76,8 @@ struct TFieldNote {
 std::vector<TFieldNote> Notes(const moxparam::TParamSet& buffer, const TParamFields& shown);
 
 struct TTakeError {
-  std::string field;  // the field's label
-  std::string text;   // what it holds
+    std::string field;  // the field's label
+    std::string text;   // what it holds
 };
 
 // Fields into buffer. A free-text field that is not a whole number in its range stops the

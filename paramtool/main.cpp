@@ -21,13 +21,12 @@ const TCommandLine kCommandLine{"MOX_Ini",
 
 int main(int argc, char** argv)
 {
-  if (const int rc = AnswerCommandLine(kCommandLine, argc, argv); rc >= 0)
-    return rc;
-  QApplication app(argc, argv);
-  InstallGermanQtTranslations(app);
-  QApplication::setApplicationName(MoxIniTitle);
-  QApplication::setApplicationDisplayName(MoxIniTitle);
-  TMain Main;
-  Main.show();
-  return app.exec();
+    if (const int rc = AnswerCommandLine(kCommandLine, argc, argv); rc >= 0) return rc;
+    QApplication app(argc, argv);
+    InstallGermanQtTranslations(app);
+    QApplication::setApplicationName(MoxIniTitle);
+    QApplication::setApplicationDisplayName(MoxIniTitle);
+    TMain Main;
+    Main.show();
+    return app.exec();
 }

@@ -5,11 +5,11 @@
 #include <QImage>
 #include <QMessageBox>
 
-#include "widgets/DiagramView.h"
+#include "lines/StationLog.h"
 #include "station/MainWindow.h"
 #include "station/app/OneShotImage.h"
-#include "lines/StationLog.h"
 #include "station/export/ImageExport.h"
+#include "widgets/DiagramView.h"
 #include "widgets/WaitCursor.h"
 
 void TMain::RunOneShot()
@@ -25,8 +25,8 @@ void TMain::RunOneShot()
         QApplication::exit(oneShotUsage);
         return;
     }
-    QApplication::exit(RunOneShotImage(Diagram, iniFile, settings.BatchVortag,
-                                       args[0].toStdString(), size, stdout, stderr));
+    QApplication::exit(
+        RunOneShotImage(Diagram, iniFile, settings.BatchVortag, args[0].toStdString(), size, stdout, stderr));
 }
 
 void TMain::DateiMenu_SaveBitMapClick()
@@ -37,8 +37,7 @@ void TMain::DateiMenu_SaveBitMapClick()
     const std::string file = name.toStdString();
     const int format = FormatOfExtension(file);
     if (format < 0) {
-        QMessageBox::warning(this, "MOX_View",
-                             "Nichts gespeichert: die Endung muss .png, .jpg oder .bmp lauten.");
+        QMessageBox::warning(this, "MOX_View", "Nichts gespeichert: die Endung muss .png, .jpg oder .bmp lauten.");
         return;
     }
     try {
@@ -55,7 +54,7 @@ void TMain::EditMenu_KopierenClick()
 {
     const TBitmap& pic = image->Image.Picture;
     if (pic.Width() <= 0 || pic.Height() <= 0) return;
-    const QImage view(reinterpret_cast<const uchar*>(pic.ScanLine(0)), pic.Width(), pic.Height(),
-                      pic.BytesPerLine(), QImage::Format_RGB32);
+    const QImage view(reinterpret_cast<const uchar*>(pic.ScanLine(0)), pic.Width(), pic.Height(), pic.BytesPerLine(),
+                      QImage::Format_RGB32);
     QApplication::clipboard()->setImage(view.copy());
 }

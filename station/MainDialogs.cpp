@@ -66,8 +66,7 @@ void TMain::CreateDialogs()
     // A logging station's settings live in its runtime; the viewer keeps its own.
     StationSettings& settings = runtime ? runtime->Settings() : this->settings;
     BatchForm->StationFlags = [&settings] {
-        return BatchOutputFlags{settings.BatchVorschau, settings.BatchVortag, settings.BatchWAP,
-                                settings.BatchHTML};
+        return BatchOutputFlags{settings.BatchVorschau, settings.BatchVortag, settings.BatchWAP, settings.BatchHTML};
     };
     BatchForm->SetStationFlags = [&settings](const BatchOutputFlags& f) {
         settings.BatchVorschau = f.Vorschau;
@@ -78,8 +77,11 @@ void TMain::CreateDialogs()
     LogBatchForm->StationValues = [this, &settings] {
         return LogBatchValues{runtime ? runtime->BatchIntervalMinutes() : settings.IntervalMinutes,
                               settings.FtpTimeoutSeconds,
-                              settings.FTP_Intervall, settings.FTP_Kommando, settings.BatchStandard,
-                              settings.BatchBreite, settings.BatchHoehe};
+                              settings.FTP_Intervall,
+                              settings.FTP_Kommando,
+                              settings.BatchStandard,
+                              settings.BatchBreite,
+                              settings.BatchHoehe};
     };
     LogBatchForm->Applied = [this, &settings](const LogBatchValues& v) {
         settings.IntervalMinutes = v.IntervallMinuten;

@@ -19,8 +19,6 @@
 
 #include "mox/rtl/BoundedSetting.h"
 #include "mox/rtl/SysUtils.h"
-#include "widgets/DiagramView.h"
-#include "widgets/HelpWindow.h"
 #include "station/app/MouseReadout.h"
 #include "station/app/OneShotImage.h"
 #include "station/app/SkippedCorrections.h"
@@ -30,6 +28,8 @@
 #include "station/dialogs/RemarkDlg.h"
 #include "station/dialogs/SetupForm.h"
 #include "station/runtime/SerialLinePort.h"
+#include "widgets/DiagramView.h"
+#include "widgets/HelpWindow.h"
 #include "widgets/WaitCursor.h"
 
 namespace {
@@ -63,7 +63,8 @@ TMain::TMain(const QStringList& arguments, QWidget* parent)
     reports.AddSink(LogReport);
     reports.AddSink([this](const Report& r) { ShowReport(r); });
     iniFile.OnWriteFailed = [this](const std::string& problem) {
-        reports.Tell({LogLevel::Warning, "Die Einstellungen wurden nicht gespeichert: " + problem, "settings-write", true});
+        reports.Tell(
+            {LogLevel::Warning, "Die Einstellungen wurden nicht gespeichert: " + problem, "settings-write", true});
     };
 
     statusLineTimer = new QTimer(this);
@@ -79,8 +80,8 @@ TMain::TMain(const QStringList& arguments, QWidget* parent)
     logMode = !args.isEmpty() && args.first().toUpper() == "LOG";
     // One-shot runs and stations without a display have nobody to tell.
     const QString platform = QGuiApplication::platformName();
-    firstStart = FirstStationStart(iniFile) && (args.isEmpty() || logMode) && platform != "offscreen" &&
-                 platform != "minimal";
+    firstStart =
+        FirstStationStart(iniFile) && (args.isEmpty() || logMode) && platform != "offscreen" && platform != "minimal";
     ApplySettings();
     if (logMode) StartLogging();
     CreateDialogs();
@@ -103,43 +104,39 @@ void TMain::CreateActions()
     DateiMenuSpeichern = make("Diagramm speichern...", "Diagramm abspeichern (PNG, JPG oder BMP)",
                               st->standardIcon(QStyle::SP_DialogSaveButton));
     MenuDateiEnde = make("Beenden...", "MOX_View beenden", st->standardIcon(QStyle::SP_DialogCloseButton));
-    EditMenu_Kopieren = make("Kopieren...", "Diagramm in Zwischenablage kopieren",
-                             st->standardIcon(QStyle::SP_FileDialogContentsView));
-    EditMenu_Einstellungen = make("Einstellungen...", "Programmeinstellungen ändern",
-                                  st->standardIcon(QStyle::SP_FileDialogDetailedView));
-    EditMenu_Korrektur = make("manuelle Kurvenkorrektur...",
-                              "Manuelle Korrektur der Messwerte zur Störungsausblendung",
+    EditMenu_Kopieren =
+        make("Kopieren...", "Diagramm in Zwischenablage kopieren", st->standardIcon(QStyle::SP_FileDialogContentsView));
+    EditMenu_Einstellungen =
+        make("Einstellungen...", "Programmeinstellungen ändern", st->standardIcon(QStyle::SP_FileDialogDetailedView));
+    EditMenu_Korrektur = make("manuelle Kurvenkorrektur...", "Manuelle Korrektur der Messwerte zur Störungsausblendung",
                               st->standardIcon(QStyle::SP_BrowserReload));
     EditMenu_Korrektur->setEnabled(false);
     AnsichtMenuKurveladen = make("Kurve laden...", "Vorhandene MOX-Datei in das Diagramm laden",
                                  st->standardIcon(QStyle::SP_DialogOpenButton));
-    AnsichtMenuKurveLoeschen = make("Kurve löschen...", "Kurven aus dem Diagramm löschen",
-                                    st->standardIcon(QStyle::SP_TrashIcon));
-    AnsichtMenuOffset = make("Kurvenoffset ändern...", "Offset der Kurven ändern",
-                             st->standardIcon(QStyle::SP_ArrowUp));
-    AnsichtMenuFilter = make("Filter...", "Filteroptionen festlegen",
-                             st->standardIcon(QStyle::SP_FileDialogListView));
-    AnsichtMenuLegende = make("Legende...", "Diagrammlegende und -titel festlegen",
-                              st->standardIcon(QStyle::SP_FileDialogInfoView));
-    AnsichtMenuKurveninformationen = make("Info...", "Informationen zu den Kurven anzeigen",
-                                          st->standardIcon(QStyle::SP_MessageBoxInformation));
+    AnsichtMenuKurveLoeschen =
+        make("Kurve löschen...", "Kurven aus dem Diagramm löschen", st->standardIcon(QStyle::SP_TrashIcon));
+    AnsichtMenuOffset =
+        make("Kurvenoffset ändern...", "Offset der Kurven ändern", st->standardIcon(QStyle::SP_ArrowUp));
+    AnsichtMenuFilter = make("Filter...", "Filteroptionen festlegen", st->standardIcon(QStyle::SP_FileDialogListView));
+    AnsichtMenuLegende =
+        make("Legende...", "Diagrammlegende und -titel festlegen", st->standardIcon(QStyle::SP_FileDialogInfoView));
+    AnsichtMenuKurveninformationen =
+        make("Info...", "Informationen zu den Kurven anzeigen", st->standardIcon(QStyle::SP_MessageBoxInformation));
     AnsichtSymbolleiste = make("Symbolleiste", "Symbolleiste ein-/ausblenden");
     AnsichtSymbolleiste->setCheckable(true);
     ConvertMenuMOX = make("MOX-Daten               -> *.MOX", "MOX-Mitschnitt  in MOX-Format konvertieren",
                           st->standardIcon(QStyle::SP_ArrowRight));
-    ConvertMenueMagnetsrode = make("Magnetstrode-Daten -> *.MOX",
-                                   "Daten aus Magnetsrode in MOX-Format konvertieren",
+    ConvertMenueMagnetsrode = make("Magnetstrode-Daten -> *.MOX", "Daten aus Magnetsrode in MOX-Format konvertieren",
                                    st->standardIcon(QStyle::SP_ArrowForward));
-    ConvertMenuIaga = make("IAGA-2002 -> *.MOX",
-                           "IAGA-2002-Datei eines Observatoriums in MOX-Format konvertieren und laden",
-                           st->standardIcon(QStyle::SP_ArrowForward));
-    DateiMenuIagaExport = make("Als IAGA-2002 exportieren...",
-                               "Tagesdateien der geladenen Kurven im IAGA-2002-Format speichern");
+    ConvertMenuIaga =
+        make("IAGA-2002 -> *.MOX", "IAGA-2002-Datei eines Observatoriums in MOX-Format konvertieren und laden",
+             st->standardIcon(QStyle::SP_ArrowForward));
+    DateiMenuIagaExport =
+        make("Als IAGA-2002 exportieren...", "Tagesdateien der geladenen Kurven im IAGA-2002-Format speichern");
     LoggenEinstellungen = make("Log-Einstellungen...", "Loggingeinstellungen anpassen");
     LoggenBatchEinstellungen = make("Batch-Einstellungen...", "Batchintervall, Diagrammgrösse etc.");
     LoggenStartStopp = make("Stopp", "Loggen starten/stoppen", st->standardIcon(QStyle::SP_MediaPause));
-    HilfeMenuMoxView = make("Mox_View...", "Hilfe zu MOX_View anzeigen",
-                            st->standardIcon(QStyle::SP_DialogHelpButton));
+    HilfeMenuMoxView = make("Mox_View...", "Hilfe zu MOX_View anzeigen", st->standardIcon(QStyle::SP_DialogHelpButton));
     HilfeMenuMOX = make("MOX...", "Hilfe zu MOX anzeigen", st->standardIcon(QStyle::SP_TitleBarContextHelpButton));
     HilfeMenuMoxView->setShortcut(QKeySequence::HelpContents);
     HilfeMenuAbout = make("Über...", "");
@@ -151,8 +148,7 @@ void TMain::CreateActions()
     connect(ConvertMenuMOX, &QAction::triggered, this, [this] { ConvertMenuMOXClick(); });
     connect(LoggenStartStopp, &QAction::triggered, this, [this] { LoggenStartStoppClick(); });
     connect(HilfeMenuMoxView, &QAction::triggered, this, [this] { ShowHelpTopic(this, THelpTopic::ViewAllgemein); });
-    connect(HilfeMenuMOX, &QAction::triggered, this,
-            [this] { ShowHelpTopic(this, THelpTopic::Einfuehrung); });
+    connect(HilfeMenuMOX, &QAction::triggered, this, [this] { ShowHelpTopic(this, THelpTopic::Einfuehrung); });
 }
 
 void TMain::CreateMenus()
@@ -166,8 +162,8 @@ void TMain::CreateMenus()
     edit->addAction(EditMenu_Einstellungen);
     edit->addAction(EditMenu_Korrektur);
     QMenu* ansicht = menuBar()->addMenu("Ansicht");
-    for (QAction* a : {AnsichtMenuKurveladen, AnsichtMenuKurveLoeschen, AnsichtMenuOffset,
-                       AnsichtMenuFilter, AnsichtMenuLegende, AnsichtMenuKurveninformationen})
+    for (QAction* a : {AnsichtMenuKurveladen, AnsichtMenuKurveLoeschen, AnsichtMenuOffset, AnsichtMenuFilter,
+                       AnsichtMenuLegende, AnsichtMenuKurveninformationen})
         ansicht->addAction(a);
     ansicht->addAction(AnsichtSymbolleiste);
     QMenu* konvertieren = menuBar()->addMenu("Konvertieren");
@@ -249,9 +245,8 @@ void TMain::ApplySettings()
 
 void TMain::StartLogging()
 {
-    for (QAction* a : {DateiMenuSpeichern, AnsichtMenuKurveladen, AnsichtMenuKurveLoeschen,
-                       AnsichtMenuOffset, ConvertMenuMOX, ConvertMenueMagnetsrode,
-                       ConvertMenuIaga})
+    for (QAction* a : {DateiMenuSpeichern, AnsichtMenuKurveladen, AnsichtMenuKurveLoeschen, AnsichtMenuOffset,
+                       ConvertMenuMOX, ConvertMenueMagnetsrode, ConvertMenuIaga})
         a->setEnabled(false);
     loggenMenu->menuAction()->setVisible(true);
     LoggenStartStopp->setVisible(true);
@@ -391,8 +386,7 @@ void TMain::ImageMouseDown(int x, int y, Qt::MouseButton button)
 
 void TMain::ImageDblClick(int x, int)
 {
-    if (KorrekturForm && KorrekturForm->isVisible())
-        KorrekturForm->SelectMinute(int(Diagram.get_Time(x) * 1440));
+    if (KorrekturForm && KorrekturForm->isVisible()) KorrekturForm->SelectMinute(int(Diagram.get_Time(x) * 1440));
 }
 
 void TMain::AnsichtSymbolleisteClick()
@@ -407,8 +401,8 @@ void TMain::AnsichtSymbolleisteClick()
 void TMain::ConvertMenuMOXClick()
 {
     const QString start = Q(iniFile.ReadString("Diagram", "Logger-Data", ""));
-    const QString file = QFileDialog::getOpenFileName(
-        this, "Konvertierung", start, "Textdateien [*.txt] (*.txt);;alle Dateien [*.*] (*)");
+    const QString file = QFileDialog::getOpenFileName(this, "Konvertierung", start,
+                                                      "Textdateien [*.txt] (*.txt);;alle Dateien [*.*] (*)");
     if (file.isEmpty()) return;
     iniFile.WriteString("Diagram", "Logger-Data", S(QFileInfo(file).absolutePath()) + "/");
     // The remark and the one-sensor component go into the header of the file it makes.
@@ -422,7 +416,6 @@ void TMain::ConvertMenuMOXClick()
     }
     FormResize();
 }
-
 
 void TMain::showEvent(QShowEvent* event)
 {
@@ -462,8 +455,8 @@ void TMain::closeEvent(QCloseEvent* event)
 {
     if (runtime) runtime->Stop();
     // Stored as they are restored: frame position, client size.
-    const QRect g = windowState() & (Qt::WindowMinimized | Qt::WindowMaximized) ? normalGeometry()
-                                                                                : QRect(pos(), size());
+    const QRect g =
+        windowState() & (Qt::WindowMinimized | Qt::WindowMaximized) ? normalGeometry() : QRect(pos(), size());
     WriteWindowBounds(iniFile, {g.x(), g.y(), g.width(), g.height()});
     event->accept();
 }

@@ -4,13 +4,13 @@
 #include <cstdlib>
 #include <optional>
 
+#include "lines/StationLog.h"
 #include "mox/rtl/CommandLine.h"
-#include "widgets/GermanQt.h"
 #include "station/MainWindow.h"
 #include "station/app/OneShotImage.h"
-#include "lines/StationLog.h"
 #include "station/runtime/HeadlessStation.h"
 #include "station/runtime/StopSignals.h"
+#include "widgets/GermanQt.h"
 
 namespace {
 
@@ -18,8 +18,8 @@ namespace {
 void QtMessage(QtMsgType type, const QMessageLogContext&, const QString& text)
 {
     const LogLevel level = type == QtCriticalMsg || type == QtFatalMsg ? LogLevel::Error
-                           : type == QtWarningMsg                       ? LogLevel::Warning
-                                                                        : LogLevel::Info;
+                           : type == QtWarningMsg                      ? LogLevel::Warning
+                                                                       : LogLevel::Info;
     // The headless platform's note on every window is nothing an observer can act on.
     if (text.contains("propagateSizeHints")) return;
     LogMessage(level, "Qt meldet: " + text.toStdString());

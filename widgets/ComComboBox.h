@@ -7,17 +7,17 @@
 class TComPort;
 
 class TComComboBox : public QComboBox {
-  Q_OBJECT
+    Q_OBJECT
 public:
-  explicit TComComboBox(QWidget* parent = nullptr);
+    explicit TComComboBox(QWidget* parent = nullptr);
 
-  void SetComPort(TComPort* port);  // shows the port's current name
-  TComPort* ComPort() const { return port_; }
-  void SetText(const QString& name);  // selects name, adding nothing to the list
-  QString Text() const { return currentText().trimmed(); }
-  void ApplySettings();  // writes the chosen name into the bound port
-  void Refresh();        // lists the machine's ports again, keeping the chosen name
+    void SetComPort(TComPort* port);  // shows the port's current name
+    TComPort* ComPort() const { return port_; }
+    void SetText(const QString& name);  // selects name, adding nothing to the list
+    QString Text() const { return currentText().trimmed(); }
+    void ApplySettings();  // writes the chosen name into the bound port
+    void Refresh();        // lists the machine's ports again, keeping the chosen name
 
 private:
-  TComPort* port_ = nullptr;
+    TComPort* port_ = nullptr;
 };

@@ -21,12 +21,11 @@ void DiagramView::paintEvent(QPaintEvent*)
         return;
     }
     // The picture's pixels are shown as they are, without a copy.
-    const QImage view(reinterpret_cast<const uchar*>(pic.ScanLine(0)), pic.Width(), pic.Height(),
-                      pic.BytesPerLine(), QImage::Format_RGB32);
+    const QImage view(reinterpret_cast<const uchar*>(pic.ScanLine(0)), pic.Width(), pic.Height(), pic.BytesPerLine(),
+                      QImage::Format_RGB32);
     painter.drawImage(0, 0, view);
     if (pic.Width() < width()) painter.fillRect(pic.Width(), 0, width() - pic.Width(), height(), Qt::white);
-    if (pic.Height() < height())
-        painter.fillRect(0, pic.Height(), pic.Width(), height() - pic.Height(), Qt::white);
+    if (pic.Height() < height()) painter.fillRect(0, pic.Height(), pic.Width(), height() - pic.Height(), Qt::white);
 }
 
 void DiagramView::resizeEvent(QResizeEvent*)

@@ -89,7 +89,6 @@ inline constexpr THelpPlace kHelpPlaces[] = {
 };
 
 inline constexpr std::size_t kHelpTopicCount = std::size(kHelpPlaces);
-static_assert(kHelpTopicCount == std::size_t(THelpTopic::IniDatumUhrzeitSetzen) + 1,
-              "one place per topic");
+static_assert(kHelpTopicCount == std::size_t(THelpTopic::IniDatumUhrzeitSetzen) + 1, "one place per topic");
 
 inline constexpr const THelpPlace& HelpPlace(THelpTopic topic) { return kHelpPlaces[std::size_t(topic)]; }

@@ -136,9 +136,9 @@ std::string HapiService::InfoMembers(const Dataset& d, const std::vector<std::si
     if (!raw) s += ",\"cadence\":\"PT1M\"";
     s += std::string(",\"maxRequestDuration\":\"P") + std::to_string(raw ? kMaxRawDays : kMaxMinuteDays) + "D\"";
     s += ",\"timeStampLocation\":\"" + std::string(raw ? "center" : "begin") + "\"";
-    s += ",\"description\":" +
-         JsonString(raw ? "Zeilen der Station " + d.station + ", wie das Gerät sie sendet"
-                        : "Minutenwerte der Station " + d.station + " (Median jeder Minute, wie die Station sie bildet)");
+    s += ",\"description\":" + JsonString(raw ? "Zeilen der Station " + d.station + ", wie das Gerät sie sendet"
+                                              : "Minutenwerte der Station " + d.station +
+                                                    " (Median jeder Minute, wie die Station sie bildet)");
     s += ",\"parameters\":[{\"name\":\"Time\",\"type\":\"isotime\",\"units\":\"UTC\",\"fill\":null,\"length\":20}";
     for (std::size_t c : columns)
         s += ",{\"name\":" + JsonString(d.parameters[c]) + ",\"type\":\"double\",\"units\":\"nT\",\"fill\":\"" + kFill +
@@ -211,9 +211,10 @@ HapiAnswer HapiService::Answer(const std::string& endpoint, const HapiQuery& q) 
         a.body = "{" + StatusMember(1200) + ",\"catalog\":[";
         bool first = true;
         for (const Dataset& d : archive.Datasets()) {
-            a.body += std::string(first ? "" : ",") + "{\"id\":" + JsonString(d.Id()) + ",\"title\":" +
-                      JsonString(d.kind == Dataset::Kind::Raw ? d.station + ": Rohzeilen" : d.station + ": Minutenwerte") +
-                      "}";
+            a.body +=
+                std::string(first ? "" : ",") + "{\"id\":" + JsonString(d.Id()) + ",\"title\":" +
+                JsonString(d.kind == Dataset::Kind::Raw ? d.station + ": Rohzeilen" : d.station + ": Minutenwerte") +
+                "}";
             first = false;
         }
         a.body += "]}\n";
@@ -275,8 +276,8 @@ std::unique_ptr<HapiDataStream> HapiService::Data(const HapiQuery& q, HapiAnswer
 HapiDataStream::HapiDataStream(const Archive& archive, MinuteSource& minutes, Dataset d,
                                std::vector<std::size_t> columns, std::int64_t start, std::int64_t stop, bool json,
                                bool header)
-    : archive(archive), minutes(minutes), dataset(std::move(d)), columns(std::move(columns)), start(start),
-      stop(stop), json(json), header(header)
+    : archive(archive), minutes(minutes), dataset(std::move(d)), columns(std::move(columns)), start(start), stop(stop),
+      json(json), header(header)
 {
     day = std::max(dataset.firstDay, (start >= 0 ? start : start - 86399) / 86400);
     lastDay = std::min(dataset.lastDay, (stop - 1 >= 0 ? stop - 1 : stop - 86400) / 86400);
@@ -289,10 +290,8 @@ void HapiDataStream::Row(std::int64_t time, const double* values, std::string& o
     out += json ? "\"" : "";
     for (std::size_t c = 0; c < columns.size(); ++c) {
         out += ',';
-        if (std::isfinite(values[c]))
-            AppendNumber(out, values[c]);
-        else
-            out += json ? "-1.0E31" : kFill;
+        if (std::isfinite(values[c])) AppendNumber(out, values[c]);
+        else out += json ? "-1.0E31" : kFill;
     }
     out += json ? "]" : "\n";
     ++rows;
@@ -350,10 +349,8 @@ bool HapiDataStream::Next(std::string& out)
             done = true;
             break;
         }
-        if (dataset.kind == Dataset::Kind::Raw)
-            RawDay(day, rowsText);
-        else
-            MinuteDay(day, rowsText);
+        if (dataset.kind == Dataset::Kind::Raw) RawDay(day, rowsText);
+        else MinuteDay(day, rowsText);
         ++day;
     } while (!begun && rows == 0);
     if (!begun) {
@@ -361,12 +358,10 @@ bool HapiDataStream::Next(std::string& out)
         std::vector<std::size_t> all = columns;
         const std::string info = "{\"HAPI\":\"3.3\",\"status\":{\"code\":" + std::to_string(Status()) +
                                  ",\"message\":" + JsonString(HapiMessage(Status())) + "}," +
-                                 HapiService::InfoMembers(dataset, all) + ",\"format\":\"" +
-                                 (json ? "json" : "csv") + "\"";
-        if (json)
-            out += info + ",\"data\":[\n";
-        else if (header)
-            out += "#" + info + "}\n";
+                                 HapiService::InfoMembers(dataset, all) + ",\"format\":\"" + (json ? "json" : "csv") +
+                                 "\"";
+        if (json) out += info + ",\"data\":[\n";
+        else if (header) out += "#" + info + "}\n";
     }
     out += rowsText;
     if (done && json) out += "\n]}\n";

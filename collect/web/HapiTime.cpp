@@ -71,8 +71,7 @@ std::optional<std::int64_t> ParseHapiTime(const std::string& input)
             if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return std::nullopt;
         } else if (dateEnd == 8) {
             int ordinal = 0;
-            if (!Number(s, 5, 3, ordinal) || ordinal < 1 || ordinal > (LeapYear(year) ? 366 : 365))
-                return std::nullopt;
+            if (!Number(s, 5, 3, ordinal) || ordinal < 1 || ordinal > (LeapYear(year) ? 366 : 365)) return std::nullopt;
             for (month = 1; ordinal > DaysInMonth(year, month); ++month) ordinal -= DaysInMonth(year, month);
             day = ordinal;
         } else {
@@ -128,8 +127,7 @@ std::optional<std::int64_t> DeviceLineTime(const char* s, std::size_t n)
         if (!IsDigit(s[i])) return std::nullopt;
     auto two = [s](std::size_t i) { return (s[i] - '0') * 10 + (s[i + 1] - '0'); };
     const int day = two(0), month = two(3), year = 2000 + two(6), hour = two(9), minute = two(12), second = two(15);
-    if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 || minute > 59 ||
-        second > 59)
+    if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 || minute > 59 || second > 59)
         return std::nullopt;
     return DaysFromCivil(year, unsigned(month), unsigned(day)) * 86400 + hour * 3600 + minute * 60 + second;
 }

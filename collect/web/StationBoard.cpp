@@ -77,7 +77,8 @@ std::string StationBoard::FactsJson(const std::string& station, std::int64_t now
     std::string s = "{\"station\":" + JsonString(station) + ",\"online\":" + (f.online ? "true" : "false");
     s += ",\"last_line_time\":" + (f.lineTime < 0 ? std::string("null") : "\"" + FormatHapiTime(f.lineTime) + "\"");
     s += ",\"last_line_age_s\":" + (f.lineTime < 0 ? std::string("null") : std::to_string(now - f.lineTime));
-    s += ",\"backlog\":" + (f.haveRecord && f.record.backlog >= 0 ? std::to_string(f.record.backlog) : std::string("null"));
+    s += ",\"backlog\":" +
+         (f.haveRecord && f.record.backlog >= 0 ? std::to_string(f.record.backlog) : std::string("null"));
     // How far the station's newest line trailed its arrival: a station sending what it held
     // back, or one whose clock is off. Unknown for a line read from the archive.
     const bool live = f.arrival >= 0 && f.lineTime >= 0;
@@ -92,8 +93,7 @@ std::string StationBoard::FactsJson(const std::string& station, std::int64_t now
         s += "{\"location\":" + JsonString(f.record.location) + ",\"latitude\":" + JsonString(f.record.latitude) +
              ",\"longitude\":" + JsonString(f.record.longitude) + ",\"locator\":" + JsonString(f.record.locator) +
              ",\"author\":" + JsonString(f.record.author) + "}";
-    else
-        s += "null";
+    else s += "null";
     return s + "}";
 }
 

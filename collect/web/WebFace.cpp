@@ -94,7 +94,8 @@ std::unique_ptr<WebFace> WebFace::Start(const WebOptions& o, std::string& error)
 WebFace::~WebFace()
 {
     if (!thread) return;
-    QMetaObject::invokeMethod(thread->app, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        thread->app, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
     thread->thread.join();
     std::error_code ec;
     std::filesystem::remove_all(thread->workDir, ec);
@@ -103,5 +104,6 @@ WebFace::~WebFace()
 void WebFace::Take(const std::string& topic, const std::string& payload)
 {
     WebServer* server = thread->server;
-    QMetaObject::invokeMethod(server, [server, topic, payload] { server->Take(topic, payload); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        server, [server, topic, payload] { server->Take(topic, payload); }, Qt::QueuedConnection);
 }

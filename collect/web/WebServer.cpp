@@ -44,8 +44,8 @@ void Respond(QTcpSocket* socket, int http, const QByteArray& reason, const QByte
              bool head, const QByteArray& extraHeaders = {})
 {
     QByteArray text = "HTTP/1.1 " + QByteArray::number(http) + " " + reason + "\r\nContent-Type: " + type +
-                      "\r\nContent-Length: " + QByteArray::number(body.size()) +
-                      "\r\nCache-Control: no-cache\r\n" + extraHeaders + "\r\n";
+                      "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\nCache-Control: no-cache\r\n" +
+                      extraHeaders + "\r\n";
     if (!head) text += body;
     socket->write(text);
 }
@@ -193,10 +193,8 @@ void WebServer::Push(const std::string& message)
     const QByteArray event = "data: " + QByteArray::fromStdString(message) + "\n\n";
     live.removeIf([](const QPointer<QTcpSocket>& s) { return !s || s->state() != QAbstractSocket::ConnectedState; });
     for (const QPointer<QTcpSocket>& socket : live) {
-        if (socket->bytesToWrite() > kLiveBacklog)
-            socket->abort();
-        else
-            socket->write(event);
+        if (socket->bytesToWrite() > kLiveBacklog) socket->abort();
+        else socket->write(event);
     }
 }
 
@@ -213,12 +211,9 @@ void WebServer::Take(const std::string& topic, const std::string& payload)
         Push(StationBoard::LineMessage(station, l.line));
         return;
     }
-    if (kind == "status")
-        board.Record(station, RecordOf(QByteArray::fromStdString(payload)));
-    else if (kind == "online")
-        board.Online(station, payload == "1");
-    else
-        return;
+    if (kind == "status") board.Record(station, RecordOf(QByteArray::fromStdString(payload)));
+    else if (kind == "online") board.Online(station, payload == "1");
+    else return;
     Push("{\"facts\":" + board.FactsJson(station, NowUtc()) + "}");
 }
 
@@ -279,7 +274,8 @@ void WebServer::Hapi(const QHttpServerRequest& request, QTcpSocket* socket, cons
     }
     std::string first;
     const bool more = stream->Next(first);
-    const QByteArray status = stream->Status() == 1200 ? QByteArray("OK") : QByteArray::fromStdString(HapiMessage(1201));
+    const QByteArray status =
+        stream->Status() == 1200 ? QByteArray("OK") : QByteArray::fromStdString(HapiMessage(1201));
     socket->write("HTTP/1.1 200 " + status + "\r\nContent-Type: " + QByteArray::fromStdString(stream->ContentType()) +
                   "\r\nTransfer-Encoding: chunked\r\nCache-Control: no-cache\r\n\r\n");
     if (head) return;
@@ -300,12 +296,13 @@ void WebServer::Magnetogram(const QHttpServerRequest& request, QTcpSocket* socke
         day = *t / 86400;
     }
     const auto found = board.Stations().find(id);
-    const StationRecord* record = found != board.Stations().end() && found->second.haveRecord ? &found->second.record
-                                                                                               : nullptr;
+    const StationRecord* record =
+        found != board.Stations().end() && found->second.haveRecord ? &found->second.record : nullptr;
     const std::string png =
         ValidStationId(id) ? days.Magnetogram(id, day, record, kPictureWidth, kPictureHeight) : std::string();
     if (png.empty()) {
-        Respond(socket, 404, Reason(404), "text/plain; charset=utf-8", "Für diesen Tag liegen keine Zeilen vor.\n", head);
+        Respond(socket, 404, Reason(404), "text/plain; charset=utf-8", "Für diesen Tag liegen keine Zeilen vor.\n",
+                head);
         return;
     }
     Respond(socket, 200, "OK", "image/png", QByteArray::fromStdString(png), head);

@@ -106,9 +106,10 @@ bool AtomicFile::Open(const std::string& path)
         const int rc = LockWithin(f, kLockWaitMs);
         // The lock holder before us may have renamed the file we waited on into the target:
         // only a file that still stands under the temporary name is ours to write.
-        struct stat held {}, named {};
-        if (rc == 0 && fstat(f, &held) == 0 && ::stat(temp.c_str(), &named) == 0 &&
-            held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+        struct stat held {
+        }, named{};
+        if (rc == 0 && fstat(f, &held) == 0 && ::stat(temp.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino) {
             if (ftruncate(f, 0) != 0) {
                 const int e = errno;
                 ::close(f);

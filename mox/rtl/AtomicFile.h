@@ -16,8 +16,7 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
     // Hands the temporary and its lock on, for a batch that puts many files in place later.
-    AtomicFile(AtomicFile&& other) noexcept
-        : fd(other.fd), target(std::move(other.target)), temp(std::move(other.temp))
+    AtomicFile(AtomicFile&& other) noexcept : fd(other.fd), target(std::move(other.target)), temp(std::move(other.temp))
     {
         other.fd = -1;
     }

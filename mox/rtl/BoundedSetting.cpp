@@ -51,8 +51,7 @@ bool ParseWide(const std::string& text, long long& value)
 
 }  // namespace
 
-int ReadBoundedInteger(const TIniFile& ini, const std::string& section, const std::string& key,
-                       int def, IntRange range)
+int ReadBoundedInteger(const TIniFile& ini, const std::string& section, const std::string& key, int def, IntRange range)
 {
     const std::string text = ini.ReadString(section, key, "");
     long long value;
@@ -60,9 +59,9 @@ int ReadBoundedInteger(const TIniFile& ini, const std::string& section, const st
     if (value >= range.Min && value <= range.Max) return int(value);
     const int bounded = value < range.Min ? range.Min : range.Max;
     TellSettingOnce(ini.FileName() + "\n" + section + "\n" + key,
-         VisibleText(ini.FileName()) + ": [" + section + "] " + key + "=" + VisibleText(Trim(text)) +
-             " liegt nicht zwischen " + std::to_string(range.Min) + " und " +
-             std::to_string(range.Max) + "; es gilt " + std::to_string(bounded) + ".");
+                    VisibleText(ini.FileName()) + ": [" + section + "] " + key + "=" + VisibleText(Trim(text)) +
+                        " liegt nicht zwischen " + std::to_string(range.Min) + " und " + std::to_string(range.Max) +
+                        "; es gilt " + std::to_string(bounded) + ".");
     return bounded;
 }
 

@@ -15,8 +15,8 @@ struct IntRange {
 
 // A missing key or a value that is not a whole number gives `def`, without a word; a whole
 // number outside `range` (also one beyond what an int holds) gives the nearest bound.
-int ReadBoundedInteger(const TIniFile& ini, const std::string& section, const std::string& key,
-                       int def, IntRange range);
+int ReadBoundedInteger(const TIniFile& ini, const std::string& section, const std::string& key, int def,
+                       IntRange range);
 
 // Tells a remark on the settings once per process and `where` (what it is about): on stderr
 // at once, and to a window that asks for it.

@@ -54,8 +54,7 @@ int ParseCommandLine(const TCommandLine& line, int argc, const char* const* argv
     return ParseCommandLine(line, argc, argv, words, std::cout, std::cerr);
 }
 
-int AnswerCommandLine(const TCommandLine& line, int argc, const char* const* argv,
-                      std::ostream& out, std::ostream& err)
+int AnswerCommandLine(const TCommandLine& line, int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
     TCommandLineWords words;
     return ParseCommandLine(line, argc, argv, words, out, err);

@@ -47,7 +47,7 @@ int CommandLineError(const TCommandLine& line, const std::string& complaint, std
 int CommandLineError(const TCommandLine& line, const std::string& complaint);
 
 // -1: the program goes on; else the exit code, after the answer has been printed.
-int AnswerCommandLine(const TCommandLine& line, int argc, const char* const* argv,
-                      std::ostream& out, std::ostream& err);
+int AnswerCommandLine(const TCommandLine& line, int argc, const char* const* argv, std::ostream& out,
+                      std::ostream& err);
 // The same on the process's own streams.
 int AnswerCommandLine(const TCommandLine& line, int argc, const char* const* argv);

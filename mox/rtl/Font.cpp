@@ -24,8 +24,7 @@ const std::array<std::uint8_t, 256>& CoverageCurve()
 {
     static const std::array<std::uint8_t, 256> curve = [] {
         std::array<std::uint8_t, 256> c{};
-        for (int a = 0; a < 256; ++a)
-            c[std::size_t(a)] = std::uint8_t(std::lround(255.0 * std::pow(a / 255.0, 0.7)));
+        for (int a = 0; a < 256; ++a) c[std::size_t(a)] = std::uint8_t(std::lround(255.0 * std::pow(a / 255.0, 0.7)));
         return c;
     }();
     return curve;
@@ -48,24 +47,18 @@ public:
     const Glyph& GlyphFor(char32_t cp) override
     {
         auto it = glyphs.find(cp);
-        if (it != glyphs.end())
-            return it->second;
+        if (it != glyphs.end()) return it->second;
         Glyph& g = glyphs[cp];
-        if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixels)) != 0)
-            return g;
-        if (FT_Load_Char(face, FT_ULong(cp), FT_LOAD_DEFAULT | FT_LOAD_TARGET_LIGHT) != 0)
-            return g;
-        if (embolden)
-            FT_GlyphSlot_Embolden(face->glyph);
-        if (FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) != 0)
-            return g;
+        if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixels)) != 0) return g;
+        if (FT_Load_Char(face, FT_ULong(cp), FT_LOAD_DEFAULT | FT_LOAD_TARGET_LIGHT) != 0) return g;
+        if (embolden) FT_GlyphSlot_Embolden(face->glyph);
+        if (FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) != 0) return g;
         const FT_GlyphSlot slot = face->glyph;
         g.advance = int((slot->advance.x + 32) >> 6);
         g.left = slot->bitmap_left;
         g.top = slot->bitmap_top;
         const FT_Bitmap& bm = slot->bitmap;
-        if (bm.pixel_mode != FT_PIXEL_MODE_GRAY)
-            return g;
+        if (bm.pixel_mode != FT_PIXEL_MODE_GRAY) return g;
         g.width = int(bm.width);
         g.rows = int(bm.rows);
         g.coverage.resize(std::size_t(g.width) * std::size_t(g.rows));
@@ -93,22 +86,18 @@ public:
     {
         instances.clear();
         for (auto& [key, face] : faces)
-            if (face)
-                FT_Done_Face(face);
-        if (library)
-            FT_Done_FreeType(library);
+            if (face) FT_Done_Face(face);
+        if (library) FT_Done_FreeType(library);
     }
 
     FontInstance* Find(const std::string& name, int points, bool bold)
     {
         // Points at 96 dpi, rounded like the desktop's MulDiv(points, 96, 72).
         const int pixels = int(std::lround(double(points) * 96.0 / 72.0));
-        if (pixels < 1 || pixels > 2000)
-            return nullptr;
+        if (pixels < 1 || pixels > 2000) return nullptr;
         bool embolden = false;
         FT_Face face = Face(name, bold, embolden);
-        if (!face)
-            return nullptr;
+        if (!face) return nullptr;
         auto key = std::make_tuple(face, pixels, embolden);
         auto it = instances.find(key);
         if (it == instances.end())
@@ -121,8 +110,7 @@ private:
     {
         const auto key = std::make_pair(name, bold);
         auto it = faces.find(key);
-        if (it == faces.end())
-            it = faces.emplace(key, Open(name, bold)).first;
+        if (it == faces.end()) it = faces.emplace(key, Open(name, bold)).first;
         embolden = bold && it->second && !(it->second->style_flags & FT_STYLE_FLAG_BOLD);
         return it->second;
     }
@@ -133,11 +121,9 @@ private:
             library = nullptr;
             return nullptr;
         }
-        if (!FcInit())
-            return nullptr;
+        if (!FcInit()) return nullptr;
         FcPattern* pattern = FcPatternCreate();
-        if (!pattern)
-            return nullptr;
+        if (!pattern) return nullptr;
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
         FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
         FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
@@ -147,15 +133,13 @@ private:
         FcResult result = FcResultNoMatch;
         FcPattern* match = FcFontMatch(nullptr, pattern, &result);
         FcPatternDestroy(pattern);
-        if (!match)
-            return nullptr;
+        if (!match) return nullptr;
         FT_Face face = nullptr;
         FcChar8* file = nullptr;
         int index = 0;
         if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
             FcPatternGetInteger(match, FC_INDEX, 0, &index);
-            if (FT_New_Face(library, reinterpret_cast<const char*>(file), index, &face) != 0)
-                face = nullptr;
+            if (FT_New_Face(library, reinterpret_cast<const char*>(file), index, &face) != 0) face = nullptr;
         }
         FcPatternDestroy(match);
         if (face && !FT_IS_SCALABLE(face)) {
@@ -184,10 +168,7 @@ std::mutex& FontLock()
     return lock;
 }
 
-FontInstance* FindFont(const std::string& name, int points, bool bold)
-{
-    return TheCache().Find(name, points, bold);
-}
+FontInstance* FindFont(const std::string& name, int points, bool bold) { return TheCache().Find(name, points, bold); }
 
 std::u32string DecodeUtf8(const std::string& text)
 {
@@ -212,10 +193,8 @@ std::u32string DecodeUtf8(const std::string& text)
         }
         bool valid = extra > 0;
         for (int k = 1; valid && k <= extra; ++k) {
-            if (i + std::size_t(k) >= n || (s[i + std::size_t(k)] & 0xC0) != 0x80)
-                valid = false;
-            else
-                cp = (cp << 6) | (s[i + std::size_t(k)] & 0x3F);
+            if (i + std::size_t(k) >= n || (s[i + std::size_t(k)] & 0xC0) != 0x80) valid = false;
+            else cp = (cp << 6) | (s[i + std::size_t(k)] & 0x3F);
         }
         if (valid && ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
                       (cp >= 0xD800 && cp <= 0xDFFF)))

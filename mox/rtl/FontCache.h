@@ -9,11 +9,11 @@
 namespace moxrtl {
 
 struct Glyph {
-    int left = 0;     // from the pen position to the first column of the coverage map
-    int top = 0;      // from the baseline up to the first row
+    int left = 0;  // from the pen position to the first column of the coverage map
+    int top = 0;   // from the baseline up to the first row
     int width = 0;
     int rows = 0;
-    int advance = 0;  // whole pixels
+    int advance = 0;                     // whole pixels
     std::vector<std::uint8_t> coverage;  // width * rows, 0..255
 };
 

@@ -22,12 +22,10 @@ struct Target {
     }
     void Span(int y, int x0, int x1, std::uint32_t p) const  // x0..x1 inclusive
     {
-        if (y < 0 || y >= height)
-            return;
+        if (y < 0 || y >= height) return;
         x0 = std::max(x0, 0);
         x1 = std::min(x1, width - 1);
-        if (x0 > x1)
-            return;
+        if (x0 > x1) return;
         std::uint32_t* row = pixels + std::size_t(y) * std::size_t(width);
         std::fill(row + x0, row + x1 + 1, p);
     }
@@ -37,21 +35,18 @@ struct Target {
 long long FloorDiv(long long a, long long b)
 {
     long long q = a / b;
-    if ((a % b != 0) && ((a < 0) != (b < 0)))
-        --q;
+    if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
     return q;
 }
 
 // One-pixel line from a to b, b excluded. Along the major axis step k lands on the pixel
 // nearest the ideal line; only the steps inside the picture are visited.
-void ThinLine(const Target& t, long long x0, long long y0, long long x1, long long y1,
-              std::uint32_t p, bool dotted)
+void ThinLine(const Target& t, long long x0, long long y0, long long x1, long long y1, std::uint32_t p, bool dotted)
 {
     const long long dx = x1 - x0, dy = y1 - y0;
     const long long adx = std::llabs(dx), ady = std::llabs(dy);
     const long long n = std::max(adx, ady);  // pixels painted: steps 0..n-1
-    if (n == 0)
-        return;
+    if (n == 0) return;
     const bool xMajor = adx >= ady;
     const long long major0 = xMajor ? x0 : y0;
     const long long s = (xMajor ? dx : dy) < 0 ? -1 : 1;
@@ -68,16 +63,13 @@ void ThinLine(const Target& t, long long x0, long long y0, long long x1, long lo
     const long long minorD = xMajor ? dy : dx;
     const long long minor0 = xMajor ? y0 : x0;
     for (long long k = kFirst; k <= kLast; ++k) {
-        if (dotted && (k & 1))
-            continue;
+        if (dotted && (k & 1)) continue;
         const long long major = major0 + s * k;
         // minor0 + round(k * minorD / n), halves away from the start
-        const long long minor = minor0 + (minorD >= 0 ? FloorDiv(2 * k * minorD + n, 2 * n)
-                                                      : -FloorDiv(-2 * k * minorD + n, 2 * n));
-        if (xMajor)
-            t.Put(int(major), int(minor), p);
-        else
-            t.Put(int(minor), int(major), p);
+        const long long minor =
+            minor0 + (minorD >= 0 ? FloorDiv(2 * k * minorD + n, 2 * n) : -FloorDiv(-2 * k * minorD + n, 2 * n));
+        if (xMajor) t.Put(int(major), int(minor), p);
+        else t.Put(int(minor), int(major), p);
     }
 }
 
@@ -85,15 +77,13 @@ void ThinLine(const Target& t, long long x0, long long y0, long long x1, long lo
 bool Solve(double a, double b, double lo, double hi, double& from, double& to)
 {
     if (a == 0.0) {
-        if (b < lo || b > hi)
-            return false;
+        if (b < lo || b > hi) return false;
         from = -1e300;
         to = 1e300;
         return true;
     }
     double u = (lo - b) / a, v = (hi - b) / a;
-    if (u > v)
-        std::swap(u, v);
+    if (u > v) std::swap(u, v);
     from = u;
     to = v;
     return true;
@@ -118,8 +108,7 @@ void WideLine(const Target& t, double x0, double y0, double x1, double y1, int w
         auto disc = [&](double cx, double cy) {
             const double d = yc - cy;
             const double h2 = r * r - d * d;
-            if (h2 < -eps)
-                return;
+            if (h2 < -eps) return;
             const double h = std::sqrt(std::max(h2, 0.0));
             lo = std::min(lo, cx - h);
             hi = std::max(hi, cx + h);
@@ -128,8 +117,7 @@ void WideLine(const Target& t, double x0, double y0, double x1, double y1, int w
         disc(bx, by);
         if (len2 > 0.0) {
             double f1, t1, f2, t2;
-            if (Solve(dx, (yc - ay) * dy, 0.0, len2, f1, t1) &&
-                Solve(dy, -(yc - ay) * dx, -r * len, r * len, f2, t2)) {
+            if (Solve(dx, (yc - ay) * dy, 0.0, len2, f1, t1) && Solve(dy, -(yc - ay) * dx, -r * len, r * len, f2, t2)) {
                 const double f = std::max(f1, f2), e = std::min(t1, t2);
                 if (f <= e) {
                     lo = std::min(lo, ax + f);
@@ -137,11 +125,9 @@ void WideLine(const Target& t, double x0, double y0, double x1, double y1, int w
                 }
             }
         }
-        if (lo > hi)
-            continue;
+        if (lo > hi) continue;
         const double first = std::ceil(lo - 0.5 - eps), last = std::floor(hi - 0.5 + eps);
-        if (last < 0.0 || first > double(t.width - 1))
-            continue;
+        if (last < 0.0 || first > double(t.width - 1)) continue;
         t.Span(int(py), int(std::max(first, 0.0)), int(std::min(last, double(t.width - 1))), p);
     }
 }
@@ -158,12 +144,10 @@ void TBitmap::SetSize(int w, int h)
 {
     w = std::max(w, 0);
     h = std::max(h, 0);
-    if (w == width && h == height)
-        return;
+    if (w == width && h == height) return;
     std::vector<std::uint32_t> fresh(std::size_t(w) * std::size_t(h), ToPixel(0xFFFFFF));
     const int cw = std::min(w, width), ch = std::min(h, height);
-    for (int y = 0; y < ch; ++y)
-        std::copy(ScanLine(y), ScanLine(y) + cw, fresh.begin() + std::ptrdiff_t(y) * w);
+    for (int y = 0; y < ch; ++y) std::copy(ScanLine(y), ScanLine(y) + cw, fresh.begin() + std::ptrdiff_t(y) * w);
     pixels.swap(fresh);
     width = w;
     height = h;
@@ -171,8 +155,7 @@ void TBitmap::SetSize(int w, int h)
 
 void TBitmap::Assign(const TBitmap& other)
 {
-    if (&other == this)
-        return;
+    if (&other == this) return;
     width = other.width;
     height = other.height;
     format = other.format;
@@ -181,23 +164,20 @@ void TBitmap::Assign(const TBitmap& other)
 
 TColor TBitmap::Pixel(int x, int y) const
 {
-    if (x < 0 || y < 0 || x >= width || y >= height)
-        return clInvalid;
+    if (x < 0 || y < 0 || x >= width || y >= height) return clInvalid;
     return FromPixel(ScanLine(y)[x]);
 }
 
 void TBitmap::SetPixel(int x, int y, TColor color)
 {
-    if (x < 0 || y < 0 || x >= width || y >= height)
-        return;
+    if (x < 0 || y < 0 || x >= width || y >= height) return;
     ScanLine(y)[x] = ToPixel(color);
 }
 
 void TBitmap::SetPixelFormat(TPixelFormat f)
 {
     format = f;
-    if (f != pf8bit)
-        return;
+    if (f != pf8bit) return;
     const auto& palette = FixedPalette();
     std::uint32_t lastIn = 0, lastOut = 0;
     bool haveLast = false;
@@ -223,10 +203,7 @@ void TImage::SetClientSize(int w, int h)
 // ---------------------------------------------------------------------------- TCanvas
 
 namespace {
-Target TargetOf(TBitmap& b)
-{
-    return Target{b.Height() > 0 ? b.ScanLine(0) : nullptr, b.Width(), b.Height()};
-}
+Target TargetOf(TBitmap& b) { return Target{b.Height() > 0 ? b.ScanLine(0) : nullptr, b.Width(), b.Height()}; }
 
 // Keeps far-away coordinates representable; nothing that far is ever visible.
 long long Clamp(long long v) { return std::clamp<long long>(v, -1000000000LL, 1000000000LL); }
@@ -237,13 +214,10 @@ void TCanvas::LineTo(int x, int y)
     const TPoint from = PenPos;
     PenPos = TPoint{x, y};
     const Target t = TargetOf(*target);
-    if (t.width == 0 || t.height == 0)
-        return;
+    if (t.width == 0 || t.height == 0) return;
     const std::uint32_t p = TBitmap::ToPixel(Pen.Color);
-    if (Pen.Width <= 1)
-        ThinLine(t, Clamp(from.X), Clamp(from.Y), Clamp(x), Clamp(y), p, Pen.Style == psDot);
-    else
-        WideLine(t, from.X, from.Y, x, y, Pen.Width, p);
+    if (Pen.Width <= 1) ThinLine(t, Clamp(from.X), Clamp(from.Y), Clamp(x), Clamp(y), p, Pen.Style == psDot);
+    else WideLine(t, from.X, from.Y, x, y, Pen.Width, p);
 }
 
 TColor TCanvas::Pixel(int x, int y) const { return target->Pixel(x, y); }
@@ -255,18 +229,14 @@ void TCanvas::FillRect(const TRect& r)
     const Target t = TargetOf(*target);
     const std::uint32_t p = TBitmap::ToPixel(Brush.Color);
     const int y0 = std::max(r.Top, 0), y1 = std::min(r.Bottom, t.height);
-    for (int y = y0; y < y1; ++y)
-        t.Span(y, r.Left, r.Right - 1, p);
+    for (int y = y0; y < y1; ++y) t.Span(y, r.Left, r.Right - 1, p);
 }
 
 void TCanvas::Rectangle(int x1, int y1, int x2, int y2)
 {
-    if (x1 > x2)
-        std::swap(x1, x2);
-    if (y1 > y2)
-        std::swap(y1, y2);
-    if (x2 - x1 < 1 || y2 - y1 < 1)
-        return;
+    if (x1 > x2) std::swap(x1, x2);
+    if (y1 > y2) std::swap(y1, y2);
+    if (x2 - x1 < 1 || y2 - y1 < 1) return;
     FillRect(Rect(x1, y1, x2, y2));
     const TPoint saved = PenPos;
     const int r = x2 - 1, b = y2 - 1;
@@ -280,19 +250,15 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2)
 
 void TCanvas::TextOut(int x, int y, const std::string& text)
 {
-    if (text.empty())
-        return;
+    if (text.empty()) return;
     std::lock_guard<std::mutex> guard(moxrtl::FontLock());
     moxrtl::FontInstance* font = moxrtl::FindFont(Font.Name, Font.Size, Font.Bold);
-    if (!font)
-        return;
+    if (!font) return;
     const std::u32string cps = moxrtl::DecodeUtf8(text);
     long long cellWidth = 0;
-    for (char32_t cp : cps)
-        cellWidth += font->GlyphFor(cp).advance;
+    for (char32_t cp : cps) cellWidth += font->GlyphFor(cp).advance;
     const int ascent = font->Ascent();
-    FillRect(Rect(x, y, int(std::min<long long>(x + cellWidth, 1LL << 30)),
-                  y + ascent + font->Descent()));
+    FillRect(Rect(x, y, int(std::min<long long>(x + cellWidth, 1LL << 30)), y + ascent + font->Descent()));
 
     const Target t = TargetOf(*target);
     const int fr = GetRValue(Font.Color), fg = GetGValue(Font.Color), fb = GetBValue(Font.Color);
@@ -303,19 +269,16 @@ void TCanvas::TextOut(int x, int y, const std::string& text)
         const long long gx = penX + g.left;
         const int gy = baseline - g.top;
         penX += g.advance;
-        if (gx >= t.width || gx + g.width <= 0)
-            continue;
+        if (gx >= t.width || gx + g.width <= 0) continue;
         for (int r = 0; r < g.rows; ++r) {
             const int py = gy + r;
-            if (py < 0 || py >= t.height)
-                continue;
+            if (py < 0 || py >= t.height) continue;
             std::uint32_t* row = t.pixels + std::size_t(py) * std::size_t(t.width);
             const std::uint8_t* cov = g.coverage.data() + std::size_t(r) * std::size_t(g.width);
             for (int c = 0; c < g.width; ++c) {
                 const long long px = gx + c;
                 const int a = cov[c];
-                if (a == 0 || px < 0 || px >= t.width)
-                    continue;
+                if (a == 0 || px < 0 || px >= t.width) continue;
                 std::uint32_t& d = row[px];
                 if (a == 255) {
                     d = TBitmap::ToPixel(Font.Color);
@@ -325,8 +288,7 @@ void TCanvas::TextOut(int x, int y, const std::string& text)
                 const int nr = dr + ((fr - dr) * a + 127) / 255;
                 const int ng = dg + ((fg - dg) * a + 127) / 255;
                 const int nb = db + ((fb - db) * a + 127) / 255;
-                d = 0xFF000000u | (std::uint32_t(nr) << 16) | (std::uint32_t(ng) << 8) |
-                    std::uint32_t(nb);
+                d = 0xFF000000u | (std::uint32_t(nr) << 16) | (std::uint32_t(ng) << 8) | std::uint32_t(nb);
             }
         }
     }
@@ -336,11 +298,9 @@ int TCanvas::TextWidth(const std::string& text) const
 {
     std::lock_guard<std::mutex> guard(moxrtl::FontLock());
     moxrtl::FontInstance* font = moxrtl::FindFont(Font.Name, Font.Size, Font.Bold);
-    if (!font)
-        return 0;
+    if (!font) return 0;
     long long w = 0;
-    for (char32_t cp : moxrtl::DecodeUtf8(text))
-        w += font->GlyphFor(cp).advance;
+    for (char32_t cp : moxrtl::DecodeUtf8(text)) w += font->GlyphFor(cp).advance;
     return int(std::min<long long>(w, 1LL << 30));
 }
 
@@ -355,8 +315,7 @@ void TCanvas::CopyRect(const TRect& dest, const TCanvas& source, const TRect& so
 {
     const int dw = dest.Width(), dh = dest.Height();
     const int sw = sourceRect.Width(), sh = sourceRect.Height();
-    if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0)
-        return;
+    if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
     const TBitmap& src = *source.target;
     // Copying within one picture reads from a snapshot so that overlaps stay intact.
     TBitmap snapshot;
@@ -370,18 +329,14 @@ void TCanvas::CopyRect(const TRect& dest, const TCanvas& source, const TRect& so
     const int x0 = std::max(dest.Left, 0), x1 = std::min(dest.Right, t.width);
     for (int y = y0; y < y1; ++y) {
         const long long sy = sourceRect.Top + (long long)(y - dest.Top) * sh / dh;
-        if (sy < 0 || sy >= from->Height())
-            continue;
+        if (sy < 0 || sy >= from->Height()) continue;
         const std::uint32_t* srow = from->ScanLine(int(sy));
         std::uint32_t* drow = t.pixels + std::size_t(y) * std::size_t(t.width);
         for (int x = x0; x < x1; ++x) {
             const long long sx = sourceRect.Left + (long long)(x - dest.Left) * sw / dw;
-            if (sx < 0 || sx >= from->Width())
-                continue;
-            if (CopyMode == cmSrcAnd)
-                drow[x] &= srow[sx];
-            else
-                drow[x] = srow[sx];
+            if (sx < 0 || sx >= from->Width()) continue;
+            if (CopyMode == cmSrcAnd) drow[x] &= srow[sx];
+            else drow[x] = srow[sx];
         }
     }
 }
@@ -402,18 +357,16 @@ std::array<TColor, 256> MakePalette()
     const int level[6] = {0, 51, 102, 153, 204, 255};
     for (int r = 0; r < 6; ++r)
         for (int g = 0; g < 6; ++g)
-            for (int b = 0; b < 6; ++b)
-                pal[n++] = RGBColor(level[r], level[g], level[b]);
+            for (int b = 0; b < 6; ++b) pal[n++] = RGBColor(level[r], level[g], level[b]);
     const TColor extra[] = {
-        RGBColor(128, 0, 0),   RGBColor(0, 128, 0),     RGBColor(128, 128, 0),
-        RGBColor(0, 0, 128),   RGBColor(128, 0, 128),   RGBColor(0, 128, 128),
+        RGBColor(128, 0, 0),     RGBColor(0, 128, 0),     RGBColor(128, 128, 0),
+        RGBColor(0, 0, 128),     RGBColor(128, 0, 128),   RGBColor(0, 128, 128),
         RGBColor(128, 128, 128), RGBColor(192, 192, 192),  // the remaining standard colours
-        RGBColor(64, 64, 64),  RGBColor(160, 160, 160),  // frame and text, grid
-        RGBColor(0, 190, 0),   RGBColor(255, 230, 0),    // K bar stripes
+        RGBColor(64, 64, 64),    RGBColor(160, 160, 160),  // frame and text, grid
+        RGBColor(0, 190, 0),     RGBColor(255, 230, 0),    // K bar stripes
     };
     std::vector<int> greys;
-    for (TColor c : extra)
-        pal[n++] = c;
+    for (TColor c : extra) pal[n++] = c;
     for (std::size_t i = 0; i < n; ++i)
         if (GetRValue(pal[i]) == GetGValue(pal[i]) && GetGValue(pal[i]) == GetBValue(pal[i]))
             greys.push_back(GetRValue(pal[i]));
@@ -422,8 +375,7 @@ std::array<TColor, 256> MakePalette()
         std::sort(greys.begin(), greys.end());
         std::size_t at = 0;
         for (std::size_t i = 1; i + 1 < greys.size(); ++i)
-            if (greys[i + 1] - greys[i] > greys[at + 1] - greys[at])
-                at = i;
+            if (greys[i + 1] - greys[i] > greys[at + 1] - greys[at]) at = i;
         const int v = (greys[at] + greys[at + 1]) / 2;
         greys.push_back(v);
         pal[n++] = RGBColor(v, v, v);
@@ -448,8 +400,7 @@ std::uint8_t PaletteIndex(TColor color)
     };
     thread_local std::array<Slot, 4096> memo;
     Slot& slot = memo[(color * 2654435761u) >> 20];
-    if (slot.color == color)
-        return slot.index;
+    if (slot.color == color) return slot.index;
     const auto& pal = FixedPalette();
     const int r = GetRValue(color), g = GetGValue(color), b = GetBValue(color);
     int best = 0;

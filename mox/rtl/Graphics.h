@@ -34,10 +34,7 @@ struct TRect {
     int Height() const { return Bottom - Top; }
 };
 
-constexpr TRect Rect(int left, int top, int right, int bottom)
-{
-    return TRect{left, top, right, bottom};
-}
+constexpr TRect Rect(int left, int top, int right, int bottom) { return TRect{left, top, right, bottom}; }
 
 // A dotted pen paints every other pixel of a line. Pens wider than one pixel always draw
 // solid, with round ends that cover both end points.
@@ -134,20 +131,14 @@ public:
     // Rows top to bottom, each Width() words of 0xFFRRGGBB (bytes B, G, R, 0xFF in memory):
     // the layout of a 32-bit device-independent bitmap and of QImage::Format_RGB32.
     std::uint32_t* ScanLine(int y) { return pixels.data() + std::size_t(y) * std::size_t(width); }
-    const std::uint32_t* ScanLine(int y) const
-    {
-        return pixels.data() + std::size_t(y) * std::size_t(width);
-    }
+    const std::uint32_t* ScanLine(int y) const { return pixels.data() + std::size_t(y) * std::size_t(width); }
     int BytesPerLine() const { return width * 4; }
 
     static std::uint32_t ToPixel(TColor c)
     {
         return 0xFF000000u | ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
     }
-    static TColor FromPixel(std::uint32_t p)
-    {
-        return ((p >> 16) & 0xFFu) | (p & 0xFF00u) | ((p & 0xFFu) << 16);
-    }
+    static TColor FromPixel(std::uint32_t p) { return ((p >> 16) & 0xFFu) | (p & 0xFF00u) | ((p & 0xFFu) << 16); }
 
 private:
     int width = 0;

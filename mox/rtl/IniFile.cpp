@@ -3,8 +3,8 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 
 #include "mox/rtl/SysUtils.h"
 #include "mox/rtl/TextFile.h"
@@ -31,8 +31,8 @@ bool SplitKey(const std::string& line, std::string& key, std::string& value)
 }
 
 // [begin, end) of a section's body; begin == npos if the section is absent.
-void FindSection(const std::vector<std::string>& lines, const std::string& section,
-                 std::size_t& header, std::size_t& end)
+void FindSection(const std::vector<std::string>& lines, const std::string& section, std::size_t& header,
+                 std::size_t& end)
 {
     header = std::string::npos;
     end = lines.size();
@@ -47,8 +47,8 @@ void FindSection(const std::vector<std::string>& lines, const std::string& secti
     }
 }
 
-std::size_t FindKey(const std::vector<std::string>& lines, std::size_t header, std::size_t end,
-                    const std::string& key, std::string* value)
+std::size_t FindKey(const std::vector<std::string>& lines, std::size_t header, std::size_t end, const std::string& key,
+                    std::string* value)
 {
     if (header == std::string::npos) return std::string::npos;
     std::string k, v;
@@ -72,8 +72,7 @@ void MakeParentDirs(const std::string& path)
 std::string MoxIniPath()
 {
     if (const char* env = std::getenv("MOX_INI"); env && *env) return env;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
-        return std::string(xdg) + "/mox/mox.ini";
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) return std::string(xdg) + "/mox/mox.ini";
     const char* home = std::getenv("HOME");
     return std::string(home && *home ? home : ".") + "/.config/mox/mox.ini";
 }
@@ -95,8 +94,7 @@ bool TIniFile::Store(const std::vector<std::string>& lines)
     return false;
 }
 
-std::string TIniFile::ReadString(const std::string& section, const std::string& key,
-                                 const std::string& def) const
+std::string TIniFile::ReadString(const std::string& section, const std::string& key, const std::string& def) const
 {
     const auto lines = Load();
     std::size_t header, end;
@@ -116,8 +114,7 @@ bool TIniFile::ReadBool(const std::string& section, const std::string& key, bool
     return ReadInteger(section, key, def ? 1 : 0) != 0;
 }
 
-bool TIniFile::WriteString(const std::string& section, const std::string& key,
-                           const std::string& value)
+bool TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value)
 {
     auto lines = Load();
     std::size_t header, end;

@@ -17,8 +17,7 @@ public:
 
     const std::string& FileName() const { return path; }
 
-    std::string ReadString(const std::string& section, const std::string& key,
-                           const std::string& def) const;
+    std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
     // A value that is not a whole number gives the default.
     int ReadInteger(const std::string& section, const std::string& key, int def) const;
     // "0" is false, any other whole number true; anything else gives the default.

@@ -10,10 +10,7 @@
 
 PendingFiles::PendingFiles() = default;
 PendingFiles::~PendingFiles() { Discard(); }
-PendingFiles::PendingFiles(PendingFiles&& other) noexcept : files(std::move(other.files))
-{
-    other.files.clear();
-}
+PendingFiles::PendingFiles(PendingFiles&& other) noexcept : files(std::move(other.files)) { other.files.clear(); }
 
 PendingFiles& PendingFiles::operator=(PendingFiles&& other) noexcept
 {
@@ -40,8 +37,7 @@ void PendingFiles::PutInPlace()
         const int err = errno;
         const std::string target = files[i]->Target();
         Discard();
-        throw std::system_error(err, std::generic_category(),
-                                "Datei kann nicht geschrieben werden: " + target);
+        throw std::system_error(err, std::generic_category(), "Datei kann nicht geschrieben werden: " + target);
     }
     files.clear();
 }

@@ -13,8 +13,8 @@ namespace {
 // Lower case, umlauts spelt out: "Länge", "laenge" and "LAENGE" become one text.
 std::string Folded(const std::string& text)
 {
-    static const std::pair<const char*, const char*> spelt[] = {
-        {"ä", "ae"}, {"ö", "oe"}, {"ü", "ue"}, {"Ä", "ae"}, {"Ö", "oe"}, {"Ü", "ue"}, {"ß", "ss"}};
+    static const std::pair<const char*, const char*> spelt[] = {{"ä", "ae"}, {"ö", "oe"}, {"ü", "ue"}, {"Ä", "ae"},
+                                                                {"Ö", "oe"}, {"Ü", "ue"}, {"ß", "ss"}};
     std::string out;
     for (std::size_t i = 0; i < text.size();) {
         bool replaced = false;
@@ -100,7 +100,8 @@ std::vector<SettingsRemark> CheckSettingsLines(const std::string& file, const st
                                                const std::vector<KnownSection>& known)
 {
     std::vector<SettingsRemark> remarks;
-    std::map<std::string, std::size_t> firstLine;  // folded section name: line of its header, 0 once its repetition is told
+    std::map<std::string, std::size_t>
+        firstLine;  // folded section name: line of its header, 0 once its repetition is told
     const KnownSection* section = nullptr;
     bool repeated = false;
     std::string name, key;
@@ -113,9 +114,9 @@ std::vector<SettingsRemark> CheckSettingsLines(const std::string& file, const st
             section = Find(known, name);
             if (repeated && at->second != 0) {
                 remarks.push_back({file + "\n[" + Folded(name) + "]",
-                                   shownFile + ": Der Abschnitt [" + VisibleText(name) + "] steht mehrmals in der Datei (Zeile " +
-                                       std::to_string(at->second) + " und " + lineNo +
-                                       "); gelesen wird nur der erste, die späteren gelten nicht."});
+                                   shownFile + ": Der Abschnitt [" + VisibleText(name) +
+                                       "] steht mehrmals in der Datei (Zeile " + std::to_string(at->second) + " und " +
+                                       lineNo + "); gelesen wird nur der erste, die späteren gelten nicht."});
                 at->second = 0;  // told; a third one adds nothing
             }
             continue;

@@ -67,8 +67,7 @@ void SkipBlanks(const char* s, std::size_t n, std::size_t& pos)
 }
 
 // Up to maxDigits decimal digits; tells how many were taken.
-bool ScanNumber(const char* s, std::size_t n, std::size_t& pos, int maxDigits, int& value,
-                int& digits)
+bool ScanNumber(const char* s, std::size_t n, std::size_t& pos, int maxDigits, int& value, int& digits)
 {
     value = 0;
     digits = 0;
@@ -141,8 +140,7 @@ TFormatSettings& FormatSettings()
     return settings;
 }
 
-ShortDateFormatScope::ShortDateFormatScope(const std::string& format)
-    : saved(FormatSettings().ShortDateFormat)
+ShortDateFormatScope::ShortDateFormatScope(const std::string& format) : saved(FormatSettings().ShortDateFormat)
 {
     FormatSettings().ShortDateFormat = format;
 }
@@ -167,15 +165,14 @@ TDateTime EncodeDate(int year, int month, int day)
 {
     TDateTime r;
     if (!TryEncodeDate(year, month, day, r))
-        throw EConvertError("Ungültiges Datum: " + std::to_string(day) + "." +
-                            std::to_string(month) + "." + std::to_string(year));
+        throw EConvertError("Ungültiges Datum: " + std::to_string(day) + "." + std::to_string(month) + "." +
+                            std::to_string(year));
     return r;
 }
 
 TDateTime EncodeTime(int hour, int min, int sec, int msec)
 {
-    if (hour < 0 || hour > 23 || min < 0 || min > 59 || sec < 0 || sec > 59 || msec < 0 ||
-        msec > 999)
+    if (hour < 0 || hour > 23 || min < 0 || min > 59 || sec < 0 || sec > 59 || msec < 0 || msec > 999)
         throw EConvertError("Ungültige Uhrzeit");
     return (hour * 3600000.0 + min * 60000.0 + sec * 1000.0 + msec) / 86400000.0;
 }
@@ -220,8 +217,7 @@ TDateTime Now()
     localtime_r(&ts.tv_sec, &local);
     TDateTime d = 0;
     TryEncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, d);
-    return d + (local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec +
-                ts.tv_nsec / 1e9) / 86400.0;
+    return d + (local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + ts.tv_nsec / 1e9) / 86400.0;
 }
 
 TDateTime Date() { return std::floor(Now()); }
@@ -247,8 +243,7 @@ std::string FormatDateTime(const std::string& pattern, TDateTime dt)
             continue;
         }
         std::size_t run = 1;
-        if (lc == 'd' || lc == 'm' || lc == 'y' || lc == 'h' || lc == 'n' || lc == 's' ||
-            lc == 'z') {
+        if (lc == 'd' || lc == 'm' || lc == 'y' || lc == 'h' || lc == 'n' || lc == 's' || lc == 'z') {
             while (i + run < pattern.size() && char(pattern[i + run] | 0x20) == lc) ++run;
         }
         switch (lc) {
@@ -287,8 +282,7 @@ std::string DateTimeToStr(TDateTime dt)
 
 namespace {
 
-bool ScanDateOrdered(const char* s, std::size_t n, std::size_t& pos, DateOrder order, char sep,
-                     TDateTime& result)
+bool ScanDateOrdered(const char* s, std::size_t n, std::size_t& pos, DateOrder order, char sep, TDateTime& result)
 {
     std::size_t p = pos;
     SkipBlanks(s, n, p);
@@ -302,9 +296,24 @@ bool ScanDateOrdered(const char* s, std::size_t n, std::size_t& pos, DateOrder o
     }
     int y, m, d, yd;
     switch (order) {
-    case DateOrder::DMY: d = v[0]; m = v[1]; y = v[2]; yd = digits[2]; break;
-    case DateOrder::MDY: m = v[0]; d = v[1]; y = v[2]; yd = digits[2]; break;
-    default: y = v[0]; yd = digits[0]; m = v[1]; d = v[2]; break;
+    case DateOrder::DMY:
+        d = v[0];
+        m = v[1];
+        y = v[2];
+        yd = digits[2];
+        break;
+    case DateOrder::MDY:
+        m = v[0];
+        d = v[1];
+        y = v[2];
+        yd = digits[2];
+        break;
+    default:
+        y = v[0];
+        yd = digits[0];
+        m = v[1];
+        d = v[2];
+        break;
     }
     if (!TryEncodeDate(ExpandYear(y, yd), m, d, result)) return false;
     pos = p;
@@ -443,8 +452,7 @@ bool TryParseDecimal(const char* s, std::size_t n, double& result)
     if (p < n && s[p] == '+') ++p;
     // Only digits may start a number: no "inf", "nan" or hex through the back door.
     const std::size_t first = (p < n && s[p] == '-') ? p + 1 : p;
-    if (first >= n || !(IsDigit(s[first]) || (s[first] == '.' && first + 1 < n && IsDigit(s[first + 1]))))
-        return false;
+    if (first >= n || !(IsDigit(s[first]) || (s[first] == '.' && first + 1 < n && IsDigit(s[first + 1])))) return false;
     double v;
     auto r = std::from_chars(s + p, s + n, v, std::chars_format::general);
     if (r.ec != std::errc() || r.ptr != s + n) return false;

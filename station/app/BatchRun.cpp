@@ -13,8 +13,8 @@ namespace {
 
 std::string OutOfMemory(ImageSize size)
 {
-    return "zu wenig Speicher für ein Bild von " + std::to_string(size.Width) + " x " +
-           std::to_string(size.Height) + " Pixeln";
+    return "zu wenig Speicher für ein Bild von " + std::to_string(size.Width) + " x " + std::to_string(size.Height) +
+           " Pixeln";
 }
 
 }  // namespace
@@ -76,8 +76,8 @@ bool PublishDay(TMOX_Diagram& diagram, const BatchOutputs& out, Reports& reports
     if (created) {
         // A new station's own folder is made without a word; one the observer named is told.
         const bool own = out.ImageDir == DefaultImageDir();
-        reports.push_back({LogLevel::Info, "Das Bildverzeichnis " + out.ImageDir + " fehlte und wurde angelegt.",
-                           "", !own});
+        reports.push_back(
+            {LogLevel::Info, "Das Bildverzeichnis " + out.ImageDir + " fehlte und wurde angelegt.", "", !own});
     }
     error = DrawAndSave(diagram, out.Size, base, out.Format);
     if (error.empty() && out.Preview) error = DrawAndSave(diagram, kPreviewImage, PreviewBase(base), out.Format);
@@ -90,22 +90,21 @@ bool PublishDay(TMOX_Diagram& diagram, const BatchOutputs& out, Reports& reports
     // The pages are extras: a failure is told, and the upload still goes out.
     try {
         if (out.Wap && !WriteWapFiles(diagram, out.WithPreviousDay, base + ".wap"))
-            reports.push_back({LogLevel::Warning, "Die WAP-Dateien wurden nicht geschrieben: " + base + ".wap", "wap", true});
-        else
-            reports.push_back({LogLevel::Info, "", "wap", false});
+            reports.push_back(
+                {LogLevel::Warning, "Die WAP-Dateien wurden nicht geschrieben: " + base + ".wap", "wap", true});
+        else reports.push_back({LogLevel::Info, "", "wap", false});
     } catch (const std::exception& e) {
-        reports.push_back({LogLevel::Warning, std::string("Die WAP-Grafik wurde nicht geschrieben: ") + e.what(), "wap", true});
+        reports.push_back(
+            {LogLevel::Warning, std::string("Die WAP-Grafik wurde nicht geschrieben: ") + e.what(), "wap", true});
     }
     if (out.Html) {
         // The page is on from the start but needs the observer's templates; their absence is
         // told once, not at every batch.
         const std::string missing = MissingTemplatesMessage(out.ImageDir, MissingHtmlTemplates(out.ImageDir));
-        if (!missing.empty())
-            reports.push_back({LogLevel::Warning, missing, "page", true});
+        if (!missing.empty()) reports.push_back({LogLevel::Warning, missing, "page", true});
         else if (!WriteHtmlPage(diagram, out.WithPreviousDay, out.ImageDir, base + ".htm"))
             reports.push_back({LogLevel::Warning, "Die Seite wurde nicht geschrieben: " + base + ".htm", "page", true});
-        else
-            reports.push_back({LogLevel::Info, "", "page", false});
+        else reports.push_back({LogLevel::Info, "", "page", false});
     }
     return true;
 }

@@ -18,8 +18,7 @@ std::string FloatToStr(double value)
     return s;
 }
 
-std::vector<std::string> HeaderBlock(const TMOX_Diagram& diagram, int curve,
-                                     const std::string& coordSeparator)
+std::vector<std::string> HeaderBlock(const TMOX_Diagram& diagram, int curve, const std::string& coordSeparator)
 {
     if (!diagram.is_loaded(curve)) return {};
     const MOX_Header h = diagram.get_Header(curve);

@@ -92,14 +92,14 @@ std::string DaySnapshot::Take(const std::string& log, const std::string& snapsho
         struct statvfs fs {};
         const unsigned long long needed = stat(log.c_str(), &st) == 0 ? (unsigned long long)st.st_size : 0;
         const std::string folder = FolderOf(snapshot);
-        problem = "Kein Platz für die Kopie des Tageslogs in " + VisibleText(folder) + ": sie braucht " +
-                  Kilobytes(needed);
+        problem =
+            "Kein Platz für die Kopie des Tageslogs in " + VisibleText(folder) + ": sie braucht " + Kilobytes(needed);
         if (statvfs(folder.c_str(), &fs) == 0)
             problem += ", frei sind " + Kilobytes((unsigned long long)fs.f_bavail * fs.f_frsize);
         problem += "." + drawn;
     } else {
-        problem = "Kopie des Tageslogs fehlgeschlagen: " + VisibleText(snapshot) + ": " +
-                  std::strerror(error) + "." + drawn;
+        problem =
+            "Kopie des Tageslogs fehlgeschlagen: " + VisibleText(snapshot) + ": " + std::strerror(error) + "." + drawn;
     }
     return spare;
 }

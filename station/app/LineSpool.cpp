@@ -197,8 +197,7 @@ void LineSpool::Load()
         return;
     }
     // A torn last record is what a crash leaves: cut it off, or it would spoil the next one.
-    if (goodEnd < buf.size() && ftruncate(fd, off_t(goodEnd)) != 0)
-        error = path + ": " + std::strerror(errno);
+    if (goodEnd < buf.size() && ftruncate(fd, off_t(goodEnd)) != 0) error = path + ": " + std::strerror(errno);
     size = goodEnd;
     if (damageInside || (pending.empty() && size > kRewriteAbove)) Rewrite();
     if (damageInside) error = path + ": beschädigte Einträge übersprungen";
@@ -214,8 +213,7 @@ bool LineSpool::Write(const std::string& record)
         if (n <= 0) {
             error = path + ": " + std::strerror(n < 0 ? errno : ENOSPC);
             // Never leave a torn record in front of the next one.
-            if (done > 0 && ftruncate(fd, off_t(size)) != 0)
-                error += std::string(" (") + std::strerror(errno) + ")";
+            if (done > 0 && ftruncate(fd, off_t(size)) != 0) error += std::string(" (") + std::strerror(errno) + ")";
             return false;
         }
         done += std::size_t(n);
@@ -307,7 +305,8 @@ void LineSpool::Rewrite()
 
 void LineSpool::CheckFile()
 {
-    struct stat named{}, held{};
+    struct stat named {
+    }, held{};
     const bool gone = fd >= 0 && (::stat(path.c_str(), &named) != 0 || fstat(fd, &held) != 0 ||
                                   named.st_ino != held.st_ino || named.st_dev != held.st_dev);
     if (fd >= 0 && !gone) return;

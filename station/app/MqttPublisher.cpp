@@ -42,18 +42,11 @@ std::string ErrorText(int rc) { return MqttErrorText(rc); }
 }  // namespace
 
 MqttPublisher::MqttPublisher(MqttSettings s, const std::string& spoolPath, const std::string& dir)
-    : settings(std::move(s)),
-      dataDir(dir),
-      topicRaw(StationTopic(settings.Station, "raw")),
-      topicLine(StationTopic(settings.Station, "line")),
-      topicFiled(StationTopic(settings.Station, "filed")),
-      topicRequest(StationTopic(settings.Station, "request")),
-      topicStatus(StationTopic(settings.Station, "status")),
-      topicOnline(StationTopic(settings.Station, "online")),
-      topicOwner(StationTopic(settings.Station, "owner")),
-      topicRecord(StationTopic(settings.Station, "record")),
-      spool(spoolPath, 10, settings.SpoolLines),
-      dayLines(dir),
+    : settings(std::move(s)), dataDir(dir), topicRaw(StationTopic(settings.Station, "raw")),
+      topicLine(StationTopic(settings.Station, "line")), topicFiled(StationTopic(settings.Station, "filed")),
+      topicRequest(StationTopic(settings.Station, "request")), topicStatus(StationTopic(settings.Station, "status")),
+      topicOnline(StationTopic(settings.Station, "online")), topicOwner(StationTopic(settings.Station, "owner")),
+      topicRecord(StationTopic(settings.Station, "record")), spool(spoolPath, 10, settings.SpoolLines), dayLines(dir),
       resendSeconds(settings.ResendSeconds)
 {
     if (!dataDir.empty() && dataDir.back() != '/') dataDir += '/';
@@ -81,7 +74,8 @@ bool MqttPublisher::NewClient()
     // A client id of this installation: a restarted station takes over from its own stale
     // connection, but never from another station that was given the same name.
     char id[16];
-    std::snprintf(id, sizeof id, "%08x", unsigned(crc32(0, reinterpret_cast<const Bytef*>(owner.data()), uInt(owner.size()))));
+    std::snprintf(id, sizeof id, "%08x",
+                  unsigned(crc32(0, reinterpret_cast<const Bytef*>(owner.data()), uInt(owner.size()))));
     mosq = mosquitto_new(("mox-station-" + settings.Station + "-" + id).c_str(), true, this);
     if (!mosq) {
         SetProblem("MQTT: libmosquitto lässt sich nicht starten");
@@ -108,8 +102,8 @@ bool MqttPublisher::NewClient()
         }
         rc = mosquitto_tls_set(mosq, settings.CaFile.c_str(), nullptr, nullptr, nullptr, nullptr);
         if (rc != MOSQ_ERR_SUCCESS) {
-            SetProblem("MQTT: Die CA-Datei " + settings.CaFile + " ist kein brauchbares Zertifikat (" +
-                       ErrorText(rc) + "); neuer Versuch folgt, die Zeilen warten im Spool.");
+            SetProblem("MQTT: Die CA-Datei " + settings.CaFile + " ist kein brauchbares Zertifikat (" + ErrorText(rc) +
+                       "); neuer Versuch folgt, die Zeilen warten im Spool.");
             return false;
         }
     }
@@ -122,8 +116,8 @@ bool MqttPublisher::NewClient()
     rc = mosquitto_connect_async(mosq, settings.Host.c_str(), settings.Port, kKeepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
         if (!refused)
-            SetProblem("MQTT: Broker " + settings.Host + ":" + std::to_string(settings.Port) +
-                       " nicht erreichbar (" + ErrorText(rc) + "); die Zeilen warten im Spool.");
+            SetProblem("MQTT: Broker " + settings.Host + ":" + std::to_string(settings.Port) + " nicht erreichbar (" +
+                       ErrorText(rc) + "); die Zeilen warten im Spool.");
         return false;
     }
     return true;
@@ -353,8 +347,7 @@ void MqttPublisher::OnConnect(mosquitto* m, void* p, int rc)
     std::lock_guard<std::mutex> g(self->lock);
     if (rc != 0) {
         self->refused = true;
-        self->SetProblem("MQTT: Der Broker " + self->settings.Host + " weist die Anmeldung ab: " +
-                         MqttConnackText(rc));
+        self->SetProblem("MQTT: Der Broker " + self->settings.Host + " weist die Anmeldung ab: " + MqttConnackText(rc));
         return;
     }
     self->refused = false;
@@ -409,7 +402,8 @@ void MqttPublisher::OnDisconnect(mosquitto*, void* p, int rc)
     self->linked = false;
     self->connected = false;
     if (rc != 0 && !self->refused && !self->ownerRefused)
-        self->SetProblem("MQTT: Verbindung zum Broker " + self->settings.Host + " unterbrochen; "
+        self->SetProblem("MQTT: Verbindung zum Broker " + self->settings.Host +
+                         " unterbrochen; "
                          "die Zeilen warten im Spool.");
     self->acknowledged.notify_all();
 }

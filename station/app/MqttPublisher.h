@@ -29,8 +29,8 @@
 #include <thread>
 
 #include "lines/DayLineCount.h"
-#include "station/app/LineSpool.h"
 #include "lines/MqttSettings.h"
+#include "station/app/LineSpool.h"
 
 struct mosquitto;
 struct mosquitto_message;
@@ -77,19 +77,19 @@ private:
         std::ifstream file;
     };
 
-    void Run();  // the network thread
-    bool NewClient();  // with the lock held
+    void Run();         // the network thread
+    bool NewClient();   // with the lock held
     void DropClient();  // with the lock held
     static void OnConnect(mosquitto*, void* self, int rc);
     static void OnDisconnect(mosquitto*, void* self, int rc);
     static void OnPublish(mosquitto*, void* self, int mid);
     static void OnMessage(mosquitto*, void* self, const mosquitto_message* msg);
-    void SendMore();  // with the lock held
-    void SendFill();  // with the lock held
-    void ResendIfStale();  // with the lock held
-    void Claim();          // with the lock held
+    void SendMore();                                          // with the lock held
+    void SendFill();                                          // with the lock held
+    void ResendIfStale();                                     // with the lock held
+    void Claim();                                             // with the lock held
     void Answer(const std::string& day, std::uint64_t from);  // with the lock held
-    void SetProblem(const std::string& text);  // with the lock held
+    void SetProblem(const std::string& text);                 // with the lock held
 
     MqttSettings settings;
     std::string dataDir;

@@ -18,15 +18,11 @@ std::string Joined(const std::vector<std::string>& words)
     return s;
 }
 
-bool IsLogArgument(const char* a)
-{
-    return SameText(a, "LOG");
-}
+bool IsLogArgument(const char* a) { return SameText(a, "LOG"); }
 
 }  // namespace
 
-bool OneShotSize(const std::vector<std::string>& sizeArguments, ImageSize current, ImageSize& size,
-                 std::string& error)
+bool OneShotSize(const std::vector<std::string>& sizeArguments, ImageSize current, ImageSize& size, std::string& error)
 {
     size = current;
     for (const std::string& a : sizeArguments)
@@ -34,8 +30,7 @@ bool OneShotSize(const std::vector<std::string>& sizeArguments, ImageSize curren
             error = "Breite und Höhe dürfen nicht negativ sein: " + Joined(sizeArguments);
             return false;
         }
-    if ((sizeArguments.size() > 0 &&
-         !ParseSizeArgument(sizeArguments[0], kMinimum.Width, current.Width, size.Width)) ||
+    if ((sizeArguments.size() > 0 && !ParseSizeArgument(sizeArguments[0], kMinimum.Width, current.Width, size.Width)) ||
         (sizeArguments.size() > 1 &&
          !ParseSizeArgument(sizeArguments[1], kMinimum.Height, current.Height, size.Height))) {
         error = "Breite und Höhe müssen ganze Zahlen sein: " + Joined(sizeArguments);
@@ -49,8 +44,8 @@ bool OneShotSize(const std::vector<std::string>& sizeArguments, ImageSize curren
     return true;
 }
 
-int RunOneShotImage(TMOX_Diagram& diagram, const TIniFile& ini, bool withPreviousDay,
-                    const std::string& file, ImageSize size, std::FILE* out, std::FILE* err)
+int RunOneShotImage(TMOX_Diagram& diagram, const TIniFile& ini, bool withPreviousDay, const std::string& file,
+                    ImageSize size, std::FILE* out, std::FILE* err)
 {
     if (!FileExists(file)) {
         std::fprintf(err, "MOX_View: %s: Datei nicht gefunden\n", file.c_str());

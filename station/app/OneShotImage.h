@@ -22,13 +22,12 @@ constexpr int kMaxOneShotSide = 10000;
 // The picture's size from the arguments after the file: a value below the minimum (400 x 250)
 // keeps the one of `current`. False with the message in `error` for a value that is not a
 // whole number, is negative or is above kMaxOneShotSide.
-bool OneShotSize(const std::vector<std::string>& sizeArguments, ImageSize current, ImageSize& size,
-                 std::string& error);
+bool OneShotSize(const std::vector<std::string>& sizeArguments, ImageSize current, ImageSize& size, std::string& error);
 
 // Loads, draws and writes; messages go to `err`, the picture's name to `out`. A failed
 // allocation while drawing or writing ends the run as a failure with a message.
-int RunOneShotImage(TMOX_Diagram& diagram, const TIniFile& ini, bool withPreviousDay,
-                    const std::string& file, ImageSize size, std::FILE* out, std::FILE* err);
+int RunOneShotImage(TMOX_Diagram& diagram, const TIniFile& ini, bool withPreviousDay, const std::string& file,
+                    ImageSize size, std::FILE* out, std::FILE* err);
 
 // The whole run without Qt when the arguments are a file and both sizes: the exit code.
 // Nothing when the run needs the window (no sizes, a size below the minimum, other

@@ -8,7 +8,9 @@
 class OutputTail {
 public:
     explicit OutputTail(std::size_t maxLines = 5, std::size_t maxLineBytes = 200)
-        : maxLines(maxLines), maxLineBytes(maxLineBytes) {}
+        : maxLines(maxLines), maxLineBytes(maxLineBytes)
+    {
+    }
 
     void Append(const char* data, std::size_t n);
     // The kept lines, oldest first, joined by '\n'; a last line without its end is included.

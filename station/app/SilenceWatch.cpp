@@ -19,7 +19,7 @@ SilenceWatch::SilenceWatch(int configuredSeconds) : configured(configuredSeconds
 void SilenceWatch::Listen(double mono, time_t wall)
 {
     listening = true;
-    lastLine = -1;  // a gap across a pause says nothing about the device
+    lastLine = -1;        // a gap across a pause says nothing about the device
     if (alarmed) return;  // keeps telling since when nothing came
     since = mono;
     sinceWall = wall;

@@ -33,8 +33,8 @@ private:
     int configured;
     bool listening = false;
     bool alarmed = false;
-    double since = 0;         // last line or start of listening, steady clock
-    double lastLine = -1;     // steady clock of the last line while listening; -1 none
+    double since = 0;      // last line or start of listening, steady clock
+    double lastLine = -1;  // steady clock of the last line while listening; -1 none
     time_t sinceWall = 0;
     std::deque<double> gaps;  // the latest gaps between lines
 };

@@ -80,8 +80,8 @@ void StationService::Paused()
     Publish();
 }
 
-ServiceMessages StationService::LineHandled(const std::string& line, DayLogger::Outcome outcome,
-                                            DayLogger& logger, double mono, time_t wall)
+ServiceMessages StationService::LineHandled(const std::string& line, DayLogger::Outcome outcome, DayLogger& logger,
+                                            double mono, time_t wall)
 {
     ServiceMessages out;
     Notices(logger, out);
@@ -136,8 +136,8 @@ void StationService::StorageState(DayLogger& logger, ServiceMessages& out)
     }
     if (storageTrouble && dropped > droppedBefore && !droppedTold) {
         droppedTold = true;
-        out.push_back({LogLevel::Error,
-                       "Der Speicher für wartende Zeilen ist voll: die ältesten Zeilen gehen verloren.", true});
+        out.push_back(
+            {LogLevel::Error, "Der Speicher für wartende Zeilen ist voll: die ältesten Zeilen gehen verloren.", true});
     }
     status.Set(ServiceStatus::Part::Storage,
                storageTrouble ? WaitingText(waiting, logger.MediumFull(), dropped - droppedBefore) : "");
@@ -154,10 +154,10 @@ ServiceMessages StationService::Tick(DayLogger& logger, double mono, bool& reope
     }
     switch (silence.Check(mono)) {
     case SilenceWatch::Action::Raise:
-        out.push_back({LogLevel::Warning,
-                       silence.AlarmText() + " von " + settings.Port + "; die Schnittstelle wird neu geöffnet. " +
-                           PortAdvice(),
-                       false});
+        out.push_back(
+            {LogLevel::Warning,
+             silence.AlarmText() + " von " + settings.Port + "; die Schnittstelle wird neu geöffnet. " + PortAdvice(),
+             false});
         status.Set(ServiceStatus::Part::Silence, silence.AlarmText() + " von " + settings.Port);
         reopenPort = true;
         break;
@@ -167,8 +167,8 @@ ServiceMessages StationService::Tick(DayLogger& logger, double mono, bool& reope
     if (listening && !anyLine && !noDeviceTold && openedAt >= 0 && mono - openedAt >= settings.NoDeviceSeconds) {
         noDeviceTold = true;
         out.push_back({LogLevel::Warning,
-                       "Seit dem Öffnen vor " + std::to_string(settings.NoDeviceSeconds) + " s kam keine Zeile: kein Gerät an " +
-                           settings.Port + "? " + PortAdvice(),
+                       "Seit dem Öffnen vor " + std::to_string(settings.NoDeviceSeconds) +
+                           " s kam keine Zeile: kein Gerät an " + settings.Port + "? " + PortAdvice(),
                        true});
     }
     Notices(logger, out);
@@ -184,8 +184,8 @@ ServiceMessages StationService::Restore(DayLogger& logger)
     if (lines.empty()) return out;
     logger.Restore(lines);
     if (logger.Waiting() > 0) logger.Retry();
-    out.push_back({LogLevel::Info, Lines(lines.size()) + " vom letzten Beenden werden vor den neuen Zeilen abgelegt.",
-                   false});
+    out.push_back(
+        {LogLevel::Info, Lines(lines.size()) + " vom letzten Beenden werden vor den neuen Zeilen abgelegt.", false});
     restoredWaiting = logger.Waiting() > 0;
     if (!restoredWaiting) spool.Clear();
     StorageState(logger, out);
@@ -210,8 +210,8 @@ ServiceMessages StationService::Stopping(DayLogger& logger)
         if (spool.Save(logger.WaitingLines())) {
             out.push_back({LogLevel::Warning,
                            Lines(logger.Waiting()) + " " + Verb(logger.Waiting(), "konnte", "konnten") +
-                               " beim Beenden nicht abgelegt werden (" + logger.Error() +
-                               "); sie sind in " + spool.SavedTo() + " und werden beim nächsten Start abgelegt.",
+                               " beim Beenden nicht abgelegt werden (" + logger.Error() + "); sie sind in " +
+                               spool.SavedTo() + " und werden beim nächsten Start abgelegt.",
                            false});
             logger.DropWaiting();
             return out;
@@ -222,8 +222,8 @@ ServiceMessages StationService::Stopping(DayLogger& logger)
     }
     out.push_back({LogLevel::Error,
                    Lines(logger.Waiting()) + " " + Verb(logger.Waiting(), "geht", "gehen") +
-                       " beim Beenden verloren: weder das Datenverzeichnis (" +
-                       logger.Error() + ") noch ein Ausweichort (" + spool.Error() + ") nahm sie in " +
+                       " beim Beenden verloren: weder das Datenverzeichnis (" + logger.Error() +
+                       ") noch ein Ausweichort (" + spool.Error() + ") nahm sie in " +
                        std::to_string(std::lround(settings.StopWaitSeconds)) + " s auf.",
                    false});
     return out;

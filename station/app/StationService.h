@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "station/app/ClockWatch.h"
 #include "lines/DayLogger.h"
 #include "lines/ServiceNotifier.h"
-#include "station/app/SilenceWatch.h"
 #include "lines/StationLog.h"
+#include "station/app/ClockWatch.h"
 #include "station/app/ServiceStatus.h"
+#include "station/app/SilenceWatch.h"
 #include "station/app/StopSpool.h"
 
 struct ServiceSettings {
@@ -50,8 +50,8 @@ public:
     void SetPort(const std::string& port);
     void Paused();
     // The logger has taken a line with this outcome.
-    ServiceMessages LineHandled(const std::string& line, DayLogger::Outcome outcome, DayLogger& logger,
-                                double mono, time_t wall);
+    ServiceMessages LineHandled(const std::string& line, DayLogger::Outcome outcome, DayLogger& logger, double mono,
+                                time_t wall);
     // About once a second: writes waiting lines, watches for silence. `reopenPort` says the port
     // should be closed and opened again.
     ServiceMessages Tick(DayLogger& logger, double mono, bool& reopenPort);
@@ -84,8 +84,8 @@ private:
     bool restoredWaiting = false;  // lines from the spool wait in the logger
     time_t lastLine = 0;
     bool listening = false;
-    bool anyLine = false;      // a line came since the start
-    double openedAt = -1;      // steady clock of the opening the first line is awaited from
+    bool anyLine = false;  // a line came since the start
+    double openedAt = -1;  // steady clock of the opening the first line is awaited from
     bool noDeviceTold = false;
     // Lines wait for the medium; the count of lines given up before this began.
     bool storageTrouble = false;

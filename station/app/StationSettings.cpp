@@ -74,7 +74,8 @@ StationSettings ReadStationSettings(const TIniFile& ini, TMOX_Diagram& d, bool l
     d.set_is_Autolegende(ini.ReadBool("Diagram", "Autolegende", false));
     d.set_is_Legendedatum(ini.ReadBool("Diagram", "Datum in Legende", true));
     d.set_is_Legendebemerkung(ini.ReadBool("Diagram", "Bemerkung in Legende", true));
-    d.set_Legendestil(MOX_Legende_Typ(ReadBoundedInteger(ini, "Diagram", "Legende-Stil", legBETREIBER_ORT, kLegendStyleRange)));
+    d.set_Legendestil(
+        MOX_Legende_Typ(ReadBoundedInteger(ini, "Diagram", "Legende-Stil", legBETREIBER_ORT, kLegendStyleRange)));
     d.set_Y_Skalierung(MOX_y_scale_Typ(ReadBoundedInteger(ini, "Diagram", "Skalierung", scale60, kScaleRange)));
     d.set_is_AutoScale(ini.ReadBool("Diagram", "Auto-Skalierung", true));
     d.Color1 = TColor(ReadBoundedInteger(ini, "Diagram", "Color1", 0x800000, kColorRange));
@@ -90,7 +91,7 @@ StationSettings ReadStationSettings(const TIniFile& ini, TMOX_Diagram& d, bool l
         d.set_is_K_curve(c, ini.ReadBool("Diagram", "Kurve" + std::to_string(c) + "-K-Wert", true));
     for (int n = 0; n <= 8; ++n)
         d.set_K_limit(n, ReadBoundedInteger(ini, "K-Wert", "K" + std::to_string(n), TMOX_Diagram::DefaultKLimits[n],
-                                          KLimitRange(n, d.get_K_limit(n - 1))));
+                                            KLimitRange(n, d.get_K_limit(n - 1))));
     s.BatchVorschau = ini.ReadBool("Batch", "Vorschau", false);
     s.BatchVortag = ini.ReadBool("Batch", "Vortag", false);
     s.BatchWAP = ini.ReadBool("Batch", "WAP", true);

@@ -43,17 +43,17 @@ struct StationSettings {
 
 // The ranges of the logging station's numbers, as its batch dialog offers them. They also keep
 // the timers in range: minutes x 60000 and seconds x 1000 must fit a timer's int.
-inline constexpr IntRange kBatchIntervalRange{1, 30};   // minutes
-inline constexpr IntRange kFtpIntervalRange{1, 60};     // batches
+inline constexpr IntRange kBatchIntervalRange{1, 30};  // minutes
+inline constexpr IntRange kFtpIntervalRange{1, 60};    // batches
 // The dialog offers 30..120 s; the 1 s that a missing key gives stays allowed.
 inline constexpr IntRange kFtpTimeoutRange{1, 120};     // seconds
 inline constexpr IntRange kBatchWidthRange{400, 1200};  // pixels
 inline constexpr IntRange kBatchHeightRange{250, 900};
 // 0 automatic; at most a day of silence before the alarm.
-inline constexpr IntRange kSilenceRange{0, 86400};        // seconds
+inline constexpr IntRange kSilenceRange{0, 86400};  // seconds
 // 0 no check; at most a day.
 inline constexpr IntRange kClockToleranceRange{0, 86400};  // seconds
-inline constexpr IntRange kFirstLineRange{1, 3600};          // seconds
+inline constexpr IntRange kFirstLineRange{1, 3600};        // seconds
 
 // Folder defaults below $XDG_DATA_HOME (~/.local/share) replace the drive letters of old
 // settings files.

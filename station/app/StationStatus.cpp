@@ -3,11 +3,11 @@
 #include <cmath>
 #include <cstdio>
 
+#include "lines/DayLogger.h"
+#include "lines/LineDay.h"
 #include "mox/Mm.h"
 #include "mox/rtl/Json.h"
 #include "mox/rtl/SysUtils.h"
-#include "lines/DayLogger.h"
-#include "lines/LineDay.h"
 
 namespace {
 
@@ -44,8 +44,8 @@ std::string LineTimeIso(const std::string& line)
 {
     std::string day;
     if (DayOfLine(line, day) != LineDay::Found) return {};
-    if (!Digits(line, 9, 2) || line[11] != ':' || !Digits(line, 12, 2) || line.size() < 17 ||
-        line[14] != ':' || !Digits(line, 15, 2))
+    if (!Digits(line, 9, 2) || line[11] != ':' || !Digits(line, 12, 2) || line.size() < 17 || line[14] != ':' ||
+        !Digits(line, 15, 2))
         return {};
     return day.substr(0, 4) + "-" + day.substr(4, 2) + "-" + day.substr(6, 2) + "T" + line.substr(9, 8) + "Z";
 }
@@ -86,10 +86,8 @@ std::string StationStatusJson(const TMOX_Diagram& d, bool withPreviousDay, const
     components += "]";
 
     const std::string time = LineTimeIso(newestLine);
-    return "{\"station\":" + JsonString(station) +
-           ",\"time\":" + (time.empty() ? "null" : JsonString(time)) +
-           ",\"k\":" + k + ",\"k_day\":" + kDay +
-           ",\"k_max\":" + (kMax < 0 ? "null" : std::to_string(kMax)) +
+    return "{\"station\":" + JsonString(station) + ",\"time\":" + (time.empty() ? "null" : JsonString(time)) +
+           ",\"k\":" + k + ",\"k_day\":" + kDay + ",\"k_max\":" + (kMax < 0 ? "null" : std::to_string(kMax)) +
            ",\"alarm\":" + (alarm ? "true" : "false") + ",\"components\":" + components +
            ",\"location\":" + JsonString(d.get_Ort()) + ",\"latitude\":" + JsonString(d.get_Breite()) +
            ",\"longitude\":" + JsonString(d.get_Laenge()) + ",\"locator\":" + JsonString(d.get_Locator()) +

@@ -14,8 +14,8 @@ class TMOX_Diagram;
 
 // `withPreviousDay`: the diagram holds the day before in curves 1 and 3 and the newest day in
 // curves 2 and 4, as the batch loads it.
-std::string StationStatusJson(const TMOX_Diagram& diagram, bool withPreviousDay,
-                              const std::string& station, const std::string& newestLine, std::size_t backlog);
+std::string StationStatusJson(const TMOX_Diagram& diagram, bool withPreviousDay, const std::string& station,
+                              const std::string& newestLine, std::size_t backlog);
 
 // "2026-12-08T23:59:50Z" from a line that starts "08.12.26 23:59:50"; empty when the line
 // carries no date and time.

@@ -19,9 +19,9 @@
 namespace {
 
 constexpr int kDay = TMOX_Diagram::DayLength;
-constexpr int kSteps = 12;        // five-minute rows of the WAP text: one hour back
-constexpr int kMarkers = 11;      // marker j compares the readings of rows j + 2 and j
-constexpr int kSeries = 120;      // minutes of the graph and the data file
+constexpr int kSteps = 12;    // five-minute rows of the WAP text: one hour back
+constexpr int kMarkers = 11;  // marker j compares the readings of rows j + 2 and j
+constexpr int kSeries = 120;  // minutes of the graph and the data file
 constexpr int kGraphWidth = 96;
 constexpr int kGraphHeight = 65;
 
@@ -33,10 +33,7 @@ struct SensorCurves {
     int second;
 };
 
-SensorCurves CurvesShown(bool withPreviousDay)
-{
-    return withPreviousDay ? SensorCurves{2, 4} : SensorCurves{1, 2};
-}
+SensorCurves CurvesShown(bool withPreviousDay) { return withPreviousDay ? SensorCurves{2, 4} : SensorCurves{1, 2}; }
 
 bool Valid(double v) { return std::isfinite(v); }
 
@@ -153,10 +150,7 @@ bool ReadRawLines(const std::string& path, std::vector<std::string>& lines)
     return true;
 }
 
-std::string WithoutLastFour(const std::string& name)
-{
-    return name.substr(0, name.size() >= 4 ? name.size() - 4 : 0);
-}
+std::string WithoutLastFour(const std::string& name) { return name.substr(0, name.size() >= 4 ? name.size() - 4 : 0); }
 
 // One curve of the graph: the first valid point after a gap is set as a pixel, every further
 // valid point is joined to the one before.
@@ -183,8 +177,8 @@ void DrawSeries(TCanvas& cv, const std::vector<double>& series, TColor colour, l
     }
 }
 
-void WriteGraph(const std::string& name, const std::vector<double>& p1, const std::vector<double>& p2,
-                bool two, char k, char j, long long scale)
+void WriteGraph(const std::string& name, const std::vector<double>& p1, const std::vector<double>& p2, bool two, char k,
+                char j, long long scale)
 {
     constexpr int half = kGraphHeight / 2;
     TBitmap bitmap(kGraphWidth, kGraphHeight);
@@ -321,9 +315,8 @@ bool WriteWapFiles(const TMOX_Diagram& d, bool withPreviousDay, const std::strin
     WriteGraph(graphName, p1, p2, two, k, j, scale);
 
     const bool secondLoaded = d.is_loaded(curves.second);
-    std::string data = Utf8ToCp1252(d.get_Ort()) + "," + DateTimeToStr(header.Date) + "," +
-                       TimeOfMinute(newest) + "," + k + "," + (secondLoaded ? std::string(1, j) : "-") +
-                       "," + IntToStr(scale);
+    std::string data = Utf8ToCp1252(d.get_Ort()) + "," + DateTimeToStr(header.Date) + "," + TimeOfMinute(newest) + "," +
+                       k + "," + (secondLoaded ? std::string(1, j) : "-") + "," + IntToStr(scale);
     auto values = [&data](const std::vector<double>& series) {
         for (double v : series) data += Valid(v) ? "," + IntToStr(Truncated(v)) : ",-";
     };
@@ -332,14 +325,12 @@ bool WriteWapFiles(const TMOX_Diagram& d, bool withPreviousDay, const std::strin
     return ReplaceFile(WithoutLastFour(graphName) + ".txt", data);
 }
 
-bool WriteHtmlPage(const TMOX_Diagram& d, bool withPreviousDay, const std::string& imageDir,
-                   const std::string& name)
+bool WriteHtmlPage(const TMOX_Diagram& d, bool withPreviousDay, const std::string& imageDir, const std::string& name)
 {
     std::string folder = imageDir;
     if (!folder.empty() && folder.back() != '/') folder += '/';
     std::vector<std::string> header, footer;
-    if (!ReadRawLines(folder + "Header.txt", header) || !ReadRawLines(folder + "Footer.txt", footer))
-        return false;
+    if (!ReadRawLines(folder + "Header.txt", header) || !ReadRawLines(folder + "Footer.txt", footer)) return false;
 
     const SensorCurves curves = CurvesShown(withPreviousDay);
     const int newest = NewestReading(d, curves.first);
@@ -381,12 +372,9 @@ std::string MissingTemplatesMessage(const std::string& imageDir, const std::vect
     std::string folder = imageDir;
     if (!folder.empty() && folder.back() != '/') folder += '/';
     std::string what;
-    if (missing.size() > 1)
-        what = " fehlen Header.txt und Footer.txt, die Vorlagen für Anfang und Ende der Seite.";
-    else if (missing.front() == "Header.txt")
-        what = " fehlt Header.txt, die Vorlage für den Anfang der Seite.";
-    else
-        what = " fehlt Footer.txt, die Vorlage für das Ende der Seite.";
+    if (missing.size() > 1) what = " fehlen Header.txt und Footer.txt, die Vorlagen für Anfang und Ende der Seite.";
+    else if (missing.front() == "Header.txt") what = " fehlt Header.txt, die Vorlage für den Anfang der Seite.";
+    else what = " fehlt Footer.txt, die Vorlage für das Ende der Seite.";
     return "Die HTML-Seite wird nicht geschrieben: im Bildverzeichnis " + folder + what +
            " Die Hilfe (Batch-Modus) zeigt ein Beispiel. Wer keine Seite braucht, setzt in der "
            "Einstellungsdatei im Abschnitt [Batch] HTML=0 (im Fenster: \"HTML-Output erzeugen?\" "

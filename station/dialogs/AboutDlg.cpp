@@ -35,8 +35,7 @@ QPixmap Picture()
 
 }  // namespace
 
-TAboutDlg::TAboutDlg(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
+TAboutDlg::TAboutDlg(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {
     setWindowTitle("MOX_View");
     setModal(true);
@@ -54,13 +53,13 @@ TAboutDlg::TAboutDlg(QWidget* parent)
     text->setReadOnly(true);
     text->setOpenLinks(false);
     text->setFixedSize(340, 150);
-    text->setHtml(QString(
-        "<p><b>MOX_View</b> %1 – Magnetogramme anzeigen, korrigieren und als Logging-Station "
-        "aufzeichnen.</p>"
-        "<p>Teil des Projekts <b>MOX</b>: eine kleine geomagnetische Messstation mit "
-        "Magnetometer, Aufzeichnung, K-Index und Web-Ausgabe.</p>"
-        "<p>Informationen zum Projekt stehen in der Hilfe (Menü <i>Hilfe</i>, "
-        "<i>MOX...</i> und <i>Mox_View...</i>) und in der Datei README des Programmpakets.</p>").arg(MoxVersion()));
+    text->setHtml(QString("<p><b>MOX_View</b> %1 – Magnetogramme anzeigen, korrigieren und als Logging-Station "
+                          "aufzeichnen.</p>"
+                          "<p>Teil des Projekts <b>MOX</b>: eine kleine geomagnetische Messstation mit "
+                          "Magnetometer, Aufzeichnung, K-Index und Web-Ausgabe.</p>"
+                          "<p>Informationen zum Projekt stehen in der Hilfe (Menü <i>Hilfe</i>, "
+                          "<i>MOX...</i> und <i>Mox_View...</i>) und in der Datei README des Programmpakets.</p>")
+                      .arg(MoxVersion()));
 
     auto* ok = new QPushButton("OK");
     ok->setDefault(true);

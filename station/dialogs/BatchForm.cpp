@@ -33,8 +33,8 @@ TBatchForm::TBatchForm(TStationContext& context) : QDialog(context.MainWindow), 
     };
     VorschauCheckBox = check("Vorschau?", "Magnetogrammvorschau erzeugen (400x250 Pixel)?");
     VortagCheckBox = check("Vortag darstellen?", "Magnetogramm vom Vortag laden?");
-    WAPCheckBox = check("WAP-Output erzeugen?",
-                        "Soll Output (Text+Grafik) zum Erstellen von WAP-Seiten erzeugt werden?");
+    WAPCheckBox =
+        check("WAP-Output erzeugen?", "Soll Output (Text+Grafik) zum Erstellen von WAP-Seiten erzeugt werden?");
     HTMLCheckBox = check("HTML-Output erzeugen?", "Soll Output zum Erstellen von HTML-Seiten erzeugt werden?");
     PfadEdit = new QLineEdit;
     PfadEdit->setMinimumWidth(280);

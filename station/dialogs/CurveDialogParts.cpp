@@ -8,11 +8,10 @@
 #include <exception>
 
 #include "mox/Mm.h"
-#include "widgets/QtColor.h"
 #include "station/app/SkippedCorrections.h"
+#include "widgets/QtColor.h"
 
-TCurveColorKey::TCurveColorKey(const TMOX_Diagram& diagram, QWidget* parent)
-    : QWidget(parent), diagram(diagram)
+TCurveColorKey::TCurveColorKey(const TMOX_Diagram& diagram, QWidget* parent) : QWidget(parent), diagram(diagram)
 {
     setFixedSize(sizeHint());
 }

@@ -11,12 +11,10 @@ namespace {
 constexpr int kAll = 4;  // index of "alle Kurven"
 }
 
-TDeleteCurvesDlg::TDeleteCurvesDlg(TStationContext& context)
-    : QDialog(context.MainWindow), context(context)
+TDeleteCurvesDlg::TDeleteCurvesDlg(TStationContext& context) : QDialog(context.MainWindow), context(context)
 {
     setWindowTitle("Kurve löschen");
-    RadioGroup = new TRadioGroup(
-        "Kurvenauswahl", {"Kurve 1", "Kurve 2", "Kurve 3", "Kurve 4", "alle Kurven"}, this);
+    RadioGroup = new TRadioGroup("Kurvenauswahl", {"Kurve 1", "Kurve 2", "Kurve 3", "Kurve 4", "alle Kurven"}, this);
     RadioGroup->setToolTip("Auswahl der zu löschenden Lurve");
     RadioGroup->SetItemIndex(0);
     OK_Button = new QPushButton("OK", this);

@@ -23,13 +23,11 @@ namespace {
 constexpr int kAuto = 4;  // index of "Auto" in the component choice
 }
 
-TDiagramm_LadenDlg::TDiagramm_LadenDlg(TStationContext& context)
-    : QDialog(context.MainWindow), context(context)
+TDiagramm_LadenDlg::TDiagramm_LadenDlg(TStationContext& context) : QDialog(context.MainWindow), context(context)
 {
     setWindowTitle("Kurve laden");
 
-    Kurven_RadioGroup =
-        new TRadioGroup("Kurvenauswahl", {"Kurve 1", "Kurve 2", "Kurve 3", "Kurve 4"}, this);
+    Kurven_RadioGroup = new TRadioGroup("Kurvenauswahl", {"Kurve 1", "Kurve 2", "Kurve 3", "Kurve 4"}, this);
     Kurven_RadioGroup->setToolTip("Auswahl der zu ladenden Kurve");
     Kurven_RadioGroup->SetItemIndex(0);
     Vector_RadioGroup = new TRadioGroup("Vektorauswahl", {"Bx", "By", "Bz", "B", "Auto"}, this);
@@ -44,8 +42,7 @@ TDiagramm_LadenDlg::TDiagramm_LadenDlg(TStationContext& context)
     OffsetfilterCheckBox->setToolTip("Statische Kurvenverschiebungen automatisch korrigieren?");
     OffsetLimitEdit = new QSpinBox(this);
     OffsetLimitEdit->setRange(5, 100);
-    OffsetLimitEdit->setToolTip(
-        "Wie groß muss ein Sprung sein, um als Verschiebung erkannt zu werden?");
+    OffsetLimitEdit->setToolTip("Wie groß muss ein Sprung sein, um als Verschiebung erkannt zu werden?");
     auto* limitLabel = new QLabel("Schwellwert[nT]:", this);
     limitLabel->setBuddy(OffsetLimitEdit);
 
@@ -78,12 +75,9 @@ TDiagramm_LadenDlg::TDiagramm_LadenDlg(TStationContext& context)
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     OpenFile = [this](const QString& folder) {
-        return QFileDialog::getOpenFileName(this, "MOX-Diagramm laden", folder,
-                                            "Diagramme [*.MOX] (*.mox *.MOX)");
+        return QFileDialog::getOpenFileName(this, "MOX-Diagramm laden", folder, "Diagramme [*.MOX] (*.mox *.MOX)");
     };
-    ShowError = [this](const QString& message) {
-        QMessageBox::critical(this, "MOX_View", message);
-    };
+    ShowError = [this](const QString& message) { QMessageBox::critical(this, "MOX_View", message); };
     AddHelpKey(this, THelpTopic::ViewKurvenLaden);
 }
 

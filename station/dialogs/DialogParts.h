@@ -14,8 +14,7 @@ class QWidget;
 void AddHelpKey(QDialog* dialog, THelpTopic topic);
 
 // A row of `leading` buttons, then, at the right, "OK" (the default button) and "Abbruch".
-QHBoxLayout* OkCancelRow(QPushButton*& ok, QPushButton*& cancel,
-                         std::initializer_list<QPushButton*> leading = {});
+QHBoxLayout* OkCancelRow(QPushButton*& ok, QPushButton*& cancel, std::initializer_list<QPushButton*> leading = {});
 
 // Puts the window in the middle of the free part of its screen (without task bars and panels),
 // wherever the main window stands. Called from showEvent, before the dialog's own placing.

@@ -12,12 +12,11 @@
 
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
-#include "widgets/CurveMark.h"
 #include "station/dialogs/DialogParts.h"
+#include "widgets/CurveMark.h"
 #include "widgets/QtColor.h"
 
 namespace {
-
 
 struct NamedColor {
     const char* name;
@@ -26,13 +25,13 @@ struct NamedColor {
 
 // The standard colours and the extended ones of the colour list.
 const NamedColor kNamedColors[] = {
-    {"Schwarz", 0x000000},   {"Kastanienbraun", 0x000080}, {"Grün", 0x008000},
-    {"Oliv", 0x008080},      {"Marineblau", 0x800000},     {"Violett", 0x800080},
-    {"Blaugrün", 0x808000},  {"Grau", 0x808080},           {"Silber", 0xC0C0C0},
-    {"Rot", 0x0000FF},       {"Hellgrün", 0x00FF00},       {"Gelb", 0x00FFFF},
-    {"Blau", 0xFF0000},      {"Fuchsia", 0xFF00FF},        {"Aqua", 0xFFFF00},
-    {"Weiß", 0xFFFFFF},      {"Dollargrün", 0xC0DCC0},     {"Himmelblau", 0xF0CAA6},
-    {"Creme", 0xF0FBFF},     {"Mittelgrau", 0xA4A0A0},
+    {"Schwarz", 0x000000},  {"Kastanienbraun", 0x000080}, {"Grün", 0x008000},
+    {"Oliv", 0x008080},     {"Marineblau", 0x800000},     {"Violett", 0x800080},
+    {"Blaugrün", 0x808000}, {"Grau", 0x808080},           {"Silber", 0xC0C0C0},
+    {"Rot", 0x0000FF},      {"Hellgrün", 0x00FF00},       {"Gelb", 0x00FFFF},
+    {"Blau", 0xFF0000},     {"Fuchsia", 0xFF00FF},        {"Aqua", 0xFFFF00},
+    {"Weiß", 0xFFFFFF},     {"Dollargrün", 0xC0DCC0},     {"Himmelblau", 0xF0CAA6},
+    {"Creme", 0xF0FBFF},    {"Mittelgrau", 0xA4A0A0},
 };
 
 QIcon Swatch(TColor color)

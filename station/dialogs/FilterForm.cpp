@@ -29,8 +29,7 @@ TFilterForm::TFilterForm(TStationContext& context) : QDialog(context.MainWindow)
     OffsetLimitEdit->setRange(5, 100);
     // Every change reloads all curves: take a typed value when it is complete, not per digit.
     OffsetLimitEdit->setKeyboardTracking(false);
-    OffsetLimitEdit->setToolTip(
-        "Wie groß muss ein Sprung sein, um als Verschiebung erkannt zu werden?");
+    OffsetLimitEdit->setToolTip("Wie groß muss ein Sprung sein, um als Verschiebung erkannt zu werden?");
     auto* limitLabel = new QLabel(" Schwellwert[nT]:", frame);
     limitLabel->setBuddy(OffsetLimitEdit);
     auto* grid = new QGridLayout(frame);
@@ -57,9 +56,7 @@ TFilterForm::TFilterForm(TStationContext& context) : QDialog(context.MainWindow)
     connect(OffsetLimitEdit, &QSpinBox::valueChanged, this, [this] { OffsetfilterChange(); });
     connect(OK_Button, &QPushButton::clicked, this, [this] { OK_ButtonClick(); });
 
-    ShowError = [this](const QString& message) {
-        QMessageBox::critical(this, "MOX_View", message);
-    };
+    ShowError = [this](const QString& message) { QMessageBox::critical(this, "MOX_View", message); };
     AddHelpKey(this, THelpTopic::ViewFilteroptionen);
     FormActivate();
 }
@@ -85,16 +82,14 @@ void TFilterForm::FormActivate()
 
 void TFilterForm::KorrekturCheckBoxClick()
 {
-    if (!isVisible() || KorrekturCheckBox->isChecked() == context.Diagram->get_is_Korrektur())
-        return;
+    if (!isVisible() || KorrekturCheckBox->isChecked() == context.Diagram->get_is_Korrektur()) return;
     context.Diagram->set_is_Korrektur(KorrekturCheckBox->isChecked());
     Reload();
 }
 
 void TFilterForm::FilterCheckBoxClick()
 {
-    if (!isVisible() || FilterCheckBox->isChecked() == context.Diagram->get_is_noisefilter())
-        return;
+    if (!isVisible() || FilterCheckBox->isChecked() == context.Diagram->get_is_noisefilter()) return;
     context.Diagram->set_is_noisefilter(FilterCheckBox->isChecked());
     Reload();
 }

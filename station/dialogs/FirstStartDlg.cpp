@@ -26,12 +26,12 @@ TFirstStartDlg::TFirstStartDlg(TStationContext& context, const std::string& port
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     const FirstStartAnswers now = CurrentAnswers(*ctx.Diagram, port);
 
-    auto* intro = new QLabel(
-        Q("Willkommen bei MOX_View!\n\nDie Station trägt noch einen Platzhalter als Stationsangaben (\"" +
-          now.Autor + ", " + now.Ort + ", " + now.Laenge + ", " + now.Breite +
-          "\"). Sie stehen in jeder Legende, auf jeder Seite und in jeder Datei, die MOX_View "
-          "schreibt. Bitte tragen Sie die Angaben Ihrer Station und den Port des Magnetometers "
-          "ein; beides gilt sofort, ohne Neustart."));
+    auto* intro =
+        new QLabel(Q("Willkommen bei MOX_View!\n\nDie Station trägt noch einen Platzhalter als Stationsangaben (\"" +
+                     now.Autor + ", " + now.Ort + ", " + now.Laenge + ", " + now.Breite +
+                     "\"). Sie stehen in jeder Legende, auf jeder Seite und in jeder Datei, die MOX_View "
+                     "schreibt. Bitte tragen Sie die Angaben Ihrer Station und den Port des Magnetometers "
+                     "ein; beides gilt sofort, ohne Neustart."));
     intro->setWordWrap(true);
     intro->setMinimumWidth(420);
 
@@ -75,7 +75,7 @@ TFirstStartDlg::TFirstStartDlg(TStationContext& context, const std::string& port
 
 FirstStartAnswers TFirstStartDlg::Answers() const
 {
-    return {S(AutorEdit->text()),   S(OrtEdit->text()),     S(LaengeEdit->text()),
+    return {S(AutorEdit->text()),  S(OrtEdit->text()),     S(LaengeEdit->text()),
             S(BreiteEdit->text()), S(LocatorEdit->text()), S(PortBox->currentText())};
 }
 

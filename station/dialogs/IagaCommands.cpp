@@ -129,8 +129,7 @@ void TIagaCommands::ExportClick()
     }
     std::string text;
     if (!written.empty()) text = "Geschrieben:" + Listed(written);
-    if (!failed.empty())
-        text += (text.empty() ? "" : "\n\n") + std::string("Nicht exportiert:") + Listed(failed);
+    if (!failed.empty()) text += (text.empty() ? "" : "\n\n") + std::string("Nicht exportiert:") + Listed(failed);
     for (const std::string& note : TakeSettingNotes()) text += "\n\n" + note;
     Tell(text, !failed.empty());
 }

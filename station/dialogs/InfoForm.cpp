@@ -46,8 +46,8 @@ private:
 }  // namespace
 
 TInfoForm::TInfoForm(TStationContext& context)
-    : QDialog(context.MainWindow, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                                      Qt::WindowCloseButtonHint),
+    : QDialog(context.MainWindow,
+              Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       ctx(context)
 {
     setWindowTitle("Kurvendaten");

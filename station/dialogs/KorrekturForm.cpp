@@ -19,9 +19,9 @@
 
 #include "mox/Mm.h"
 #include "mox/rtl/SysUtils.h"
-#include "widgets/CurveMark.h"
 #include "station/app/CurveText.h"
 #include "station/dialogs/DialogParts.h"
+#include "widgets/CurveMark.h"
 
 namespace {
 
@@ -142,8 +142,8 @@ TKorrekturForm::TKorrekturForm(TStationContext& context)
         const QString text = lines == 1 ? "Eine Korrektur für %1 ist noch nicht gespeichert.\n"
                                         : "%2 Korrekturen für %1 sind noch nicht gespeichert.\n";
         return QMessageBox::question(this, windowTitle(),
-                                     text.arg(Q(file)).arg(lines) +
-                                         "Jetzt speichern? (Nein: sie werden verworfen.)") == QMessageBox::Yes;
+                                     text.arg(Q(file)).arg(lines) + "Jetzt speichern? (Nein: sie werden verworfen.)") ==
+               QMessageBox::Yes;
     };
 }
 
@@ -206,8 +206,7 @@ void TKorrekturForm::ListBoxMouseDown(Qt::MouseButton button, int rowUnderMouse)
         if (row < kLines - 1) korrekturEdit->setText(listBox->item(row + 1)->text());
     } else {
         if (referenzEdit->text().isEmpty()) return;
-        if (rowUnderMouse >= 0 && rowUnderMouse < listBox->count() &&
-            rowUnderMouse + 1 > ref_index[k])
+        if (rowUnderMouse >= 0 && rowUnderMouse < listBox->count() && rowUnderMouse + 1 > ref_index[k])
             listBox->setCurrentRow(rowUnderMouse);
         const int row = listBox->currentRow();
         if (row >= 0) {

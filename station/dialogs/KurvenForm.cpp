@@ -22,10 +22,7 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 class ColourLine : public QWidget {
 public:
-    ColourLine(const TMOX_Diagram* diagram, const int* curve) : diagram(diagram), curve(curve)
-    {
-        setFixedSize(64, 14);
-    }
+    ColourLine(const TMOX_Diagram* diagram, const int* curve) : diagram(diagram), curve(curve) { setFixedSize(64, 14); }
 
 protected:
     void paintEvent(QPaintEvent*) override
@@ -53,8 +50,8 @@ QLineEdit* Field(QFormLayout* form, const char* label, const char* hint)
 }  // namespace
 
 TKurvenForm::TKurvenForm(TStationContext& context)
-    : QDialog(context.MainWindow, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                                      Qt::WindowCloseButtonHint),
+    : QDialog(context.MainWindow,
+              Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       ctx(context)
 {
     setWindowTitle("Kurveninformationen");

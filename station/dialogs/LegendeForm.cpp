@@ -24,8 +24,7 @@ namespace {
 // One curve's colour as a short 3-pixel line beside its label field.
 class TColorBox : public QWidget {
 public:
-    TColorBox(const TMOX_Diagram& diagram, int curve, QWidget* parent)
-        : QWidget(parent), diagram(diagram), curve(curve)
+    TColorBox(const TMOX_Diagram& diagram, int curve, QWidget* parent) : QWidget(parent), diagram(diagram), curve(curve)
     {
         setFixedSize(50, 30);
     }
@@ -44,8 +43,8 @@ private:
 };
 
 const char* const kStyles[] = {
-    "Betreiber", "Betreiber, Ort", "Betreiber, Ort, Locator", "Betreiber, Ort, Länge, Breite",
-    "Ort",       "Ort, Locator",   "Ort, Länge, Breite",      "Locator",
+    "Betreiber",    "Betreiber, Ort", "Betreiber, Ort, Locator", "Betreiber, Ort, Länge, Breite",
+    "Ort",          "Ort, Locator",   "Ort, Länge, Breite",      "Locator",
     "Länge, Breite"};
 constexpr int kStyleCount = sizeof kStyles / sizeof kStyles[0];
 
@@ -59,13 +58,10 @@ QStringList Placeholders()
                         "$UHRZEIT$ = aktuelle Uhrzeit"};
     for (int n = 1; n <= 4; ++n) {
         const QString k = QString::number(n);
-        list << "$BEMERKUNG" + k + "$ = Bemerkung aus Kurve Nr. " + k
-             << "$DATUM" + k + "$ = Datum der Kurve Nr. " + k
+        list << "$BEMERKUNG" + k + "$ = Bemerkung aus Kurve Nr. " + k << "$DATUM" + k + "$ = Datum der Kurve Nr. " + k
              << "$KOORD" + k + "$ = geograph. Koordinaten Kurve Nr. " + k
-             << "$LOCATOR" + k + "$ = Locator aus Kurve Nr. " + k
-             << "$NAME" + k + "$ = Betreiber aus Kurve Nr. " + k
-             << "$ORT" + k + "$ = Ort aus Kurve Nr. " + k
-             << "$UHRZEIT" + k + "$ = letzter Messwert Kurve Nr. " + k;
+             << "$LOCATOR" + k + "$ = Locator aus Kurve Nr. " + k << "$NAME" + k + "$ = Betreiber aus Kurve Nr. " + k
+             << "$ORT" + k + "$ = Ort aus Kurve Nr. " + k << "$UHRZEIT" + k + "$ = letzter Messwert Kurve Nr. " + k;
     }
     return list;
 }

@@ -16,7 +16,6 @@
 
 namespace {
 
-
 QSpinBox* Spin(int min, int max, int step, const char* hint, bool arrowsOnly)
 {
     auto* s = new QSpinBox;
@@ -36,8 +35,7 @@ TLogBatchForm::TLogBatchForm(TStationContext& context) : QDialog(context.MainWin
 
     IntervallEdit = Spin(1, 30, 1, "Speicherintervall des Diagrammes in Minuten (1..30)", true);
     FTPIntervallEdit = Spin(1, 60, 1, "Häufigkeit des FTP-Uploads [1..60]", true);
-    FTPTimeoutEdit =
-        Spin(30, 120, 1, "Nach wieviel Sekunden wird der FTP-Script zwangsweise beendet [30..120]?", true);
+    FTPTimeoutEdit = Spin(30, 120, 1, "Nach wieviel Sekunden wird der FTP-Script zwangsweise beendet [30..120]?", true);
     FTPCommandEdit = new QLineEdit;
     FTPCommandEdit->setToolTip("Name des FTP-Scriptes");
     FTPCommandEdit->setMinimumWidth(240);
@@ -91,8 +89,8 @@ void TLogBatchForm::showEvent(QShowEvent* event)
 void TLogBatchForm::FormActivate()
 {
     const LogBatchValues v = StationValues ? StationValues() : LogBatchValues{};
-    for (QWidget* w : std::initializer_list<QWidget*>{IntervallEdit, FTPIntervallEdit, FTPTimeoutEdit,
-                                                      FTPCommandEdit, AbmessungenStandardCheckBox})
+    for (QWidget* w : std::initializer_list<QWidget*>{IntervallEdit, FTPIntervallEdit, FTPTimeoutEdit, FTPCommandEdit,
+                                                      AbmessungenStandardCheckBox})
         w->setEnabled(true);
     IntervallEdit->setValue(v.IntervallMinuten);
     FTPTimeoutEdit->setValue(v.FTP_TimeoutSekunden);

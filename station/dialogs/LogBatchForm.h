@@ -13,11 +13,11 @@ class QSpinBox;
 
 // The running station's batch and upload timing.
 struct LogBatchValues {
-    int IntervallMinuten = 1;       // Timer1: minutes x 60000 ms
-    int FTP_TimeoutSekunden = 30;   // upload time limit: seconds x 1000 ms
-    int FTP_Intervall = 1;          // upload after every n-th batch
-    std::string FTP_Kommando;       // empty: no upload
-    bool Standard = true;           // images in the standard size
+    int IntervallMinuten = 1;      // Timer1: minutes x 60000 ms
+    int FTP_TimeoutSekunden = 30;  // upload time limit: seconds x 1000 ms
+    int FTP_Intervall = 1;         // upload after every n-th batch
+    std::string FTP_Kommando;      // empty: no upload
+    bool Standard = true;          // images in the standard size
     int Breite = 400;
     int Hoehe = 250;
 };

@@ -11,9 +11,9 @@
 
 #include "mox/rtl/IniFile.h"
 #include "station/app/StationSettings.h"
-#include "widgets/ComComboBox.h"
-#include "station/serial/ComPort.h"
 #include "station/dialogs/DialogParts.h"
+#include "station/serial/ComPort.h"
+#include "widgets/ComComboBox.h"
 
 namespace {
 }

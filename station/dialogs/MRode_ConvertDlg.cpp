@@ -66,8 +66,7 @@ void TMRode_ConvertDlg::FormActivate() { dateEdit->setDate(ToQDate(Date() - 1));
 
 std::string TMRode_ConvertDlg::AskForFile(const std::string& folder)
 {
-    QFileDialog dialog(this, windowTitle(), QString::fromStdString(folder),
-                       "[*.dat] (*.dat);;alle Dateien [*.*] (*)");
+    QFileDialog dialog(this, windowTitle(), QString::fromStdString(folder), "[*.dat] (*.dat);;alle Dateien [*.*] (*)");
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix("dat");
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};

@@ -19,8 +19,7 @@ const int kSteps[] = {1, 10, 50, 100};
 TOffsetForm::TOffsetForm(TStationContext& context) : QDialog(context.MainWindow), context(context)
 {
     setWindowTitle("Kurvenoffset ändern");
-    RadioGroup =
-        new TRadioGroup("Kurvenauswahl", {"Kurve 1", "Kurve 2", "Kurve 3", "Kurve 4"}, this);
+    RadioGroup = new TRadioGroup("Kurvenauswahl", {"Kurve 1", "Kurve 2", "Kurve 3", "Kurve 4"}, this);
     RadioGroup->setToolTip("Auswahl der zu verschiebenden Kurve");
     RadioGroup->SetItemIndex(0);
     SchrittweiteRadioGroup = new TRadioGroup("Schrittweite", {"1", "10", "50", "100"}, this);

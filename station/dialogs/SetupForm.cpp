@@ -21,12 +21,11 @@
 #include "mox/rtl/IniFile.h"
 #include "mox/rtl/SysUtils.h"
 #include "station/dialogs/BatchForm.h"
-#include "station/dialogs/FarbDlg.h"
 #include "station/dialogs/DialogParts.h"
+#include "station/dialogs/FarbDlg.h"
 #include "widgets/QtColor.h"
 
 namespace {
-
 
 std::string Str(const QLineEdit* e) { return e->text().toStdString(); }
 QString Q(const std::string& s) { return QString::fromStdString(s); }
@@ -42,7 +41,8 @@ protected:
         struct Entry {
             int labelX, labelY, x1, x2, y;
         };
-        const Entry entries[4] = {{10, 0, 30, 70, 7}, {10, 15, 30, 70, 22}, {100, 0, 120, 160, 7}, {100, 15, 120, 160, 22}};
+        const Entry entries[4] = {
+            {10, 0, 30, 70, 7}, {10, 15, 30, 70, 22}, {100, 0, 120, 160, 7}, {100, 15, 120, 160, 22}};
         QPainter p(this);
         const int ascent = p.fontMetrics().ascent();
         for (int n = 1; n <= 4; ++n) {
@@ -202,7 +202,8 @@ void TSetupForm::FormActivate()
     for (int c = 0; c < 4; ++c)
         KCheckBox[c]->setChecked(ini.ReadBool("Diagram", "Kurve" + std::to_string(c + 1) + "-K-Wert", true));
     for (int n = 0; n < 9; ++n)
-        K_Edit[n]->setText(QString::number(ini.ReadInteger("K-Wert", "K" + std::to_string(n), TMOX_Diagram::DefaultKLimits[n])));
+        K_Edit[n]->setText(
+            QString::number(ini.ReadInteger("K-Wert", "K" + std::to_string(n), TMOX_Diagram::DefaultKLimits[n])));
     const int scale = ini.ReadInteger("Diagram", "Skalierung", int(d.get_Y_Skalierung()));
     if (QAbstractButton* b = ScaleRadioGroup->button(scale)) b->setChecked(true);
     autoscale_CheckBox->setChecked(ini.ReadBool("Diagram", "Auto-Skalierung", d.get_is_AutoScale()));

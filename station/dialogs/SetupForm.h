@@ -37,8 +37,8 @@ public:
     QCheckBox* K_Wert_CheckBox = nullptr;
     QCheckBox* SummeCheckBox = nullptr;
     QCheckBox* FarbbalkenCheckBox = nullptr;
-    QCheckBox* KCheckBox[4] = {};      // K1CheckBox ... K4CheckBox
-    QLineEdit* K_Edit[9] = {};         // K0_Edit ... K8_Edit
+    QCheckBox* KCheckBox[4] = {};  // K1CheckBox ... K4CheckBox
+    QLineEdit* K_Edit[9] = {};     // K0_Edit ... K8_Edit
     QButtonGroup* ScaleRadioGroup = nullptr;
     QCheckBox* autoscale_CheckBox = nullptr;
     QCheckBox* AlarmCheckBox = nullptr;

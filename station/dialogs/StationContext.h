@@ -10,7 +10,7 @@ class TMOX_Diagram;
 struct TStationContext {
     TMOX_Diagram* Diagram = nullptr;
     TIniFile* Ini = nullptr;
-    QWidget* MainWindow = nullptr;            // parent of the dialogs
-    std::function<void()> Redraw;             // re-layout and redraw the magnetogram
+    QWidget* MainWindow = nullptr;              // parent of the dialogs
+    std::function<void()> Redraw;               // re-layout and redraw the magnetogram
     std::function<void(bool)> EnableKorrektur;  // the manual correction command
 };

@@ -26,11 +26,10 @@ int FilterMask(PngRowFilter filter)
     }
 }
 
-bool WritePng(std::FILE* file, png_uint_32 width, png_uint_32 height, png_bytepp rows,
-              const png_color_16* transparent, int filters)
+bool WritePng(std::FILE* file, png_uint_32 width, png_uint_32 height, png_bytepp rows, const png_color_16* transparent,
+              int filters)
 {
-    png_structp png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpOnError, IgnoreWarning);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpOnError, IgnoreWarning);
     if (!png) return false;
     png_set_compression_level(png, 9);
     png_set_compression_strategy(png, 0);
@@ -46,8 +45,8 @@ bool WritePng(std::FILE* file, png_uint_32 width, png_uint_32 height, png_bytepp
     }
     png_init_io(png, file);
     png_set_write_status_fn(png, nullptr);
-    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     if (transparent) png_set_tRNS(png, info, nullptr, 0, transparent);
     png_write_info(png, info);
     png_write_image(png, rows);
@@ -59,8 +58,7 @@ bool WritePng(std::FILE* file, png_uint_32 width, png_uint_32 height, png_bytepp
 
 }  // namespace
 
-void BitmapToPng(const std::string& FileName, const TBitmap& Bitmap, TColor Transparent,
-                 PngRowFilter filter)
+void BitmapToPng(const std::string& FileName, const TBitmap& Bitmap, TColor Transparent, PngRowFilter filter)
 {
     const int width = Bitmap.Width(), height = Bitmap.Height();
     std::vector<png_byte> pixels(std::size_t(width) * std::size_t(height) * 3);
@@ -85,8 +83,8 @@ void BitmapToPng(const std::string& FileName, const TBitmap& Bitmap, TColor Tran
 
     std::FILE* file = std::fopen(FileName.c_str(), "wb");
     if (!file) throw EImageWriteError("Error Opening File " + FileName + "!");
-    const bool written = WritePng(file, png_uint_32(width), png_uint_32(height), rows.data(),
-                                  keyed ? &key : nullptr, FilterMask(filter));
+    const bool written = WritePng(file, png_uint_32(width), png_uint_32(height), rows.data(), keyed ? &key : nullptr,
+                                  FilterMask(filter));
     // Data still buffered may fail only here (a full disk): that is a failed write too.
     const bool closed = std::fclose(file) == 0;
     if (!written || !closed) throw EImageWriteError("Error Writing PNG File!");

@@ -12,8 +12,7 @@ namespace {
 // a web server that serves the folder never hands out half a picture; a failed write leaves
 // no temporary file and the old picture in place.
 template <typename Write>
-void WriteReplacing(const std::string& target, const std::string& openError, const std::string& error,
-                    Write write)
+void WriteReplacing(const std::string& target, const std::string& openError, const std::string& error, Write write)
 {
     AtomicFile file;
     if (!file.Open(target)) throw EImageWriteError(openError);
@@ -29,26 +28,24 @@ void SaveDiagramImage(const TImage& Image, const std::string& base, int format)
     case 0: {
         const std::string bmp = base + ".bmp";
         const std::string cannot = "Datei " + bmp + " kann nicht geschrieben werden.";
-        WriteReplacing(bmp, cannot, cannot,
-                       [&Image](const std::string& tmp) {
-                           TBitmap copy;
-                           copy.Assign(Image.Picture);
-                           copy.SetPixelFormat(pf8bit);
-                           SaveBitmapFile(tmp, copy);
-                       });
+        WriteReplacing(bmp, cannot, cannot, [&Image](const std::string& tmp) {
+            TBitmap copy;
+            copy.Assign(Image.Picture);
+            copy.SetPixelFormat(pf8bit);
+            SaveBitmapFile(tmp, copy);
+        });
         break;
     }
     case 1: {
         const std::string jpg = base + ".jpg";
         const std::string cannot = "Datei " + jpg + " kann nicht geschrieben werden.";
-        WriteReplacing(jpg, cannot, cannot,
-                       [&Image](const std::string& tmp) {
-                           TBmpToJpeg jpeg;
-                           jpeg.Quality = 60;
-                           jpeg.JpegFile = tmp;
-                           jpeg.Image = &Image;
-                           jpeg.Convert();
-                       });
+        WriteReplacing(jpg, cannot, cannot, [&Image](const std::string& tmp) {
+            TBmpToJpeg jpeg;
+            jpeg.Quality = 60;
+            jpeg.JpegFile = tmp;
+            jpeg.Image = &Image;
+            jpeg.Convert();
+        });
         break;
     }
     case 2: {

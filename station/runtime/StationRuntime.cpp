@@ -4,13 +4,13 @@
 #include <QTimer>
 #include <chrono>
 
+#include "lines/MqttSettings.h"
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
 #include "mox/rtl/StationRecord.h"
 #include "mox/rtl/SysUtils.h"
 #include "station/app/BatchRun.h"
 #include "station/app/MqttPublisher.h"
-#include "lines/MqttSettings.h"
 #include "station/app/SkippedCorrections.h"
 #include "station/app/StationStatus.h"
 #include "station/runtime/UploadRunner.h"
@@ -163,8 +163,7 @@ void StationRuntime::Lost(const std::string& reason)
     logger->Close();
     SetState("Gerät getrennt...", "Getrennt");
     reports.Tell({LogLevel::Warning,
-                  kDeviceLost + reason + "\nDie Schnittstelle wird alle paar Sekunden wieder geöffnet.", "port",
-                  true});
+                  kDeviceLost + reason + "\nDie Schnittstelle wird alle paar Sekunden wieder geöffnet.", "port", true});
     if (reopenTimer) reopenTimer->start();
     PortStateToService();
 }
@@ -182,8 +181,8 @@ void StationRuntime::TryReopen()
     // Said under the loss's key: a window still showing the loss shows this instead, so the
     // observer still learns of the gap in the day's log.
     reports.Tell({LogLevel::Info,
-                  "Das Gerät ist wieder verbunden (" + ComPortDevicePath(port->Name()) + ", " +
-                      UtcTime(clock.Wall()) + " UTC); das Loggen läuft weiter.",
+                  "Das Gerät ist wieder verbunden (" + ComPortDevicePath(port->Name()) + ", " + UtcTime(clock.Wall()) +
+                      " UTC); das Loggen läuft weiter.",
                   "port", false});
     PortStateToService();
 }
@@ -277,7 +276,8 @@ void StationRuntime::RunBatch()
 
     if (OnBusy) OnBusy(true);
     const std::string error = LoadDay(diagram, source, settings.BatchVortag);
-    reports.Tell({LogLevel::Warning, error.empty() ? "" : "Der Tag konnte nicht geladen werden: " + error, "day", true});
+    reports.Tell(
+        {LogLevel::Warning, error.empty() ? "" : "Der Tag konnte nicht geladen werden: " + error, "day", true});
     if (diagram.is_empty()) {
         if (OnBusy) OnBusy(false);
         return;
@@ -303,11 +303,11 @@ void StationRuntime::RunBatch()
     if (published) {
         ++batchCount;
         if (uploadSchedule && uploadSchedule->BatchDone()) {
-            const bool startedUpload = uploads->Start(uploadSchedule->Command(), "",
-                                                      std::max(1, settings.FtpTimeoutSeconds) * 1000);
+            const bool startedUpload =
+                uploads->Start(uploadSchedule->Command(), "", std::max(1, settings.FtpTimeoutSeconds) * 1000);
             reports.Tell({LogLevel::Warning,
-                          startedUpload ? "" : "Das Upload-Kommando startet nicht: " + uploads->LastError(),
-                          "upload", true});
+                          startedUpload ? "" : "Das Upload-Kommando startet nicht: " + uploads->LastError(), "upload",
+                          true});
         }
     }
     if (OnBusy) OnBusy(false);

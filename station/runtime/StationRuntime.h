@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "station/app/BatchPlan.h"
 #include "lines/DayLogger.h"
+#include "station/app/BatchPlan.h"
 #include "station/app/DaySnapshot.h"
 #include "station/app/Reports.h"
 #include "station/app/StationService.h"
@@ -35,8 +35,7 @@ public:
     // `settings` as read from `ini` for a logging station; `reports` receives everything the
     // observer is told. The diagram is the one the batch loads and draws.
     StationRuntime(TIniFile& ini, TMOX_Diagram& diagram, const StationSettings& settings,
-                   std::unique_ptr<LinePort> port, ReportChannel& reports,
-                   RuntimeClock clock = RuntimeClock::System());
+                   std::unique_ptr<LinePort> port, ReportChannel& reports, RuntimeClock clock = RuntimeClock::System());
     ~StationRuntime() override;
 
     // Opens the port and begins logging. With `timers`, the runtime's own timers run the
@@ -68,7 +67,7 @@ public:
     int BatchIntervalMinutes() const;
 
     // What the window and the task bar show.
-    const std::string& Title() const { return title; }       // "Logging X/Y...", "Pause..."
+    const std::string& Title() const { return title; }          // "Logging X/Y...", "Pause..."
     const std::string& PortState() const { return portState; }  // "Logging...", "Getrennt"
     // The latest line with its day file's name; whether it could not be taken.
     const std::string& LineText() const { return lineText; }

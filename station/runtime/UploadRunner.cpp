@@ -73,10 +73,8 @@ bool UploadRunner::Start(const std::string& program, const std::string& workingD
         if (!OnProblem) return;
         if (run->timedOut)
             OnProblem(Described(*run, "wurde nach " + std::to_string(run->limitSeconds) + " s abgebrochen"));
-        else if (status == QProcess::CrashExit)
-            OnProblem(Described(*run, "wurde durch ein Signal beendet"));
-        else if (code != 0)
-            OnProblem(Described(*run, "endete mit Code " + std::to_string(code)));
+        else if (status == QProcess::CrashExit) OnProblem(Described(*run, "wurde durch ein Signal beendet"));
+        else if (code != 0) OnProblem(Described(*run, "endete mit Code " + std::to_string(code)));
     });
     // The limit holds for the whole group: a client the script left behind ends too.
     QTimer::singleShot(timeLimitMs, this, [this, group, run] {

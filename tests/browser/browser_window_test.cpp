@@ -360,7 +360,8 @@ TEST_F(BrowserWindowTest, BrokenFileIsNamedAndTheWindowGoesOn)
     Write("20030615.mox", 200);
     auto w = Open();
     ClickFile(*w, "broken.mox");
-    EXPECT_TRUE(w->LastProblem().contains(QString::fromStdString(days + "/broken.mox"))) << w->LastProblem().toStdString();
+    EXPECT_TRUE(w->LastProblem().contains(QString::fromStdString(days + "/broken.mox")))
+        << w->LastProblem().toStdString();
     ClickFile(*w, "20030615.mox");
     EXPECT_EQ(w->MOX_Diagram1.get_data(1, 1), 200);
 

@@ -103,9 +103,23 @@ TEST(MoxCollect, NothingIsMissedWhileTheCollectorOrTheBrokerIsAway)
     ASSERT_TRUE(broker.Running());
     const std::string root = dir / "archive", log = dir / "collect.log", day = root + "/Ost/20261209.txt";
     WriteBytes(dir / "pw", "Pass-Wort-42\n");
-    const std::vector<std::string> args = {kProgram, "--host", "127.0.0.1", "--port", std::to_string(broker.Port()),
-                                           "--root", root, "--id", "archive-1", "--user", "collector",
-                                           "--password-file", dir / "pw", "--ack-ms", "50", "--retry-max", "1"};
+    const std::vector<std::string> args = {kProgram,
+                                           "--host",
+                                           "127.0.0.1",
+                                           "--port",
+                                           std::to_string(broker.Port()),
+                                           "--root",
+                                           root,
+                                           "--id",
+                                           "archive-1",
+                                           "--user",
+                                           "collector",
+                                           "--password-file",
+                                           dir / "pw",
+                                           "--ack-ms",
+                                           "50",
+                                           "--retry-max",
+                                           "1"};
     FakeStation station(broker.Port(), dir / "station");
     {
         ChildProcess collect(args, log);
@@ -148,9 +162,10 @@ TEST(MoxCollect, ACollectorRestartedWhileItsDiskIsFullLosesNothing)
     TestBroker broker(dir / "broker");
     ASSERT_TRUE(broker.Running());
     const std::string log = dir / "collect.log", day = disk / "Ost/20261209.txt";
-    const std::vector<std::string> args = {kProgram, "--host", "127.0.0.1", "--port", std::to_string(broker.Port()),
-                                           "--root", disk / "", "--id", "archive-full", "--ack-ms", "50",
-                                           "--request-ms", "200"};
+    const std::vector<std::string> args = {
+        kProgram, "--host",       "127.0.0.1", "--port",       std::to_string(broker.Port()),
+        "--root", disk / "",      "--id",      "archive-full", "--ack-ms",
+        "50",     "--request-ms", "200"};
     FakeStation station(broker.Port(), dir / "station");
     {
         ChildProcess collect(args, log);
@@ -181,9 +196,10 @@ TEST(MoxCollect, OverNatsWithKillsAndRepeatedLinesTheArchiveEqualsTheStation)
     NatsBroker broker(dir / "nats");
     ASSERT_TRUE(broker.Running());
     const std::string log = dir / "collect.log", day = dir / "archive/Ost/20261209.txt";
-    const std::vector<std::string> args = {kProgram, "--host", "127.0.0.1", "--port", std::to_string(broker.Port()),
-                                           "--root", dir / "archive", "--id", "archive-nats", "--ack-ms", "50",
-                                           "--retry-max", "1", "--request-ms", "300"};
+    const std::vector<std::string> args = {
+        kProgram, "--host",        "127.0.0.1", "--port",       std::to_string(broker.Port()),
+        "--root", dir / "archive", "--id",      "archive-nats", "--ack-ms",
+        "50",     "--retry-max",   "1",         "--request-ms", "300"};
     FakeStation station(broker.Port(), dir / "station");
     auto collect = std::make_unique<ChildProcess>(args, log);
     ASSERT_TRUE(WaitFor([&] { return ReadBytes(log).find("verbunden") != std::string::npos; }, kLong));

@@ -116,7 +116,8 @@ TEST(Collector, AGapIsAskedForUntilTheStationsDayFileFillsIt)
     requests = c.RequestsDue(t0 + 1100ms);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].second.from, 2u);
-    for (int i = 2; i <= 5; ++i) EXPECT_EQ(c.Take("mox/Nord/line", Msg(0, std::uint64_t(i), Second(i)), t0), Result::Filed);
+    for (int i = 2; i <= 5; ++i)
+        EXPECT_EQ(c.Take("mox/Nord/line", Msg(0, std::uint64_t(i), Second(i)), t0), Result::Filed);
     EXPECT_TRUE(c.RequestsDue(t0 + 10s).empty());
     // The gap closed: the spool lines that came meanwhile are in the archive now.
     acks = c.AcknowledgmentsDue();
@@ -145,10 +146,11 @@ TEST(Collector, RefusesForeignTopicsUnknownStationsAndWhatIsNoLine)
         EXPECT_EQ(c.Take(topic, Msg(1, 0, "09.12.26 10:00:00: X,  1")), Result::Refused) << topic;
         EXPECT_NE(c.Message().find(topic), std::string::npos);
     }
-    for (const std::string& payload : std::vector<std::string>
-         {Msg(1, 0, "MOX bereit"), Msg(1, 0, "32.13.26 10:00:00: X,  1"), Msg(1, 0, "09.12.26 10:00:00: X,\r\n09.12.26 x"),
-          std::string("09.12.26 10:00:00: X,  1"), kEpoch + " -1 0 09.12.26 10:00:00: X,  1",
-          std::string("XYZ 1 0 09.12.26 10:00:00: X,  1"), Msg(1, 0, "09.12.26 10:00:00: X,  " + std::string(300, '1'))})
+    for (const std::string& payload : std::vector<std::string>{
+             Msg(1, 0, "MOX bereit"), Msg(1, 0, "32.13.26 10:00:00: X,  1"),
+             Msg(1, 0, "09.12.26 10:00:00: X,\r\n09.12.26 x"), std::string("09.12.26 10:00:00: X,  1"),
+             kEpoch + " -1 0 09.12.26 10:00:00: X,  1", std::string("XYZ 1 0 09.12.26 10:00:00: X,  1"),
+             Msg(1, 0, "09.12.26 10:00:00: X,  " + std::string(300, '1'))})
         EXPECT_EQ(c.Take("mox/Nord/line", payload), Result::Refused) << payload;
     EXPECT_EQ(c.Refusals(), 14u);
     EXPECT_TRUE(std::filesystem::is_empty(dir.path));
@@ -164,7 +166,8 @@ TEST(Collector, RefusesForeignTopicsUnknownStationsAndWhatIsNoLine)
     CollectorLimits bounded;
     bounded.MaxStations = 10;
     Collector flood((dir / "flood").c_str(), bounded);
-    for (int s = 0; s < 100; ++s) flood.Take("mox/S" + std::to_string(s) + "/line", Msg(1, 0, "09.12.26 10:00:00: X,  1"));
+    for (int s = 0; s < 100; ++s)
+        flood.Take("mox/S" + std::to_string(s) + "/line", Msg(1, 0, "09.12.26 10:00:00: X,  1"));
     EXPECT_EQ(flood.Stations(), 10u);
     EXPECT_EQ(flood.Refusals(), 90u);
 }
@@ -220,9 +223,9 @@ TEST(Collector, KeepsEachStationsRecordBesideItsDayFiles)
     EXPECT_EQ(ReadBytes(dir / "Sued/station.ini"), sued);
     EXPECT_EQ(c.TakeRecord("mox/Nord/record", "[MOX-Header]\r\nOrt=Schleswig\r\n"), Result::Filed);
     EXPECT_EQ(ReadBytes(dir / "Nord/station.ini"), "[MOX-Header]\r\nOrt=Schleswig\r\n");
-    for (const std::string& bad : {std::string("Ort=Kiel\r\n"), std::string("[MOX-Header]\r\n[Batch]\r\nX=1\r\n"),
-                                   "[MOX-Header]\r\nOrt=" + std::string(5000, 'x') + "\r\n",
-                                   std::string("[MOX-Header]\r\nOrt=Kiel")})
+    for (const std::string& bad :
+         {std::string("Ort=Kiel\r\n"), std::string("[MOX-Header]\r\n[Batch]\r\nX=1\r\n"),
+          "[MOX-Header]\r\nOrt=" + std::string(5000, 'x') + "\r\n", std::string("[MOX-Header]\r\nOrt=Kiel")})
         EXPECT_EQ(c.TakeRecord("mox/Nord/record", bad), Result::Refused) << bad;
     EXPECT_EQ(c.TakeRecord("mox/Nord/line", nord), Result::Refused);
     EXPECT_EQ(ReadBytes(dir / "Nord/station.ini"), "[MOX-Header]\r\nOrt=Schleswig\r\n");
@@ -243,10 +246,15 @@ TEST(CollectOptions, RequiredValuesPortsAndThePasswordFile)
               -1);
     EXPECT_EQ(o.AckMs, 50);
     EXPECT_EQ(o.RetryMaxSeconds, 2);
-    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-             {"--root", "/a"}, {"--host", "h"}, {"--host", "h", "--root", "/a", "--port", "0"},
-             {"--host", "h", "--root", "/a", "--port", "18x"}, {"--host", "h", "--root"}, {"--bogus"},
-             {"--host", "h", "--root", "/a", "--ack-ms", "0"}, {"--host", "h", "--root", "/a", "--retry-max", "x"}}) {
+    for (const std::vector<std::string>& bad :
+         std::vector<std::vector<std::string>>{{"--root", "/a"},
+                                               {"--host", "h"},
+                                               {"--host", "h", "--root", "/a", "--port", "0"},
+                                               {"--host", "h", "--root", "/a", "--port", "18x"},
+                                               {"--host", "h", "--root"},
+                                               {"--bogus"},
+                                               {"--host", "h", "--root", "/a", "--ack-ms", "0"},
+                                               {"--host", "h", "--root", "/a", "--retry-max", "x"}}) {
         CollectOptions x;
         std::ostringstream complaint;
         EXPECT_EQ(ParseCollectOptions(bad, x, out, complaint), 2);

@@ -63,8 +63,9 @@ struct Station {
 
     void Start()
     {
-        program = std::make_unique<ChildProcess>(std::vector<std::string>{MOX_BINARY_DIR "/bin/MOX_View", "LOG"}, log,
-                                                 std::vector<std::string>{"MOX_INI=" + ini, "QT_QPA_PLATFORM=offscreen"});
+        program =
+            std::make_unique<ChildProcess>(std::vector<std::string>{MOX_BINARY_DIR "/bin/MOX_View", "LOG"}, log,
+                                           std::vector<std::string>{"MOX_INI=" + ini, "QT_QPA_PLATFORM=offscreen"});
     }
     std::size_t Size(const std::string& day) { return DayFiles(data)[day].size(); }
     // Waits until the station has filed more of the day.
@@ -87,26 +88,29 @@ std::unique_ptr<Station> MakeStation(const TempDir& dir, const std::string& name
     s->log = dir / (name + ".log");
     s->device = std::make_unique<TDevSim>(device);
     if (makeData) std::filesystem::create_directories(s->data);
-    WriteBytes(s->ini, "[MOX-Header]\r\nOrt=Ort von " + name + "\r\n[Verzeichnisse]\r\nDatenverzeichnis=" + s->data + "\r\nBilder=" + dir / (name + "-web") +
-                           "\r\n[COM-Port]\r\nPort=" + s->device->Link() +
-                           "\r\n[Batch]\r\nIntervall=1\r\nBildformat=2\r\n"
-                           "[MQTT]\r\nHost=127.0.0.1\r\nPort=" + std::to_string(port) + "\r\nStation=" + name +
-                           "\r\nArchiv=1\r\nSpoolgrenze=20\r\nWiederholung=1\r\nVerbindungsfrist=2\r\nNachsenden=3\r\n");
+    WriteBytes(s->ini,
+               "[MOX-Header]\r\nOrt=Ort von " + name + "\r\n[Verzeichnisse]\r\nDatenverzeichnis=" + s->data +
+                   "\r\nBilder=" + dir / (name + "-web") + "\r\n[COM-Port]\r\nPort=" + s->device->Link() +
+                   "\r\n[Batch]\r\nIntervall=1\r\nBildformat=2\r\n"
+                   "[MQTT]\r\nHost=127.0.0.1\r\nPort=" +
+                   std::to_string(port) + "\r\nStation=" + name +
+                   "\r\nArchiv=1\r\nSpoolgrenze=20\r\nWiederholung=1\r\nVerbindungsfrist=2\r\nNachsenden=3\r\n");
     return s;
 }
 
 class Network {
 public:
     Network(AnyBroker::Kind kind, const TempDir& dir, const std::string& tag)
-        : broker(kind, dir / (tag + "-broker")), archive(dir / (tag + "-archive")), collectLog(dir / (tag + "-collect.log"))
+        : broker(kind, dir / (tag + "-broker")), archive(dir / (tag + "-archive")),
+          collectLog(dir / (tag + "-collect.log"))
     {
         nord = MakeStation(dir, tag + "_Nord", broker.Port(),
                            {"--start", "2026-12-08T23:59:00", "--speed", "6", "--interval", "1", "--sensors", "2"});
-        sued = MakeStation(dir, tag + "_Sued", broker.Port(),
-                           {"--start", "2026-12-08T23:59:05", "--speed", "6", "--interval", "2", "--sensors", "1",
-                            "--seed", "7"},
-                           // The data folder appears only when the station files its first line.
-                           false);
+        sued = MakeStation(
+            dir, tag + "_Sued", broker.Port(),
+            {"--start", "2026-12-08T23:59:05", "--speed", "6", "--interval", "2", "--sensors", "1", "--seed", "7"},
+            // The data folder appears only when the station files its first line.
+            false);
     }
 
     void StartCollector()
@@ -125,11 +129,12 @@ public:
             const bool equal = WaitFor(
                 [&] { return !DayFiles(s->data).empty() && DayFiles(archive + "/" + s->name) == DayFiles(s->data); },
                 kLong);
-            EXPECT_TRUE(equal) << s->name << ": station " << DayFiles(s->data)["20261209.txt"].size() << " bytes, archive "
-                               << DayFiles(archive + "/" + s->name)["20261209.txt"].size();
+            EXPECT_TRUE(equal) << s->name << ": station " << DayFiles(s->data)["20261209.txt"].size()
+                               << " bytes, archive " << DayFiles(archive + "/" + s->name)["20261209.txt"].size();
             EXPECT_EQ(DayFiles(s->data).size(), 2u) << s->name;
             // The station's record beside its days.
-            EXPECT_EQ(ReadBytes(archive + "/" + s->name + "/station.ini"), "[MOX-Header]\r\nOrt=Ort von " + s->name + "\r\n");
+            EXPECT_EQ(ReadBytes(archive + "/" + s->name + "/station.ini"),
+                      "[MOX-Header]\r\nOrt=Ort von " + s->name + "\r\n");
         }
     }
 

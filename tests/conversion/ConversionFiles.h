@@ -26,8 +26,7 @@ inline std::vector<std::string> CrLfLines(const std::string& file)
 }
 
 // The 1440 value lines after a section marker; empty if the marker is missing.
-inline std::vector<std::string> SectionOf(const std::vector<std::string>& lines,
-                                          const std::string& marker)
+inline std::vector<std::string> SectionOf(const std::vector<std::string>& lines, const std::string& marker)
 {
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (lines[i] != marker) continue;

@@ -9,8 +9,8 @@
 #include <vector>
 
 struct SecondRecord {
-    int second = 0;   // of the day
-    double v[3] = {}; // the first three elements; NaN where the record has no value
+    int second = 0;    // of the day
+    double v[3] = {};  // the first three elements; NaN where the record has no value
 };
 
 // Data records only: the header lines start with a blank and the column line with "DATE".
@@ -22,8 +22,8 @@ inline std::vector<SecondRecord> ReadIagaSeconds(const std::string& path)
     while (std::getline(in, line)) {
         if (line.size() < 40 || line[0] < '0' || line[0] > '9') continue;
         SecondRecord r;
-        r.second = std::atoi(line.c_str() + 11) * 3600 + std::atoi(line.c_str() + 14) * 60 +
-                   std::atoi(line.c_str() + 17);
+        r.second =
+            std::atoi(line.c_str() + 11) * 3600 + std::atoi(line.c_str() + 14) * 60 + std::atoi(line.c_str() + 17);
         const char* p = line.c_str() + 27;  // past the day of the year
         for (double& v : r.v) {
             char* end;
@@ -40,8 +40,8 @@ inline std::vector<SecondRecord> ReadIagaSeconds(const std::string& path)
 inline std::string DeviceStamp(int day, int month, int year, int second)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%02d.%02d.%02d %02d:%02d:%02d:", day, month, year % 100,
-                  second / 3600, second / 60 % 60, second % 60);
+    std::snprintf(text, sizeof text, "%02d.%02d.%02d %02d:%02d:%02d:", day, month, year % 100, second / 3600,
+                  second / 60 % 60, second % 60);
     return text;
 }
 

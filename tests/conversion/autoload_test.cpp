@@ -24,8 +24,8 @@ std::vector<std::string> FirstAndLast(const std::string& first, const std::strin
 // A one-sensor raw log of 15 June 2003 with readings at 00:00 and 12:00.
 void WriteToday(const TempDir& dir)
 {
-    WriteBytes(dir / "20030615.txt", DeviceStamp(15, 6, 2003, 0) + "  500\r\n" +
-                                         DeviceStamp(15, 6, 2003, 43200) + "  520\r\n");
+    WriteBytes(dir / "20030615.txt",
+               DeviceStamp(15, 6, 2003, 0) + "  500\r\n" + DeviceStamp(15, 6, 2003, 43200) + "  520\r\n");
 }
 
 void Unload(TMOX_Diagram& d)
@@ -51,8 +51,7 @@ TEST(AutoLoad, PreviousDayFromItsDayFileOrItsRawLog)
         {"day file", DayFileText({{"By", FirstAndLast("100", "130.7")}}, "14.06.03"), "", true, 30},
         {"falling", DayFileText({{"By", FirstAndLast("100", "69.3")}}, "14.06.03"), "", true, -30},
         {"no 23:59", DayFileText({{"By", FirstAndLast("100", "NaN")}}, "14.06.03"), "", true, 0},
-        {"raw log", "",
-         DeviceStamp(14, 6, 2003, 60) + "  100\r\n" + DeviceStamp(14, 6, 2003, 86399) + "  140\r\n",
+        {"raw log", "", DeviceStamp(14, 6, 2003, 60) + "  100\r\n" + DeviceStamp(14, 6, 2003, 86399) + "  140\r\n",
          true, 40},
         {"none", "", "", false, 0},
     };
@@ -131,8 +130,7 @@ TEST(AutoLoad, DayFilesAreNotConvertedAgain)
 {
     TempDir dir;
     const std::string four = DayFileText(
-        {{"Bx", Constant("1")}, {"By", Constant("2")}, {"Bz", Constant("3")}, {"B", Constant("4")}},
-        "15.06.03");
+        {{"Bx", Constant("1")}, {"By", Constant("2")}, {"Bz", Constant("3")}, {"B", Constant("4")}}, "15.06.03");
     WriteBytes(dir / "150603MR.MOX", four);
     TMOX_Diagram d;
     Unload(d);

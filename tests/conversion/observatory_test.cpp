@@ -23,18 +23,18 @@ TEST(ConvertMR, MinuteMeansRoundedHalfToEven)
 {
     TempDir dir;
     WriteBytes(dir / "mr.dat", Join({
-        "Zeit      Bx      By      Bz      B",     // column header: skipped
-        "12:00:00  10  -5  100  10",
-        "12:00:10  11  -5  100  11",
-        "12:00:20\t 11\t -5\t 100\t 10",           // tabs count as blanks
-        "12:00:30  12  -6  100  11",
-        "12:00:40  10  -6  100  10",
-        "12:00:50  12  -6  100  11",
-        "12:01:00  1  2  3  11",
-        "12:01:59  1  2  3  12",
-        "23:59:30  +7  -8  9  10",
-        "",
-    }));
+                                   "Zeit      Bx      By      Bz      B",  // column header: skipped
+                                   "12:00:00  10  -5  100  10",
+                                   "12:00:10  11  -5  100  11",
+                                   "12:00:20\t 11\t -5\t 100\t 10",  // tabs count as blanks
+                                   "12:00:30  12  -6  100  11",
+                                   "12:00:40  10  -6  100  10",
+                                   "12:00:50  12  -6  100  11",
+                                   "12:01:00  1  2  3  11",
+                                   "12:01:59  1  2  3  12",
+                                   "23:59:30  +7  -8  9  10",
+                                   "",
+                               }));
     // The station's current folder is somewhere else by now.
     const auto cwd = std::filesystem::current_path();
     TMOX_Diagram d;
@@ -45,19 +45,18 @@ TEST(ConvertMR, MinuteMeansRoundedHalfToEven)
     const auto lines = CrLfLines(dir / "150603mr.mox");
     ASSERT_EQ(lines.size(), 14u + 5768);
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 14),
-              (std::vector<std::string>{
-                  "TYPE: 4", "TYPEDESCRIPTION: Bx, By, Bz, B", "VECTORS: 4", "NAME1: Bx",
-                  "NAME2: By", "NAME3: Bz", "NAME4: B", "DATE: 15.06.03", "LOCATION: Magnetsrode",
-                  "LATITUDE: 52.29N", "LONGITUDE: 10.42E", "LOCATOR: JO52FG",
-                  "AUTHOR: TU Braunschweig", "REMARKS: https://www.tu-braunschweig.de/igep"}));
-    const auto bx = SectionOf(lines, "DATA: Bx"), by = SectionOf(lines, "DATA: By"),
-               bz = SectionOf(lines, "DATA: Bz"), b = SectionOf(lines, "DATA: B");
+              (std::vector<std::string>{"TYPE: 4", "TYPEDESCRIPTION: Bx, By, Bz, B", "VECTORS: 4", "NAME1: Bx",
+                                        "NAME2: By", "NAME3: Bz", "NAME4: B", "DATE: 15.06.03", "LOCATION: Magnetsrode",
+                                        "LATITUDE: 52.29N", "LONGITUDE: 10.42E", "LOCATOR: JO52FG",
+                                        "AUTHOR: TU Braunschweig", "REMARKS: https://www.tu-braunschweig.de/igep"}));
+    const auto bx = SectionOf(lines, "DATA: Bx"), by = SectionOf(lines, "DATA: By"), bz = SectionOf(lines, "DATA: Bz"),
+               b = SectionOf(lines, "DATA: B");
     ASSERT_EQ(b.size(), 1440u);
-    EXPECT_EQ(bx[720], "11");   // 10 11 11 12 10 12
-    EXPECT_EQ(by[720], "-6");   // -5.5 to the even -6
+    EXPECT_EQ(bx[720], "11");  // 10 11 11 12 10 12
+    EXPECT_EQ(by[720], "-6");  // -5.5 to the even -6
     EXPECT_EQ(bz[720], "100");
-    EXPECT_EQ(b[720], "10");    // 10.5 to 10
-    EXPECT_EQ(b[721], "12");    // 11.5 to 12
+    EXPECT_EQ(b[720], "10");  // 10.5 to 10
+    EXPECT_EQ(b[721], "12");  // 11.5 to 12
     EXPECT_EQ(bx[1439], "7");
     EXPECT_EQ(by[1439], "-8");
     for (const auto* s : {&bx, &by, &bz, &b}) EXPECT_EQ((*s)[0], "NaN");
@@ -72,11 +71,11 @@ TEST(ConvertMR, SeparatorsAndCutLines)
 {
     TempDir dir;
     WriteBytes(dir / "mr.dat", Join({
-        "00:10:00 11 22 33 44",    // one blank: the next number loses its first digit
-        "00:11:00  11  22",        // cut off: the missing fields add nothing
-        "00:11:10  13  24  5  6",
-        "00:12:00\x01garbage",      // a valid time with no numbers after it
-    }));
+                                   "00:10:00 11 22 33 44",  // one blank: the next number loses its first digit
+                                   "00:11:00  11  22",      // cut off: the missing fields add nothing
+                                   "00:11:10  13  24  5  6",
+                                   "00:12:00\x01garbage",  // a valid time with no numbers after it
+                               }));
     // Whatever short date format the process has, the file carries the one it is read with.
     FormatSettings().ShortDateFormat = "yyyymmdd";
     TMOX_Diagram d;
@@ -84,8 +83,8 @@ TEST(ConvertMR, SeparatorsAndCutLines)
     FormatSettings().ShortDateFormat = "dd.mm.yy";
     const auto lines = CrLfLines(dir / "150603mr.mox");
     EXPECT_EQ(lines[7], "DATE: 15.06.03");
-    const auto bx = SectionOf(lines, "DATA: Bx"), by = SectionOf(lines, "DATA: By"),
-               bz = SectionOf(lines, "DATA: Bz"), b = SectionOf(lines, "DATA: B");
+    const auto bx = SectionOf(lines, "DATA: Bx"), by = SectionOf(lines, "DATA: By"), bz = SectionOf(lines, "DATA: Bz"),
+               b = SectionOf(lines, "DATA: B");
     ASSERT_EQ(b.size(), 1440u);
     EXPECT_EQ(bx[10], "11");
     EXPECT_EQ(by[10], "2");

@@ -44,15 +44,15 @@ TEST(Convert, MedianPerMinuteInTheDayFileLayout)
 {
     TempDir dir;
     WriteBytes(dir / "20030615.txt", Join({
-        Stamp(At(12, 0, 10)) + "  5",
-        Stamp(At(12, 0, 20)) + "  9",
-        Stamp(At(12, 0, 40)) + "  7",
-        Stamp(At(12, 1, 10)) + "  5",
-        Stamp(At(12, 1, 20)) + "  9",
-        Stamp(At(12, 1, 40)) + "  7",
-        Stamp(At(12, 1, 50)) + "  8",
-        Stamp(At(23, 59, 59)) + " -320",
-    }));
+                                         Stamp(At(12, 0, 10)) + "  5",
+                                         Stamp(At(12, 0, 20)) + "  9",
+                                         Stamp(At(12, 0, 40)) + "  7",
+                                         Stamp(At(12, 1, 10)) + "  5",
+                                         Stamp(At(12, 1, 20)) + "  9",
+                                         Stamp(At(12, 1, 40)) + "  7",
+                                         Stamp(At(12, 1, 50)) + "  8",
+                                         Stamp(At(23, 59, 59)) + " -320",
+                                     }));
     TMOX_Diagram d;
     d.set_Ort("Göttingen");
     d.set_Breite("51.5 N");
@@ -62,10 +62,9 @@ TEST(Convert, MedianPerMinuteInTheDayFileLayout)
     d.set_Bemerkung("");
     d.Convert(dir / "20030615.txt");
 
-    std::string expected =
-        "TYPE: 1\r\nTYPEDESCRIPTION: By\r\nVECTORS: 1\r\nNAME1: By\r\nDATE: 15.06.03\r\n"
-        "LOCATION: G\xF6ttingen\r\nLATITUDE: 51.5 N\r\nLONGITUDE: 9.9 E\r\nLOCATOR: JO41XM\r\n"
-        "AUTHOR: Obs\r\nREMARKS: \r\nDATA:\r\n";
+    std::string expected = "TYPE: 1\r\nTYPEDESCRIPTION: By\r\nVECTORS: 1\r\nNAME1: By\r\nDATE: 15.06.03\r\n"
+                           "LOCATION: G\xF6ttingen\r\nLATITUDE: 51.5 N\r\nLONGITUDE: 9.9 E\r\nLOCATOR: JO41XM\r\n"
+                           "AUTHOR: Obs\r\nREMARKS: \r\nDATA:\r\n";
     for (int m = 0; m < 1440; ++m) {
         // 5 7 9 -> 7; 5 7 8 9 -> the upper middle, 8.
         const char* v = m == 720 ? "7" : m == 721 ? "8" : m == 1439 ? "-320" : "NaN";
@@ -73,9 +72,8 @@ TEST(Convert, MedianPerMinuteInTheDayFileLayout)
     }
     expected += "END\r\n";
     EXPECT_EQ(ReadBytes(dir / "20030615.mox"), expected);
-    EXPECT_EQ(ReadBytes(dir / "20030615.log"),
-              "MOX_View - Convert:\r\n\r\n1-sensor-system:\r\n\r\n\r\n"
-              "Lines   : 8\r\nCorrect : 8\r\nErrors  : 0\r\n\r\n");
+    EXPECT_EQ(ReadBytes(dir / "20030615.log"), "MOX_View - Convert:\r\n\r\n1-sensor-system:\r\n\r\n\r\n"
+                                               "Lines   : 8\r\nCorrect : 8\r\nErrors  : 0\r\n\r\n");
 }
 
 TEST(Convert, ProbeLineDecidesSensorsAndComponents)
@@ -90,31 +88,53 @@ TEST(Convert, ProbeLineDecidesSensorsAndComponents)
     const std::string g = "garbage line";
     const std::vector<Case> cases = {
         {{Stamp(At(12, 0, 0)) + " X,  5 Y,  -6", Stamp(At(12, 0, 1)) + " X,  5 Y,  -6"},
-         vecBy, {"TYPE: 2", "TYPEDESCRIPTION: Bx By"}, "1st sensor : X-component", "5"},
+         vecBy,
+         {"TYPE: 2", "TYPEDESCRIPTION: Bx By"},
+         "1st sensor : X-component",
+         "5"},
         // The first sensor comes first, whatever its component.
         {{Stamp(At(12, 0, 0)) + " Y, 7 X, 5", Stamp(At(12, 0, 1)) + " Y, 7 X, 5"},
-         vecBy, {"TYPE: 2", "TYPEDESCRIPTION: By Bx"}, "1st sensor : Y-component", "7"},
+         vecBy,
+         {"TYPE: 2", "TYPEDESCRIPTION: By Bx"},
+         "1st sensor : Y-component",
+         "7"},
         {{Stamp(At(12, 0, 0)) + " Z,  5", Stamp(At(12, 0, 1)) + " Z,  5"},
-         vecBy, {"TYPE: 1", "TYPEDESCRIPTION: Bz"}, "Z-component", "5"},
+         vecBy,
+         {"TYPE: 1", "TYPEDESCRIPTION: Bz"},
+         "Z-component",
+         "5"},
         {{Stamp(At(12, 0, 0)) + "  5", Stamp(At(12, 0, 1)) + "  5"},
-         vecBy, {"TYPE: 1", "TYPEDESCRIPTION: By"}, "1-sensor-system:", "5"},
-        {{Stamp(At(12, 0, 0)) + "  5"},
-         vecBx, {"TYPE: 1", "TYPEDESCRIPTION: Bx"}, "1-sensor-system:", "5"},
+         vecBy,
+         {"TYPE: 1", "TYPEDESCRIPTION: By"},
+         "1-sensor-system:",
+         "5"},
+        {{Stamp(At(12, 0, 0)) + "  5"}, vecBx, {"TYPE: 1", "TYPEDESCRIPTION: Bx"}, "1-sensor-system:", "5"},
         // A letter named twice is one sensor.
         {{Stamp(At(12, 0, 0)) + " X,  5 X,  9", Stamp(At(12, 0, 1)) + " X,  5 X,  9"},
-         vecBy, {"TYPE: 1", "TYPEDESCRIPTION: Bx"}, "X-component", "5"},
+         vecBy,
+         {"TYPE: 1", "TYPEDESCRIPTION: Bx"},
+         "X-component",
+         "5"},
         // Letters of lines before the first valid time stamp do not count...
         {{g + " Z", g + " Z", Stamp(At(12, 0, 0)) + " X, 5", Stamp(At(12, 0, 1)) + " X, 5"},
-         vecBy, {"TYPE: 1", "TYPEDESCRIPTION: Bx"}, "X-component", "5"},
+         vecBy,
+         {"TYPE: 1", "TYPEDESCRIPTION: Bx"},
+         "X-component",
+         "5"},
         // ...unless none of the first five has one: then the fifth line's letters do.
         {{g, g, g, g, g + " Y, Z, ", Stamp(At(12, 0, 0)) + " Y, 3 Z, 4"},
-         vecBy, {"TYPE: 2", "TYPEDESCRIPTION: By Bz"}, "1st sensor : Y-component", "3"},
+         vecBy,
+         {"TYPE: 2", "TYPEDESCRIPTION: By Bz"},
+         "1st sensor : Y-component",
+         "3"},
         // A file whose only valid line is its last still takes that line's letters.
-        {{g, Stamp(At(12, 0, 0)) + " Z, 5"},
-         vecBy, {"TYPE: 1", "TYPEDESCRIPTION: Bz"}, "Z-component", "5"},
+        {{g, Stamp(At(12, 0, 0)) + " Z, 5"}, vecBy, {"TYPE: 1", "TYPEDESCRIPTION: Bz"}, "Z-component", "5"},
         // No letter counts at position 80 or later, nor as the last character of the line.
         {{Stamp(At(12, 0, 0)) + "  5" + std::string(58, ' ') + "X, 1", Stamp(At(12, 0, 1)) + "  5 X"},
-         vecBy, {"TYPE: 1", "TYPEDESCRIPTION: By"}, "1-sensor-system:", "5"},
+         vecBy,
+         {"TYPE: 1", "TYPEDESCRIPTION: By"},
+         "1-sensor-system:",
+         "5"},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         SCOPED_TRACE("case " + std::to_string(i));
@@ -144,40 +164,39 @@ TEST(Convert, ReportListsEveryRejectedLineWithItsNumber)
     const char noiseText[] = "15.06.03 12:00:50: X,\0 5\x1b Y,\r 6";
     const std::string noise(noiseText, sizeof noiseText - 1);
     WriteBytes(dir / "20030615.txt", Join({
-        Stamp(At(12, 0, 10)) + " X,  5 Y,  6",
-        "",                                        // counted, not reported
-        "15.06.03 12:00:20; X,  5 Y,  6",          // no ':' after the time
-        Stamp(At(12, 0, 30)) + " X  5 Y,  6",      // no comma after X
-        Stamp(At(12, 0, 40)) + " X, --5 Y,  6",    // two signs
-        "16.06.03 00:05:00: X,  5 Y,  6",          // tomorrow's 00:05
-        noise,                                     // line noise, shown with '?'
-        Stamp(At(0, 5, 0)) + " X,  +7 Y,  -8",
-        "15.06.03 12:00:60: X,  1 Y,  2",          // no such second
-        Stamp(At(12, 0, 11)) + " X,  5",           // second reading missing
-        Stamp(At(12, 0, 12)) + " X=a,  -5 and Y: b, +6 K3",  // text around is ignored
-        Stamp(At(12, 0, 13)) + " X,  99999999999 Y,  6",      // beyond any reading
-    }));
+                                         Stamp(At(12, 0, 10)) + " X,  5 Y,  6",
+                                         "",                                      // counted, not reported
+                                         "15.06.03 12:00:20; X,  5 Y,  6",        // no ':' after the time
+                                         Stamp(At(12, 0, 30)) + " X  5 Y,  6",    // no comma after X
+                                         Stamp(At(12, 0, 40)) + " X, --5 Y,  6",  // two signs
+                                         "16.06.03 00:05:00: X,  5 Y,  6",        // tomorrow's 00:05
+                                         noise,                                   // line noise, shown with '?'
+                                         Stamp(At(0, 5, 0)) + " X,  +7 Y,  -8",
+                                         "15.06.03 12:00:60: X,  1 Y,  2",                    // no such second
+                                         Stamp(At(12, 0, 11)) + " X,  5",                     // second reading missing
+                                         Stamp(At(12, 0, 12)) + " X=a,  -5 and Y: b, +6 K3",  // text around is ignored
+                                         Stamp(At(12, 0, 13)) + " X,  99999999999 Y,  6",     // beyond any reading
+                                     }));
     TMOX_Diagram d;
     d.Convert(dir / "20030615.txt");
-    EXPECT_EQ(ReadBytes(dir / "20030615.log"),
-              "MOX_View - Convert:\r\n"
-              "\r\n"
-              "1st sensor : X-component\r\n"
-              "2nd sensor : Y-component\r\n"
-              "\r\n"
-              "line 3: 15.06.03 12:00:20; X,  5 Y,  6\r\n"
-              "line 4: 15.06.03 12:00:30: X  5 Y,  6\r\n"
-              "line 5: 15.06.03 12:00:40: X, --5 Y,  6\r\n"
-              "line 6: 16.06.03 00:05:00: X,  5 Y,  6\r\n"
-              "line 7: 15.06.03 12:00:50: X,? 5? Y,? 6\r\n"
-              "line 9: 15.06.03 12:00:60: X,  1 Y,  2\r\n"
-              "line 10: 15.06.03 12:00:11: X,  5\r\n"
-              "line 12: 15.06.03 12:00:13: X,  99999999999 Y,  6\r\n"
-              "\r\n"
-              "Lines   : 12\r\n"
-              "Correct : 3\r\n"
-              "Errors  : 9\r\n"
-              "\r\n");
+    EXPECT_EQ(ReadBytes(dir / "20030615.log"), "MOX_View - Convert:\r\n"
+                                               "\r\n"
+                                               "1st sensor : X-component\r\n"
+                                               "2nd sensor : Y-component\r\n"
+                                               "\r\n"
+                                               "line 3: 15.06.03 12:00:20; X,  5 Y,  6\r\n"
+                                               "line 4: 15.06.03 12:00:30: X  5 Y,  6\r\n"
+                                               "line 5: 15.06.03 12:00:40: X, --5 Y,  6\r\n"
+                                               "line 6: 16.06.03 00:05:00: X,  5 Y,  6\r\n"
+                                               "line 7: 15.06.03 12:00:50: X,? 5? Y,? 6\r\n"
+                                               "line 9: 15.06.03 12:00:60: X,  1 Y,  2\r\n"
+                                               "line 10: 15.06.03 12:00:11: X,  5\r\n"
+                                               "line 12: 15.06.03 12:00:13: X,  99999999999 Y,  6\r\n"
+                                               "\r\n"
+                                               "Lines   : 12\r\n"
+                                               "Correct : 3\r\n"
+                                               "Errors  : 9\r\n"
+                                               "\r\n");
     const auto mox = CrLfLines(dir / "20030615.mox");
     const auto bx = SectionOf(mox, "DATA: Bx"), by = SectionOf(mox, "DATA: By");
     ASSERT_EQ(bx.size(), 1440u);
@@ -254,10 +273,10 @@ TEST(Convert, GarbageIsReportedAndNeverStopsTheConversion)
         }
         add(noise, false);
     }
-    add(std::string(100000, 'Z'), false);            // 100 kB with neither date nor end
-    add(std::string(3 << 20, '\0'), false);          // longer than any block
+    add(std::string(100000, 'Z'), false);    // 100 kB with neither date nor end
+    add(std::string(3 << 20, '\0'), false);  // longer than any block
     add(Stamp(At(2, 0, 0)) + " X, 1 Y, 2", true);
-    text += Stamp(At(2, 1, 0)) + " X, 3 Y, 4";        // last line without a line end
+    text += Stamp(At(2, 1, 0)) + " X, 3 Y, 4";  // last line without a line end
     good.push_back(++line);
     WriteBytes(dir / "g.txt", text);
 
@@ -337,8 +356,7 @@ TEST(Convert, RealDayOfSeconds)
             text += DeviceStamp(10, 8, 2022, r.second) + DevicePayload(v.letters, readings) + "\r\n";
             ++lines;
             ++correct;
-            for (int s = 0; s < (v.letters.empty() ? 1 : 2); ++s)
-                expected[s][r.second / 60].push_back(readings[s]);
+            for (int s = 0; s < (v.letters.empty() ? 1 : 2); ++s) expected[s][r.second / 60].push_back(readings[s]);
             if (r.second % 997 == 0) {
                 text += DeviceStamp(10, 8, 2022, r.second).substr(0, 20) + "\r\n";
                 ++lines;
@@ -367,7 +385,6 @@ TEST(Convert, RealDayOfSeconds)
                 ASSERT_EQ(values[m], want) << markers[s] << " minute " << m;
             }
         }
-        EXPECT_EQ(Counters(CrLfLines(dir / "20220810.log")),
-                  (std::vector<long>{lines, correct, lines - correct}));
+        EXPECT_EQ(Counters(CrLfLines(dir / "20220810.log")), (std::vector<long>{lines, correct, lines - correct}));
     }
 }

@@ -33,16 +33,15 @@ std::string Damaged(std::mt19937& random, const std::string& good)
     case 8: return " " + good;
     case 9: return good.substr(0, 8) + "  " + good.substr(9);
     case 10: return good.substr(0, 6) + "2022" + good.substr(8);  // four-digit year
-    case 11: return good.substr(1);                              // one-digit day
-    case 12: return good.substr(0, 17) + " " + good.substr(18);  // no colon after the time
-    case 13: return good.substr(0, 18) + " X  12 Y  34";         // no commas
+    case 11: return good.substr(1);                               // one-digit day
+    case 12: return good.substr(0, 17) + " " + good.substr(18);   // no colon after the time
+    case 13: return good.substr(0, 18) + " X  12 Y  34";          // no commas
     case 14: return "00.00.00 00:00:00:" + good.substr(18);
     default: return std::string(random() % 40, '\0');
     }
 }
 
-std::string MakeLog(const std::vector<SecondRecord>& records, const std::string& letters, int step,
-                    unsigned seed)
+std::string MakeLog(const std::vector<SecondRecord>& records, const std::string& letters, int step, unsigned seed)
 {
     std::mt19937 random(seed);
     std::string text;

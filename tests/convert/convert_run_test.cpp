@@ -38,10 +38,9 @@ TEST(DayLogName, OnlyRealDatesWithTxtQualify)
 {
     for (const char* good : {"20030615.txt", "20000229.txt", "19991231.txt", "20030615.TXT"})
         EXPECT_TRUE(IsDayLogName(good)) << good;
-    for (const char* bad : {"2003061.txt", "200306150.txt", "20031315.txt", "20030230.txt",
-                            "20010229.txt", "00000101.txt", "mox_data.txt", "hallo.txt",
-                            "20030615.log", "20030615.mox", "20030615.txt~", "2003+615.txt",
-                            " 2003061.txt", "2003061a.txt", "20030615txt", ".txt"})
+    for (const char* bad : {"2003061.txt", "200306150.txt", "20031315.txt", "20030230.txt", "20010229.txt",
+                            "00000101.txt", "mox_data.txt", "hallo.txt", "20030615.log", "20030615.mox",
+                            "20030615.txt~", "2003+615.txt", " 2003061.txt", "2003061a.txt", "20030615txt", ".txt"})
         EXPECT_FALSE(IsDayLogName(bad)) << bad;
 }
 
@@ -63,15 +62,15 @@ TEST(FolderScan, ListsDayLogsByNameWithTheirStatusByFileTimes)
     // Older .mox: outdated.
     WriteOutdated(dir, "20030614", "14.06.03");
     // Never listed: the snapshot, names that are no day, reports, a folder named like a log.
-    for (const char* other : {"mox_data.txt", "2003061.txt", "20031315.txt", "station.txt",
-                              "20030615.log", "20030616.mox"})
+    for (const char* other :
+         {"mox_data.txt", "2003061.txt", "20031315.txt", "station.txt", "20030615.log", "20030616.mox"})
         WriteBytes(dir / other, "x");
     std::filesystem::create_directory(dir / "20030617.txt");
 
     const FolderScan scan = ScanFolder(dir.str());
     EXPECT_EQ(scan.Error, "");
-    EXPECT_EQ(Captions(scan), (std::vector<std::string>{"20030612.txt", "20030613.txt",
-                                                         "20030614.txt", "20030615.txt"}));
+    EXPECT_EQ(Captions(scan),
+              (std::vector<std::string>{"20030612.txt", "20030613.txt", "20030614.txt", "20030615.txt"}));
     EXPECT_EQ(StatusIn(scan, "20030612.txt"), stAllOk);
     EXPECT_EQ(StatusIn(scan, "20030613.txt"), stMoxTooOld);
     EXPECT_EQ(StatusIn(scan, "20030614.txt"), stMoxTooOld);
@@ -103,9 +102,9 @@ TEST(HeaderSettings, ConvertedFilesCarryTheStationsHeaderKeys)
     WriteBytes(dir / "20030615.txt", RawLog("15.06.03"));
     diagram.Convert(dir / "20030615.txt");
     const std::string mox = ReadBytes(dir / "20030615.mox");
-    for (const char* line : {"TYPEDESCRIPTION: Bz\r\n", "LOCATION: G\xF6rlitz\r\n",
-                             "LATITUDE: 51.15 N\r\n", "LONGITUDE: 14.99 E\r\n",
-                             "LOCATOR: JO71GD\r\n", "AUTHOR: Erika Muster\r\n", "REMARKS: \r\n"})
+    for (const char* line :
+         {"TYPEDESCRIPTION: Bz\r\n", "LOCATION: G\xF6rlitz\r\n", "LATITUDE: 51.15 N\r\n", "LONGITUDE: 14.99 E\r\n",
+          "LOCATOR: JO71GD\r\n", "AUTHOR: Erika Muster\r\n", "REMARKS: \r\n"})
         EXPECT_NE(mox.find(line), std::string::npos) << line;
 
     // No settings file: the component's own site record, one-sensor component By; the total
@@ -207,7 +206,7 @@ TEST(ConvertRun, ALogThatFailsIsReportedAndTheRunGoesOn)
 TEST(Unattended, UpdatesFirstThenConvertsAndSaysWhatItDid)
 {
     TempDir dir;
-    WriteBytes(dir / "20030614.txt", RawLog("14.06.03"));   // missing, sorts first
+    WriteBytes(dir / "20030614.txt", RawLog("14.06.03"));  // missing, sorts first
     WriteOutdated(dir, "20030615", "15.06.03");
     WriteBytes(dir / "mox_data.txt", RawLog("15.06.03"));
     TMOX_Diagram diagram;
@@ -253,9 +252,8 @@ TEST(Unattended, TheProgramRunsWithoutADisplay)
     BlockDayFile(dir, "logs/20030614", "14.06.03");
     const std::string program = std::string(MOX_BINARY_DIR) + "/bin/MOX_Convert";
     auto run = [&](const std::string& args) {
-        const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM MOX_INI=" +
-                                dir / "mox.ini" + " " + program + " " + args + " >" +
-                                dir / "out" + " 2>" + dir / "err";
+        const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM MOX_INI=" + dir / "mox.ini" +
+                                " " + program + " " + args + " >" + dir / "out" + " 2>" + dir / "err";
         const int status = std::system(cmd.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
@@ -329,8 +327,8 @@ TEST(ConvertRun, ThreadsGiveTheFilesOfOneByOneInDayOrder)
         std::snprintf(date, sizeof date, "%02d.06.03", d);
         std::string log = RawLog(date);
         for (int m = 0; m < 600; m += 1 + d % 7)
-            log += std::string(date) + " " + std::to_string(10 + m / 60) + ":" +
-                   std::to_string(10 + m % 50) + ":00:  " + std::to_string(m * d % 97) + "\r\n";
+            log += std::string(date) + " " + std::to_string(10 + m / 60) + ":" + std::to_string(10 + m % 50) +
+                   ":00:  " + std::to_string(m * d % 97) + "\r\n";
         WriteBytes(dir / "one/" + name, log);
         WriteBytes(dir / "all/" + name, log);
         days.push_back(name);

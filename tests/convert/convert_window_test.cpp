@@ -42,8 +42,7 @@ bool RunUntil(const std::function<bool()>& done, int milliseconds = 10000)
     t.start();
     QTimer tick;
     tick.start(10);
-    while (!done() && t.elapsed() < milliseconds)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    while (!done() && t.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     return done();
 }
 
@@ -109,7 +108,8 @@ protected:
 
 TEST_F(ConvertWindow, LaysOutItsControlsAndStartsInTheStationsDataFolder)
 {
-    WriteBytes(dir / "mox.ini", "[MOX-Header]\r\nOrt=Fensterdorf\r\n[Verzeichnisse]\r\nDatenverzeichnis=" + dir / "logs" + "/\r\n");
+    WriteBytes(dir / "mox.ini",
+               "[MOX-Header]\r\nOrt=Fensterdorf\r\n[Verzeichnisse]\r\nDatenverzeichnis=" + dir / "logs" + "/\r\n");
     Open();
     EXPECT_EQ(form->windowTitle(), "MOX_Convert V1.0b");
     EXPECT_EQ(form->size(), QSize(681, 538));

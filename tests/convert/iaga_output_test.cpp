@@ -14,9 +14,8 @@ namespace {
 
 int RunConvert(const TempDir& dir, const std::string& args)
 {
-    const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM MOX_INI=" +
-                            dir / "mox.ini" + " " + MOX_BINARY_DIR + "/bin/MOX_Convert " + args + " >" +
-                            dir / "out" + " 2>" + dir / "err";
+    const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM MOX_INI=" + dir / "mox.ini" + " " +
+                            MOX_BINARY_DIR + "/bin/MOX_Convert " + args + " >" + dir / "out" + " 2>" + dir / "err";
     const int status = std::system(cmd.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -24,8 +23,7 @@ int RunConvert(const TempDir& dir, const std::string& args)
 std::vector<std::string> Names(const std::string& folder)
 {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
+    for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -38,9 +36,9 @@ TEST(UnattendedIaga, EveryConvertedOrUpdatedDayIsExported)
     WriteBytes(dir / "mox.ini", "[IAGA]\r\nCode=TST\r\n[MOX-Header]\r\nOrt=Cronhausen\r\n");
     std::filesystem::create_directory(dir / "logs");
     const std::string logs = dir / "logs";
-    WriteBytes(dir / "logs/20030614.txt", RawLog("14.06.03"));     // missing
-    WriteOutdated(dir, "logs/20030615", "15.06.03");  // outdated
-    WriteBytes(dir / "logs/20030613.txt", RawLog("13.06.03"));     // up to date: left alone
+    WriteBytes(dir / "logs/20030614.txt", RawLog("14.06.03"));  // missing
+    WriteOutdated(dir, "logs/20030615", "15.06.03");            // outdated
+    WriteBytes(dir / "logs/20030613.txt", RawLog("13.06.03"));  // up to date: left alone
     WriteBytes(dir / "logs/20030613.mox", "old\r\n");
     SetFileTime(dir / "logs/20030613.txt", 0);
     SetFileTime(dir / "logs/20030613.mox", 1);

@@ -32,8 +32,8 @@ inline std::vector<IagaRow> IagaRows(const std::string& path)
         int y, mo, d, h, mi, doy;
         double s;
         IagaRow r;
-        if (std::sscanf(line.c_str(), "%d-%d-%d %d:%d:%lf %d %lf %lf %lf %lf", &y, &mo, &d, &h, &mi,
-                        &s, &doy, &r.v[0], &r.v[1], &r.v[2], &r.v[3]) != 11)
+        if (std::sscanf(line.c_str(), "%d-%d-%d %d:%d:%lf %d %lf %lf %lf %lf", &y, &mo, &d, &h, &mi, &s, &doy, &r.v[0],
+                        &r.v[1], &r.v[2], &r.v[3]) != 11)
             continue;
         r.minute = h * 60 + mi;
         rows.push_back(r);

@@ -9,10 +9,10 @@ TEST(Coordinates, FreeTextReadsAsSignedDegrees)
         bool latitude;
         double degrees;
     } good[] = {
-        {"52.0 N", true, 52.0},         {"52.29N", true, 52.29},   {"13.0 E", false, 13.0},
-        {"10.42E", false, 10.42},       {"33.9 s", true, -33.9},   {"70,5 W", false, -70.5},
-        {"13.5 O", false, 13.5},        {"N 52.5", true, 52.5},    {"-12.25", false, -12.25},
-        {"52°17'24\"N", true, 52.29},   {"52 17.4 N", true, 52.29}, {"254.764", false, 254.764},
+        {"52.0 N", true, 52.0},       {"52.29N", true, 52.29},    {"13.0 E", false, 13.0},
+        {"10.42E", false, 10.42},     {"33.9 s", true, -33.9},    {"70,5 W", false, -70.5},
+        {"13.5 O", false, 13.5},      {"N 52.5", true, 52.5},     {"-12.25", false, -12.25},
+        {"52°17'24\"N", true, 52.29}, {"52 17.4 N", true, 52.29}, {"254.764", false, 254.764},
     };
     for (const Case& c : good) {
         double d = 0;

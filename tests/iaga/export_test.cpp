@@ -43,20 +43,20 @@ TEST(IagaExport, FourSeriesHeaderRecordsAndRows)
     const std::string path = ExportIaga2002(dir / "20261208.mox", "plv", dir / "out");
     EXPECT_EQ(path, dir / "out/plv20261208vmin.min");
     ExpectWellFormed(path, {
-        " Format                 IAGA-2002                                    |",
-        " Source of Data         Hans Meier                                   |",
-        " Station Name           Poelverin                                    |",
-        " IAGA CODE              PLV                                          |",
-        " Geodetic Latitude      52.0                                         |",
-        " Geodetic Longitude     13.0                                         |",
-        " Elevation                                                           |",
-        " Reported               XYZF                                         |",
-        " Sensor Orientation     XYZF                                         |",
-        " Digital Sampling                                                    |",
-        " Data Interval Type     1-minute                                     |",
-        " Data Type              variation                                    |",
-        "DATE       TIME         DOY     PLVX      PLVY      PLVZ      PLVF   |",
-    });
+                               " Format                 IAGA-2002                                    |",
+                               " Source of Data         Hans Meier                                   |",
+                               " Station Name           Poelverin                                    |",
+                               " IAGA CODE              PLV                                          |",
+                               " Geodetic Latitude      52.0                                         |",
+                               " Geodetic Longitude     13.0                                         |",
+                               " Elevation                                                           |",
+                               " Reported               XYZF                                         |",
+                               " Sensor Orientation     XYZF                                         |",
+                               " Digital Sampling                                                    |",
+                               " Data Interval Type     1-minute                                     |",
+                               " Data Type              variation                                    |",
+                               "DATE       TIME         DOY     PLVX      PLVY      PLVZ      PLVF   |",
+                           });
     const std::vector<std::string> lines = Lines(ReadBytes(path));
     const std::vector<std::string> rows(lines.end() - 1440, lines.end());
     EXPECT_EQ(rows[0], "2026-12-08 00:00:00.000 342     99999.00  19000.00  39000.00  59000.00");
@@ -125,7 +125,7 @@ TEST(IagaExport, DamagedDayFileNamesLineAndLeavesFormerFile)
         std::string text;
         const char* where;
     } cases[] = {
-        {good.substr(0, good.size() - 3000), ", Zeile "},           // cut off in By
+        {good.substr(0, good.size() - 3000), ", Zeile "},  // cut off in By
         {good.substr(0, line20) + "12x\r\n" + good.substr(good.find('\n', line20) + 1), ", Zeile 20: "},
         {"TYPE: 3\r\n", ", Zeile 1: "},
     };
@@ -135,8 +135,7 @@ TEST(IagaExport, DamagedDayFileNamesLineAndLeavesFormerFile)
             ExportIaga2002(dir / "20260102.mox", "abc");
             ADD_FAILURE() << "no error";
         } catch (const EConvertError& e) {
-            EXPECT_NE(std::string(e.what()).find(dir / "20260102.mox" + c.where), std::string::npos)
-                << e.what();
+            EXPECT_NE(std::string(e.what()).find(dir / "20260102.mox" + c.where), std::string::npos) << e.what();
         }
         EXPECT_EQ(ReadBytes(target), "former");
     }

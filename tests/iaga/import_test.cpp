@@ -14,8 +14,7 @@ namespace {
 std::vector<std::string> FilesIn(const TempDir& dir)
 {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir.path))
-        names.push_back(e.path().filename().string());
+    for (const auto& e : std::filesystem::directory_iterator(dir.path)) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -174,8 +173,7 @@ TEST(IagaImport, BrokenFilesNameFileAndLineAndWriteNothing)
             ImportIaga2002(dir / c.name, out);
             ADD_FAILURE() << c.name << ": no error";
         } catch (const EConvertError& e) {
-            EXPECT_NE(std::string(e.what()).find(dir / c.name + c.where), std::string::npos)
-                << e.what();
+            EXPECT_NE(std::string(e.what()).find(dir / c.name + c.where), std::string::npos) << e.what();
         }
     }
     EXPECT_TRUE(std::filesystem::is_empty(out));
@@ -185,20 +183,18 @@ TEST(IagaImport, SeveralDaysKeysInAnyCaseHalvesToEvenAndEmptyMinutes)
 {
     TempDir dir;
     // Columns in another order (D first), keys in small letters, samples around midnight.
-    const std::string head =
-        " format                 IAGA-2002                                    |\r\n"
-        " iaga code              TST                                          |\r\n"
-        " STATION NAME           Göttingen                                    |\r\n"
-        " Geodetic latitude      -33.9                                        |\r\n"
-        " Geodetic Longitude     18.4                                         |\r\n"
-        " # a comment that mentions IAGA CODE XYZ                             |\r\n"
-        "DATE       TIME         DOY     TSTD      TSTH      TSTZ      TSTF   |\r\n";
-    const std::string rows =
-        "2025-12-31 23:58:00.000 365         0.00     10.00     30.00     10.00\r\n"
-        "2025-12-31 23:58:30.000 365         0.00     11.00  99999.00     11.00\r\n"
-        "2025-12-31 23:59:00.000 365         0.00     11.00     31.00  88888.00\r\n"
-        "2025-12-31 23:59:30.000 365         0.00     12.00     32.00  88888.00\r\n"
-        "2026-01-01 00:00:00.000 001      5400.00    100.00     40.00     50.00\r\n";
+    const std::string head = " format                 IAGA-2002                                    |\r\n"
+                             " iaga code              TST                                          |\r\n"
+                             " STATION NAME           Göttingen                                    |\r\n"
+                             " Geodetic latitude      -33.9                                        |\r\n"
+                             " Geodetic Longitude     18.4                                         |\r\n"
+                             " # a comment that mentions IAGA CODE XYZ                             |\r\n"
+                             "DATE       TIME         DOY     TSTD      TSTH      TSTZ      TSTF   |\r\n";
+    const std::string rows = "2025-12-31 23:58:00.000 365         0.00     10.00     30.00     10.00\r\n"
+                             "2025-12-31 23:58:30.000 365         0.00     11.00  99999.00     11.00\r\n"
+                             "2025-12-31 23:59:00.000 365         0.00     11.00     31.00  88888.00\r\n"
+                             "2025-12-31 23:59:30.000 365         0.00     12.00     32.00  88888.00\r\n"
+                             "2026-01-01 00:00:00.000 001      5400.00    100.00     40.00     50.00\r\n";
     WriteBytes(dir / "two.min", head + rows);
     const auto written = ImportIaga2002(dir / "two.min");
     ASSERT_EQ(written, (std::vector<std::string>{dir / "tst20251231.mox", dir / "tst20260101.mox"}));
@@ -218,7 +214,7 @@ TEST(IagaImport, SeveralDaysKeysInAnyCaseHalvesToEvenAndEmptyMinutes)
 
     const ParsedDayFile second = ReadDayFileText(written[1]);
     EXPECT_EQ(second.header.at("DATE"), "01.01.26");
-    EXPECT_EQ(second.sections.at("DATA: Bx")[0], "0");    // D of 90 degrees
+    EXPECT_EQ(second.sections.at("DATA: Bx")[0], "0");  // D of 90 degrees
     EXPECT_EQ(second.sections.at("DATA: By")[0], "100");
     EXPECT_EQ(second.sections.at("DATA: B")[0], "50");
     EXPECT_EQ(second.sections.at("DATA: Bx")[1], "NaN");

@@ -18,8 +18,8 @@ struct Result {
 // Runs mox-iaga with the given arguments (shell words) and settings file.
 Result RunTool(const TempDir& dir, const std::string& args, const std::string& ini = "none.ini")
 {
-    const std::string cmd = "MOX_INI='" + dir / ini + "' '" + MOX_BINARY_DIR + "/bin/mox-iaga' " +
-                            args + " >'" + dir / "stdout" + "' 2>'" + dir / "stderr" + "'";
+    const std::string cmd = "MOX_INI='" + dir / ini + "' '" + MOX_BINARY_DIR + "/bin/mox-iaga' " + args + " >'" +
+                            dir / "stdout" + "' 2>'" + dir / "stderr" + "'";
     const int status = std::system(cmd.c_str());
     Result r;
     r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -54,11 +54,10 @@ TEST(MoxIaga, ImportGoesOnPastAFileItCannotConvert)
     TempDir dir;
     const std::string out = dir / "out";
     const Result r = RunTool(dir, "import '" + RealUsgs("LLO20200106vmin.min") + "' '" +
-                                  RealUsgs("bou20141101vmin.min") + "' --out '" + out + "'");
+                                      RealUsgs("bou20141101vmin.min") + "' --out '" + out + "'");
     EXPECT_EQ(r.exit, 1);
     EXPECT_EQ(r.out, out + "/bou20141101.mox\n");
-    EXPECT_NE(r.err.find(RealUsgs("LLO20200106vmin.min") + ": die Elemente U, V, W, NUL"), std::string::npos)
-        << r.err;
+    EXPECT_NE(r.err.find(RealUsgs("LLO20200106vmin.min") + ": die Elemente U, V, W, NUL"), std::string::npos) << r.err;
     EXPECT_TRUE(std::filesystem::exists(out + "/bou20141101.mox"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 1);
 }
@@ -75,8 +74,8 @@ TEST(MoxIaga, ExportTakesTheCodeFromTheSettingsOrTheCommandLine)
     EXPECT_NE(ReadBytes(dir / "plv20261208vmin.min").find(" IAGA CODE              PLV "), std::string::npos);
 
     const Result given = RunTool(dir,
-                                 "export --out '" + dir / "share" + "' --code XYZ '" + dir / "20261208.mox" +
-                                     "' '" + dir / "missing.mox" + "'",
+                                 "export --out '" + dir / "share" + "' --code XYZ '" + dir / "20261208.mox" + "' '" +
+                                     dir / "missing.mox" + "'",
                                  "mox.ini");
     EXPECT_EQ(given.exit, 1);
     EXPECT_EQ(given.out, dir / "share/xyz20261208vmin.min\n");

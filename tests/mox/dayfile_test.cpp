@@ -16,9 +16,9 @@ TEST(DayFile, Type1HeaderAndReadings)
 {
     TempDir dir;
     auto values = Minutes([](int m) { return -320.0 + m; });
-    values[0] = "  -12.5";          // leading blanks and a decimal
-    values[1] = "xxNaNxx";          // NaN anywhere means missing
-    values[2] = "abc";              // not a number: missing too
+    values[0] = "  -12.5";  // leading blanks and a decimal
+    values[1] = "xxNaNxx";  // NaN anywhere means missing
+    values[2] = "abc";      // not a number: missing too
     values[1439] = "NaN";
     WriteBytes(dir / "20030615.mox", DayFileText({{"Bz", values}}, "15.06.03", "Polverin", "Ödön"));
 
@@ -76,13 +76,10 @@ TEST(DayFile, LoadedOnlyWithAtLeastOneNumber)
 TEST(DayFile, SectionsOfType2And4FollowTheSelector)
 {
     TempDir dir;
-    WriteBytes(dir / "two.mox",
-               DayFileText({{"Bz", Constant("3")}, {"Bx", Constant("1")}}, "15.06.03"));
-    WriteBytes(dir / "four.mox", DayFileText({{"Bx", Constant("1")},
-                                              {"By", Constant("2")},
-                                              {"Bz", Constant("3")},
-                                              {"B", Constant("4")}},
-                                             "15.06.2003"));
+    WriteBytes(dir / "two.mox", DayFileText({{"Bz", Constant("3")}, {"Bx", Constant("1")}}, "15.06.03"));
+    WriteBytes(dir / "four.mox",
+               DayFileText({{"Bx", Constant("1")}, {"By", Constant("2")}, {"Bz", Constant("3")}, {"B", Constant("4")}},
+                           "15.06.2003"));
     TMOX_Diagram d;
     d.LoadData(dir / "two.mox", 0, 1);
     EXPECT_EQ(d.get_data(1, 10), 1.0);
@@ -91,7 +88,7 @@ TEST(DayFile, SectionsOfType2And4FollowTheSelector)
     EXPECT_EQ(d.get_Header(2).Vector, vecBz);  // selector - 1, for the reload by the hosts
     d.LoadData(dir / "two.mox", 2, 3);         // no By section
     EXPECT_FALSE(d.is_loaded(3));
-    d.LoadData(dir / "two.mox", 4, 3);         // no total field in TYPE 2
+    d.LoadData(dir / "two.mox", 4, 3);  // no total field in TYPE 2
     EXPECT_FALSE(d.is_loaded(3));
     EXPECT_EQ(d.get_Header(3).FileName, dir / "two.mox");  // the header is read regardless
 
@@ -125,9 +122,8 @@ TEST(DayFile, HeaderRules)
     TempDir dir;
     // Only a TYPE 1 description names the curve's component; keys after DATA:, keys not at
     // the first column and unknown keys are ignored.
-    WriteBytes(dir / "h.mox",
-               "TYPE: 2\r\nTYPEDESCRIPTION: Bx\r\n LOCATION: no\r\nNAME3: x\r\nDATE: 1.2.2003\r\n"
-               "DATA:\r\nLOCATION: late\r\n5\r\n");
+    WriteBytes(dir / "h.mox", "TYPE: 2\r\nTYPEDESCRIPTION: Bx\r\n LOCATION: no\r\nNAME3: x\r\nDATE: 1.2.2003\r\n"
+                              "DATA:\r\nLOCATION: late\r\n5\r\n");
     TMOX_Diagram d;
     d.LoadHeader(dir / "h.mox", 1, 2);
     MOX_Header h = d.get_Header(1);

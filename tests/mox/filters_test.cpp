@@ -40,7 +40,8 @@ using OffsetFilter = FilterTest;
 
 TEST_F(Correction, RaisesTheRestOfTheDayForTheMatchingComponent)
 {
-    WriteBytes(dir / "20030615.kor", "By;12:00;10\r\n\r\nBx;01:00;99\r\nBy;06:00;5\r\nBy;18:00;-5\r\nBy;23:59;1000\r\n");
+    WriteBytes(dir / "20030615.kor",
+               "By;12:00;10\r\n\r\nBx;01:00;99\r\nBy;06:00;5\r\nBy;18:00;-5\r\nBy;23:59;1000\r\n");
     WriteBytes(dir / "bx.mox", DayFileText({{"Bx", Minutes([](int) { return 0.0; })}}, "15.06.03"));
     d.set_is_Korrektur(true);
     d.LoadData(dir / "20030615.mox", 0, 1);
@@ -124,8 +125,8 @@ TEST_F(NoiseFilter, MedianForSpikesMeanForJitter)
     Fill(NAN);
     Set({100, 101, 102, 110, 104, 105, 106});
     d.noise_filter(1);
-    EXPECT_EQ(d.get_data(1, 4), 104.0);  // spread 10: the mean 728 / 7
-    EXPECT_EQ(d.get_data(1, 1), 100.0);  // the first three never change
+    EXPECT_EQ(d.get_data(1, 4), 104.0);         // spread 10: the mean 728 / 7
+    EXPECT_EQ(d.get_data(1, 1), 100.0);         // the first three never change
     EXPECT_TRUE(std::isnan(d.get_data(1, 8)));  // gaps stay gaps
 
     Fill(NAN);
@@ -169,7 +170,8 @@ TEST_F(OffsetFilter, StepsAndSpikes)
     EXPECT_EQ(d.get_data(1, 3), 80.0);
 
     // Through the loader, which runs it twice.
-    WriteBytes(dir / "spike.mox", DayFileText({{"By", Minutes([](int m) { return m == 600 ? 500.0 : 10.0; })}}, "15.06.03"));
+    WriteBytes(dir / "spike.mox",
+               DayFileText({{"By", Minutes([](int m) { return m == 600 ? 500.0 : 10.0; })}}, "15.06.03"));
     d.set_is_offsetfilter(true);
     d.LoadData(dir / "spike.mox", 0, 2);
     EXPECT_EQ(d.get_data(2, 601), 10.0);

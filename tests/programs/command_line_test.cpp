@@ -74,7 +74,8 @@ TEST(CommandLine, StationKeepsItsWordsAndRefusesSurplusOnes)
     // A negative size is told as one, not taken for an option.
     const TRun negative = RunProgram("MOX_View", {"day.txt", "-1", "-1"});
     EXPECT_EQ(negative.exitCode, 2);
-    EXPECT_TRUE(negative.err.contains("Breite und Höhe dürfen nicht negativ sein: -1 -1")) << negative.err.toStdString();
+    EXPECT_TRUE(negative.err.contains("Breite und Höhe dürfen nicht negativ sein: -1 -1"))
+        << negative.err.toStdString();
 }
 
 int Answer(const TCommandLine& line, std::vector<const char*> args, std::string& out, std::string& err)
@@ -89,7 +90,8 @@ int Answer(const TCommandLine& line, std::vector<const char*> args, std::string&
 
 TEST(CommandLine, OptionsWithValuesAndWordsAreCountedApart)
 {
-    const TCommandLine line{"prog", "Aufruf: prog [--iaga ORDNER] [auto ORDNER]\n", {{"--iaga", true}, {"--quiet", false}}, 2};
+    const TCommandLine line{
+        "prog", "Aufruf: prog [--iaga ORDNER] [auto ORDNER]\n", {{"--iaga", true}, {"--quiet", false}}, 2};
     std::string out, err;
     EXPECT_EQ(Answer(line, {"auto", "/data", "--iaga", "/out", "--quiet"}, out, err), -1);
     EXPECT_EQ(out + err, "");

@@ -40,7 +40,8 @@ std::vector<Literal> Literals(const std::string& file)
             for (i += 2; i + 1 < s.size() && !(s[i] == '*' && s[i + 1] == '/'); ++i)
                 if (s[i] == '\n') ++line;
             ++i;
-        } else if (c == 'R' && i + 1 < s.size() && s[i + 1] == '"' && (i == 0 || !std::isalnum((unsigned char)s[i - 1]))) {
+        } else if (c == 'R' && i + 1 < s.size() && s[i + 1] == '"' &&
+                   (i == 0 || !std::isalnum((unsigned char)s[i - 1]))) {
             const std::size_t open = s.find('(', i);
             const std::string close = ")" + s.substr(i + 2, open - i - 2) + "\"";
             const std::size_t end = s.find(close, open);
@@ -65,25 +66,47 @@ std::vector<Literal> Literals(const std::string& file)
 
 // Words that German texts do not use.
 const std::set<std::string> kEnglish = {
-    "the", "is", "are", "cannot", "could", "not", "of", "with", "without", "from", "does", "found",
-    "missing", "shows", "into", "must", "please", "this", "that", "which", "will", "should", "file",
-    "files", "folder", "enough", "memory", "unknown", "usage", "needs", "given", "skipped", "converted",
-    "and", "or", "to", "be", "been", "has", "have", "no", "any", "more", "when", "while", "after",
-    "before", "there", "failed", "error", "opened", "written", "read", "only", "set", "takes"};
+    "the",    "is",      "are",       "cannot", "could",  "not",    "of",     "with",    "without", "from",
+    "does",   "found",   "missing",   "shows",  "into",   "must",   "please", "this",    "that",    "which",
+    "will",   "should",  "file",      "files",  "folder", "enough", "memory", "unknown", "usage",   "needs",
+    "given",  "skipped", "converted", "and",    "or",     "to",     "be",     "been",    "has",     "have",
+    "no",     "any",     "more",      "when",   "while",  "after",  "before", "there",   "failed",  "error",
+    "opened", "written", "read",      "only",   "set",    "takes"};
 
 // English the programs keep: captions of their forerunner, and texts of formats and protocols
 // (IAGA-2002 header records, MQTT and JSON fields, Qt's own identifiers).
 const std::set<std::string> kAllowed = {
-    "Activate noise filter?", "Use correction file?", "Color setup...", "Converted files:",
-    "Exit program", "all ok", "no MOX-file", "MOX-file to old", "Generate MOX-files", "Update MOX-files",
-    "Error Opening File ", "Error Writing PNG File!", "Source of Data", "SOURCE OF DATA", "Unknown error",
+    "Activate noise filter?",
+    "Use correction file?",
+    "Color setup...",
+    "Converted files:",
+    "Exit program",
+    "all ok",
+    "no MOX-file",
+    "MOX-file to old",
+    "Generate MOX-files",
+    "Update MOX-files",
+    "Error Opening File ",
+    "Error Writing PNG File!",
+    "Source of Data",
+    "SOURCE OF DATA",
+    "Unknown error",
     // HTTP's reason phrases and header lines, and the status messages HAPI fixes for its codes.
-    "Not Found", "Method Not Allowed", "Internal Server Error", "Retry-After: 10\\r\\nConnection: close\\r\\n",
-    "X-Accel-Buffering: no\\r\\n\\r\\n", "OK - no data for time range", "Bad request - user input error",
-    "Bad request - unknown API parameter name", "Bad request - error in start time",
-    "Bad request - error in stop time", "Bad request - start time equal to or after stop time",
-    "Bad request - unknown dataset id", "Bad request - unknown dataset parameter",
-    "Bad request - too much time or data requested", "Bad request - out of order or duplicate parameters",
+    "Not Found",
+    "Method Not Allowed",
+    "Internal Server Error",
+    "Retry-After: 10\\r\\nConnection: close\\r\\n",
+    "X-Accel-Buffering: no\\r\\n\\r\\n",
+    "OK - no data for time range",
+    "Bad request - user input error",
+    "Bad request - unknown API parameter name",
+    "Bad request - error in start time",
+    "Bad request - error in stop time",
+    "Bad request - start time equal to or after stop time",
+    "Bad request - unknown dataset id",
+    "Bad request - unknown dataset parameter",
+    "Bad request - too much time or data requested",
+    "Bad request - out of order or duplicate parameters",
     "Internal server error",
 };
 
@@ -141,7 +164,8 @@ std::vector<std::string> EnglishTexts(const std::filesystem::path& root, const s
                 // One word alone is a key, a name or a format, not a sentence.
                 if (words.size() < 2) continue;
                 if (std::any_of(words.begin(), words.end(), [](const std::string& w) { return kEnglish.count(w) > 0; }))
-                    english.push_back(std::filesystem::relative(l.file, root).string() + ":" + std::to_string(l.line) + ": " + l.text);
+                    english.push_back(std::filesystem::relative(l.file, root).string() + ":" + std::to_string(l.line) +
+                                      ": " + l.text);
             }
         }
     }

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "../support/DayFiles.h"
-#include "PixelSets.h"
 #include "../support/TempDir.h"
+#include "PixelSets.h"
 #include "mox/Mm.h"
 
 constexpr TColor kFrame = RGBColor(64, 64, 64);
@@ -31,9 +31,8 @@ inline void LoadCurve(TMOX_Diagram& d, const TempDir& dir, int curve, const std:
 
 // The cell of `text` at (x, y) in `picture` is exactly what a lone TextOut in the same font on
 // the background colour produces; rows beyond `rows` are not compared.
-inline ::testing::AssertionResult TextAt(const TBitmap& picture, int x, int y, const std::string& text,
-                                         int size, bool bold, TColor colour, TColor background = kWhite,
-                                         int rows = 1 << 20)
+inline ::testing::AssertionResult TextAt(const TBitmap& picture, int x, int y, const std::string& text, int size,
+                                         bool bold, TColor colour, TColor background = kWhite, int rows = 1 << 20)
 {
     TBitmap probe(1, 1);
     TCanvas& pc = probe.Canvas;

@@ -69,8 +69,8 @@ TEST(Canvas, CopyRectStretchesAndAndModeKeepsTheTargetUnderWhite)
 
 TEST(Bitmap, EightBitFormatKeepsTheDiagramColoursExactly)
 {
-    const TColor kept[] = {0xFFFFFF, 0x000000, 0x0000FF, 0x800000, 0x008000, 0x404040,
-                           0xA0A0A0, 0x00BE00, 0x00E6FF, RGBColor(192, 192, 192)};
+    const TColor kept[] = {0xFFFFFF, 0x000000, 0x0000FF, 0x800000, 0x008000,
+                           0x404040, 0xA0A0A0, 0x00BE00, 0x00E6FF, RGBColor(192, 192, 192)};
     TBitmap b(int(std::size(kept)) + 1, 1);
     for (std::size_t i = 0; i < std::size(kept); ++i) b.SetPixel(int(i), 0, kept[i]);
     b.SetPixel(int(std::size(kept)), 0, RGBColor(250, 3, 2));  // not in the palette

@@ -198,7 +198,8 @@ TEST(Magnetogram, PreviousDayCountsNeitherInTheKIndexNorTheAlarm)
     // A stormy 14 June (800 nT swings every ten minutes) before a quiet 15 June.
     WriteBytes(dir / "20030614.mox",
                DayFileText({{"By", Minutes([](int m) { return (m / 10) % 2 ? 800.0 : 0.0; })}}, "14.06.03"));
-    WriteBytes(dir / "20030615.mox", DayFileText({{"By", Minutes([](int m) { return m % 2 ? 5.0 : 0.0; })}}, "15.06.03"));
+    WriteBytes(dir / "20030615.mox",
+               DayFileText({{"By", Minutes([](int m) { return m % 2 ? 5.0 : 0.0; })}}, "15.06.03"));
     TMOX_Diagram d;
     d.set_Alarm_limit(4);
     d.set_is_Alarm(true);
@@ -234,7 +235,7 @@ TEST(Magnetogram, AutoScaleWidensFromTheLargestTruncatedDeviation)
     };
     const Case cases[] = {
         {scale60, true, 0.0, 61.0, 0, 200},    {scale60, true, 0.0, 60.0, 0, 120},
-        {scale60, true, 0.7, 60.9, 0, 120},    // both truncated: 60 - 0
+        {scale60, true, 0.7, 60.9, 0, 120},  // both truncated: 60 - 0
         {scale60, true, 0.0, -61.0, 0, 200},   {scale60, true, 0.0, 0.0, 61, 200},
         {scale500, true, 0.0, 400.0, 0, 1000}, {scale60, true, 0.0, 260.0, 0, 1000},
         {scale60, true, 0.0, 1200.0, 0, 2000}, {scale250, true, 0.0, 201.0, 0, 500},

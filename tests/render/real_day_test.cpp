@@ -53,8 +53,8 @@ TEST(RealDay, TwoSensorObservatoryDay)
     means.Read(dir / "wic20220810vsec.sec");
     ASSERT_EQ(means.count[0][720], 60);
 
-    std::string text = DayFileText({{"Bx", means.Lines(0)}, {"By", means.Lines(1)}}, "10.08.22",
-                                   "Conrad Observatorium", "GeoSphere Austria");
+    std::string text = DayFileText({{"Bx", means.Lines(0)}, {"By", means.Lines(1)}}, "10.08.22", "Conrad Observatorium",
+                                   "GeoSphere Austria");
     const std::string file = dir / "20220810.mox";
     WriteBytes(file, text);
     TMOX_Diagram d;

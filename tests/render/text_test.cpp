@@ -77,7 +77,8 @@ TEST(Title, PlaceholdersExpandInOrderWithTheirConditions)
     EXPECT_EQ(d.generate_title("$NAME$"), "$ORT$");
 
     // A loaded curve: its header's date as dd.mm.yyyy for the title only, and its last time.
-    LoadCurve(d, dir, 2, [](int m) { return m <= 600 ? 1.0 : std::nan(""); }, "By", "15.06.03", "Sturm");
+    LoadCurve(
+        d, dir, 2, [](int m) { return m <= 600 ? 1.0 : std::nan(""); }, "By", "15.06.03", "Sturm");
     TImage img(200, 150);
     d.MOX_Image = &img;
     d.ShowMagnetogramm();  // makes the long time format hh:mm
@@ -85,8 +86,7 @@ TEST(Title, PlaceholdersExpandInOrderWithTheirConditions)
     EXPECT_EQ(d.generate_title("$DATUM2$ $DATE2$ $UHRZEIT2$ $TIME2$ $BEMERKUNG2$ $REMARK2$"),
               "15.06.2003 15.06.2003 10:00 10:00 Sturm Sturm");
     EXPECT_EQ(FormatSettings().ShortDateFormat, "dd.mm.yy");
-    EXPECT_EQ(d.generate_title("$ORT2$ $NAME2$ $LOCATOR2$ $KOORD2$"),
-              "Polverin Obs JO62AA 13.0 E, 52.0 N");
+    EXPECT_EQ(d.generate_title("$ORT2$ $NAME2$ $LOCATOR2$ $KOORD2$"), "Polverin Obs JO62AA 13.0 E, 52.0 N");
     EXPECT_EQ(d.generate_title("$DATUM$"), FormatDateTime("dd.mm.yyyy", Date()));
     EXPECT_EQ(d.generate_title("$UHRZEIT3$"), "");
 }
@@ -96,7 +96,8 @@ TEST(Legend, ComponentDateStyleAndRemark)
     TempDir dir;
     TMOX_Diagram d;
     FormatSettings().ShortDateFormat = "dd.mm.yy";
-    LoadCurve(d, dir, 1, [](int) { return 3.0; }, "By", "15.06.03", "ruhig");
+    LoadCurve(
+        d, dir, 1, [](int) { return 3.0; }, "By", "15.06.03", "ruhig");
     EXPECT_EQ(d.generate_legend(1), "By: 15.06.03, Obs, Polverin");
 
     d.set_Legendestil(legORT_KOORD);
@@ -109,8 +110,7 @@ TEST(Legend, ComponentDateStyleAndRemark)
 
     // A curve loaded with selector 0 from a two-component file has no component.
     const std::string file = dir / "two.mox";
-    WriteBytes(file, DayFileText({{"Bx", Minutes([](int) { return 1.0; })},
-                                  {"Bz", Minutes([](int) { return 2.0; })}},
+    WriteBytes(file, DayFileText({{"Bx", Minutes([](int) { return 1.0; })}, {"Bz", Minutes([](int) { return 2.0; })}},
                                  "01.02.03"));
     d.LoadData(file, 0, 3);
     EXPECT_EQ(d.generate_legend(3), "B:   JO62AA");

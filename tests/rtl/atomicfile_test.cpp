@@ -39,8 +39,7 @@ TEST(AtomicFile, AWriteCutShortLeavesOneTemporaryThatTheNextWriteTakesOver)
     WriteBytes(dir / "mox_data.mox.tmp-1", "init");
     WriteBytes(dir / "fremd.tmp-999999997", "fremd");
     ASSERT_TRUE(WriteTextLines(target, {"alt"}));
-    const std::vector<std::string> others{"fremd.tmp-999999997", "mox_data.htm", "mox_data.mox",
-                                          "mox_data.mox.tmp-1"};
+    const std::vector<std::string> others{"fremd.tmp-999999997", "mox_data.htm", "mox_data.mox", "mox_data.mox.tmp-1"};
     EXPECT_EQ(Entries(dir), others);
 
     // Crashes in the middle of writes, as often as they come: always the one same leftover.

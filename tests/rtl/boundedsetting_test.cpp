@@ -7,9 +7,8 @@
 TEST(BoundedSetting, OutOfRangeGivesTheNearestBoundAndIsToldOnce)
 {
     TempDir dir;
-    WriteBytes(dir / "mox.ini",
-               "[Batch]\r\nIntervall=35792\r\nTief=-7\r\nRiesig=99999999999999999999\r\nGut=12\r\n"
-               "Text=zwölf\r\n");
+    WriteBytes(dir / "mox.ini", "[Batch]\r\nIntervall=35792\r\nTief=-7\r\nRiesig=99999999999999999999\r\nGut=12\r\n"
+                                "Text=zwölf\r\n");
     TIniFile ini(dir / "mox.ini");
     TakeSettingNotes();
     const IntRange range{1, 30};

@@ -79,8 +79,7 @@ TEST_F(FormatTest, TwoDigitYearsFallIntoTheCenturyWindow)
     const int at = pivot % 100, before = (pivot + 99) % 100;
     DecodeDate(StrToDate("01.01." + std::string(at < 10 ? "0" : "") + std::to_string(at)), y, m, d);
     EXPECT_EQ(y, pivot);
-    DecodeDate(StrToDate("01.01." + std::string(before < 10 ? "0" : "") + std::to_string(before)),
-               y, m, d);
+    DecodeDate(StrToDate("01.01." + std::string(before < 10 ? "0" : "") + std::to_string(before)), y, m, d);
     EXPECT_EQ(y, pivot + 99);
     FormatSettings().TwoDigitYearCenturyWindow = 0;
     DecodeDate(StrToDate("01.01.75"), y, m, d);
@@ -89,8 +88,8 @@ TEST_F(FormatTest, TwoDigitYearsFallIntoTheCenturyWindow)
 
 TEST_F(FormatTest, ParsingRejectsWhatIsNotADateOrTime)
 {
-    for (const char* bad : {"", "abc", "15.06", "31.02.03", "15/06/03", "0.1.03", "15.13.03",
-                            "15.06.03x", "15.06.12345"})
+    for (const char* bad :
+         {"", "abc", "15.06", "31.02.03", "15/06/03", "0.1.03", "15.13.03", "15.06.03x", "15.06.12345"})
         EXPECT_THROW(StrToDate(bad), EConvertError) << bad;
     EXPECT_EQ(StrToDate("  1.2.2003 "), EncodeDate(2003, 2, 1));
 

@@ -63,12 +63,11 @@ TEST(IniFile, EveryWriteReplacesTheFileAtomically)
     TIniFile other(f);
     ASSERT_TRUE(other.WriteString("A", "k", "2"));
     EXPECT_EQ(ini.ReadString("A", "k", ""), "2");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path / "sub"),
-                            std::filesystem::directory_iterator{}),
-              1);
+    EXPECT_EQ(
+        std::distance(std::filesystem::directory_iterator(dir.path / "sub"), std::filesystem::directory_iterator{}), 1);
     // When the new file cannot be written the old one stays whole.
-    std::filesystem::permissions(dir.path / "sub", std::filesystem::perms::owner_read |
-                                                       std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(dir.path / "sub",
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     if (access((dir.path / "sub").c_str(), W_OK) != 0) {
         EXPECT_FALSE(ini.WriteString("A", "k", "3"));
         EXPECT_EQ(ini.ReadString("A", "k", ""), "2");

@@ -31,8 +31,8 @@ TEST(SettingsCheck, SlipsAreToldWithTheKeyMeant)
     EXPECT_EQ(NearestKey("Passwort", kKnown[0].keys), "");
     EXPECT_EQ(NearestKey("x", kKnown[0].keys), "");
 
-    EXPECT_EQ(Texts({"[MOX-Header]", "Ort=Lindenberg", "Laenge=14.1 E", "; Laenge=alt", "Passwort=x", "",
-                     "[Batch]", "intervall=2", "Bildformt=2", "[Fremd]", "Laenge=1"}),
+    EXPECT_EQ(Texts({"[MOX-Header]", "Ort=Lindenberg", "Laenge=14.1 E", "; Laenge=alt", "Passwort=x", "", "[Batch]",
+                     "intervall=2", "Bildformt=2", "[Fremd]", "Laenge=1"}),
               (std::vector<std::string>{
                   "/etc/mox/mox.ini, Zeile 3, [MOX-Header] Laenge: meinten Sie Länge?",
                   "/etc/mox/mox.ini, Zeile 5, [MOX-Header] Passwort: unbekannter Schlüssel, er gilt nicht.",
@@ -42,8 +42,8 @@ TEST(SettingsCheck, SlipsAreToldWithTheKeyMeant)
 
 TEST(SettingsCheck, ARepeatedSectionIsToldOnceWithItsLines)
 {
-    EXPECT_EQ(Texts({"[Batch]", "Intervall=1", "[MOX-Header]", "Ort=A", "[batch]", "Intervall=5", "Unsinn=1",
-                     "[Batch]", "Intervall=9"}),
+    EXPECT_EQ(Texts({"[Batch]", "Intervall=1", "[MOX-Header]", "Ort=A", "[batch]", "Intervall=5", "Unsinn=1", "[Batch]",
+                     "Intervall=9"}),
               (std::vector<std::string>{
                   "/etc/mox/mox.ini: Der Abschnitt [batch] steht mehrmals in der Datei (Zeile 1 und 5); gelesen "
                   "wird nur der erste, die späteren gelten nicht.",

@@ -12,7 +12,8 @@ TEST(TextFile, WritesWindows1252WithCrLfAndReadsItBack)
     TempDir dir;
     const std::string f = dir / "a.txt";
     ASSERT_TRUE(WriteTextLines(f, {"Länge=13,5", "", "Grüße €"}));
-    EXPECT_EQ(ReadBytes(f), "L\xE4nge=13,5\r\n\r\nGr\xFC\xDF" "e \x80\r\n");
+    EXPECT_EQ(ReadBytes(f), "L\xE4nge=13,5\r\n\r\nGr\xFC\xDF"
+                            "e \x80\r\n");
     std::vector<std::string> lines;
     ASSERT_TRUE(ReadTextLines(f, lines));
     EXPECT_EQ(lines, (std::vector<std::string>{"Länge=13,5", "", "Grüße €"}));
@@ -61,12 +62,9 @@ TEST(TextFile, AtomicWriterLeavesTheOldFileUntilCommit)
     }
     EXPECT_EQ(ReadBytes(f), "neu\r\n");
     // Nothing but the target is left behind.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path),
-                            std::filesystem::directory_iterator{}),
-              1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), std::filesystem::directory_iterator{}), 1);
     // A folder that cannot be written: the write fails and says so.
-    std::filesystem::permissions(dir.path, std::filesystem::perms::owner_read |
-                                               std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(dir.path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     if (access(dir.path.c_str(), W_OK) != 0) {  // root may write anyway
         EXPECT_FALSE(WriteTextLines(f, {"x"}));
         EXPECT_EQ(ReadBytes(f), "neu\r\n");

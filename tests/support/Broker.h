@@ -61,7 +61,7 @@ public:
         if (pid > 0) return true;
         std::ofstream conf(dir + "/mosquitto.conf");
         conf << "listener " << port << " 127.0.0.1\n"
-             << options             << "allow_anonymous true\n"
+             << options << "allow_anonymous true\n"
              << "persistence " << (persist ? "true" : "false") << "\n"
              << "persistence_location " << dir << "/\n"
              << "max_queued_messages 0\n"
@@ -158,9 +158,8 @@ public:
                                       std::string(static_cast<const char*>(msg->payload), std::size_t(msg->payloadlen)),
                                       msg->retain});
         });
-        mosquitto_subscribe_callback_set(m, [](mosquitto*, void* p, int, int, const int*) {
-            static_cast<TestSubscriber*>(p)->subscribed = true;
-        });
+        mosquitto_subscribe_callback_set(
+            m, [](mosquitto*, void* p, int, int, const int*) { static_cast<TestSubscriber*>(p)->subscribed = true; });
         mosquitto_reconnect_delay_set(m, 1, 2, false);
         mosquitto_connect_async(m, "127.0.0.1", port, 30);
         mosquitto_loop_start(m);

@@ -28,8 +28,7 @@ struct Section {
 
 // TYPE 1 with one section, TYPE 2 with two, TYPE 4 with four.
 inline std::string DayFileText(const std::vector<Section>& sections, const std::string& date,
-                               const std::string& location = "Polverin",
-                               const std::string& author = "Obs")
+                               const std::string& location = "Polverin", const std::string& author = "Obs")
 {
     std::string t;
     auto line = [&t](const std::string& s) { t += s + "\r\n"; };

@@ -3,8 +3,8 @@
 // that can fail as a medium with an I/O error does (the file system shut down, as ext4 does
 // before it turns read-only), be unmounted and be mounted again from the same device. Needs
 // root (CI runs as root); elsewhere the test that needs it is skipped.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -26,8 +26,8 @@ public:
             reason = "not root";
             return;
         }
-        const std::string make = "truncate -s " + std::to_string(megabytes) + "M " + image +
-                                 " && mkfs.ext4 -q -F " + image + " >/dev/null 2>&1";
+        const std::string make = "truncate -s " + std::to_string(megabytes) + "M " + image + " && mkfs.ext4 -q -F " +
+                                 image + " >/dev/null 2>&1";
         if (std::system(make.c_str()) != 0) {
             reason = "mkfs.ext4 failed";
             return;
@@ -78,5 +78,5 @@ public:
     bool mounted = false;
 };
 
-#define REQUIRE_LOOP_DISK(disk) \
+#define REQUIRE_LOOP_DISK(disk)                                                                                        \
     if (!(disk).Usable()) GTEST_SKIP() << "no ext4 medium on a loop device: " << (disk).Reason()

@@ -16,8 +16,7 @@ extern char** environ;
 class ChildProcess {
 public:
     // `env`: "NAME=value" entries added to this process's environment.
-    ChildProcess(std::vector<std::string> argv, const std::string& outputFile,
-                 const std::vector<std::string>& env = {})
+    ChildProcess(std::vector<std::string> argv, const std::string& outputFile, const std::vector<std::string>& env = {})
     {
         std::vector<std::string> environment = env;
         for (char** e = environ; *e; ++e) environment.push_back(*e);

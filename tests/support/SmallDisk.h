@@ -32,5 +32,5 @@ private:
     bool mounted = false;
 };
 
-#define REQUIRE_SMALL_DISK(disk) \
+#define REQUIRE_SMALL_DISK(disk)                                                                                       \
     if (!(disk).Mounted()) GTEST_SKIP() << "no tmpfs to fill: " << (disk).Reason()

@@ -47,21 +47,21 @@ struct Variant {
 std::string BadLine(std::mt19937& random, const std::string& good)
 {
     switch (random() % 5) {
-    case 0: return good.substr(0, random() % good.size());                // cut off
-    case 1: {                                                             // line noise
+    case 0: return good.substr(0, random() % good.size());  // cut off
+    case 1: {                                               // line noise
         std::string s = good;
         for (int i = 0; i < 4; ++i) s[random() % s.size()] = char(random() % 32);
         return s;
     }
-    case 2: return "11" + good.substr(2);                                 // another date
-    case 3: return good.substr(0, 18) + " X  12 Y  34";                   // no commas
-    default: return std::string(random() % 200, '\0');                   // NUL fill
+    case 2: return "11" + good.substr(2);                // another date
+    case 3: return good.substr(0, 18) + " X  12 Y  34";  // no commas
+    default: return std::string(random() % 200, '\0');   // NUL fill
     }
 }
 
 // A raw day log as the station writes it: "dd.mm.yy hh:mm:ss:" and the payload, CR LF.
-std::string MakeLog(const std::vector<SecondRecord>& records, int day, int month, int year,
-                    const Variant& v, long& lines)
+std::string MakeLog(const std::vector<SecondRecord>& records, int day, int month, int year, const Variant& v,
+                    long& lines)
 {
     std::mt19937 random(20220810);
     std::string text;
@@ -83,10 +83,7 @@ std::string MakeLog(const std::vector<SecondRecord>& records, int day, int month
     return text;
 }
 
-void Write(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
+void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 // Peak resident memory since the last reset, minus what was resident then.
 long ResidentKb(const char* key)
@@ -250,8 +247,8 @@ int MeasureYear(const std::string& folder, int runs)
             times.push_back(t);
         }
         std::sort(times.begin(), times.end());
-        std::printf("| %s | %.2f | %.2f | %.0f | %.2f |\n", c.name, times.front(),
-                    times[times.size() / 2], bytes / 1e6 / times.front(), bestCpu);
+        std::printf("| %s | %.2f | %.2f | %.0f | %.2f |\n", c.name, times.front(), times[times.size() / 2],
+                    bytes / 1e6 / times.front(), bestCpu);
     }
     return 0;
 }
@@ -304,8 +301,8 @@ int main(int argc, char** argv)
 
     utsname un;
     uname(&un);
-    std::printf("Machine: %s, %ld cores, %s %s; work folder %s\n\n", Cpu().c_str(),
-                sysconf(_SC_NPROCESSORS_ONLN), un.sysname, un.release, folder.c_str());
+    std::printf("Machine: %s, %ld cores, %s %s; work folder %s\n\n", Cpu().c_str(), sysconf(_SC_NPROCESSORS_ONLN),
+                un.sysname, un.release, folder.c_str());
 
     std::printf("`Convert`, input in the page cache, .mox and .log written and synced to disk. "
                 "Processor time on one core, and wall time including the wait for the disk; "
@@ -329,9 +326,8 @@ int main(int argc, char** argv)
         d.Convert(file);  // warms the page cache
         const Timing t = Fastest(v.step == 1 ? 30 : 100, [&] { d.Convert(file); });
         const double mb = text.size() / 1e6;
-        std::printf("| %s | %ld | %.2f | %.1f | %.0f | %.0f | %.1f | %.0f | %ld |\n", v.name, lines,
-                    mb, t.cpu * 1e3, lines / t.cpu, mb / t.cpu, t.wall * 1e3, mb / t.wall,
-                    MemoryOfConversion(file));
+        std::printf("| %s | %ld | %.2f | %.1f | %.0f | %.0f | %.1f | %.0f | %ld |\n", v.name, lines, mb, t.cpu * 1e3,
+                    lines / t.cpu, mb / t.cpu, t.wall * 1e3, mb / t.wall, MemoryOfConversion(file));
     }
 
     // A day with the day before: the day before as a raw log only (converted on the way)

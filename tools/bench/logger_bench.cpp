@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "mox/rtl/CommandLine.h"
 #include "lines/DayLogger.h"
+#include "mox/rtl/CommandLine.h"
 
 namespace {
 
@@ -25,8 +25,8 @@ Figures Measure(const std::string& folder, int syncInterval, int lines)
     us.reserve(std::size_t(lines));
     char line[64];
     for (int i = 0; i < lines; ++i) {
-        std::snprintf(line, sizeof line, "15.06.03 %02d:%02d:%02d: Y,  %d X,  %d", i / 3600 % 24,
-                      i / 60 % 60, i % 60, 100 + i % 7, -20 + i % 5);
+        std::snprintf(line, sizeof line, "15.06.03 %02d:%02d:%02d: Y,  %d X,  %d", i / 3600 % 24, i / 60 % 60, i % 60,
+                      100 + i % 7, -20 + i % 5);
         const auto t0 = std::chrono::steady_clock::now();
         if (log.HandleLine(line) != DayLogger::Outcome::Logged) {
             std::fprintf(stderr, "mox-bench-logger: %s\n", log.Error().c_str());
@@ -62,7 +62,6 @@ int main(int argc, char** argv)
     const Figures every = Measure(folder, 0, lines);
     std::printf("| after every line | %.1f | %.1f | %.1f |\n", every.meanUs, every.p99Us, every.maxUs);
     const Figures tenSeconds = Measure(folder, 10, lines);
-    std::printf("| at most every 10 s | %.1f | %.1f | %.1f |\n", tenSeconds.meanUs, tenSeconds.p99Us,
-                tenSeconds.maxUs);
+    std::printf("| at most every 10 s | %.1f | %.1f | %.1f |\n", tenSeconds.meanUs, tenSeconds.p99Us, tenSeconds.maxUs);
     return 0;
 }

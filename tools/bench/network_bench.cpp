@@ -25,8 +25,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "mox/rtl/CommandLine.h"
 #include "lines/NetProtocol.h"
+#include "mox/rtl/CommandLine.h"
 #include "tests/support/Broker.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
@@ -34,7 +34,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
 
 struct ProcessLoad {
     double cpuSeconds = 0;
@@ -334,7 +333,8 @@ int main(int argc, char** argv)
         return 2;
     }
     mosquitto_lib_init();
-    const std::string base = (std::filesystem::temp_directory_path() / ("mox-bench-network-" + std::to_string(getpid()))).string();
+    const std::string base =
+        (std::filesystem::temp_directory_path() / ("mox-bench-network-" + std::to_string(getpid()))).string();
 
     std::printf("| Stations | Lines published | Lines filed | Lines/s filed | Latency median ms | p99 ms | max ms | "
                 "Acknowledged median ms | p99 ms | Collector CPU %% | Collector RSS KB | Collector peak KB |\n");
@@ -375,8 +375,8 @@ int main(int argc, char** argv)
         const std::vector<double> ack = stations.TakeAckLatencies();
         std::printf("| %d | %zu | %zu | %.0f | %.1f | %.1f | %.1f | %.1f | %.1f | %.1f | %ld | %ld |\n", n, published,
                     filed, double(filed) / wall, Percentile(lat, 0.5), Percentile(lat, 0.99), Percentile(lat, 1.0),
-                    Percentile(ack, 0.5), Percentile(ack, 0.99),
-                    100.0 * (after.cpuSeconds - before.cpuSeconds) / wall, after.rssKb, after.peakKb);
+                    Percentile(ack, 0.5), Percentile(ack, 0.99), 100.0 * (after.cpuSeconds - before.cpuSeconds) / wall,
+                    after.rssKb, after.peakKb);
         std::fflush(stdout);
         collect.Stop(SIGTERM);
         broker.Stop();

@@ -120,8 +120,8 @@ int main(int argc, char** argv)
     d.set_Titel("Magnetogramm $ORT$, $DATUM1$, $UHRZEIT1$ UTC");
     int k[8];
     for (int b = 1; b <= 8; ++b) k[b - 1] = d.get_K_index(b);
-    std::printf("four curves loaded; K index %d %d %d %d %d %d %d %d; %d repetitions\n\n", k[0], k[1], k[2],
-                k[3], k[4], k[5], k[6], k[7], repetitions);
+    std::printf("four curves loaded; K index %d %d %d %d %d %d %d %d; %d repetitions\n\n", k[0], k[1], k[2], k[3], k[4],
+                k[5], k[6], k[7], repetitions);
 
     for (auto [w, h] : {std::pair{1000, 600}, {400, 250}, {1600, 1000}}) {
         TImage img(w, h);
@@ -145,12 +145,13 @@ int main(int argc, char** argv)
 
     // The batch pictures (standard and preview) with each PNG row filter, reduced to the
     // palette as SaveDiagramImage writes them.
-    std::printf("\nPNG row filters, compression level 9 (processor time of the writing thread):\n\n| Picture | Filter | Median ms | Best ms | Bytes |\n"
+    std::printf("\nPNG row filters, compression level 9 (processor time of the writing thread):\n\n| Picture | Filter "
+                "| Median ms | Best ms | Bytes |\n"
                 "|---|---|---:|---:|---:|\n");
     const std::pair<PngRowFilter, const char*> filters[] = {
-        {PngRowFilter::None, "none"},       {PngRowFilter::Sub, "sub"},
-        {PngRowFilter::Up, "up"},           {PngRowFilter::Average, "average"},
-        {PngRowFilter::Paeth, "paeth"},     {PngRowFilter::Adaptive, "adaptive (all five)"}};
+        {PngRowFilter::None, "none"},   {PngRowFilter::Sub, "sub"},
+        {PngRowFilter::Up, "up"},       {PngRowFilter::Average, "average"},
+        {PngRowFilter::Paeth, "paeth"}, {PngRowFilter::Adaptive, "adaptive (all five)"}};
     for (auto [w, h] : {std::pair{642, 376}, {400, 250}}) {
         TImage batch(w, h);
         d.MOX_Image = &batch;

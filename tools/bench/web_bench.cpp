@@ -32,8 +32,8 @@
 #include "collect/web/DayConversion.h"
 #include "collect/web/Hapi.h"
 #include "collect/web/WebFace.h"
-#include "tests/conversion/RealSeconds.h"
 #include "mox/rtl/CommandLine.h"
+#include "tests/conversion/RealSeconds.h"
 
 namespace {
 
@@ -105,7 +105,8 @@ void Throughput(const std::string& root, int port)
     std::printf("| Answer | Rows | MB | First s | Best s | Rows/s (best) |\n|---|---:|---:|---:|---:|---:|\n");
     for (const char* format : {"csv", "json"}) {
         for (const char* dataset : {"Bench/raw", "Bench/minute"}) {
-            const HapiQuery q = {{"dataset", dataset}, {"start", "2022-08-10"}, {"stop", "2022-08-11"}, {"format", format}};
+            const HapiQuery q = {
+                {"dataset", dataset}, {"start", "2022-08-10"}, {"stop", "2022-08-11"}, {"format", format}};
             HapiAnswer error;
             auto best = 1e9, first = 0.0;
             std::uint64_t rows = 0;

@@ -1,7 +1,7 @@
 // mox-devsim: a simulated magnetometer on a pseudo-terminal.
+#include "mox/rtl/CommandLine.h"
 #include "tools/devsim/Device.h"
 #include "tools/devsim/FieldModel.h"
-#include "mox/rtl/CommandLine.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -10,8 +10,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -66,346 +66,310 @@ solange kein Programm das Terminal offen hat, verwirft es die Zeilen.
 
 volatile std::sig_atomic_t stopRequested = 0;
 
-void OnSignal(int)
-{
-  stopRequested = 1;
-}
+void OnSignal(int) { stopRequested = 1; }
 
 double RealNow()
 {
-  using namespace std::chrono;
-  return duration<double>(steady_clock::now().time_since_epoch()).count();
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
 [[noreturn]] void Fail(const std::string& text)
 {
-  std::cerr << "mox-devsim: " << text << "\n";
-  std::exit(2);
+    std::cerr << "mox-devsim: " << text << "\n";
+    std::exit(2);
 }
 
 struct TOptions {
-  std::string link, paramsFile, recordFile;
-  int interval = 0, sensors = 0;
-  double speed = 1;
-  bool haveStart = false, letters = true, storm = false, noData = false, verbose = false;
-  double start = 0;
-  unsigned long long seed = 1;
-  TDeviceFaults faults;
+    std::string link, paramsFile, recordFile;
+    int interval = 0, sensors = 0;
+    double speed = 1;
+    bool haveStart = false, letters = true, storm = false, noData = false, verbose = false;
+    double start = 0;
+    unsigned long long seed = 1;
+    TDeviceFaults faults;
 };
 
 TOptions ParseOptions(int argc, char** argv)
 {
-  TOptions o;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    auto value = [&]() -> std::string {
-      if (i + 1 >= argc)
-        Fail("Wert fehlt für " + a);
-      return argv[++i];
-    };
-    auto number = [&](const std::string& text) {
-      char* end = nullptr;
-      const double v = std::strtod(text.c_str(), &end);
-      if (text.empty() || *end != '\0')
-        Fail("keine Zahl für " + a + ": " + text);
-      return v;
-    };
-    if (a == "--help" || a == "-h") {
-      std::cout << Usage;
-      std::exit(0);
-    } else if (a == "--version") {
-      std::cout << "mox-devsim " << MoxVersion() << "\n";
-      std::exit(0);
-    } else if (a == "--link") {
-      o.link = value();
-    } else if (a == "--interval") {
-      const double v = number(value());
-      if (v < 1 || v > 255 || v != std::floor(v))
-        Fail("--interval nimmt ganze Sekunden 1..255");
-      o.interval = static_cast<int>(v);
-    } else if (a == "--speed") {
-      o.speed = number(value());
-      if (!(o.speed > 0))
-        Fail("--speed muss größer als 0 sein");
-    } else if (a == "--start") {
-      o.haveStart = ParseDeviceTime(value(), o.start);
-      if (!o.haveStart)
-        Fail("--start nimmt JJJJ-MM-TTTHH:MM:SS");
-    } else if (a == "--sensors") {
-      const std::string v = value();
-      if (v != "1" && v != "2")
-        Fail("--sensors nimmt 1 oder 2");
-      o.sensors = v[0] - '0';
-    } else if (a == "--no-letters") {
-      o.letters = false;
-    } else if (a == "--params") {
-      o.paramsFile = value();
-    } else if (a == "--storm") {
-      o.storm = true;
-    } else if (a == "--seed") {
-      o.seed = static_cast<unsigned long long>(number(value()));
-    } else if (a == "--no-data") {
-      o.noData = true;
-    } else if (a == "--record") {
-      o.recordFile = value();
-    } else if (a == "--verbose") {
-      o.verbose = true;
-    } else if (a == "--fault") {
-      const std::string f = value();
-      if (f == "silent")
-        o.faults.silent = true;
-      else if (f == "one-copy")
-        o.faults.oneCopy = true;
-      else if (f == "bad-copy")
-        o.faults.badCopy = true;
-      else if (f == "bad-echo")
-        o.faults.badEcho = true;
-      else if (f == "garbage")
-        o.faults.garbage = true;
-      else if (f.rfind("hangup-after=", 0) == 0) {
-        const double n = number(f.substr(13));
-        if (n < 0 || n != std::floor(n))
-          Fail("hangup-after nimmt eine Anzahl Bytes");
-        o.faults.hangupAfter = static_cast<long>(n);
-      } else
-        Fail("unbekannter Fehler für --fault: " + f);
-    } else {
-      std::cerr << "mox-devsim: unbekannte Option: " << a << "\n" << Usage;
-      std::exit(2);
+    TOptions o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) Fail("Wert fehlt für " + a);
+            return argv[++i];
+        };
+        auto number = [&](const std::string& text) {
+            char* end = nullptr;
+            const double v = std::strtod(text.c_str(), &end);
+            if (text.empty() || *end != '\0') Fail("keine Zahl für " + a + ": " + text);
+            return v;
+        };
+        if (a == "--help" || a == "-h") {
+            std::cout << Usage;
+            std::exit(0);
+        } else if (a == "--version") {
+            std::cout << "mox-devsim " << MoxVersion() << "\n";
+            std::exit(0);
+        } else if (a == "--link") {
+            o.link = value();
+        } else if (a == "--interval") {
+            const double v = number(value());
+            if (v < 1 || v > 255 || v != std::floor(v)) Fail("--interval nimmt ganze Sekunden 1..255");
+            o.interval = static_cast<int>(v);
+        } else if (a == "--speed") {
+            o.speed = number(value());
+            if (!(o.speed > 0)) Fail("--speed muss größer als 0 sein");
+        } else if (a == "--start") {
+            o.haveStart = ParseDeviceTime(value(), o.start);
+            if (!o.haveStart) Fail("--start nimmt JJJJ-MM-TTTHH:MM:SS");
+        } else if (a == "--sensors") {
+            const std::string v = value();
+            if (v != "1" && v != "2") Fail("--sensors nimmt 1 oder 2");
+            o.sensors = v[0] - '0';
+        } else if (a == "--no-letters") {
+            o.letters = false;
+        } else if (a == "--params") {
+            o.paramsFile = value();
+        } else if (a == "--storm") {
+            o.storm = true;
+        } else if (a == "--seed") {
+            o.seed = static_cast<unsigned long long>(number(value()));
+        } else if (a == "--no-data") {
+            o.noData = true;
+        } else if (a == "--record") {
+            o.recordFile = value();
+        } else if (a == "--verbose") {
+            o.verbose = true;
+        } else if (a == "--fault") {
+            const std::string f = value();
+            if (f == "silent") o.faults.silent = true;
+            else if (f == "one-copy") o.faults.oneCopy = true;
+            else if (f == "bad-copy") o.faults.badCopy = true;
+            else if (f == "bad-echo") o.faults.badEcho = true;
+            else if (f == "garbage") o.faults.garbage = true;
+            else if (f.rfind("hangup-after=", 0) == 0) {
+                const double n = number(f.substr(13));
+                if (n < 0 || n != std::floor(n)) Fail("hangup-after nimmt eine Anzahl Bytes");
+                o.faults.hangupAfter = static_cast<long>(n);
+            } else Fail("unbekannter Fehler für --fault: " + f);
+        } else {
+            std::cerr << "mox-devsim: unbekannte Option: " << a << "\n" << Usage;
+            std::exit(2);
+        }
     }
-  }
-  return o;
+    return o;
 }
 
 moxparam::TParamSet LoadParams(const TOptions& o)
 {
-  moxparam::TParamSet p = FactoryParams();
-  if (!o.paramsFile.empty()) {
-    std::ifstream in(o.paramsFile, std::ios::binary);
-    if (in) {
-      in.read(reinterpret_cast<char*>(p.data()), p.size());
-      if (in.gcount() != moxparam::Size)
-        Fail(o.paramsFile + ": kein 51-Byte-Parametersatz");
+    moxparam::TParamSet p = FactoryParams();
+    if (!o.paramsFile.empty()) {
+        std::ifstream in(o.paramsFile, std::ios::binary);
+        if (in) {
+            in.read(reinterpret_cast<char*>(p.data()), p.size());
+            if (in.gcount() != moxparam::Size) Fail(o.paramsFile + ": kein 51-Byte-Parametersatz");
+        }
     }
-  }
-  if (o.interval > 0)
-    moxparam::Put8(p, moxparam::data_interval, o.interval);
-  if (o.sensors > 0)
-    moxparam::Put8(p, moxparam::dual_sensor, o.sensors == 2 ? 1 : 0);
-  return p;
+    if (o.interval > 0) moxparam::Put8(p, moxparam::data_interval, o.interval);
+    if (o.sensors > 0) moxparam::Put8(p, moxparam::dual_sensor, o.sensors == 2 ? 1 : 0);
+    return p;
 }
 
 // The master side of a raw pseudo-terminal, with the optional symlink to its slave.
 class TTerminal {
 public:
-  explicit TTerminal(std::string link) : link_(std::move(link)) {}
-  ~TTerminal() { Close(); }
+    explicit TTerminal(std::string link) : link_(std::move(link)) {}
+    ~TTerminal() { Close(); }
 
-  void Open()
-  {
-    fd_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd_ < 0 || grantpt(fd_) != 0 || unlockpt(fd_) != 0)
-      Fail(std::string("kein Pseudo-Terminal zu bekommen (") + std::strerror(errno) + ")");
-    path_ = ptsname(fd_);
-    termios t{};
-    tcgetattr(fd_, &t);
-    cfmakeraw(&t);  // no CR/LF translation, no echo
-    cfsetispeed(&t, B9600);
-    cfsetospeed(&t, B9600);
-    tcsetattr(fd_, TCSANOW, &t);
-    // Open and close the slave once: from then on the master reports a hang-up whenever no
-    // program has the terminal open, so lines are not queued for a reader to come.
-    const int slave = open(path_.c_str(), O_RDWR | O_NOCTTY);
-    if (slave >= 0)
-      close(slave);
-    if (!link_.empty()) {
-      unlink(link_.c_str());
-      if (symlink(path_.c_str(), link_.c_str()) != 0)
-        Fail("der Link " + link_ + " lässt sich nicht anlegen (" + std::strerror(errno) + ")");
+    void Open()
+    {
+        fd_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd_ < 0 || grantpt(fd_) != 0 || unlockpt(fd_) != 0)
+            Fail(std::string("kein Pseudo-Terminal zu bekommen (") + std::strerror(errno) + ")");
+        path_ = ptsname(fd_);
+        termios t{};
+        tcgetattr(fd_, &t);
+        cfmakeraw(&t);  // no CR/LF translation, no echo
+        cfsetispeed(&t, B9600);
+        cfsetospeed(&t, B9600);
+        tcsetattr(fd_, TCSANOW, &t);
+        // Open and close the slave once: from then on the master reports a hang-up whenever no
+        // program has the terminal open, so lines are not queued for a reader to come.
+        const int slave = open(path_.c_str(), O_RDWR | O_NOCTTY);
+        if (slave >= 0) close(slave);
+        if (!link_.empty()) {
+            unlink(link_.c_str());
+            if (symlink(path_.c_str(), link_.c_str()) != 0)
+                Fail("der Link " + link_ + " lässt sich nicht anlegen (" + std::strerror(errno) + ")");
+        }
+        std::cout << "mox-devsim: " << path_ << std::endl;
     }
-    std::cout << "mox-devsim: " << path_ << std::endl;
-  }
 
-  void Close()
-  {
-    if (fd_ < 0)
-      return;
-    if (!link_.empty())
-      unlink(link_.c_str());
-    close(fd_);
-    fd_ = -1;
-  }
+    void Close()
+    {
+        if (fd_ < 0) return;
+        if (!link_.empty()) unlink(link_.c_str());
+        close(fd_);
+        fd_ = -1;
+    }
 
-  int Fd() const { return fd_; }
+    int Fd() const { return fd_; }
 
-  bool ReaderPresent() const
-  {
-    pollfd p{fd_, POLLOUT, 0};
-    poll(&p, 1, 0);
-    return (p.revents & POLLHUP) == 0;
-  }
+    bool ReaderPresent() const
+    {
+        pollfd p{fd_, POLLOUT, 0};
+        poll(&p, 1, 0);
+        return (p.revents & POLLHUP) == 0;
+    }
 
-  // Writes all of bytes unless no one is there or the reader stops taking them for a second;
-  // returns how many were written.
-  std::size_t Send(const std::string& bytes)
-  {
-    std::size_t done = 0;
-    while (done < bytes.size() && ReaderPresent()) {
-      const ssize_t n = write(fd_, bytes.data() + done, bytes.size() - done);
-      if (n > 0) {
-        done += static_cast<std::size_t>(n);
-        continue;
-      }
-      if (n < 0 && errno != EAGAIN && errno != EINTR)
-        return done;
-      pollfd p{fd_, POLLOUT, 0};
-      if (poll(&p, 1, 1000) <= 0)
+    // Writes all of bytes unless no one is there or the reader stops taking them for a second;
+    // returns how many were written.
+    std::size_t Send(const std::string& bytes)
+    {
+        std::size_t done = 0;
+        while (done < bytes.size() && ReaderPresent()) {
+            const ssize_t n = write(fd_, bytes.data() + done, bytes.size() - done);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EINTR) return done;
+            pollfd p{fd_, POLLOUT, 0};
+            if (poll(&p, 1, 1000) <= 0) return done;
+        }
         return done;
     }
-    return done;
-  }
 
-  std::string ReadAvailable()
-  {
-    std::string bytes;
-    char buffer[512];
-    for (;;) {
-      const ssize_t n = read(fd_, buffer, sizeof buffer);
-      if (n <= 0)
-        break;
-      bytes.append(buffer, static_cast<std::size_t>(n));
+    std::string ReadAvailable()
+    {
+        std::string bytes;
+        char buffer[512];
+        for (;;) {
+            const ssize_t n = read(fd_, buffer, sizeof buffer);
+            if (n <= 0) break;
+            bytes.append(buffer, static_cast<std::size_t>(n));
+        }
+        return bytes;
     }
-    return bytes;
-  }
 
 private:
-  std::string link_;
-  std::string path_;
-  int fd_ = -1;
+    std::string link_;
+    std::string path_;
+    int fd_ = -1;
 };
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-  const TOptions options = ParseOptions(argc, argv);
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
-  std::signal(SIGHUP, OnSignal);
-  std::signal(SIGPIPE, SIG_IGN);
+    const TOptions options = ParseOptions(argc, argv);
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    std::signal(SIGHUP, OnSignal);
+    std::signal(SIGPIPE, SIG_IGN);
 
-  const double realStart = RealNow();
-  const double deviceStart = options.haveStart ? options.start : static_cast<double>(std::time(nullptr));
-  const TFieldModel model(options.seed, options.storm, deviceStart + 600);
-  TDevice device(model, LoadParams(options), options.letters, options.faults,
-                 TDeviceClock(deviceStart, realStart, options.speed));
-  auto log = [&](const std::string& text) {
-    if (options.verbose)
-      std::cerr << "mox-devsim: " << text << std::endl;
-  };
-  device.OnLog = log;
-  device.OnParamsWritten = [&](const moxparam::TParamSet& p) {
-    if (options.paramsFile.empty())
-      return;
-    std::ofstream out(options.paramsFile, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(p.data()), p.size());
-    if (!out)
-      std::cerr << "mox-devsim: " << options.paramsFile << " lässt sich nicht schreiben\n";
-  };
+    const double realStart = RealNow();
+    const double deviceStart = options.haveStart ? options.start : static_cast<double>(std::time(nullptr));
+    const TFieldModel model(options.seed, options.storm, deviceStart + 600);
+    TDevice device(model, LoadParams(options), options.letters, options.faults,
+                   TDeviceClock(deviceStart, realStart, options.speed));
+    auto log = [&](const std::string& text) {
+        if (options.verbose) std::cerr << "mox-devsim: " << text << std::endl;
+    };
+    device.OnLog = log;
+    device.OnParamsWritten = [&](const moxparam::TParamSet& p) {
+        if (options.paramsFile.empty()) return;
+        std::ofstream out(options.paramsFile, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(p.data()), p.size());
+        if (!out) std::cerr << "mox-devsim: " << options.paramsFile << " lässt sich nicht schreiben\n";
+    };
 
-  TTerminal terminal(options.link);
-  terminal.Open();
+    TTerminal terminal(options.link);
+    terminal.Open();
 
-  auto nextAfter = [&](double t) { return (std::floor(t / device.Interval()) + 1) * device.Interval(); };
-  double nextLine = nextAfter(device.Now(realStart));
-  int interval = device.Interval();
-  device.OnClockSet = [&] { nextLine = nextAfter(device.Now(RealNow())); };
+    auto nextAfter = [&](double t) { return (std::floor(t / device.Interval()) + 1) * device.Interval(); };
+    double nextLine = nextAfter(device.Now(realStart));
+    int interval = device.Interval();
+    device.OnClockSet = [&] { nextLine = nextAfter(device.Now(RealNow())); };
 
-  std::ofstream record;
-  if (!options.recordFile.empty()) {
-    record.open(options.recordFile, std::ios::binary | std::ios::app);
-    if (!record)
-      Fail(options.recordFile + " lässt sich nicht schreiben");
-  }
-  auto write = [&](const std::string& bytes) {
-    const std::size_t n = terminal.Send(bytes);
-    if (record.is_open()) {
-      record.write(bytes.data(), static_cast<std::streamsize>(n));
-      record.flush();
+    std::ofstream record;
+    if (!options.recordFile.empty()) {
+        record.open(options.recordFile, std::ios::binary | std::ios::app);
+        if (!record) Fail(options.recordFile + " lässt sich nicht schreiben");
     }
-  };
+    auto write = [&](const std::string& bytes) {
+        const std::size_t n = terminal.Send(bytes);
+        if (record.is_open()) {
+            record.write(bytes.data(), static_cast<std::streamsize>(n));
+            record.flush();
+        }
+    };
 
-  long sent = 0;
-  long hangupAfter = options.faults.hangupAfter;
-  bool connected = false;
-  double quietUntil = 0;
+    long sent = 0;
+    long hangupAfter = options.faults.hangupAfter;
+    bool connected = false;
+    double quietUntil = 0;
 
-  // Sends bytes to the reader, counting them for the hang-up fault.
-  auto send = [&](std::string bytes) {
-    if (options.faults.silent || bytes.empty() || !terminal.ReaderPresent())
-      return;
-    if (hangupAfter >= 0 && sent + static_cast<long>(bytes.size()) >= hangupAfter) {
-      write(bytes.substr(0, static_cast<std::size_t>(hangupAfter - sent)));
-      log("lege auf");
-      hangupAfter = -1;
-      // Bytes on the wire still arrive; closing at once would let the kernel drop them.
-      std::this_thread::sleep_for(std::chrono::milliseconds(200));
-      terminal.Close();
-      for (int i = 0; i < 10 && !stopRequested; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      if (!stopRequested)
-        terminal.Open();
-      connected = false;
-      return;
-    }
-    sent += static_cast<long>(bytes.size());
-    write(bytes);
-  };
+    // Sends bytes to the reader, counting them for the hang-up fault.
+    auto send = [&](std::string bytes) {
+        if (options.faults.silent || bytes.empty() || !terminal.ReaderPresent()) return;
+        if (hangupAfter >= 0 && sent + static_cast<long>(bytes.size()) >= hangupAfter) {
+            write(bytes.substr(0, static_cast<std::size_t>(hangupAfter - sent)));
+            log("lege auf");
+            hangupAfter = -1;
+            // Bytes on the wire still arrive; closing at once would let the kernel drop them.
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            terminal.Close();
+            for (int i = 0; i < 10 && !stopRequested; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            if (!stopRequested) terminal.Open();
+            connected = false;
+            return;
+        }
+        sent += static_cast<long>(bytes.size());
+        write(bytes);
+    };
 
-  while (!stopRequested) {
-    double real = RealNow();
-    const bool present = terminal.ReaderPresent();
-    if (present && !connected) {
-      log("Terminal geöffnet");
-      quietUntil = real + 0.3;  // give the opener time to clear its buffers and speak first
-    } else if (!present && connected) {
-      log("Terminal geschlossen");
-    }
-    connected = present;
+    while (!stopRequested) {
+        double real = RealNow();
+        const bool present = terminal.ReaderPresent();
+        if (present && !connected) {
+            log("Terminal geöffnet");
+            quietUntil = real + 0.3;  // give the opener time to clear its buffers and speak first
+        } else if (!present && connected) {
+            log("Terminal geschlossen");
+        }
+        connected = present;
 
-    const double untilLine = (nextLine - device.Now(real)) / (options.speed > 0 ? options.speed : 1);
-    const int timeout = static_cast<int>(std::clamp(untilLine * 1000, 1.0, 50.0));
-    pollfd p{terminal.Fd(), POLLIN, 0};
-    const int ready = poll(&p, 1, timeout);
-    real = RealNow();
-    if (ready > 0 && (p.revents & POLLIN)) {
-      const std::string input = terminal.ReadAvailable();
-      if (!input.empty())
-        send(device.Receive(input, real));
-    } else if (ready > 0 && (p.revents & POLLHUP)) {
-      // Nobody there: poll would return at once, so wait out the timeout instead.
-      std::this_thread::sleep_for(std::chrono::milliseconds(timeout));
-      real = RealNow();
-    }
+        const double untilLine = (nextLine - device.Now(real)) / (options.speed > 0 ? options.speed : 1);
+        const int timeout = static_cast<int>(std::clamp(untilLine * 1000, 1.0, 50.0));
+        pollfd p{terminal.Fd(), POLLIN, 0};
+        const int ready = poll(&p, 1, timeout);
+        real = RealNow();
+        if (ready > 0 && (p.revents & POLLIN)) {
+            const std::string input = terminal.ReadAvailable();
+            if (!input.empty()) send(device.Receive(input, real));
+        } else if (ready > 0 && (p.revents & POLLHUP)) {
+            // Nobody there: poll would return at once, so wait out the timeout instead.
+            std::this_thread::sleep_for(std::chrono::milliseconds(timeout));
+            real = RealNow();
+        }
 
-    if (device.Interval() != interval) {
-      interval = device.Interval();
-      nextLine = nextAfter(device.Now(real));
+        if (device.Interval() != interval) {
+            interval = device.Interval();
+            nextLine = nextAfter(device.Now(real));
+        }
+        const double now = device.Now(real);
+        if (now < nextLine) continue;
+        const bool quiet = options.noData || device.Busy(real) || real < quietUntil || !connected;
+        int lines = 0;
+        while (nextLine <= now && lines < 200) {
+            if (!quiet) send(device.LineBytes(nextLine));
+            nextLine += interval;
+            ++lines;
+        }
+        if (nextLine <= now) nextLine = nextAfter(now);  // too far behind: skip what cannot be sent any more
     }
-    const double now = device.Now(real);
-    if (now < nextLine)
-      continue;
-    const bool quiet = options.noData || device.Busy(real) || real < quietUntil || !connected;
-    int lines = 0;
-    while (nextLine <= now && lines < 200) {
-      if (!quiet)
-        send(device.LineBytes(nextLine));
-      nextLine += interval;
-      ++lines;
-    }
-    if (nextLine <= now)
-      nextLine = nextAfter(now);  // too far behind: skip what cannot be sent any more
-  }
-  terminal.Close();
-  return 0;
+    terminal.Close();
+    return 0;
 }

@@ -75,8 +75,7 @@ int main(int argc, char** argv)
         } catch (const std::exception& e) {
             // Library messages name the file; a bare system error may not.
             const std::string what = e.what();
-            std::cerr << "mox-iaga: " << (what.find(file) == std::string::npos ? file + ": " : "")
-                      << what << std::endl;
+            std::cerr << "mox-iaga: " << (what.find(file) == std::string::npos ? file + ": " : "") << what << std::endl;
             result = kFailed;
         }
     }

@@ -43,8 +43,7 @@ void WriteArchive(const std::string& root)
 std::string Body(HapiDataStream& s)
 {
     std::string out;
-    while (s.Next(out)) {
-    }
+    while (s.Next(out)) {}
     return out;
 }
 
@@ -98,7 +97,8 @@ TEST(HttpAddress, PortAloneMeansLoopback)
 {
     CollectOptions o;
     std::ostringstream out, err;
-    ASSERT_EQ(ParseCollectOptions({"--host", "b", "--root", "r", "--http", "8080", "--http-clients", "5"}, o, out, err), -1);
+    ASSERT_EQ(ParseCollectOptions({"--host", "b", "--root", "r", "--http", "8080", "--http-clients", "5"}, o, out, err),
+              -1);
     EXPECT_EQ(o.Http, "8080");
     EXPECT_EQ(o.HttpClients, 5);
     EXPECT_EQ(ParseCollectOptions({"--host", "b", "--root", "r", "--http-clients", "0"}, o, out, err), 2);
@@ -140,10 +140,14 @@ TEST_F(Web, ARangeGivesExactlyItsLinesAcrossMidnightAndNoneAtStop)
     EXPECT_EQ(s->Status(), 1200);
     EXPECT_EQ(s->Rows(), 4u);
 
-    auto y = Data({{"dataset", "Ost/raw"}, {"parameters", "Y"}, {"start", "2026-12-10T00:00:00.5Z"},
-                   {"stop", "2026-12-10T00:00:02.5Z"}, {"format", "json"}});
+    auto y = Data({{"dataset", "Ost/raw"},
+                   {"parameters", "Y"},
+                   {"start", "2026-12-10T00:00:00.5Z"},
+                   {"stop", "2026-12-10T00:00:02.5Z"},
+                   {"format", "json"}});
     const std::string json = Body(*y);
-    EXPECT_NE(json.find("\"data\":[\n[\"2026-12-10T00:00:01Z\",1],\n[\"2026-12-10T00:00:02Z\",2]\n]}"), std::string::npos)
+    EXPECT_NE(json.find("\"data\":[\n[\"2026-12-10T00:00:01Z\",1],\n[\"2026-12-10T00:00:02Z\",2]\n]}"),
+              std::string::npos)
         << json;
     EXPECT_EQ(json.find("\"name\":\"X\""), std::string::npos);
 
@@ -168,8 +172,9 @@ TEST_F(Web, MinuteValuesAreTheStationsConversion)
 {
     auto s = Data({{"dataset", "Ost/minute"}, {"start", "2026-12-09"}, {"stop", "2026-12-11"}});
     // Medians of 60 readings, the upper middle one; the stray line of the next day is no reading.
-    EXPECT_EQ(Body(*s), "2026-12-09T23:58:00Z,17030,-329\n2026-12-09T23:59:00Z,17090,-389\n"
-                        "2026-12-10T00:00:00Z,18030,30\n2026-12-10T00:01:00Z,18090,90\n2026-12-10T00:02:00Z,18150,150\n");
+    EXPECT_EQ(Body(*s),
+              "2026-12-09T23:58:00Z,17030,-329\n2026-12-09T23:59:00Z,17090,-389\n"
+              "2026-12-10T00:00:00Z,18030,30\n2026-12-10T00:01:00Z,18090,90\n2026-12-10T00:02:00Z,18150,150\n");
     // The archive stays as it was: the conversion works on copies.
     EXPECT_FALSE(std::filesystem::exists(root + "/Ost/20261209.mox"));
     EXPECT_FALSE(std::filesystem::exists(root + "/Ost/20261209.log"));
@@ -220,8 +225,9 @@ TEST(StationBoard, FactsActivityAndTheLivePush)
     board.Record("Ost", r);
     board.Line("West", "09.12.26 11:50:00: X,  1", t);  // ten minutes behind: backlog or a clock off
     const std::string status = board.StatusJson(t + 10);
-    EXPECT_NE(status.find("{\"station\":\"Ost\",\"online\":true,\"last_line_time\":\"2026-12-09T12:00:00Z\","
-                          "\"last_line_age_s\":10,\"backlog\":12,\"lag_s\":3,\"clock_ok\":true,\"k\":5,\"activity\":\"storm\""),
+    EXPECT_NE(status.find(
+                  "{\"station\":\"Ost\",\"online\":true,\"last_line_time\":\"2026-12-09T12:00:00Z\","
+                  "\"last_line_age_s\":10,\"backlog\":12,\"lag_s\":3,\"clock_ok\":true,\"k\":5,\"activity\":\"storm\""),
               std::string::npos)
         << status;
     EXPECT_NE(status.find("\"location\":\"Lindenberg \\\"Süd\\\"\""), std::string::npos);

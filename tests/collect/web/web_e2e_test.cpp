@@ -118,8 +118,8 @@ MqttSettings StationSettings(int port, const std::string& name)
 // the day file before it is published, as the station's logger has it.
 struct Station {
     Station(int port, const std::string& name, const std::string& dir)
-        : data(dir + "/"), publisher((std::filesystem::create_directories(dir), StationSettings(port, name)),
-                                     dir + "/spool.dat", dir)
+        : data(dir + "/"),
+          publisher((std::filesystem::create_directories(dir), StationSettings(port, name)), dir + "/spool.dat", dir)
     {
     }
     void Publish(const std::string& line)
@@ -162,9 +162,9 @@ public:
     {
         QJsonObject params{{"expression", expression}, {"returnByValue", true}};
         last.clear();
-        socket.sendTextMessage(QJsonDocument(QJsonObject{{"id", ++id}, {"method", "Runtime.evaluate"},
-                                                         {"params", params}})
-                                   .toJson(QJsonDocument::Compact));
+        socket.sendTextMessage(
+            QJsonDocument(QJsonObject{{"id", ++id}, {"method", "Runtime.evaluate"}, {"params", params}})
+                .toJson(QJsonDocument::Compact));
         QElapsedTimer t;
         t.start();
         while (last.isEmpty() && t.elapsed() < kLong) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
@@ -211,18 +211,25 @@ TEST_F(WebE2e, HapiAnswersValidateAndDataIsExactlyTheArchivesRange)
         ost.Publish(Line(s, 17000 + s));
         west.Publish(Line(s, 5000 + s));
     }
-    ASSERT_TRUE(WaitFor([&] { return ReadBytes(root + "/Ost/20261209.txt").size() > 0 &&
-                                     ReadBytes(root + "/West/20261209.txt").find(Line(29, 5029)) != std::string::npos &&
-                                     ReadBytes(root + "/Ost/20261209.txt").find(Line(29, 17029)) != std::string::npos; },
-                        kLong))
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return ReadBytes(root + "/Ost/20261209.txt").size() > 0 &&
+                   ReadBytes(root + "/West/20261209.txt").find(Line(29, 5029)) != std::string::npos &&
+                   ReadBytes(root + "/Ost/20261209.txt").find(Line(29, 17029)) != std::string::npos;
+        },
+        kLong))
         << ReadBytes(dir / "collect.log");
 
     const QString base = "http://127.0.0.1:" + QString::number(port);
-    for (const auto& [path, part] : std::vector<std::pair<QString, std::string>>{
-             {"/hapi/capabilities", "capabilities"}, {"/hapi/about", "about"}, {"/hapi/catalog", "catalog"},
-             {"/hapi/info?dataset=Ost/raw", "info"}, {"/hapi/info?dataset=Ost/minute", "info"},
-             {"/hapi/info?dataset=West/raw", "info"}, {"/hapi/info?dataset=West/minute", "info"},
-             {"/hapi/info?dataset=Nord/raw", "error"}}) {
+    for (const auto& [path, part] :
+         std::vector<std::pair<QString, std::string>>{{"/hapi/capabilities", "capabilities"},
+                                                      {"/hapi/about", "about"},
+                                                      {"/hapi/catalog", "catalog"},
+                                                      {"/hapi/info?dataset=Ost/raw", "info"},
+                                                      {"/hapi/info?dataset=Ost/minute", "info"},
+                                                      {"/hapi/info?dataset=West/raw", "info"},
+                                                      {"/hapi/info?dataset=West/minute", "info"},
+                                                      {"/hapi/info?dataset=Nord/raw", "error"}}) {
         const Reply r = Get(base + path);
         EXPECT_EQ(r.http, part == "error" ? 404 : 200) << path.toStdString();
         EXPECT_EQ(SchemaProblem(dir, part, r.body), "") << path.toStdString() << "\n" << r.body.toStdString();
@@ -273,15 +280,18 @@ TEST_F(WebE2e, ChromiumListsBothStationsAndDrawsANewLineWithinASecond)
                          dir / "collect.log");
     Station ost(broker.Port(), "Ost", dir / "ost"), west(broker.Port(), "West", dir / "west");
     ASSERT_TRUE(ost.publisher.Start() && west.publisher.Start());
-    ost.publisher.PublishStatus("{\"station\":\"Ost\",\"k\":[1,2,null,null,null,null,null,null],\"location\":\"Lindenberg\","
-                      "\"latitude\":\"52,21\",\"longitude\":\"14,12\",\"locator\":\"JO62\",\"author\":\"Ost\"}");
+    ost.publisher.PublishStatus(
+        "{\"station\":\"Ost\",\"k\":[1,2,null,null,null,null,null,null],\"location\":\"Lindenberg\","
+        "\"latitude\":\"52,21\",\"longitude\":\"14,12\",\"locator\":\"JO62\",\"author\":\"Ost\"}");
     ost.Publish(Line(0, 17000));
     west.Publish(Line(0, 5000));
     ASSERT_TRUE(Filed(root + "/Ost/20261209.txt", Line(0, 17000))) << ReadBytes(dir / "collect.log");
     ASSERT_TRUE(Filed(root + "/West/20261209.txt", Line(0, 5000)));
-    ASSERT_TRUE(WaitFor([&] { return Get("http://127.0.0.1:" + QString::number(port) + "/status.json")
-                                         .body.count("\"station\"") == 2; },
-                        kLong));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return Get("http://127.0.0.1:" + QString::number(port) + "/status.json").body.count("\"station\"") == 2;
+        },
+        kLong));
 
     ChildProcess chromium({"/usr/bin/chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
                            "--no-first-run", "--disable-background-networking", "--disable-component-update",
@@ -290,22 +300,24 @@ TEST_F(WebE2e, ChromiumListsBothStationsAndDrawsANewLineWithinASecond)
                            "http://127.0.0.1:" + std::to_string(port) + "/"},
                           dir / "chromium.log");
     QString pageSocket;
-    ASSERT_TRUE(WaitFor([&] {
-        const Reply list = Get("http://127.0.0.1:" + QString::number(debugPort) + "/json/list");
-        for (const QJsonValue& v : QJsonDocument::fromJson(list.body).array())
-            if (v["type"].toString() == "page") pageSocket = v["webSocketDebuggerUrl"].toString();
-        return !pageSocket.isEmpty();
-    }, kLong)) << ReadBytes(dir / "chromium.log");
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const Reply list = Get("http://127.0.0.1:" + QString::number(debugPort) + "/json/list");
+            for (const QJsonValue& v : QJsonDocument::fromJson(list.body).array())
+                if (v["type"].toString() == "page") pageSocket = v["webSocketDebuggerUrl"].toString();
+            return !pageSocket.isEmpty();
+        },
+        kLong))
+        << ReadBytes(dir / "chromium.log");
     DevTools page(pageSocket);
     ASSERT_TRUE(page.Open());
     const QString names = "Array.from(document.querySelectorAll('.station h2')).map(e => e.textContent).join(',')";
     ASSERT_TRUE(WaitFor([&] { return page.Evaluate(names) == "Ost,West"; }, kLong)) << page.Last();
-    EXPECT_TRUE(WaitFor([&] { return page.Evaluate("document.getElementById('station-Ost').textContent")
-                                         .contains("Lindenberg"); },
-                        kLong));
-    EXPECT_TRUE(WaitFor([&] { return page.Evaluate("document.getElementById('verbindung').textContent") ==
-                                     "Live verbunden"; },
-                        kLong));
+    EXPECT_TRUE(WaitFor(
+        [&] { return page.Evaluate("document.getElementById('station-Ost').textContent").contains("Lindenberg"); },
+        kLong));
+    EXPECT_TRUE(WaitFor(
+        [&] { return page.Evaluate("document.getElementById('verbindung').textContent") == "Live verbunden"; }, kLong));
 
     QElapsedTimer sent;
     sent.start();

@@ -9,8 +9,8 @@
 
 #include "../../support/LoopDisk.h"
 #include "../../support/TempDir.h"
-#include "mox/rtl/SysUtils.h"
 #include "lines/DayLogger.h"
+#include "mox/rtl/SysUtils.h"
 
 namespace {
 
@@ -112,8 +112,7 @@ TEST_F(DayLoggerTest, AFullMediumNeverLeavesHalfALine)
     EXPECT_TRUE(log.MediumFull());
     // The line that did not fit waited and goes in whole, before the next one.
     EXPECT_EQ(log.HandleLine("15.06.03 12:00:02: 3"), Outcome::Logged);
-    EXPECT_EQ(ReadBytes(dir / "20030615.txt"),
-              good + "15.06.03 12:00:01: 22222222222222\r\n15.06.03 12:00:02: 3\r\n");
+    EXPECT_EQ(ReadBytes(dir / "20030615.txt"), good + "15.06.03 12:00:01: 22222222222222\r\n15.06.03 12:00:02: 3\r\n");
 }
 
 TEST(DayLoggerTitle, ComponentLettersInAxisOrder)
@@ -222,8 +221,8 @@ TEST_F(DayLoggerTest, BeyondItsRoomTheOldestWaitingLinesAreGivenUpAndCounted)
     EXPECT_EQ(log.Dropped(), 2u);
     m.full = false;
     EXPECT_EQ(log.HandleLine("15.06.03 12:00:06: 6"), Outcome::Logged);
-    EXPECT_EQ(ReadBytes(dir / "20030615.txt"), Record({"15.06.03 12:00:03: 3", "15.06.03 12:00:04: 4",
-                                                       "15.06.03 12:00:05: 5", "15.06.03 12:00:06: 6"}));
+    EXPECT_EQ(ReadBytes(dir / "20030615.txt"),
+              Record({"15.06.03 12:00:03: 3", "15.06.03 12:00:04: 4", "15.06.03 12:00:05: 5", "15.06.03 12:00:06: 6"}));
 }
 
 TEST_F(DayLoggerTest, ADayFileDeletedOrMovedWhileOpenIsMadeAnewWithTheLinesSinceThen)
@@ -254,7 +253,8 @@ TEST_F(DayLoggerTest, ADayFileDeletedOrMovedWhileOpenIsMadeAnewWithTheLinesSince
     EXPECT_EQ(log.HandleLine("15.06.03 12:00:06: 6"), Outcome::Logged);
     std::filesystem::rename(day, dir / "weg2.txt");
     EXPECT_EQ(log.HandleLine("15.06.03 12:00:07: 7"), Outcome::Logged);
-    EXPECT_EQ(ReadBytes(dir / "weg.txt"), Record({"15.06.03 12:00:03: 3", "15.06.03 12:00:04: 4", "15.06.03 12:00:05: 5"}));
+    EXPECT_EQ(ReadBytes(dir / "weg.txt"),
+              Record({"15.06.03 12:00:03: 3", "15.06.03 12:00:04: 4", "15.06.03 12:00:05: 5"}));
     EXPECT_EQ(ReadBytes(dir / "weg2.txt"), Record({"15.06.03 12:00:06: 6"}));
     EXPECT_EQ(ReadBytes(day), Record({"15.06.03 12:00:07: 7"}));
     EXPECT_EQ(log.TakeNotices().size(), 2u);
@@ -286,8 +286,8 @@ TEST_F(DayLoggerTest, LinesWhoseSyncFailedAreWrittenAgainOnceAndToldAsWaiting)
     EXPECT_EQ(log.Retry(), 3u);
     EXPECT_EQ(log.Waiting(), 0u);
     EXPECT_EQ(log.Error(), "");
-    const std::string all = Record({"15.06.03 12:00:00: 1", "15.06.03 12:00:01: 2", "15.06.03 12:00:02: 3",
-                                    "15.06.03 12:00:03: 4"});
+    const std::string all =
+        Record({"15.06.03 12:00:00: 1", "15.06.03 12:00:01: 2", "15.06.03 12:00:02: 3", "15.06.03 12:00:03: 4"});
     EXPECT_EQ(ReadBytes(dir / "20030615.txt"), all);
     EXPECT_EQ(published, all);
 }
@@ -299,8 +299,8 @@ TEST_F(DayLoggerTest, LinesGoBackToTheMediumThatFailedMidStreamOnceItIsMountedAg
     DayLogger log(disk.path + "/", 3600);
     std::string sent;
     auto line = [&](int i) {
-        const std::string l = "15.06.03 12:00:" + std::string(i < 10 ? "0" : "") + std::to_string(i) + ":  " +
-                              std::to_string(i);
+        const std::string l =
+            "15.06.03 12:00:" + std::string(i < 10 ? "0" : "") + std::to_string(i) + ":  " + std::to_string(i);
         sent += l + "\r\n";
         return log.HandleLine(l);
     };

@@ -113,7 +113,8 @@ bool MakeCertificates(const std::string& dir)
 {
     WriteBytes(dir + "/san.ext", "subjectAltName=IP:127.0.0.1\n");
     const std::string commands =
-        "cd " + dir + " && "
+        "cd " + dir +
+        " && "
         "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=MOX-Test-CA -keyout ca.key -out ca.crt "
         "2>/dev/null && "
         "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=Other-CA -keyout other.key -out other.crt "
@@ -129,8 +130,8 @@ TEST(MqttPublisher, TlsWithTheBrokersCaAndNoConnectionWithAnotherCa)
     TempDir dir;
     ASSERT_TRUE(MakeCertificates(dir.path.string()));
     const std::string d = dir.path.string();
-    TestBroker broker(dir / "broker", "cafile " + d + "/ca.crt\ncertfile " + d + "/server.crt\nkeyfile " + d +
-                                          "/server.key\n");
+    TestBroker broker(dir / "broker",
+                      "cafile " + d + "/ca.crt\ncertfile " + d + "/server.crt\nkeyfile " + d + "/server.key\n");
     ASSERT_TRUE(broker.Running());
     MqttSettings s = Settings(broker.Port());
     s.CaFile = dir / "other.crt";

@@ -7,10 +7,10 @@
 #include <cmath>
 
 #include "../../support/DayFiles.h"
+#include "lines/MqttSettings.h"
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
 #include "mox/rtl/SysUtils.h"
-#include "lines/MqttSettings.h"
 #include "station/app/StationStatus.h"
 
 namespace {

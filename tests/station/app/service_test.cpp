@@ -6,15 +6,15 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <unistd.h>
 
 #include "../../support/TempDir.h"
+#include "lines/StationLog.h"
 #include "mox/rtl/SysUtils.h"
 #include "station/app/ClockWatch.h"
 #include "station/app/SilenceWatch.h"
-#include "lines/StationLog.h"
 #include "station/app/StationService.h"
 
 namespace {

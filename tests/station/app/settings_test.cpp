@@ -37,14 +37,13 @@ TEST(StationSettings, DefaultsOfANewStation)
 TEST(StationSettings, StoredValuesReachTheDiagramAndTheLoggingKeys)
 {
     TempDir dir;
-    WriteBytes(dir / "mox.ini",
-               "[MOX-Header]\r\nAutor=Ödön\r\nL\xE4nge=13.5 E\r\n1-Sensor=3\r\n"
-               "[Diagram]\r\nTitel=$ORT$\r\nColor1=255\r\nAlarmschwelle=4\r\nKurve2-K-Wert=0\r\n"
-               "Legende-Stil=x\r\n"
-               "[K-Wert]\r\nK3=20\r\nK4=95\r\n"
-               "[Batch]\r\nIntervall=5\r\nFTP-Kommando=/usr/local/bin/upload\r\n"
-               "[Verzeichnisse]\r\nDatenverzeichnis=C:\\MOX\\Daten\r\nBilder=/srv/www\r\n"
-               "[COM-Port]\r\nPort=ttyUSB0\r\n");
+    WriteBytes(dir / "mox.ini", "[MOX-Header]\r\nAutor=Ödön\r\nL\xE4nge=13.5 E\r\n1-Sensor=3\r\n"
+                                "[Diagram]\r\nTitel=$ORT$\r\nColor1=255\r\nAlarmschwelle=4\r\nKurve2-K-Wert=0\r\n"
+                                "Legende-Stil=x\r\n"
+                                "[K-Wert]\r\nK3=20\r\nK4=95\r\n"
+                                "[Batch]\r\nIntervall=5\r\nFTP-Kommando=/usr/local/bin/upload\r\n"
+                                "[Verzeichnisse]\r\nDatenverzeichnis=C:\\MOX\\Daten\r\nBilder=/srv/www\r\n"
+                                "[COM-Port]\r\nPort=ttyUSB0\r\n");
     TIniFile ini(dir / "mox.ini");
     TMOX_Diagram d;
     const StationSettings s = ReadStationSettings(ini, d, true);
@@ -56,7 +55,7 @@ TEST(StationSettings, StoredValuesReachTheDiagramAndTheLoggingKeys)
     EXPECT_EQ(d.get_Alarm_limit(), 4);
     EXPECT_FALSE(d.get_is_K_curve(2));
     EXPECT_EQ(d.get_Legendestil(), legBETREIBER_ORT);  // not a number: the default
-    EXPECT_EQ(d.get_K_limit(3), 25);  // below K2: K2's, as told
+    EXPECT_EQ(d.get_K_limit(3), 25);                   // below K2: K2's, as told
     EXPECT_EQ(d.get_K_limit(4), 95);
     EXPECT_EQ(s.IntervalMinutes, 5);
     EXPECT_EQ(s.FTP_Kommando, "/usr/local/bin/upload");
@@ -115,12 +114,11 @@ TEST(StationSettings, AFirstStartIsNoticed)
 TEST(StationSettings, ExtremeValuesAreHeldToTheirRangesAndTold)
 {
     TempDir dir;
-    WriteBytes(dir / "mox.ini",
-               "[Diagram]\r\nWidth=2147483647\r\nHeight=100000\r\nLeft=-99999999\r\nColor2=-1\r\n"
-               "Skalierung=7\r\nAlarmschwelle=0\r\nOffset-Filter-Limit=100000\r\n"
-               "[K-Wert]\r\nK5=-1\r\nK8=123456\r\n[MOX-Header]\r\n1-Sensor=258\r\n"
-               "[Batch]\r\nIntervall=35792\r\nFTP-Timeout=2147484\r\nBreite=200000\r\nHoehe=-5\r\n"
-               "FTP-Intervall=0\r\nStandard=0\r\n");
+    WriteBytes(dir / "mox.ini", "[Diagram]\r\nWidth=2147483647\r\nHeight=100000\r\nLeft=-99999999\r\nColor2=-1\r\n"
+                                "Skalierung=7\r\nAlarmschwelle=0\r\nOffset-Filter-Limit=100000\r\n"
+                                "[K-Wert]\r\nK5=-1\r\nK8=123456\r\n[MOX-Header]\r\n1-Sensor=258\r\n"
+                                "[Batch]\r\nIntervall=35792\r\nFTP-Timeout=2147484\r\nBreite=200000\r\nHoehe=-5\r\n"
+                                "FTP-Intervall=0\r\nStandard=0\r\n");
     TIniFile ini(dir / "mox.ini");
     TakeSettingNotes();
     TMOX_Diagram d;

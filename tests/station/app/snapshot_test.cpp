@@ -54,7 +54,8 @@ TEST(DaySnapshot, OtherFailuresNameTheirOwnReason)
     TempDir dir;
     DaySnapshot snapshots;
     WriteBytes(dir / "20261208.txt", "12:00:00 Y, 1\r\n");
-    EXPECT_EQ(snapshots.Take(dir / "20261208.txt", dir / "fehlt/mox_data.txt", dir / "spare"), dir / "spare/mox_data.txt");
+    EXPECT_EQ(snapshots.Take(dir / "20261208.txt", dir / "fehlt/mox_data.txt", dir / "spare"),
+              dir / "spare/mox_data.txt");
     EXPECT_NE(snapshots.Problem().find("No such file or directory"), std::string::npos) << snapshots.Problem();
 }
 

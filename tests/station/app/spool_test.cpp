@@ -164,9 +164,14 @@ TEST(LineSpool, AnyBytesAreReadSafely)
         spool.Acknowledge(spool.Pending().begin()->first);
         good = ReadBytes(dir / "good.dat");
     }
-    const std::vector<std::string> heads = {"D 1 -8 00000000\n", "D 1 18446744073709551615 00000000\n",
-                                            "D 99999999999999999999 1 00000000\nx\n", "A -1 00000000\n",
-                                            "T 1 zzzzzzzz\n", "E  1 00000000\n", "D\n", "\n\n"};
+    const std::vector<std::string> heads = {"D 1 -8 00000000\n",
+                                            "D 1 18446744073709551615 00000000\n",
+                                            "D 99999999999999999999 1 00000000\nx\n",
+                                            "A -1 00000000\n",
+                                            "T 1 zzzzzzzz\n",
+                                            "E  1 00000000\n",
+                                            "D\n",
+                                            "\n\n"};
     std::uint32_t random = 12345;
     for (int round = 0; round < 300; ++round) {
         std::string bytes = good;
@@ -183,8 +188,7 @@ TEST(LineSpool, AnyBytesAreReadSafely)
         }
         WriteBytes(file, bytes);
         LineSpool spool(file);
-        for (const auto& [seq, line] : spool.Pending())
-            EXPECT_NE(bytes.find(line), std::string::npos) << round;
+        for (const auto& [seq, line] : spool.Pending()) EXPECT_NE(bytes.find(line), std::string::npos) << round;
     }
 }
 

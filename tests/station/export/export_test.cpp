@@ -38,8 +38,7 @@ PngFile ReadPng(const std::string& name)
     } else {
         png_init_io(png, in);
         png_read_info(png, info);
-        png_get_IHDR(png, info, &f.width, &f.height, &f.bitDepth, &f.colourType, &f.interlace, nullptr,
-                     nullptr);
+        png_get_IHDR(png, info, &f.width, &f.height, &f.bitDepth, &f.colourType, &f.interlace, nullptr, nullptr);
         png_color_16p trans = nullptr;
         if (png_get_tRNS(png, info, nullptr, nullptr, &trans) && trans) {
             f.hasTransparent = true;
@@ -160,8 +159,8 @@ std::vector<int> RowFilters(const std::string& name, std::size_t rowBytes)
     }
     std::vector<unsigned char> raw(4 << 20);
     uLongf size = raw.size();
-    EXPECT_EQ(uncompress(raw.data(), &size, reinterpret_cast<const Bytef*>(compressed.data()),
-                         compressed.size()), Z_OK);
+    EXPECT_EQ(uncompress(raw.data(), &size, reinterpret_cast<const Bytef*>(compressed.data()), compressed.size()),
+              Z_OK);
     std::vector<int> filters;
     for (std::size_t at = 0; at < size; at += rowBytes + 1) filters.push_back(raw[at]);
     return filters;
@@ -176,8 +175,8 @@ TEST(Png, RowFiltersChangeTheFileNotThePicture)
     BitmapToPng(dir / "chosen.png", p.image.Picture);
     EXPECT_EQ(RowFilters(dir / "chosen.png", 642 * 3), std::vector<int>(376, 0));
     const PngFile chosen = ReadPng(dir / "chosen.png");
-    for (PngRowFilter f : {PngRowFilter::Sub, PngRowFilter::Up, PngRowFilter::Average,
-                           PngRowFilter::Paeth, PngRowFilter::Adaptive}) {
+    for (PngRowFilter f :
+         {PngRowFilter::Sub, PngRowFilter::Up, PngRowFilter::Average, PngRowFilter::Paeth, PngRowFilter::Adaptive}) {
         BitmapToPng(dir / "other.png", p.image.Picture, clNone, f);
         EXPECT_TRUE(ReadPng(dir / "other.png").rows == chosen.rows) << int(f);
         EXPECT_NE(RowFilters(dir / "other.png", 642 * 3), std::vector<int>(376, 0)) << int(f);
@@ -217,13 +216,11 @@ TEST(SaveDiagramImage, PngGoesThroughTmpAndReplacesTheOldFile)
             ASSERT_EQ(RGBColor(px[0], px[1], px[2]), reduced.Pixel(x, y)) << x << "," << y;
         }
     EXPECT_EQ(RGBColor(f.rows[0][0], f.rows[0][1], f.rows[0][2]), 0x0000FFu);
-    EXPECT_EQ(RGBColor(f.rows[5][3 * 44], f.rows[5][3 * 44 + 1], f.rows[5][3 * 44 + 2]),
-              p.image.Picture.Pixel(44, 5));
+    EXPECT_EQ(RGBColor(f.rows[5][3 * 44], f.rows[5][3 * 44 + 1], f.rows[5][3 * 44 + 2]), p.image.Picture.Pixel(44, 5));
 
     // An unwritable target folder: the error comes through and nothing is left behind.
     const std::string blocked = dir / "none/diagram";
-    EXPECT_EQ(ErrorOf([&] { SaveDiagramImage(p.image, blocked, 2); }),
-              "Error Opening File " + blocked + ".png.tmp!");
+    EXPECT_EQ(ErrorOf([&] { SaveDiagramImage(p.image, blocked, 2); }), "Error Opening File " + blocked + ".png.tmp!");
 }
 
 TEST(SaveDiagramImage, JpegAtQualitySixtyAndItsErrors)
@@ -242,8 +239,7 @@ TEST(SaveDiagramImage, JpegAtQualitySixtyAndItsErrors)
         for (int x = 0; x < 642; ++x) {
             const TColor c = p.image.Picture.Pixel(x, y);
             const unsigned char* px = &f.pixels[(std::size_t(y) * 642 + std::size_t(x)) * 3];
-            error += std::abs(px[0] - GetRValue(c)) + std::abs(px[1] - GetGValue(c)) +
-                     std::abs(px[2] - GetBValue(c));
+            error += std::abs(px[0] - GetRValue(c)) + std::abs(px[1] - GetGValue(c)) + std::abs(px[2] - GetBValue(c));
         }
     EXPECT_LT(double(error) / (642.0 * 376 * 3), 4.0);
 

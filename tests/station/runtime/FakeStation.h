@@ -4,10 +4,10 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
-#include <functional>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>

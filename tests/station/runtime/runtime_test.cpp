@@ -42,7 +42,10 @@ TEST(ReportChannelTest, EachMatterIsToldOnceUntilItChangesOrIsSettled)
     channel.Tell({LogLevel::Warning, "Bild fehlt wieder", "image", true});
     channel.Tell({LogLevel::Info, "jedes Mal", "", false});
     channel.Tell({LogLevel::Info, "jedes Mal", "", false});
-    channel.Tell({LogLevel::Warning, std::string("Steuer\x1b" "zeichen"), "", false});
+    channel.Tell({LogLevel::Warning,
+                  std::string("Steuer\x1b"
+                              "zeichen"),
+                  "", false});
     EXPECT_EQ(seen, (std::vector<std::string>{"Bild fehlt", "Seite fehlt", "Bild fehlt wieder", "Bild fehlt wieder",
                                               "jedes Mal", "jedes Mal", "Steuer\\x1Bzeichen"}));
 }
@@ -239,9 +242,9 @@ TEST_F(StationRuntimeTest, AFreshStationMakesItsOwnFoldersWithoutAWord)
     iniFile = std::make_unique<TIniFile>(ini);
     auto p = std::make_unique<FakePort>();
     port = p.get();
-    runtime = std::make_unique<StationRuntime>(*iniFile, diagram, ReadStationSettings(*iniFile, diagram, true),
-                                               std::move(p), reports,
-                                               RuntimeClock{[this] { return mono; }, [this] { return wall; }});
+    runtime =
+        std::make_unique<StationRuntime>(*iniFile, diagram, ReadStationSettings(*iniFile, diagram, true), std::move(p),
+                                         reports, RuntimeClock{[this] { return mono; }, [this] { return wall; }});
     runtime->Start(false);
     SendLines(3);
     EXPECT_EQ(runtime->Logger().LogFileName(), share + "/mox/data/20030615.txt");
@@ -249,8 +252,7 @@ TEST_F(StationRuntimeTest, AFreshStationMakesItsOwnFoldersWithoutAWord)
     EXPECT_TRUE(std::filesystem::exists(share + "/mox/images/mox_data.bmp"));
     EXPECT_FALSE(runtime->Alarm());
     // What the first batch of a fresh station rightly tells is that the page templates are missing.
-    for (const Report& r : told)
-        EXPECT_TRUE(!r.Box || r.Text.find("Header.txt") != std::string::npos) << r.Text;
+    for (const Report& r : told) EXPECT_TRUE(!r.Box || r.Text.find("Header.txt") != std::string::npos) << r.Text;
     if (saved) setenv("XDG_DATA_HOME", before.c_str(), 1);
     else unsetenv("XDG_DATA_HOME");
 }

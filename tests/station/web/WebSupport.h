@@ -61,9 +61,8 @@ protected:
     }
 
     // Two-sensor day: the first component into `curve1`, the second into `curve2`.
-    void LoadTwo(int curve1, const Readings& f1, int curve2, const Readings& f2,
-                 const std::string& date = "15.06.03", const std::string& c1 = "Bx",
-                 const std::string& c2 = "By")
+    void LoadTwo(int curve1, const Readings& f1, int curve2, const Readings& f2, const std::string& date = "15.06.03",
+                 const std::string& c1 = "Bx", const std::string& c2 = "By")
     {
         const std::string file = dir / (date + "-" + std::to_string(curve1) + ".mox");
         WriteBytes(file, DayFileText({{c1, Minutes(f1)}, {c2, Minutes(f2)}}, date));

@@ -15,7 +15,10 @@ using HtmlTest = WebTest;
 // the readings go between them as one quoted string, missing minutes as 0.
 TEST_F(HtmlTest, PageAroundTheReadings)
 {
-    LoadTwo(1, Until(4, [](int m) { return m == 0 ? 1000.9 : m == 1 ? NAN : m == 2 ? -3.7 : 12.0 + m; }), 2,
+    LoadTwo(1, Until(4, [](int m) { return m == 0   ? 1000.9
+                                           : m == 1 ? NAN
+                                           : m == 2 ? -3.7
+                                                    : 12.0 + m; }), 2,
             [](int m) { return 500.0 + m; });
     WriteBytes(dir / "Header.txt", "<html>\r\n<head><meta charset=\"utf-8\"></head>\n<body>\xE4 \xC3\xBC\r\n");
     WriteBytes(dir / "Footer.txt", "</body>\n</html>");

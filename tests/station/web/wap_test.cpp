@@ -76,8 +76,8 @@ Png ReadPng(const std::string& file)
 
 // The rows [fromRow, toRow) of the text cell at (x, y) are what the graph's font draws in
 // `colour` on white, after the reduction to 256 colours.
-::testing::AssertionResult TextAt(const Png& png, int x, int y, const std::string& text, TColor colour,
-                                  int fromRow = 0, int toRow = 1 << 20)
+::testing::AssertionResult TextAt(const Png& png, int x, int y, const std::string& text, TColor colour, int fromRow = 0,
+                                  int toRow = 1 << 20)
 {
     TBitmap probe(1, 1);
     probe.Canvas.Font.Size = 7;
@@ -106,20 +106,10 @@ TEST_F(WapTest, OneSensorShortlyAfterMidnight)
     LoadOne(1, Until(29, [](int m) { return m == 14 ? 970.0 : m == 9 ? 1100.0 : 1000.0; }));
     ASSERT_TRUE(WriteWapFiles(d, false, dir / "mox_data.wap"));
 
-    EXPECT_EQ(ReadBytes(dir / "mox_data.wap"), CrLfLines({"L\xFCneburg",
-                                                          "10.4 E, 53.2 N",
-                                                          "Garten",
-                                                          "15.06.03",
-                                                          "K: 5 - - - - - - - ",
-                                                          "00:00 - 00:30 UT",
-                                                          "Min. Z Trend",
-                                                          "now 1000 ",
-                                                          "- 5 1000 + ",
-                                                          "-10 1000 --",
-                                                          "-15 970 - ",
-                                                          "-20 1100 * ",
-                                                          "-25 1000 * ",
-                                                          "-30 NaN * "}));
+    EXPECT_EQ(ReadBytes(dir / "mox_data.wap"),
+              CrLfLines({"L\xFCneburg", "10.4 E, 53.2 N", "Garten", "15.06.03", "K: 5 - - - - - - - ",
+                         "00:00 - 00:30 UT", "Min. Z Trend", "now 1000 ", "- 5 1000 + ", "-10 1000 --", "-15 970 - ",
+                         "-20 1100 * ", "-25 1000 * ", "-30 NaN * "}));
 
     // Two hours back from 00:30: ninety minutes before midnight, then the day relative to its
     // first reading; the largest deviation of 100 nT gives the scale 150.
@@ -133,7 +123,8 @@ TEST_F(WapTest, OneSensorShortlyAfterMidnight)
 // The newest reading of 23:59 is shown, although its time, 24:00, is minute 0 of the clock.
 TEST_F(WapTest, LastMinuteOfTheDay)
 {
-    LoadOne(1, [](int m) { return m == 1439 ? 1234.0 : 1000.0; }, "By");
+    LoadOne(
+        1, [](int m) { return m == 1439 ? 1234.0 : 1000.0; }, "By");
     ASSERT_TRUE(WriteWapFiles(d, false, dir / "mox_data.wap"));
     const auto lines = SplitCrLf(ReadBytes(dir / "mox_data.wap"));
     ASSERT_EQ(lines.size(), 20u);
@@ -153,7 +144,8 @@ TEST_F(WapTest, LastMinuteOfTheDay)
 // With the previous day beside it (curve 1), only today's curve (2) makes the K line.
 TEST_F(WapTest, PreviousDayStaysOutOfTheKLine)
 {
-    LoadOne(1, [](int m) { return m % 2 ? 900.0 : 0.0; }, "By", "14.06.03");
+    LoadOne(
+        1, [](int m) { return m % 2 ? 900.0 : 0.0; }, "By", "14.06.03");
     LoadOne(2, Until(200, Constant(1000)), "By", "15.06.03");
     ASSERT_TRUE(WriteWapFiles(d, true, dir / "mox_data.wap"));
     const auto lines = SplitCrLf(ReadBytes(dir / "mox_data.wap"));
@@ -168,35 +160,45 @@ TEST_F(WapTest, TwoSensorTrendMarkers)
     const int newest = 599;  // 09:59, shown as 10:00
     LoadTwo(1,
             ByRow(newest,
-                  {{0, -20000}, {1, -20010}, {2, -20030}, {3, -20110}, {4, -20000}, {5, -20110},
-                   {6, -20024.5}, {7, -20080}, {8, -20114}, {9, -20073}, {10, -20089.5}, {11, -20068},
+                  {{0, -20000},
+                   {1, -20010},
+                   {2, -20030},
+                   {3, -20110},
+                   {4, -20000},
+                   {5, -20110},
+                   {6, -20024.5},
+                   {7, -20080},
+                   {8, -20114},
+                   {9, -20073},
+                   {10, -20089.5},
+                   {11, -20068},
                    {12, -19999.5}},
                   -20000),
             2,
             ByRow(newest,
-                  {{0, 5000}, {1, 5000}, {2, 5000}, {3, 5010}, {4, 5000}, {5, 5105}, {6, 5003},
-                   {7, 5075}, {8, 5003}, {9, NAN}, {10, 4978}, {11, 5075}, {12, 4978}},
+                  {{0, 5000},
+                   {1, 5000},
+                   {2, 5000},
+                   {3, 5010},
+                   {4, 5000},
+                   {5, 5105},
+                   {6, 5003},
+                   {7, 5075},
+                   {8, 5003},
+                   {9, NAN},
+                   {10, 4978},
+                   {11, 5075},
+                   {12, 4978}},
                   5000));
     ASSERT_TRUE(WriteWapFiles(d, false, dir / "mox_data.wap"));
     auto lines = SplitCrLf(ReadBytes(dir / "mox_data.wap"));
     ASSERT_EQ(lines.size(), 20u);
     EXPECT_EQ(std::vector<std::string>(lines.begin() + 4, lines.end()),
-              (std::vector<std::string>{"K: 0 0 2 5 - - - - ",
-                                        "09:00 - 10:00 UT",
-                                        "Min. X Y Trend",
-                                        "now -20000 5000 + ",
-                                        "- 5 -20010 5000 ++",
-                                        "-10 -20030 5000 - ",
-                                        "-15 -20110 5010 --",
-                                        "-20 -20000 5000 o ",
-                                        "-25 -20110 5105 + ",
-                                        "-30 -20024 5003 + ",
-                                        "-35 -20080 5075 * ",
-                                        "-40 -20114 5003 + ",
-                                        "-45 -20073 NaN * ",
-                                        "-50 -20089 4978 --",
-                                        "-55 -20068 5075 ",
-                                        "-60 -19999 4978 "}));
+              (std::vector<std::string>{
+                  "K: 0 0 2 5 - - - - ", "09:00 - 10:00 UT", "Min. X Y Trend", "now -20000 5000 + ",
+                  "- 5 -20010 5000 ++", "-10 -20030 5000 - ", "-15 -20110 5010 --", "-20 -20000 5000 o ",
+                  "-25 -20110 5105 + ", "-30 -20024 5003 + ", "-35 -20080 5075 * ", "-40 -20114 5003 + ",
+                  "-45 -20073 NaN * ", "-50 -20089 4978 --", "-55 -20068 5075 ", "-60 -19999 4978 "}));
 
     // An alarm class beyond K8 means K8: 100 nT in ten minutes is then no alarm.
     d.set_Alarm_limit(90);
@@ -238,9 +240,9 @@ TEST_F(WapTest, EmptyFirstSensor)
     ASSERT_FALSE(d.is_loaded(1));
     ASSERT_TRUE(WriteWapFiles(d, false, dir / "mox_data.wap"));
     const auto lines = SplitCrLf(ReadBytes(dir / "mox_data.wap"));
-    EXPECT_EQ(std::vector<std::string>(lines.begin() + 4, lines.end()),
-              (std::vector<std::string>{"K: 0 0 0 0 0 0 0 0 ", "00:00 - 00:01 UT", "Min. X Y Trend",
-                                        "now NaN 5000 * "}));
+    EXPECT_EQ(
+        std::vector<std::string>(lines.begin() + 4, lines.end()),
+        (std::vector<std::string>{"K: 0 0 0 0 0 0 0 0 ", "00:00 - 00:01 UT", "Min. X Y Trend", "now NaN 5000 * "}));
     std::string data = "L\xFCneburg,15.06.03,00:01,X,Y,50";
     for (int i = 0; i < 239; ++i) data += ",-";
     EXPECT_EQ(ReadBytes(dir / "mox_data_wap.txt"), data + ",0");
@@ -250,8 +252,10 @@ TEST_F(WapTest, GraphOfTheLastTwoHours)
 {
     // From 08:00 to 09:59: the first sensor 25 nT above its first reading, with a gap from
     // 08:59 to 09:04; the second 25 nT below.
-    LoadTwo(1, Until(599, [](int m) { return m == 480 ? 1000.0 : m >= 539 && m <= 544 ? NAN : 1025.0; }),
-            2, Until(599, [](int m) { return m == 480 ? 5000.0 : 4975.0; }));
+    LoadTwo(1, Until(599, [](int m) { return m == 480               ? 1000.0
+                                             : m >= 539 && m <= 544 ? NAN
+                                                                    : 1025.0; }), 2,
+            Until(599, [](int m) { return m == 480 ? 5000.0 : 4975.0; }));
     ASSERT_TRUE(WriteWapFiles(d, false, dir / "mox_data.wap"));
     const Png png = ReadPng(dir / "mox_data_wap.png");
     ASSERT_EQ(png.width, 96);

@@ -36,4 +36,3 @@ inline std::vector<std::string> Lines(const std::string& file)
     ReadTextLines(file, lines);
     return lines;
 }
-

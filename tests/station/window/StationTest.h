@@ -48,8 +48,7 @@ inline bool RunUntil(const std::function<bool()>& done, int milliseconds)
     t.start();
     QTimer tick;
     tick.start(10);
-    while (!done() && t.elapsed() < milliseconds)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    while (!done() && t.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     return done();
 }
 

@@ -26,8 +26,8 @@ std::string RawDay(const std::string& date)
     std::string text;
     for (int s = 0; s < 6 * 3600; s += 10) {
         char line[64];
-        std::snprintf(line, sizeof line, "%s %02d:%02d:%02d: Y,  %d\r\n", date.c_str(), s / 3600,
-                      s / 60 % 60, s % 60, 100 + (s / 600) % 17);
+        std::snprintf(line, sizeof line, "%s %02d:%02d:%02d: Y,  %d\r\n", date.c_str(), s / 3600, s / 60 % 60, s % 60,
+                      100 + (s / 600) % 17);
         text += line;
     }
     return text;
@@ -49,9 +49,8 @@ TEST_F(StationBatch, PeriodicRunPublishesImagesPagesAndStartsTheUpload)
     WriteBytes(images + "/Header.txt", "<html><body>\r\n<p>Daten:\r\n");
     WriteBytes(images + "/Footer.txt", "</p>\r\n</body></html>\r\n");
     const std::string script = UploadScript();
-    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + data + "\r\nBilder=" + images +
-             "\r\n[COM-Port]\r\nPort=" + sim.Link() +
-             "\r\n[Batch]\r\nBildformat=2\r\nVorschau=1\r\nFTP-Kommando=" + script +
+    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + data + "\r\nBilder=" + images + "\r\n[COM-Port]\r\nPort=" +
+             sim.Link() + "\r\n[Batch]\r\nBildformat=2\r\nVorschau=1\r\nFTP-Kommando=" + script +
              "\r\nFTP-Intervall=2\r\nFTP-Timeout=1\r\n[Diagram]\r\nKorrektur=1\r\n");
     // A correction file of the day with a line that cannot be read: the observer is told.
     const std::string today = QDateTime::currentDateTimeUtc().toString("yyyyMMdd").toStdString();
@@ -96,9 +95,9 @@ TEST_F(StationBatch, MissingPageTemplatesAreNamedOnce)
     TDevSim sim({"--speed", "30", "--interval", "1"});
     ASSERT_TRUE(sim.Started());
     const std::string images = dir / "web";
-    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + dir.str() + "\r\nBilder=" + images + "\r\n[COM-Port]\r\nPort=" +
-             sim.Link() + "\r\n[Batch]\r\nBildformat=2\r\nFTP-Intervall=1\r\nFTP-Kommando=" + dir / "no-upload" +
-             "\r\n");
+    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + dir.str() + "\r\nBilder=" + images +
+             "\r\n[COM-Port]\r\nPort=" + sim.Link() +
+             "\r\n[Batch]\r\nBildformat=2\r\nFTP-Intervall=1\r\nFTP-Kommando=" + dir / "no-upload" + "\r\n");
     StderrCapture err(dir / "stderr.txt");
     TMain w({"LOG"});
     w.show();
@@ -134,9 +133,8 @@ TEST_F(StationBatch, OneShotImageWithSizesNeedsNoQtAndRefusesHugeSizes)
     WriteIni("[Verzeichnisse]\r\nBilder=" + images + "\r\n[Batch]\r\nBildformat=2\r\n");
     WriteBytes(dir / "20030615.txt", RawDay("15.06.03"));
     const auto run = [&](const std::string& prefix, const std::string& size, std::string& out) {
-        const std::string cmd = prefix + " env MOX_INI=" + ini + " QT_QPA_PLATFORM=keine-anzeige " +
-                                kStation + " " + dir / "20030615.txt" + " " + size + " >" +
-                                dir / "out" + " 2>&1";
+        const std::string cmd = prefix + " env MOX_INI=" + ini + " QT_QPA_PLATFORM=keine-anzeige " + kStation + " " +
+                                dir / "20030615.txt" + " " + size + " >" + dir / "out" + " 2>&1";
         const int status = std::system(cmd.c_str());
         out = ReadBytes(dir / "out");
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -176,8 +174,7 @@ TEST_F(StationBatch, OneShotImageRunsWithoutADisplay)
     env.remove("QT_QPA_PLATFORM");
     env.remove("DISPLAY");
     run.setProcessEnvironment(env);
-    run.start(QString::fromStdString(kStation),
-              {QString::fromStdString(dir / "20030615.txt"), "500", "320"});
+    run.start(QString::fromStdString(kStation), {QString::fromStdString(dir / "20030615.txt"), "500", "320"});
     ASSERT_TRUE(run.waitForFinished(30000));
     EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
     EXPECT_EQ(PngSize(images + "/20030615.png"), std::make_pair(500, 320));

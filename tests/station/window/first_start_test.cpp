@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include <QComboBox>
-#include <QProcess>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QTimer>
 #include <filesystem>
 
@@ -79,7 +79,8 @@ TEST_F(FirstStart, ThePlaceholderRecordIsToldByEveryProgramThatWritesIt)
     EXPECT_EQ(convert.err.count("Platzhalter"), 1) << convert.err.toStdString();
     const std::vector<std::string> days = FilesEndingIn(data, ".mox");
     ASSERT_FALSE(days.empty());
-    const ProgramRun iaga = RunProgram("mox-iaga", {"export", QString::fromStdString(days[0]), "--out", QString::fromStdString(dir / "iaga")}, ini);
+    const ProgramRun iaga = RunProgram(
+        "mox-iaga", {"export", QString::fromStdString(days[0]), "--out", QString::fromStdString(dir / "iaga")}, ini);
     EXPECT_EQ(iaga.exitCode, 0) << iaga.err.toStdString();
     EXPECT_EQ(iaga.err.count("Platzhalter"), 1) << iaga.err.toStdString();
     EXPECT_TRUE(iaga.err.startsWith("mox-iaga: ")) << iaga.err.toStdString();

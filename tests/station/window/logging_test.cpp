@@ -26,12 +26,11 @@ TEST_F(LoggingStation, EveryLineSentWhileOpenLandsOnceInItsDayFile)
     const std::string record = dir / "sent.bin";
     // Ten device seconds per real second, half a minute before midnight; the line goes away
     // after about 150 lines and comes back a second later.
-    TDevSim sim({"--start", "2003-06-15T23:59:30", "--speed", "10", "--interval", "1", "--sensors",
-                 "2", "--record", record, "--fault", "hangup-after=4500"});
+    TDevSim sim({"--start", "2003-06-15T23:59:30", "--speed", "10", "--interval", "1", "--sensors", "2", "--record",
+                 record, "--fault", "hangup-after=4500"});
     ASSERT_TRUE(sim.Started());
     std::filesystem::create_directory(dir / "data");
-    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + dir / "data" + "\r\n[COM-Port]\r\nPort=" +
-             sim.Link() + "\r\n");
+    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + dir / "data" + "\r\n[COM-Port]\r\nPort=" + sim.Link() + "\r\n");
 
     TMain w({"log"});
     w.show();
@@ -77,8 +76,7 @@ TEST_F(LoggingStation, TheStatusLineFollowsFastDevicesAFewTimesASecond)
     sim.emplace(std::vector<std::string>{"--start", "2003-06-15T12:00:00", "--speed", "400", "--interval", "1"});
     ASSERT_TRUE(sim->Started());
     std::filesystem::create_directory(dir / "data");
-    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + dir / "data" + "\r\n[COM-Port]\r\nPort=" +
-             sim->Link() + "\r\n");
+    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + dir / "data" + "\r\n[COM-Port]\r\nPort=" + sim->Link() + "\r\n");
     TMain w({"log"});
     w.show();
     ASSERT_TRUE(RunUntil([&] { return !w.StatusPanel(0).isEmpty(); }, 15000)) << "no line";
@@ -98,8 +96,7 @@ TEST_F(LoggingStation, TheStatusLineFollowsFastDevicesAFewTimesASecond)
     RunFor(600);
     const std::vector<std::string> last = Lines(dir / "data/20030615.txt");
     ASSERT_FALSE(last.empty());
-    EXPECT_TRUE(w.StatusPanel(0).endsWith(QString::fromStdString(last.back())))
-        << w.StatusPanel(0).toStdString();
+    EXPECT_TRUE(w.StatusPanel(0).endsWith(QString::fromStdString(last.back()))) << w.StatusPanel(0).toStdString();
     w.close();
 }
 
@@ -112,7 +109,8 @@ TEST_F(LoggingStation, AMissingDataFolderIsMadeAndToldOnce)
              "\r\n[COM-Port]\r\nPort=" + sim.Link() + "\r\nUhr-Toleranz=0\r\n");
     TMain w({"LOG"});
     w.show();
-    ASSERT_TRUE(RunUntil([&] { return std::filesystem::exists(missing) && !std::filesystem::is_empty(missing); }, 5000));
+    ASSERT_TRUE(
+        RunUntil([&] { return std::filesystem::exists(missing) && !std::filesystem::is_empty(missing); }, 5000));
     EXPECT_TRUE(w.LastProblem().contains(QString::fromStdString(missing))) << w.LastProblem().toStdString();
     EXPECT_TRUE(w.LastProblem().contains("angelegt")) << w.LastProblem().toStdString();
     EXPECT_FALSE(w.StatusIsRed());

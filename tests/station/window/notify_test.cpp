@@ -74,8 +74,8 @@ class ServiceProcess : public StationTest {
 protected:
     void Start(const std::string& port, const QStringList& extraEnv, const std::string& iniExtra = "")
     {
-        WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + dir / "data" + "\r\n[COM-Port]\r\nPort=" + port +
-                 "\r\n" + iniExtra);
+        WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + dir / "data" + "\r\n[COM-Port]\r\nPort=" + port + "\r\n" +
+                 iniExtra);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("MOX_INI", QString::fromStdString(ini));
         env.insert("NOTIFY_SOCKET", QString::fromStdString(notify.path));
@@ -150,8 +150,7 @@ TEST_F(ServiceProcess, StatusNamesTheLastLineAndALostDevice)
     EXPECT_EQ(notify.Count("WATCHDOG=1"), 0);  // no watchdog asked for
 
     sim.reset();
-    ASSERT_TRUE(notify.ReceiveUntil([&] { return notify.Has("STATUS=Gerät getrennt, neuer Versuch alle 3 s"); },
-                                    15000))
+    ASSERT_TRUE(notify.ReceiveUntil([&] { return notify.Has("STATUS=Gerät getrennt, neuer Versuch alle 3 s"); }, 15000))
         << notify.Statuses();
     station.terminate();
     ASSERT_TRUE(station.waitForFinished(10000));

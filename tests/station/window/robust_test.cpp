@@ -11,10 +11,10 @@
 
 #include "../../devsim/DevSim.h"
 #include "StationTest.h"
-#include "widgets/DiagramView.h"
 #include "station/MainWindow.h"
 #include "station/app/BatchRun.h"
 #include "station/runtime/UploadRunner.h"
+#include "widgets/DiagramView.h"
 
 namespace {
 
@@ -39,9 +39,8 @@ TEST_F(StationRobust, UploadTimeLimitEndsTheClientsTheCommandStarted)
 {
     // The script starts a client that ignores TERM and hangs, and waits for it.
     const std::string client = dir / "client.pid";
-    const std::string script = Script(dir, "upload.sh",
-                                      "sh -c 'trap \"\" TERM; echo $$ > " + client +
-                                          "; while :; do sleep 1; done' &\nwait\n");
+    const std::string script = Script(
+        dir, "upload.sh", "sh -c 'trap \"\" TERM; echo $$ > " + client + "; while :; do sleep 1; done' &\nwait\n");
     UploadRunner runner;
     runner.SetGraceTime(500);
     std::string problem;
@@ -94,7 +93,8 @@ TEST_F(StationRobust, LoggingStationWithExtremeSettingsBoundsThemAndPublishes)
 
     TMain w({"LOG"});
     w.show();
-    EXPECT_TRUE(w.LastProblem().contains("Intervall=35792 liegt nicht zwischen 1 und 30")) << w.LastProblem().toStdString();
+    EXPECT_TRUE(w.LastProblem().contains("Intervall=35792 liegt nicht zwischen 1 und 30"))
+        << w.LastProblem().toStdString();
     EXPECT_TRUE(w.LastProblem().contains("Width=2147483647")) << w.LastProblem().toStdString();
     bool batchTimer = false;
     for (const QTimer* t : w.Runtime()->findChildren<QTimer*>()) batchTimer |= t->interval() == 30 * 60000;
@@ -113,7 +113,8 @@ TEST_F(StationRobust, ViewerAndOneShotRunWithExtremeSettings)
     std::string day;
     for (int s = 0; s < 3 * 3600; s += 10) {
         char line[64];
-        std::snprintf(line, sizeof line, "15.06.03 %02d:%02d:%02d: Y,  %d\r\n", s / 3600, s / 60 % 60, s % 60, 100 + s % 7);
+        std::snprintf(line, sizeof line, "15.06.03 %02d:%02d:%02d: Y,  %d\r\n", s / 3600, s / 60 % 60, s % 60,
+                      100 + s % 7);
         day += line;
     }
     WriteBytes(dir / "20030615.txt", day);
@@ -134,11 +135,14 @@ TEST_F(StationRobust, ViewerAndOneShotRunWithExtremeSettings)
     viewer.setProcessEnvironment(env);
     viewer.start(QString::fromStdString(kStation), QStringList{});
     std::string told;
-    ASSERT_TRUE(RunUntil([&] {
-        viewer.waitForReadyRead(100);
-        told += viewer.readAllStandardError().toStdString();
-        return told.find("Height=100000") != std::string::npos || viewer.state() == QProcess::NotRunning;
-    }, 30000)) << told;
+    ASSERT_TRUE(RunUntil(
+        [&] {
+            viewer.waitForReadyRead(100);
+            told += viewer.readAllStandardError().toStdString();
+            return told.find("Height=100000") != std::string::npos || viewer.state() == QProcess::NotRunning;
+        },
+        30000))
+        << told;
     RunFor(500);
     EXPECT_EQ(viewer.state(), QProcess::Running) << told;
     viewer.terminate();
@@ -163,9 +167,8 @@ TEST_F(StationRobust, ControlCharactersOfAFolderSettingAreShownInTheMessage)
     ASSERT_TRUE(sim.Started());
     const std::string data = dir / "data";
     std::filesystem::create_directory(data);
-    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + data + "\r\nBilder=" + dir / "bil" +
-             std::string(1, '\0') + "d\x1b" + "er\r\n[COM-Port]\r\nPort=" + sim.Link() +
-             "\r\n[Batch]\r\nBildformat=2\r\n");
+    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + data + "\r\nBilder=" + dir / "bil" + std::string(1, '\0') +
+             "d\x1b" + "er\r\n[COM-Port]\r\nPort=" + sim.Link() + "\r\n[Batch]\r\nBildformat=2\r\n");
     TMain w({"LOG"});
     w.show();
     ASSERT_TRUE(RunUntil([&] { return !w.LogFileName().empty(); }, 5000));

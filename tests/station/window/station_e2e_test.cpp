@@ -28,9 +28,8 @@ TEST_F(StationProcess, PublishesEveryMinuteAndEndsTheUploadAfterItsLimit)
     WriteBytes(web + "/Header.txt", "<html><body><pre>\r\n");
     WriteBytes(web + "/Footer.txt", "</pre></body></html>\r\n");
     const std::string script = UploadScript();
-    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + data + "\r\nBilder=" + web +
-             "\r\n[COM-Port]\r\nPort=" + sim.Link() +
-             "\r\n[Batch]\r\nIntervall=1\r\nBildformat=1\r\nVorschau=1\r\nFTP-Kommando=" + script +
+    WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + data + "\r\nBilder=" + web + "\r\n[COM-Port]\r\nPort=" +
+             sim.Link() + "\r\n[Batch]\r\nIntervall=1\r\nBildformat=1\r\nVorschau=1\r\nFTP-Kommando=" + script +
              "\r\nFTP-Intervall=1\r\nFTP-Timeout=3\r\n");
 
     QProcess station;
@@ -50,8 +49,8 @@ TEST_F(StationProcess, PublishesEveryMinuteAndEndsTheUploadAfterItsLimit)
 
     const std::string upload = UploadPid();
     ASSERT_TRUE(RunUntil([&] { return Exists(upload); }, 100000)) << "no batch within the first 100 s";
-    for (const char* f : {"/mox_data.jpg", "/mox_small.jpg", "/mox_data.wap", "/mox_data_wap.png",
-                          "/mox_data_wap.txt", "/mox_data.htm"})
+    for (const char* f : {"/mox_data.jpg", "/mox_small.jpg", "/mox_data.wap", "/mox_data_wap.png", "/mox_data_wap.txt",
+                          "/mox_data.htm"})
         EXPECT_TRUE(Exists(web + f)) << f;
     EXPECT_EQ(ReadBytes(web + "/mox_data.htm").rfind("<html><body><pre>\r\n\"", 0), 0u);
     EXPECT_TRUE(Running(upload));

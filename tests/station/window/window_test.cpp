@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QDialog>
-#include <QMessageBox>
-#include <QScreen>
 #include <QClipboard>
+#include <QDialog>
 #include <QImage>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QTimer>
@@ -17,16 +17,16 @@
 #include "../../support/DayFiles.h"
 #include "StationTest.h"
 #include "mox/rtl/IniFile.h"
-#include "widgets/DiagramView.h"
 #include "station/MainWindow.h"
 #include "station/app/StationSettings.h"
 #include "station/dialogs/BatchForm.h"
 #include "station/dialogs/Diagramm_LadenDlg.h"
 #include "station/dialogs/FarbDlg.h"
 #include "station/dialogs/FilterForm.h"
+#include "station/dialogs/KurvenForm.h"
 #include "station/dialogs/LogBatchForm.h"
 #include "station/dialogs/SetupForm.h"
-#include "station/dialogs/KurvenForm.h"
+#include "widgets/DiagramView.h"
 
 namespace {
 
@@ -100,15 +100,13 @@ TEST_F(ViewerWindow, PictureFollowsTheWindowAndThePointerReadsCurves)
                 break;
             }
     ASSERT_GE(cx, 0) << "no curve pixel";
-    QMouseEvent move(QEvent::MouseMove, QPointF(cx, cy), QPointF(cx, cy), Qt::NoButton, Qt::NoButton,
-                     Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(cx, cy), QPointF(cx, cy), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(view, &move);
     EXPECT_EQ(view->cursor().shape(), Qt::CrossCursor);
     const QString readout = w.statusBar()->currentMessage();
     EXPECT_TRUE(readout.contains(QRegularExpression("^\\d\\d:\\d\\dUTC, -?\\d+nT$"))) << readout.toStdString();
 
-    QMouseEvent off(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton, Qt::NoButton,
-                    Qt::NoModifier);
+    QMouseEvent off(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(view, &off);
     EXPECT_NE(view->cursor().shape(), Qt::CrossCursor);
     EXPECT_TRUE(w.statusBar()->currentMessage().isEmpty());
@@ -162,8 +160,8 @@ TEST_F(ViewerWindow, LoadCommandFillsTheDiagramAndClickOpensTheCurveWindow)
                 }
     }
     ASSERT_GE(cx, 0) << "the loaded curve is not drawn";
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(cx, cy), QPointF(cx, cy), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(cx, cy), QPointF(cx, cy), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
     QApplication::sendEvent(w.Image(), &press);
     EXPECT_TRUE(w.KurvenForm->isVisible());
     w.close();

@@ -1,8 +1,8 @@
 // Removing curves and shifting them.
 #include "CurveDialogTest.h"
+#include "station/dialogs/CurveDialogParts.h"
 #include "station/dialogs/DeleteCurvesDlg.h"
 #include "station/dialogs/OffsetForm.h"
-#include "station/dialogs/CurveDialogParts.h"
 
 namespace {
 
@@ -12,8 +12,10 @@ protected:
     {
         dlg.RefreshCurveWindows = [this] { ++curveWindowRefreshes; };
         dlg.HideKorrektur = [this] { ++korrekturHidden; };
-        const std::string file = DayFile("20030615.mox", {{"Bx", Minutes([](int m) { return m % 2 ? 0 : 1000; })}, Constant("By", 2),
-                                                          Constant("Bz", 3), Constant("B", 4)});
+        const std::string file = DayFile("20030615.mox", {{"Bx", Minutes([](int m) { return m % 2 ? 0 : 1000; })},
+                                                          Constant("By", 2),
+                                                          Constant("Bz", 3),
+                                                          Constant("B", 4)});
         for (int c = 1; c <= 4; ++c) {
             diagram.LoadData(file, c, c);
             diagram.set_Offset(c, 10 * c);

@@ -16,7 +16,10 @@ Section Spiked(const std::string& component)
 
 class FilterTest : public CurveDialogTest {
 protected:
-    FilterTest() : form(context) { form.ShowError = [this](const QString& m) { errors += m; }; }
+    FilterTest() : form(context)
+    {
+        form.ShowError = [this](const QString& m) { errors += m; };
+    }
     TFilterForm form;
     QString errors;
 };
@@ -51,8 +54,7 @@ TEST_F(FilterTest, NoiseFilterReloadsEveryLoadedCurveAtOnceAndOkStoresIt)
 
 TEST_F(FilterTest, OffsetFilterFollowsBoxAndThresholdAndEscStoresNothing)
 {
-    const std::string file =
-        DayFile("20030615.mox", {{"By", Minutes([](int m) { return m < 720 ? 0 : 60; })}});
+    const std::string file = DayFile("20030615.mox", {{"By", Minutes([](int m) { return m < 720 ? 0 : 60; })}});
     diagram.LoadData(file, 2, 3);
     form.show();
 

@@ -3,8 +3,8 @@
 #include <QFileInfo>
 
 #include "CurveDialogTest.h"
-#include "station/dialogs/Diagramm_LadenDlg.h"
 #include "station/dialogs/CurveDialogParts.h"
+#include "station/dialogs/Diagramm_LadenDlg.h"
 
 namespace {
 
@@ -79,8 +79,8 @@ TEST_F(LadenTest, OneComponentGoesIntoTheChosenCurveAndOthersKeepTheirData)
     const std::string other = DayFile("20030614.mox", {Constant("By", 7)}, "14.06.03");
     diagram.LoadData(other, 0, 1);
     ASSERT_TRUE(diagram.is_loaded(1));
-    const std::string file = DayFile(
-        "20030615.mox", {Constant("Bx", 11), Constant("By", 22), Constant("Bz", 33), Constant("B", 44)});
+    const std::string file =
+        DayFile("20030615.mox", {Constant("Bx", 11), Constant("By", 22), Constant("Bz", 33), Constant("B", 44)});
     ini.WriteString("Diagram", "MOX-Data", dir.str());
 
     LoadWith(2, 1, QString::fromStdString(file));  // "Kurve 3", "By"

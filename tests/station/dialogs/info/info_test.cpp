@@ -28,15 +28,15 @@ protected:
     // Curve 1: By with a remark and no locator; curve 3: Bz from a two-sensor file.
     void LoadTwo()
     {
-        std::string one = DayFileText({{"By", Minutes([](int m) { return m < 720 ? 152.5 : -3.5; })}},
-                                      "15.06.03", "Polverin", "Obs");
+        std::string one =
+            DayFileText({{"By", Minutes([](int m) { return m < 720 ? 152.5 : -3.5; })}}, "15.06.03", "Polverin", "Obs");
         one = Replace(one, "LOCATOR: JO62AA", "LOCATOR: ");
         one = Replace(one, "REMARKS: ", "REMARKS: Sturm am Nachmittag");
         WriteBytes(dir / "one.mox", one);
         diagram.LoadData(dir / "one.mox", 0, 1);
-        WriteBytes(dir / "two.mox", DayFileText({{"Bx", Minutes([](int) { return 1.0; })},
-                                                 {"Bz", Minutes([](int) { return 2.0; })}},
-                                                "16.06.03", "Hof", "Anna"));
+        WriteBytes(dir / "two.mox",
+                   DayFileText({{"Bx", Minutes([](int) { return 1.0; })}, {"Bz", Minutes([](int) { return 2.0; })}},
+                               "16.06.03", "Hof", "Anna"));
         diagram.LoadData(dir / "two.mox", 3, 3);
     }
 };
@@ -62,15 +62,14 @@ TEST_F(InfoDialogs, InfoFormListsEveryLoadedCurve)
 
     LoadTwo();
     form.FormActivate();
-    const QString expected = QString::fromUtf8(
-        "Kurve Nr. 1:\n\nFilename: %1\nDatum: 15.06.03\nDatei enthält 1 Vektor(en) (By)\n"
-        "geladener Vektor: By\nStandort: Polverin\nKoordinaten: 13.0 E, 52.0 N\n"
-        "Betreiber: Obs\nBemerkung: Sturm am Nachmittag\n\n"
-        "Kurve Nr. 3:\n\nFilename: %2\nDatum: 16.06.03\nDatei enthält 2 Vektor(en) (Bx Bz)\n"
-        "geladener Vektor: Bz\nStandort: Hof\nKoordinaten: 13.0 E, 52.0 N (JO62AA)\n"
-        "Betreiber: Anna\n")
-                                 .arg(QString::fromStdString(dir / "one.mox"),
-                                      QString::fromStdString(dir / "two.mox"));
+    const QString expected =
+        QString::fromUtf8("Kurve Nr. 1:\n\nFilename: %1\nDatum: 15.06.03\nDatei enthält 1 Vektor(en) (By)\n"
+                          "geladener Vektor: By\nStandort: Polverin\nKoordinaten: 13.0 E, 52.0 N\n"
+                          "Betreiber: Obs\nBemerkung: Sturm am Nachmittag\n\n"
+                          "Kurve Nr. 3:\n\nFilename: %2\nDatum: 16.06.03\nDatei enthält 2 Vektor(en) (Bx Bz)\n"
+                          "geladener Vektor: Bz\nStandort: Hof\nKoordinaten: 13.0 E, 52.0 N (JO62AA)\n"
+                          "Betreiber: Anna\n")
+            .arg(QString::fromStdString(dir / "one.mox"), QString::fromStdString(dir / "two.mox"));
     EXPECT_EQ(form.Text()->toPlainText(), expected);
     EXPECT_TRUE(form.KEditOf(1)->isEnabled());
     EXPECT_TRUE(form.KEditOf(3)->isEnabled());

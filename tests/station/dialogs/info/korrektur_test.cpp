@@ -60,8 +60,8 @@ TEST_F(Korrektur, JumpIsTakenOutSavedAndAppliedAgainOnLoad)
     // A real click on the 13:41 line.
     form->ListBox()->scrollToItem(form->ListBox()->item(821));
     const QPoint at = form->ListBox()->visualItemRect(form->ListBox()->item(821)).center();
-    QMouseEvent press(QEvent::MouseButtonPress, at, form->ListBox()->viewport()->mapToGlobal(at),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, at, form->ListBox()->viewport()->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(form->ListBox()->viewport(), &press);
 
     EXPECT_EQ(form->ReferenzEdit()->text(), "13:41: 120");

@@ -6,8 +6,8 @@
 #include "SettingsTest.h"
 #include "station/dialogs/LogBatchForm.h"
 #include "station/dialogs/LogSetupForm.h"
-#include "widgets/ComComboBox.h"
 #include "station/serial/ComPort.h"
+#include "widgets/ComComboBox.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
+#include <QAbstractButton>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QButtonGroup>
-#include <QAbstractButton>
 #include <cmath>
 
 #include "../../../support/ColourSpot.h"
@@ -227,7 +227,10 @@ protected:
         SettingsTest::SetUp();
         form = std::make_unique<TBatchForm>(ctx);
         form->StationFlags = [this] { return station; };
-        form->SetStationFlags = [this](const BatchOutputFlags& f) { station = f; ++applied; };
+        form->SetStationFlags = [this](const BatchOutputFlags& f) {
+            station = f;
+            ++applied;
+        };
         form->ShowError = [this](const QString& text) { errors << text; };
     }
     std::unique_ptr<TBatchForm> form;
