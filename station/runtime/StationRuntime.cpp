@@ -67,7 +67,6 @@ StationRuntime::~StationRuntime()
 
 void StationRuntime::Start(bool withTimers)
 {
-    timers = withTimers;
     started = true;
     SetState(kLogging, kLogging);
     StartMqtt();
@@ -78,7 +77,7 @@ void StationRuntime::Start(bool withTimers)
     };
     uploadSchedule = std::make_unique<UploadSchedule>(settings.FTP_Kommando, settings.FTP_Intervall);
     port->SetName(settings.Port);
-    if (timers) {
+    if (withTimers) {
         batchTimer = new QTimer(this);
         connect(batchTimer, &QTimer::timeout, this, [this] { RunBatch(); });
         batchTimer->start(BatchIntervalMinutes() * 60000);

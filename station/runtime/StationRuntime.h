@@ -38,9 +38,9 @@ public:
                    std::unique_ptr<LinePort> port, ReportChannel& reports, RuntimeClock clock = RuntimeClock::System());
     ~StationRuntime() override;
 
-    // Opens the port and begins logging. With `timers`, the runtime's own timers run the
+    // Opens the port and begins logging. With `withTimers`, the runtime's own timers run the
     // service tick, the syncs, the reopening and the batch; without, the caller does.
-    void Start(bool timers = true);
+    void Start(bool withTimers = true);
     // The station ends: waiting lines tried a last time, day log closed, port closed.
     void Stop();
     void SetPaused(bool pause);
@@ -115,7 +115,6 @@ private:
 
     QTimer* batchTimer = nullptr;
     QTimer* reopenTimer = nullptr;
-    bool timers = false;
     bool started = false;
     bool paused = false;
     bool deviceLost = false;
