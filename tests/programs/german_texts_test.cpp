@@ -1,6 +1,6 @@
 // The project's own texts are German. This scans the string literals of the programs' sources
-// for English words; what may stay English is listed: captions the programs share with their
-// forerunner, and the fixed texts of file formats and protocols.
+// for English words; what may stay English is listed: captions the programs have always shown,
+// and the fixed texts of file formats and protocols.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -73,7 +73,7 @@ const std::set<std::string> kEnglish = {
     "no",     "any",     "more",      "when",   "while",  "after",  "before", "there",   "failed",  "error",
     "opened", "written", "read",      "only",   "set",    "takes"};
 
-// English the programs keep: captions of their forerunner, and texts of formats and protocols
+// English the programs keep: captions they have always shown, and texts of formats and protocols
 // (IAGA-2002 header records, MQTT and JSON fields, Qt's own identifiers).
 const std::set<std::string> kAllowed = {
     "Activate noise filter?",
