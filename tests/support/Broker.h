@@ -37,45 +37,25 @@ inline bool WaitFor(const std::function<bool()>& done, int milliseconds)
     return true;
 }
 
-class TestBroker {
+// A broker program of the test's own, started with a configuration file and ended on request.
+class BrokerProcess {
 public:
-    // `listenerOptions`: lines for the listener, such as its TLS certificate files.
-    // `persistence`: the broker keeps sessions and retained messages across a restart.
-    explicit TestBroker(const std::string& folder, const std::string& listenerOptions = "", bool persistence = true)
-        : dir(folder), options(listenerOptions), persist(persistence)
-    {
-        std::filesystem::create_directories(dir);
-        for (int attempt = 0; attempt < 5 && pid <= 0; ++attempt) {
-            port = FreePort();
-            if (!Start()) Stop();
-        }
-    }
-    ~TestBroker() { Stop(); }
+    ~BrokerProcess() { Stop(); }
 
-    int Port() const { return port; }
     bool Running() const { return pid > 0; }
 
-    // Accepting connections on the port within the time.
-    bool Start()
+    // Starts `program -c config` and waits until `ready` holds; false when the program could
+    // not start or ended before.
+    bool Start(const std::string& program, const std::string& config, const std::function<bool()>& ready)
     {
         if (pid > 0) return true;
-        std::ofstream conf(dir + "/mosquitto.conf");
-        conf << "listener " << port << " 127.0.0.1\n"
-             << options << "allow_anonymous true\n"
-             << "persistence " << (persist ? "true" : "false") << "\n"
-             << "persistence_location " << dir << "/\n"
-             << "max_queued_messages 0\n"
-             << "log_dest file " << dir << "/mosquitto.log\n";
-        // Run as root (CI), the broker would switch to its own user, who may not write here.
-        if (geteuid() == 0) conf << "user root\n";
-        conf.close();
-        std::string program = "/usr/sbin/mosquitto", c = "-c", file = dir + "/mosquitto.conf";
-        char* argv[] = {program.data(), c.data(), file.data(), nullptr};
+        std::string p = program, c = "-c", file = config;
+        char* argv[] = {p.data(), c.data(), file.data(), nullptr};
         if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv, environ) != 0) {
             pid = -1;
             return false;
         }
-        return WaitFor([this] { return Accepts() || Exited(); }, 20000) && !Exited();
+        return WaitFor([&] { return ready() || Exited(); }, 20000) && !Exited();
     }
 
     // A clean stop: the broker writes its store, as on a service stop; SIGKILL for a crash.
@@ -89,6 +69,57 @@ public:
         }
         pid = -1;
     }
+
+private:
+    bool Exited()
+    {
+        if (pid <= 0) return true;
+        if (waitpid(pid, nullptr, WNOHANG) == pid) {
+            pid = -1;
+            return true;
+        }
+        return false;
+    }
+
+    pid_t pid = -1;
+};
+
+class TestBroker {
+public:
+    // `listenerOptions`: lines for the listener, such as its TLS certificate files.
+    // `persistence`: the broker keeps sessions and retained messages across a restart.
+    explicit TestBroker(const std::string& folder, const std::string& listenerOptions = "", bool persistence = true)
+        : dir(folder), options(listenerOptions), persist(persistence)
+    {
+        std::filesystem::create_directories(dir);
+        for (int attempt = 0; attempt < 5 && !process.Running(); ++attempt) {
+            port = FreePort();
+            if (!Start()) Stop();
+        }
+    }
+
+    int Port() const { return port; }
+    bool Running() const { return process.Running(); }
+
+    // Accepting connections on the port within the time.
+    bool Start()
+    {
+        if (process.Running()) return true;
+        std::ofstream conf(dir + "/mosquitto.conf");
+        conf << "listener " << port << " 127.0.0.1\n"
+             << options << "allow_anonymous true\n"
+             << "persistence " << (persist ? "true" : "false") << "\n"
+             << "persistence_location " << dir << "/\n"
+             << "max_queued_messages 0\n"
+             << "log_dest file " << dir << "/mosquitto.log\n";
+        // Run as root (CI), the broker would switch to its own user, who may not write here.
+        if (geteuid() == 0) conf << "user root\n";
+        conf.close();
+        return process.Start("/usr/sbin/mosquitto", dir + "/mosquitto.conf", [this] { return Accepts(); });
+    }
+
+    // A clean stop: the broker writes its store, as on a service stop; SIGKILL for a crash.
+    void Stop(int signal = SIGTERM) { process.Stop(signal); }
 
     static int FreePort()
     {
@@ -118,20 +149,10 @@ private:
         return ok;
     }
 
-    bool Exited()
-    {
-        if (pid <= 0) return true;
-        if (waitpid(pid, nullptr, WNOHANG) == pid) {
-            pid = -1;
-            return true;
-        }
-        return false;
-    }
-
     std::string dir, options;
     bool persist = true;
     int port = 0;
-    pid_t pid = -1;
+    BrokerProcess process;
 };
 
 // Subscribes to a topic filter and keeps every message (topic, payload, retained flag).

@@ -1,10 +1,6 @@
 #pragma once
 // A NATS server of the test's own serving MQTT over JetStream on a free port of 127.0.0.1,
 // with its store in the test's folder: the clustered broker a large network moves to.
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -16,20 +12,18 @@ public:
     explicit NatsBroker(const std::string& folder) : dir(folder)
     {
         std::filesystem::create_directories(dir);
-        for (int attempt = 0; attempt < 5 && pid <= 0; ++attempt) {
+        for (int attempt = 0; attempt < 5 && !process.Running(); ++attempt) {
             port = TestBroker::FreePort();
             clientPort = TestBroker::FreePort();
             if (!Start()) Stop();
         }
     }
-    ~NatsBroker() { Stop(); }
-
     int Port() const { return port; }
-    bool Running() const { return pid > 0; }
+    bool Running() const { return process.Running(); }
 
     bool Start()
     {
-        if (pid > 0) return true;
+        if (process.Running()) return true;
         std::ofstream conf(dir + "/nats.conf");
         conf << "server_name: \"mox-test\"\n"
              << "listen: 127.0.0.1:" << clientPort << "\n"
@@ -37,25 +31,10 @@ public:
              << "mqtt { listen: 127.0.0.1:" << port << " }\n"
              << "log_file: \"" << dir << "/nats.log\"\n";
         conf.close();
-        std::string program = "/usr/sbin/nats-server", c = "-c", file = dir + "/nats.conf";
-        char* argv[] = {program.data(), c.data(), file.data(), nullptr};
-        if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv, environ) != 0) {
-            pid = -1;
-            return false;
-        }
-        return WaitFor([this] { return Ready() || Exited(); }, 20000) && !Exited();
+        return process.Start("/usr/sbin/nats-server", dir + "/nats.conf", [this] { return Ready(); });
     }
 
-    void Stop(int signal = SIGTERM)
-    {
-        if (pid <= 0) return;
-        kill(pid, signal);
-        if (!WaitFor([this] { return Exited(); }, 20000)) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-        pid = -1;
-    }
+    void Stop(int signal = SIGTERM) { process.Stop(signal); }
 
 private:
     // MQTT is served once the log says so (JetStream's streams come first).
@@ -67,17 +46,7 @@ private:
                text.rfind("Server is ready") > text.rfind("Starting nats-server");
     }
 
-    bool Exited()
-    {
-        if (pid <= 0) return true;
-        if (waitpid(pid, nullptr, WNOHANG) == pid) {
-            pid = -1;
-            return true;
-        }
-        return false;
-    }
-
     std::string dir;
     int port = 0, clientPort = 0;
-    pid_t pid = -1;
+    BrokerProcess process;
 };
