@@ -11,6 +11,7 @@
 #include <fstream>
 #include <map>
 
+#include "../../support/SlowMedium.h"
 #include "FakeStation.h"
 #include "mox/rtl/TextFile.h"
 #include "station/app/Reports.h"
@@ -179,6 +180,39 @@ TEST_F(StationRuntimeTest, ADayLogDeletedWhileLoggingIsMadeAnewAndToldOnce)
     EXPECT_EQ(Told("gelöscht oder verschoben").size(), 1u);
     SendLines(4);
     EXPECT_EQ(FileLines(data + "20030615.txt").size(), 8u);
+}
+
+TEST_F(StationRuntimeTest, ASlowMediumHoldsUpNoLineAndTheLinesOfAFailedSyncAreFiledOnce)
+{
+    auto slow = std::make_unique<SlowMedium>();
+    SlowMedium& medium = *slow;
+    Start("Uhr-Toleranz=0\r\n", std::move(slow));
+    std::vector<std::string> sent;
+    auto send = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            sent.push_back(DeviceLine(wall, 100 + i));
+            port->Send(sent.back());
+            Advance(1);
+            runtime->Tick();
+        }
+    };
+    send(1);
+    ASSERT_TRUE(medium.Started(1));
+    // While the medium takes its time, the station goes on: lines, ticks, the timer's sync.
+    send(30);
+    runtime->SyncLog();
+    EXPECT_EQ(medium.Begun(), 1);
+    EXPECT_EQ(FileLines(data + "20030615.txt"), sent);
+    EXPECT_FALSE(runtime->Alarm());
+
+    // The sync fails: its news comes through the event loop, and the lines are written again.
+    medium.End(false);
+    ASSERT_TRUE(RunUntil([&] { return runtime->Logger().Waiting() > 0; }, 10000));
+    for (int i = 0; i < 10; ++i) medium.End(true);
+    send(2);
+    runtime->Stop();
+    EXPECT_EQ(FileLines(data + "20030615.txt"), sent);
+    EXPECT_EQ(runtime->Logger().Waiting(), 0u);
 }
 
 TEST_F(StationRuntimeTest, TheBatchPublishesImagePagesAndStartsTheUploadOnItsSchedule)
