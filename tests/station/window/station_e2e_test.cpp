@@ -46,6 +46,7 @@ TEST_F(StationProcess, PublishesEveryMinuteAndEndsTheUploadAfterItsLimit)
     ASSERT_TRUE(RunUntil([&] { return !std::filesystem::is_empty(data); }, 10000));
     const std::string maps = ReadBytes("/proc/" + std::to_string(station.processId()) + "/maps");
     EXPECT_EQ(maps.find("/platforms/"), std::string::npos) << "a Qt platform plugin is loaded";
+    EXPECT_EQ(maps.find("libQt6Widgets"), std::string::npos) << "a widget library is loaded";
 
     const std::string upload = UploadPid();
     ASSERT_TRUE(RunUntil([&] { return Exists(upload); }, 100000)) << "no batch within the first 100 s";
