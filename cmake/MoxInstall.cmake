@@ -1,9 +1,9 @@
 # Install layout (GNUInstallDirs). The libraries are private to the suite and live in a folder
 # of their own; programs reach them and the help pages through paths relative to themselves,
 # so an install works under any prefix (the package installs under /usr) without
-# LD_LIBRARY_PATH. The programs that a program users start hands its window runs to (and the
-# headless station) are no commands of their own: they live in the suite's libexec folder.
-# The build tree mirrors the layout: build/bin, build/libexec/mox, build/share/mox/help.
+# LD_LIBRARY_PATH. The windows and the headless station, which MOX_View and MOX_Convert start
+# by exec, are no commands of their own: they live in the suite's libexec folder. The build
+# tree mirrors the layout: build/bin, build/libexec/mox, build/share/mox/help.
 include(GNUInstallDirs)
 set(MOX_INSTALL_LIBDIR ${CMAKE_INSTALL_LIBDIR}/mox)
 set(MOX_INSTALL_LIBEXECDIR ${CMAKE_INSTALL_LIBEXECDIR}/mox)
@@ -38,8 +38,8 @@ function(mox_internal_program target)
   install(TARGETS ${target} RUNTIME DESTINATION ${MOX_INSTALL_LIBEXECDIR})
 endfunction()
 
-# mox_lean_program(target): a program whose runs without a window must not load what only its
-# window needs: libraries that none of its code calls are left out of what it loads.
+# mox_lean_program(target): a program that loads only the libraries its code calls; what the
+# static libraries pass on for their other users (Qt, libmosquitto, libsystemd) stays out.
 function(mox_lean_program target)
   target_link_options(${target} PRIVATE LINKER:--as-needed)
 endfunction()
