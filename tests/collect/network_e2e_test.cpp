@@ -185,6 +185,7 @@ void MosquittoForgetting(const TempDir& dir)
     ASSERT_TRUE(WaitFor([&] { return !DayFiles(n.nord->data).empty(); }, kLong)) << "no line filed";
     const std::string maps = ReadBytes("/proc/" + std::to_string(n.nord->program->Pid()) + "/maps");
     EXPECT_EQ(maps.find("/platforms/"), std::string::npos) << "a Qt platform plugin is loaded";
+    EXPECT_EQ(maps.find("libQt6Widgets"), std::string::npos) << "a widget library is loaded";
     ASSERT_TRUE(AfterMidnight(n)) << "no line after midnight";
 
     n.broker.Stop(SIGTERM);
