@@ -295,8 +295,8 @@ PYTHON = sys.executable
 
 
 def python_with(module):
-    return subprocess.run([PYTHON, '-c', 'import ' + module], stdout=subprocess.DEVNULL,
-                          stderr=subprocess.DEVNULL).returncode == 0
+    return subprocess.run([PYTHON, '-c', 'import importlib.util, sys; sys.exit(not importlib.util.find_spec(%r))'
+                           % module]).returncode == 0
 
 
 def keep_hours(path, hours):
@@ -408,7 +408,8 @@ def main():
                          None if out.returncode == 0 else 'failed'))
         works.append(('one day, %d lines, %.1f MB: conversion (CPU ms in the process)' % (lines, mb), rows))
 
-        # Whole processes: one day, then the folder of days.
+        # Whole processes: one day beside its floors, then the folder of days beside the peers
+        # (whose start alone is most of a day's time).
         for title, where, logs in (
                 ('one day: whole process (wall ms)', one, [os.path.join(one, '20220101.txt')]),
                 ('%d days folder: whole process (wall ms)' % a.days, folder,
@@ -421,10 +422,9 @@ def main():
             rows.append(process('this project', [os.path.join(bin_dir, 'MOX_Convert'), 'auto', where],
                                 before=clean(where), environment=env)[0])
             for name, code, present in (('plain Python', PLAIN_DAY, True), ('pandas', PANDAS_DAY, have_pandas)):
-                if not present:
-                    rows.append((name, None, 'not installed'))
-                    continue
-                rows.append(process(name, [PYTHON, '-c', code + FOLDER, where], 1, clean(where))[0])
+                if where == folder:
+                    rows.append(process(name, [PYTHON, '-c', code + FOLDER, where], 1, clean(where))[0]
+                                if present else (name, None, 'not installed'))
             works.append((title, rows))
 
         # The picture of the day from the raw log, whole processes.
@@ -460,8 +460,8 @@ def main():
             rows.append(('matplotlib', None, 'not installed'))
         works.append(('picture 642 x 376 PNG from the raw log: whole process (wall ms)', rows))
 
-        print('%s%d runs each, best; ratio = time / this project\'s time\n'
-              % (a.label + ': ' if a.label else '', a.runs))
+        print('%sthe best of %d run%s each; ratio = time / this project\'s time\n'
+              % (a.label + ': ' if a.label else '', a.runs, '' if a.runs == 1 else 's'))
         print('| Work | Program | Time | Ratio |')
         print('|---|---|---:|---:|')
         for title, rows in works:
