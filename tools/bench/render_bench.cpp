@@ -91,7 +91,7 @@ Stats MeasureCpu(int repetitions, const std::function<void()>& f)
 
 void Print(const char* what, const Stats& s)
 {
-    std::printf("%-44s median %8.3f ms   best %8.3f ms   mean %8.3f ms\n", what, s.median, s.best, s.mean);
+    std::printf("| %s | %.3f | %.3f | %.3f |\n", what, s.median, s.best, s.mean);
 }
 
 }  // namespace
@@ -122,6 +122,7 @@ int main(int argc, char** argv)
     for (int b = 1; b <= 8; ++b) k[b - 1] = d.get_K_index(b);
     std::printf("four curves loaded; K index %d %d %d %d %d %d %d %d; %d repetitions\n\n", k[0], k[1], k[2], k[3], k[4],
                 k[5], k[6], k[7], repetitions);
+    std::printf("| Work | Median ms | Best ms | Mean ms |\n|---|---:|---:|---:|\n");
 
     for (auto [w, h] : {std::pair{1000, 600}, {400, 250}, {1600, 1000}}) {
         TImage img(w, h);
