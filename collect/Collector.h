@@ -97,8 +97,9 @@ private:
         bool ackDue = false;
         // Open gaps by day; also the lines that could not be written.
         std::map<std::string, Gap> gaps;
-        // The newest spool line that came while a gap was open: released when the gaps close,
-        // since the archive then holds it (read back from the station's day file if need be).
+        // The newest spool line that came while a gap was open, filed or not: released when the
+        // gaps close, since the archive then holds it (read back from the station's day file if
+        // need be).
         NetFiled held;
     };
 
