@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 #include "lines/LineDay.h"
 #include "lines/MqttSettings.h"
@@ -40,6 +41,8 @@ Collector::Station* Collector::StationOf(const std::string& name)
         if (limits.Stations.empty() ? stations.size() >= limits.MaxStations : limits.Stations.count(name) == 0)
             return nullptr;
         it = stations.emplace(name, std::make_unique<Station>(root + name + "/")).first;
+        // Rewrites a killed collector began are begun again when their gaps show again.
+        DayRewrite::RemoveLeftovers(root + name + "/");
     }
     it->second->lastUse = ++clock;
     return it->second.get();
@@ -126,32 +129,107 @@ Collector::Result Collector::Take(const std::string& topic, const std::string& p
     if (!s) return Refuse(topic + ": unbekannte Station " + name);
 
     const std::uint64_t have = s->counts.Lines(day);
+    if (const auto gap = s->gaps.find(day); gap != s->gaps.end() && gap->second.rewrite)
+        return TakeIntoRewrite(*s, day, gap->second, l, have, now);
     Result result;
     if (l.index < have) {
         ++duplicates;
         result = Result::Duplicate;
     } else if (l.index > have) {
-        std::uint64_t& seen = s->gaps[day];
-        seen = std::max(seen, l.index);
-        if (l.seq > 0 && (l.epoch != s->held.epoch || l.seq > s->held.seq)) s->held = {l.epoch, l.seq};
-        return Result::Gap;
+        Gap& gap = s->gaps[day];
+        gap.seen = std::max(gap.seen, l.index);
+        gap.whole = true;
+        result = Result::Gap;
     } else if (!Append(*s, name, day, l.line)) {
         ++failures;
-        s->gaps[day] = std::max(s->gaps[day], l.index);
-        if (l.seq > 0 && (l.epoch != s->held.epoch || l.seq > s->held.seq)) s->held = {l.epoch, l.seq};
-        return Result::Failed;
+        Gap& gap = s->gaps[day];
+        gap.seen = std::max(gap.seen, l.index);
+        result = Result::Failed;
     } else {
         s->lastWrite = now;
         ++filed;
         result = Result::Filed;
     }
-    // Lines read back from a day file (seq 0) are no spool's lines to release.
-    if (l.seq > 0 && (l.epoch != s->due.epoch || l.seq > s->due.seq)) {
-        s->due = {l.epoch, l.seq};
-        s->ackDue = true;
-    }
+    Acknowledge(*s, l);
     return result;
 }
+
+void Collector::Acknowledge(Station& s, const NetLine& l)
+{
+    // Lines read back from a day file (seq 0) are no spool's lines to release. While a gap is
+    // open nothing is released: the spool keeps what this archive does not hold yet, and a
+    // collector killed meanwhile sees the gap again when the spool sends its lines again.
+    if (l.seq == 0) return;
+    NetFiled& newest = s.gaps.empty() ? s.due : s.held;
+    if (l.epoch == newest.epoch && l.seq <= newest.seq) return;
+    newest = {l.epoch, l.seq};
+    if (s.gaps.empty()) s.ackDue = true;
+}
+
+Collector::Result Collector::TakeIntoRewrite(Station& s, const std::string& day, Gap& gap, const NetLine& l,
+                                             std::uint64_t have, Clock::time_point now)
+{
+    DayRewrite& r = *gap.rewrite;
+    Acknowledge(s, l);
+    if (l.index < r.Lines()) {
+        ++duplicates;
+        return Result::Duplicate;
+    }
+    if (l.index > r.Lines()) {
+        gap.seen = std::max(gap.seen, l.index);
+        return Result::Gap;
+    }
+    gap.answeredAt = now;
+    if (!r.Append(l.line)) return FailRewrite(gap, r.File() + ": " + std::strerror(errno), now);
+    // A line the archive holds already is no news, though it goes into the new file.
+    const Result result = l.index < have ? Result::Duplicate : Result::Filed;
+    if (result == Result::Duplicate) ++duplicates;
+    return r.Lines() > gap.seen ? FinishRewrite(s, day, gap, result, now) : result;
+}
+
+Collector::Result Collector::FailRewrite(Gap& gap, const std::string& text, Clock::time_point now)
+{
+    message = text;
+    ++failures;
+    gap.rewrite.reset();
+    --rewrites;
+    // Begun again from the start, but not at once: the whole day comes again each time.
+    gap.askedAt = now;
+    return Result::Failed;
+}
+
+Collector::Result Collector::FinishRewrite(Station& s, const std::string& day, Gap& gap, Result result,
+                                           Clock::time_point now)
+{
+    // The open day file goes before the rename: later lines of the day go into the new file.
+    if (s.openDay == day) Close(s);
+    const std::uint64_t before = s.counts.Lines(day), lines = gap.rewrite->Lines();
+    const std::string file = gap.rewrite->File();
+    if (!gap.rewrite->Commit()) return FailRewrite(gap, file + ": " + std::strerror(errno), now);
+    gap.rewrite.reset();
+    --rewrites;
+    if (lines > before) filed += lines - before;
+    return result;
+}
+
+bool Collector::BeginRewrite(Station& s, const std::string& name, const std::string& day, Gap& gap)
+{
+    const std::string file = root + name + "/" + day + ".txt";
+    std::error_code ec;
+    std::filesystem::create_directories(root + name, ec);
+    auto r = std::make_unique<DayRewrite>();
+    if (!r->Open(file)) {
+        problem = file + " kann nicht neu geschrieben werden: " + std::strerror(errno);
+        return false;
+    }
+    gap.rewrite = std::move(r);
+    gap.answeredAt = {};
+    ++rewrites;
+    s.folderMade = true;
+    return true;
+}
+
+std::string Collector::TakeProblem() { return std::exchange(problem, {}); }
 
 std::vector<std::pair<std::string, NetFiled>> Collector::AcknowledgmentsDue()
 {
@@ -166,12 +244,16 @@ std::vector<std::pair<std::string, NetFiled>> Collector::AcknowledgmentsDue()
 
 std::vector<std::pair<std::string, NetRequest>> Collector::RequestsDue(Clock::time_point now)
 {
+    // Each rewrite holds its temporary open: they take at most half of the files the
+    // collector may keep open, further days wait for their turn.
+    const std::size_t maxRewrites = std::max<std::size_t>(1, limits.MaxOpenFiles / 2);
     std::vector<std::pair<std::string, NetRequest>> due;
     for (auto& [name, s] : stations) {
         if (s->gaps.empty()) continue;
         // A gap is closed once the archive holds the line that showed it.
         for (auto it = s->gaps.begin(); it != s->gaps.end();)
-            it = s->counts.Lines(it->first) > it->second ? s->gaps.erase(it) : std::next(it);
+            it =
+                !it->second.rewrite && s->counts.Lines(it->first) > it->second.seen ? s->gaps.erase(it) : std::next(it);
         if (s->gaps.empty()) {
             if (s->held.seq > 0 && (s->held.epoch != s->due.epoch || s->held.seq > s->due.seq)) {
                 s->due = s->held;
@@ -180,9 +262,13 @@ std::vector<std::pair<std::string, NetRequest>> Collector::RequestsDue(Clock::ti
             s->held = {};
             continue;
         }
-        if (now - s->askedAt < limits.RequestEvery) continue;
-        s->askedAt = now;
-        for (const auto& [day, seen] : s->gaps) due.emplace_back(name, NetRequest{day, s->counts.Lines(day)});
+        for (auto& [day, gap] : s->gaps) {
+            if (gap.whole && !gap.rewrite && (rewrites >= maxRewrites || !BeginRewrite(*s, name, day, gap))) continue;
+            const Clock::time_point last = std::max(gap.askedAt, gap.answeredAt);
+            if (gap.askedAt != Clock::time_point{} && now - last < limits.RequestEvery) continue;
+            gap.askedAt = now;
+            due.emplace_back(name, NetRequest{day, gap.rewrite ? gap.rewrite->Lines() : s->counts.Lines(day)});
+        }
     }
     return due;
 }

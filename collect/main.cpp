@@ -129,8 +129,9 @@ void ReportRefusals(Session& s, bool now)
 
 // What has been filed is on the medium before the stations hear of it: then they release
 // their copies.
-void Acknowledge(mosquitto* m, Collector& collector, int archiveFd)
+void Acknowledge(mosquitto* m, Session& s, int archiveFd)
 {
+    Collector& collector = *s.collector;
     const auto due = collector.AcknowledgmentsDue();
     if (!due.empty() && archiveFd >= 0) syncfs(archiveFd);
     for (const auto& [station, filed] : due) {
@@ -141,6 +142,8 @@ void Acknowledge(mosquitto* m, Collector& collector, int archiveFd)
         const std::string topic = StationTopic(station, "request"), text = NetRequestText(request);
         mosquitto_publish(m, nullptr, topic.c_str(), int(text.size()), text.data(), 1, false);
     }
+    if (const std::string problem = collector.TakeProblem(); !problem.empty())
+        Say(s, problem + "; neuer Versuch folgt");
     collector.Tick();
 }
 
@@ -255,7 +258,7 @@ int Run(const CollectOptions& o)
             if (session.connected) {
                 retry = 1;
                 if (Clock::now() - lastAck >= std::chrono::milliseconds(o.AckMs)) {
-                    Acknowledge(m, collector, archiveFd);
+                    Acknowledge(m, session, archiveFd);
                     lastAck = Clock::now();
                 }
             }
@@ -273,7 +276,7 @@ int Run(const CollectOptions& o)
     }
     service.Stopping();
     if (session.connected) {
-        Acknowledge(m, collector, archiveFd);
+        Acknowledge(m, session, archiveFd);
         mosquitto_disconnect(m);
         mosquitto_loop(m, kLoopTimeoutMs, 1);
     }

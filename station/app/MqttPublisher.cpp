@@ -337,7 +337,8 @@ void MqttPublisher::SendFill()
     if (!fill) return;
     std::string line;
     for (int sent = 0; sent < kFillPerTurn; ++sent) {
-        if (!std::getline(fill->file, line)) {
+        // A last line without its line end is still being written: it goes later, whole.
+        if (!std::getline(fill->file, line) || fill->file.eof()) {
             fill.reset();
             return;
         }

@@ -3,9 +3,10 @@
 // one per broker (mosquitto without and with persistence, NATS with JetStream), each through
 // its own mishaps: the broker stopped or killed, the collector killed, a station killed, its
 // spool lost, the archive's day file deleted, an outage beyond the spool's bound and the
-// longest retry pause. In the end every archive holds every station's day files byte for byte.
-// The stations run as the service runs them, without a display; one of them also publishes
-// its pictures and pages and starts an upload after its batch.
+// longest retry pause. In the end every archive holds every station's day files byte for byte,
+// each day that had a gap rewritten whole, none left half rewritten. The stations run as the
+// service runs them, without a display; one of them also publishes its pictures and pages and
+// starts an upload after its batch.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -139,6 +140,9 @@ public:
             EXPECT_TRUE(equal) << s->name << ": station " << DayFiles(s->data)["20261209.txt"].size()
                                << " bytes, archive " << DayFiles(archive + "/" + s->name)["20261209.txt"].size();
             EXPECT_EQ(DayFiles(s->data).size(), 2u) << s->name;
+            // Days rewritten after their gaps are all in place: no rewrite is left half done.
+            for (const auto& e : std::filesystem::directory_iterator(archive + "/" + s->name))
+                EXPECT_NE(e.path().extension(), ".tmp") << e.path();
             // The station's record beside its days.
             EXPECT_EQ(ReadBytes(archive + "/" + s->name + "/station.ini"),
                       "[MOX-Header]\r\nOrt=Ort von " + s->name + "\r\n");
