@@ -33,7 +33,8 @@ struct BatchOutputs {
     bool Html = true;
 };
 
-// Writes the image (and preview), then the WAP files and the page of a loaded day; the folder
-// is made when missing. The reports say what failed and what was made; true when the image is
-// written, which is when an upload is worth starting.
+// Publishes the image (and preview), the WAP files and the page of a loaded day through one
+// BatchFiles: only the files whose content changed are written, and they are synced together.
+// The folder is made when missing. The reports say what failed and what was made; true when
+// the image is in place, which is when an upload is worth starting.
 bool PublishDay(TMOX_Diagram& diagram, const BatchOutputs& outputs, Reports& reports);
