@@ -31,6 +31,21 @@ bool Holds(const std::string& path, const std::string& bytes)
     return same;
 }
 
+bool ReadWhole(const std::string& path, std::string& bytes)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char buffer[1 << 14];
+    ssize_t n;
+    while ((n = ::read(fd, buffer, sizeof buffer)) != 0) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) break;
+        bytes.append(buffer, std::size_t(n));
+    }
+    ::close(fd);
+    return n == 0;
+}
+
 }  // namespace
 
 BatchFiles::BatchFiles() = default;
@@ -43,6 +58,13 @@ bool BatchFiles::Stage(const std::string& path, const std::string& bytes)
     if (!file->Open(path) || !file->Write(bytes)) return false;
     staged.push_back(std::move(file));
     return true;
+}
+
+void BatchFiles::Stage(std::unique_ptr<AtomicFile> written)
+{
+    std::string bytes;
+    if (ReadWhole(written->TempPath(), bytes) && Holds(written->Target(), bytes)) written->Abort();
+    else staged.push_back(std::move(written));
 }
 
 std::vector<BatchFiles::Failure> BatchFiles::Publish()

@@ -21,6 +21,9 @@ public:
     // them already. False with errno set when the new file could not be written beside the
     // target (the old one then stays).
     bool Stage(const std::string& path, const std::string& bytes);
+    // A temporary another writer has finished (a conversion's day file, say): kept for Publish
+    // when it differs from its target, else removed.
+    void Stage(std::unique_ptr<AtomicFile> written);
 
     struct Failure {
         std::string path;

@@ -8,7 +8,9 @@
 #include <system_error>
 
 #include "mox/Mm.h"
+#include "mox/RawLog.h"
 #include "mox/rtl/AtomicFile.h"
+#include "mox/rtl/PendingFiles.h"
 #include "station/app/BatchFiles.h"
 #include "station/app/StationSettings.h"
 #include "station/app/WebPages.h"
@@ -19,6 +21,27 @@ std::string LoadDay(TMOX_Diagram& diagram, const std::string& file, bool withPre
     for (int c = 1; c <= 4; ++c) diagram.DelCurve(c);
     try {
         diagram.AutoLoad(file, withPreviousDay);
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return {};
+}
+
+std::string LoadSnapshot(TMOX_Diagram& diagram, const std::string& snapshot, bool withPreviousDay)
+{
+    for (int c = 1; c <= 4; ++c) diagram.DelCurve(c);
+    try {
+        PendingFiles converted;
+        RawLogOptions options;
+        options.pending = &converted;
+        diagram.Convert(snapshot, options);
+        BatchFiles files;
+        for (std::unique_ptr<AtomicFile>& file : converted.Release()) files.Stage(std::move(file));
+        for (const BatchFiles::Failure& f : files.Publish())
+            return "Datei kann nicht geschrieben werden: " + f.path + ": " + f.reason;
+        // The day file is up to date now: loading it converts nothing.
+        const std::size_t dot = snapshot.rfind('.');
+        diagram.AutoLoad(dot == std::string::npos ? snapshot : snapshot.substr(0, dot) + ".mox", withPreviousDay);
     } catch (const std::exception& e) {
         return e.what();
     }

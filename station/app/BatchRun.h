@@ -14,6 +14,10 @@ class TMOX_Diagram;
 // no readings).
 std::string LoadDay(TMOX_Diagram& diagram, const std::string& file, bool withPreviousDay);
 
+// LoadDay for the batch's copy of the day log: its day file and conversion report are
+// replaced only when they changed, and synced together.
+std::string LoadSnapshot(TMOX_Diagram& diagram, const std::string& snapshot, bool withPreviousDay);
+
 // Makes `dir` with its parents; false with the folder and the reason in `error`. `created`
 // says whether the folder was made now.
 bool MakeFolder(const std::string& dir, std::string& error, bool* created = nullptr);

@@ -195,6 +195,11 @@ int main(int argc, char** argv)
     const long long sectorsAfter = DeviceSectorsWritten(root);
     const unsigned long long logBytes = fs::file_size(runtime.Logger().LogFileName());
     runtime.Stop();
+    std::string published;
+    for (const std::string& folder : {data, images})
+        for (const fs::directory_entry& e : fs::directory_iterator(folder))
+            if (e.path().filename().string().rfind("mox_", 0) == 0)
+                published += " " + e.path().filename().string() + " " + std::to_string(e.file_size());
     fs::remove_all(root);
 
     std::printf("Batch every minute for %d minutes at one line a second; day log %s MB at the end\n\n", minutes,
@@ -209,6 +214,7 @@ int main(int argc, char** argv)
     row("batch", batch);
     row("day logger", logger);
     std::printf("\nBatch CPU: %.1f ms a batch on average\n", batchCpuMs / minutes);
+    std::printf("Published at the end (bytes):%s\n", published.c_str());
     if (sectorsBefore >= 0 && sectorsAfter >= 0)
         std::printf("Device of %s: %s MB written during the run (every writer of the device, journal included)\n",
                     parent.c_str(), Megabytes((unsigned long long)(sectorsAfter - sectorsBefore) * 512).c_str());
