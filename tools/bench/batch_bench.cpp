@@ -138,6 +138,10 @@ int main(int argc, char** argv)
         return 2;
     }
     namespace fs = std::filesystem;
+    if (!fs::is_directory(parent)) {
+        std::fprintf(stderr, "mox-bench-batch: %s is no folder\n", parent.c_str());
+        return 2;
+    }
     const std::string root = parent + "/mox-bench-batch-" + std::to_string(getpid());
     const std::string data = root + "/data/", images = root + "/images/";
     fs::create_directories(data);
@@ -161,8 +165,11 @@ int main(int argc, char** argv)
     auto ownedPort = std::make_unique<SimulatedPort>();
     SimulatedPort* port = ownedPort.get();
     ReportChannel reports;
-    reports.AddSink([](const Report& r) {
-        if (r.Level <= LogLevel::Warning && !r.Text.empty()) std::fprintf(stderr, "%s\n", r.Text.c_str());
+    int problems = 0;  // a batch that fails measures nothing worth printing
+    reports.AddSink([&problems](const Report& r) {
+        if (r.Level > LogLevel::Warning || r.Text.empty()) return;
+        std::fprintf(stderr, "%s\n", r.Text.c_str());
+        ++problems;
     });
     const time_t dayStart = 1055635200;  // 15.06.03 00:00:00 UTC
     time_t wall = dayStart;
@@ -218,5 +225,6 @@ int main(int argc, char** argv)
     if (sectorsBefore >= 0 && sectorsAfter >= 0)
         std::printf("Device of %s: %s MB written during the run (every writer of the device, journal included)\n",
                     parent.c_str(), Megabytes((unsigned long long)(sectorsAfter - sectorsBefore) * 512).c_str());
-    return 0;
+    if (problems > 0) std::fprintf(stderr, "mox-bench-batch: the batch reported %d problems\n", problems);
+    return problems > 0 ? 1 : 0;
 }
