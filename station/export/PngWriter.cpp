@@ -21,7 +21,7 @@ void AppendToString(png_structp png, png_bytep data, png_size_t length)
     try {
         static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), length);
     } catch (const std::bad_alloc&) {
-        png_error(png, "out of memory");
+        png_error(png, "kein Speicher");  // the message is dropped: the write fails as a whole
     }
 }
 
