@@ -281,7 +281,7 @@ void StationRuntime::RunBatch()
     if (source.empty()) return;
 
     if (OnBusy) OnBusy(true);
-    const std::string error = LoadDay(diagram, source, settings.BatchVortag);
+    const std::string error = LoadSnapshot(diagram, source, settings.BatchVortag);
     reports.Tell(
         {LogLevel::Warning, error.empty() ? "" : "Der Tag konnte nicht geladen werden: " + error, "day", true});
     if (diagram.is_empty()) {
