@@ -145,7 +145,7 @@ TEST_F(BenchTools, DrawingAndTheDayLogger)
     Finished f = Finish("render");
     ASSERT_EQ(f.status, 0) << f.output;
     for (const char* row : {"| ShowMagnetogramm 1000x600 |", "| SaveDiagramImage PNG 1000x600 |", "file sizes: PNG",
-                            "| 642x376 | none |", "| 400x250 | adaptive (all five) |"})
+                            "| 642x376 | palette | none |", "| 400x250 | RGB | adaptive (all five) |"})
         EXPECT_TRUE(HasLine(f.output, row)) << row << "\n" << f.output;
 
     f = Finish("logger");
