@@ -135,6 +135,11 @@ bool AtomicFile::Write(const std::string& bytes)
         errno = EBADF;
         return false;
     }
+    return WriteAll(fd, bytes);
+}
+
+bool WriteAll(int fd, const std::string& bytes)
+{
     for (std::size_t done = 0; done < bytes.size();) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;

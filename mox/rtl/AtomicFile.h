@@ -54,3 +54,6 @@ bool CopyFileAtomically(const std::string& from, const std::string& to);
 // Replaces `path` with `bytes` through an AtomicFile; false with errno set by the step that
 // failed, the old file then in place.
 bool WriteFileAtomically(const std::string& path, const std::string& bytes);
+// Writes all of `bytes` to `fd`, through interrupted and partial writes; false with errno set
+// (ENOSPC for a write that took nothing).
+bool WriteAll(int fd, const std::string& bytes);
