@@ -13,6 +13,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -41,6 +42,15 @@ std::map<std::string, std::string> DayFiles(const std::string& folder)
 }
 
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// How long the brokers stay away: 5 s by default, which the stations' small spool and short
+// retry pause make an outage beyond both; MOX_TEST_OUTAGE_MS=120000 runs the same network
+// through outages of two minutes at the real pace.
+int OutageMs()
+{
+    const char* ms = std::getenv("MOX_TEST_OUTAGE_MS");
+    return ms && std::atoi(ms) > 0 ? std::atoi(ms) : 5000;
+}
 
 // One of the brokers, behind one face.
 class AnyBroker {
@@ -193,7 +203,7 @@ void MosquittoForgetting(const TempDir& dir)
     ASSERT_TRUE(AfterMidnight(n)) << "no line after midnight";
 
     n.broker.Stop(SIGTERM);
-    Pause(5000);
+    Pause(OutageMs());
     ASSERT_TRUE(n.broker.Start());
     ASSERT_TRUE(n.sued->Grows("20261209.txt"));
     n.sued->program->Stop(SIGKILL);
@@ -244,7 +254,7 @@ void MosquittoKilled(const TempDir& dir)
     n.sued->program->Stop(SIGKILL);
     std::filesystem::remove(n.sued->data + "/mqtt-spool.dat");
     n.sued->Start();
-    Pause(5000);
+    Pause(OutageMs());
     // The spool of the running station is back, made again.
     EXPECT_TRUE(std::filesystem::exists(n.nord->data + "/mqtt-spool.dat"));
     ASSERT_TRUE(n.broker.Start());
@@ -266,7 +276,7 @@ void OverNats(const TempDir& dir)
     ASSERT_TRUE(AfterMidnight(n)) << "no line after midnight";
 
     n.broker.Stop(SIGTERM);
-    Pause(5000);
+    Pause(OutageMs());
     ASSERT_TRUE(n.broker.Start());
     ASSERT_TRUE(n.nord->Grows("20261209.txt"));
     n.collect->Stop(SIGKILL);
