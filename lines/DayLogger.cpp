@@ -83,9 +83,15 @@ void DayLogger::SyncInForeground()
 {
     if (!syncThread) return;
     syncThread->WaitIdle();
-    std::vector<SyncThread::Result> results = syncThread->TakeResults();
+    const std::vector<SyncThread::Result> results = syncThread->TakeResults();
     syncThread.reset();
+    TakeResults(results);
+}
+
+void DayLogger::TakeResults(const std::vector<SyncThread::Result>& results)
+{
     for (const SyncThread::Result& r : results) {
+        // They end in the order they were started.
         if (inFlight.empty() || inFlight.front().id != r.id) continue;
         InFlight job = std::move(inFlight.front());
         inFlight.pop_front();
@@ -96,13 +102,7 @@ void DayLogger::SyncInForeground()
 void DayLogger::FinishSyncs()
 {
     if (!syncThread) return;
-    for (const SyncThread::Result& r : syncThread->TakeResults()) {
-        // They end in the order they were started.
-        if (inFlight.empty() || inFlight.front().id != r.id) continue;
-        InFlight job = std::move(inFlight.front());
-        inFlight.pop_front();
-        SyncEnded(std::move(job), r.error);
-    }
+    TakeResults(syncThread->TakeResults());
     // The lines that came while the medium was busy go next, when their time has come.
     if (inFlight.empty() && !unsynced.empty() &&
         (time(nullptr) - lastSync >= syncInterval || unsynced.size() >= kMaxUnsynced))

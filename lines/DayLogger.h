@@ -144,6 +144,7 @@ private:
     std::size_t Flush();
     bool SyncOpen(bool closing = false);
     void SyncEnded(InFlight job, int err);
+    void TakeResults(const std::vector<SyncThread::Result>& results);
     void VoidSyncsOf(const std::string& name);
     bool FolderReady(const std::string& name);
     bool NotTheDataFolder();
