@@ -125,6 +125,16 @@ protected:
             Advance(1);
         }
     }
+    // The same, the service ticking after each line; the lines sent are added to `sent`.
+    void SendTicking(int n, std::vector<std::string>& sent)
+    {
+        for (int i = 0; i < n; ++i) {
+            sent.push_back(DeviceLine(wall, 100 + i));
+            port->Send(sent.back());
+            Advance(1);
+            runtime->Tick();
+        }
+    }
     void Advance(double seconds)
     {
         mono += seconds;

@@ -241,14 +241,7 @@ TEST_F(StationRuntimeTest, ASlowMediumHoldsUpNoLineAndTheLinesOfAFailedSyncAreFi
     SlowMedium& medium = *slow;
     Start("Uhr-Toleranz=0\r\n", std::move(slow));
     std::vector<std::string> sent;
-    auto send = [&](int n) {
-        for (int i = 0; i < n; ++i) {
-            sent.push_back(DeviceLine(wall, 100 + i));
-            port->Send(sent.back());
-            Advance(1);
-            runtime->Tick();
-        }
-    };
+    auto send = [&](int n) { SendTicking(n, sent); };
     send(1);
     ASSERT_TRUE(medium.Started(1));
     // While the medium takes its time, the station goes on: lines, ticks, the timer's sync.
@@ -487,14 +480,7 @@ TEST_F(StationRuntimeTest, AStopOnAFullMediumLosesNoLineAndTheNextStartFilesThem
                      << "); this test needs root";
     Start("Uhr-Toleranz=0\r\n");
     std::vector<std::string> sent;
-    auto send = [&](int n) {
-        for (int i = 0; i < n; ++i) {
-            sent.push_back(DeviceLine(wall, 100 + i));
-            port->Send(sent.back());
-            Advance(1);
-            runtime->Tick();
-        }
-    };
+    auto send = [&](int n) { SendTicking(n, sent); };
     send(5);
     medium.Fill();
     send(200);  // beyond the page the day file already has
