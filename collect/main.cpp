@@ -2,6 +2,7 @@
 // lines at an MQTT broker and files them as the stations do; runs headless until stopped.
 #include <fcntl.h>
 #include <mosquitto.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "collect/ArchiveSync.h"
 #include "collect/Collector.h"
 #include "collect/Options.h"
 #include "collect/web/WebFace.h"
@@ -29,6 +31,8 @@ namespace {
 
 constexpr int kKeepAliveSeconds = 30;
 constexpr int kLoopTimeoutMs = 100;
+// While lines wait for their day file or a sync runs, the loop looks for their end this often.
+constexpr int kBusyLoopTimeoutMs = 5;
 constexpr int kRefusalReportSeconds = 10;
 const char* const kTopic = "mox/+/line";
 const char* const kRecordTopic = "mox/+/record";
@@ -52,6 +56,8 @@ struct Session {
     std::uint64_t refused = 0;
     std::string lastRefusal;
     Clock::time_point lastReport{};
+    // Messages and acknowledgments read from the broker so far.
+    std::uint64_t packets = 0;
 };
 
 // Each distinct message once, so a broker that stays away does not fill the journal.
@@ -63,6 +69,31 @@ void Say(Session& s, const std::string& text)
 }
 
 std::string ErrorText(int rc) { return MqttErrorText(rc); }
+
+// One turn of the network loop. mosquitto_loop waits on the socket and on libmosquitto's
+// wake-up pipe (which only other threads need), reads that pipe, and reads about one packet
+// per wait; under load the next lines are there already. Here the socket alone is waited on and
+// every packet there is read, which saves two calls for most lines.
+int Turn(mosquitto* m, Session& s, int timeoutMs)
+{
+    constexpr int kMaxPackets = 1000;
+    const int sock = mosquitto_socket(m);
+    if (sock < 0) return MOSQ_ERR_NO_CONN;
+    pollfd p{sock, short(POLLIN | (mosquitto_want_write(m) ? POLLOUT : 0)), 0};
+    const int n = poll(&p, 1, timeoutMs);
+    if (n < 0 && errno != EINTR) return MOSQ_ERR_ERRNO;
+    int rc = MOSQ_ERR_SUCCESS;
+    if (n > 0 && (p.revents & (POLLIN | POLLERR | POLLHUP))) {
+        for (int i = 0; i < kMaxPackets && rc == MOSQ_ERR_SUCCESS; ++i) {
+            const std::uint64_t before = s.packets;
+            rc = mosquitto_loop_read(m, 1);
+            if (s.packets == before) break;
+        }
+    }
+    if (rc == MOSQ_ERR_SUCCESS && mosquitto_want_write(m)) rc = mosquitto_loop_write(m, 1);
+    if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_loop_misc(m);
+    return rc;
+}
 
 void OnConnect(mosquitto* m, void* p, int rc)
 {
@@ -88,9 +119,34 @@ void OnDisconnect(mosquitto*, void* p, int rc)
     if (rc != 0) Say(s, "Verbindung zum Broker unterbrochen; neuer Versuch folgt");
 }
 
+// What became of a station's message: the page shows each line once, as filed; refusals are
+// counted and told now and then, failures told.
+void Tell(Session& s, Collector::Result result, const std::string& topic, const std::string& payload,
+          const std::string& message, bool record)
+{
+    if (s.web && !record && result == Collector::Result::Filed) s.web->Take(topic, payload);
+    switch (result) {
+    case Collector::Result::Filed:
+    case Collector::Result::Duplicate:
+    case Collector::Result::Gap:
+    case Collector::Result::Held: break;
+    case Collector::Result::Refused:
+        // A hostile or broken publisher must not fill the journal.
+        ++s.refused;
+        s.lastRefusal = message;
+        break;
+    case Collector::Result::Failed:
+        Say(s, message + "; die Stationen behalten die Zeilen, bis das Schreiben wieder geht");
+        break;
+    }
+}
+
+void OnPublished(mosquitto*, void* p, int) { ++static_cast<Session*>(p)->packets; }
+
 void OnMessage(mosquitto*, void* p, const mosquitto_message* msg)
 {
     auto& s = *static_cast<Session*>(p);
+    ++s.packets;
     const std::string payload(static_cast<const char*>(msg->payload), std::size_t(std::max(0, msg->payloadlen)));
     const std::string topic = msg->topic;
     const bool record = topic.size() > 7 && topic.compare(topic.size() - 7, 7, "/record") == 0;
@@ -100,21 +156,7 @@ void OnMessage(mosquitto*, void* p, const mosquitto_message* msg)
     }
     const Collector::Result result =
         record ? s.collector->TakeRecord(topic, payload) : s.collector->Take(topic, payload);
-    // The page shows each line once, as filed.
-    if (s.web && !record && result == Collector::Result::Filed) s.web->Take(topic, payload);
-    switch (result) {
-    case Collector::Result::Filed:
-    case Collector::Result::Duplicate:
-    case Collector::Result::Gap: break;
-    case Collector::Result::Refused:
-        // A hostile or broken publisher must not fill the journal: counted, told now and then.
-        ++s.refused;
-        s.lastRefusal = s.collector->Message();
-        break;
-    case Collector::Result::Failed:
-        Say(s, s.collector->Message() + "; die Stationen behalten die Zeilen, bis das Schreiben wieder geht");
-        break;
-    }
+    Tell(s, result, topic, payload, s.collector->Message(), record);
 }
 
 void ReportRefusals(Session& s, bool now)
@@ -127,21 +169,41 @@ void ReportRefusals(Session& s, bool now)
     s.lastReport = Clock::now();
 }
 
-// What has been filed is on the medium before the stations hear of it: then they release
-// their copies.
-void Acknowledge(mosquitto* m, Collector& collector, int archiveFd)
+using Acknowledgments = std::vector<std::pair<std::string, NetFiled>>;
+
+void Publish(mosquitto* m, const Acknowledgments& acks)
 {
-    const auto due = collector.AcknowledgmentsDue();
-    if (!due.empty() && archiveFd >= 0) syncfs(archiveFd);
-    for (const auto& [station, filed] : due) {
+    for (const auto& [station, filed] : acks) {
         const std::string topic = StationTopic(station, "filed"), text = NetFiledText(filed);
         mosquitto_publish(m, nullptr, topic.c_str(), int(text.size()), text.data(), 1, true);
     }
+}
+
+// A round of acknowledgments: what has been filed goes to the medium (in the background) before
+// the stations hear of it, for then they release their copies. Requests for gaps go out at once.
+void StartRound(mosquitto* m, Collector& collector, ArchiveSync& sync, Acknowledgments& syncing)
+{
+    syncing = collector.AcknowledgmentsDue();
+    if (!syncing.empty()) sync.Start();
     for (const auto& [station, request] : collector.RequestsDue()) {
         const std::string topic = StationTopic(station, "request"), text = NetRequestText(request);
         mosquitto_publish(m, nullptr, topic.c_str(), int(text.size()), text.data(), 1, false);
     }
     collector.Tick();
+}
+
+// Publishes what the sync that ended has made safe. When the file system could not write
+// everything nothing is acknowledged: the stations keep the lines and send them again.
+void EndRound(mosquitto* m, Session& session, ArchiveSync& sync, Acknowledgments& syncing)
+{
+    bool ok = true;
+    int error = 0;
+    if (!sync.Finished(ok, error)) return;
+    if (ok) Publish(m, syncing);
+    else
+        Say(session, std::string("Archiv nicht gesichert: ") + std::strerror(error) +
+                         "; die Stationen behalten die Zeilen und senden sie erneut");
+    syncing.clear();
 }
 
 // Day files kept open at once: one per station, as far as the system lets us. Reopening a file
@@ -181,6 +243,7 @@ int Run(const CollectOptions& o)
     }
     limits.MaxOpenFiles = OpenFileBudget();
     limits.RequestEvery = std::chrono::milliseconds(o.RequestMs);
+    limits.OpenInBackground = true;
 
     std::unique_ptr<WebFace> web;
     if (!o.Http.empty()) {
@@ -198,6 +261,8 @@ int Run(const CollectOptions& o)
     mosquitto_lib_init();
     const int archiveFd = open(o.Root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     Collector collector(o.Root, limits);
+    ArchiveSync sync(archiveFd);
+    Acknowledgments syncing;  // waiting for the sync that runs
     ServiceNotifier service;
     Session session{&collector, &o, &service, web.get()};
     // A persistent session under a fixed id: the broker keeps the lines while we are away.
@@ -213,6 +278,7 @@ int Run(const CollectOptions& o)
     mosquitto_connect_callback_set(m, OnConnect);
     mosquitto_disconnect_callback_set(m, OnDisconnect);
     mosquitto_message_callback_set(m, OnMessage);
+    mosquitto_publish_callback_set(m, OnPublished);
     int rc = MOSQ_ERR_SUCCESS;
     if (!o.User.empty() || !password.empty())
         rc = mosquitto_username_pw_set(m, o.User.empty() ? nullptr : o.User.c_str(),
@@ -250,12 +316,16 @@ int Run(const CollectOptions& o)
     auto lastAck = Clock::now();
     while (!stopRequested) {
         alive();
-        if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_loop(m, kLoopTimeoutMs, 1);
+        const bool busy = collector.Holding() > 0 || sync.Running();
+        if (rc == MOSQ_ERR_SUCCESS) rc = Turn(m, session, busy ? kBusyLoopTimeoutMs : kLoopTimeoutMs);
+        for (const Collector::Decision& d : collector.Pump())
+            Tell(session, d.result, d.topic, d.payload, d.message, false);
+        EndRound(m, session, sync, syncing);
         if (rc == MOSQ_ERR_SUCCESS) {
             if (session.connected) {
                 retry = 1;
-                if (Clock::now() - lastAck >= std::chrono::milliseconds(o.AckMs)) {
-                    Acknowledge(m, collector, archiveFd);
+                if (syncing.empty() && Clock::now() - lastAck >= std::chrono::milliseconds(o.AckMs)) {
+                    StartRound(m, collector, sync, syncing);
                     lastAck = Clock::now();
                 }
             }
@@ -272,8 +342,14 @@ int Run(const CollectOptions& o)
         if (!stopRequested) rc = mosquitto_reconnect(m);
     }
     service.Stopping();
+    while (sync.Running()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EndRound(m, session, sync, syncing);
     if (session.connected) {
-        Acknowledge(m, collector, archiveFd);
+        // The last round, done here: everything filed is acknowledged before we go.
+        for (const Collector::Decision& d : collector.Pump())
+            Tell(session, d.result, d.topic, d.payload, d.message, false);
+        const Acknowledgments due = collector.AcknowledgmentsDue();
+        if (!due.empty() && (archiveFd < 0 || syncfs(archiveFd) == 0)) Publish(m, due);
         mosquitto_disconnect(m);
         mosquitto_loop(m, kLoopTimeoutMs, 1);
     }
