@@ -51,10 +51,10 @@ struct Session {
     ServiceNotifier* service;
     WebFace* web;
     bool connected = false;
-    std::string lastMessage;
+    std::string lastMessage{};
     // Refusals since the last report, and the latest reason.
     std::uint64_t refused = 0;
-    std::string lastRefusal;
+    std::string lastRefusal{};
     Clock::time_point lastReport{};
     // Messages and acknowledgments read from the broker so far.
     std::uint64_t packets = 0;
@@ -275,6 +275,9 @@ int Run(const CollectOptions& o)
     // Each acknowledgment goes out at once: held back by Nagle's algorithm, they let the broker
     // send only its in-flight window per delayed TCP acknowledgment, some 500 lines a second.
     mosquitto_int_option(m, MOSQ_OPT_TCP_NODELAY, 1);
+    // A round acknowledges every station at once; twenty in flight at a time (libmosquitto's
+    // default) would make the last station of thousands wait for seconds.
+    mosquitto_int_option(m, MOSQ_OPT_SEND_MAXIMUM, 65535);
     mosquitto_connect_callback_set(m, OnConnect);
     mosquitto_disconnect_callback_set(m, OnDisconnect);
     mosquitto_message_callback_set(m, OnMessage);
