@@ -8,13 +8,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "lines/LineDay.h"
 #include "lines/MqttSettings.h"
-#include "mox/rtl/AtomicFile.h"
 #include "mox/rtl/StationRecord.h"
 
 namespace {
@@ -32,12 +28,12 @@ Collector::Collector(std::string dir, CollectorLimits l) : root(std::move(dir)),
     if (!root.empty() && root.back() != '/') root += '/';
     limits.MaxOpenFiles = std::max<std::size_t>(1, limits.MaxOpenFiles);
     watchFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (limits.OpenInBackground) opener = std::make_unique<DayOpener>();
+    if (limits.OpenInBackground) worker = std::make_unique<FileWorker>();
 }
 
 Collector::~Collector()
 {
-    opener.reset();
+    worker.reset();
     for (auto& [name, s] : stations) Close(*s);
     if (watchFd >= 0) ::close(watchFd);
 }
@@ -217,8 +213,8 @@ Collector::Result Collector::Decide(Station& s, const NetLine& l, const std::str
     const bool known = Current(s, day, now);
     if (!known || (s.fd < 0 && s.openError == 0 && l.index == 0)) {
         DayOpenRequest r{s.name, s.folder, day, l.index == 0, s.counts.Recall(day), watchFd};
-        if (opener) {
-            if (!s.opening) opener->Submit(std::move(r));
+        if (worker) {
+            if (!s.opening) worker->Submit(std::move(r));
             s.opening = true;
             return Result::Held;
         }
@@ -284,8 +280,16 @@ std::vector<Collector::Decision> Collector::Pump(Clock::time_point now)
 {
     std::vector<Decision> decided;
     ReadWatches(now);
-    if (!opener) return decided;
-    for (const DayOpening& o : opener->Finished()) {
+    if (!worker) return decided;
+    for (const FileWorker::Done& done : worker->Finished()) {
+        if (const auto* w = std::get_if<RecordWritten>(&done)) {
+            --holding;
+            message.clear();
+            const Result result = Recorded(*w);
+            decided.push_back({w->request.topic, w->request.payload, result, message});
+            continue;
+        }
+        const DayOpening& o = std::get<DayOpening>(done);
         const auto it = stations.find(o.request.station);
         if (it == stations.end()) {
             if (o.fd >= 0) ::close(o.fd);
@@ -293,16 +297,16 @@ std::vector<Collector::Decision> Collector::Pump(Clock::time_point now)
         }
         Station& s = *it->second;
         Apply(s, o, now);
-        std::size_t done = 0;
-        for (; done < s.waiting.size(); ++done) {
-            Waiting& w = s.waiting[done];
+        std::size_t n = 0;
+        for (; n < s.waiting.size(); ++n) {
+            Waiting& w = s.waiting[n];
             message.clear();
             const Result result = Decide(s, w.line, w.day, now);
             if (result == Result::Held) break;
             decided.push_back({std::move(w.topic), std::move(w.payload), result, message});
         }
-        s.waiting.erase(s.waiting.begin(), s.waiting.begin() + std::ptrdiff_t(done));
-        holding -= done;
+        s.waiting.erase(s.waiting.begin(), s.waiting.begin() + std::ptrdiff_t(n));
+        holding -= n;
     }
     return decided;
 }
@@ -347,22 +351,17 @@ Collector::Result Collector::TakeRecord(const std::string& topic, const std::str
     if (name.empty()) return Refuse(topic + ": kein Stationsdaten-Thema (mox/<Station>/record)");
     if (!ValidStationRecord(payload)) return Refuse(topic + ": keine Stationsdaten im Format [MOX-Header]");
     if (!StationOf(name)) return Refuse(topic + ": unbekannte Station " + name);
-    const std::string dir = root + name + "/", file = dir + kStationRecordName;
-    std::ifstream in(file, std::ios::binary);
-    if (in && std::string(std::istreambuf_iterator<char>(in), {}) == payload) return Result::Duplicate;
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    AtomicFile out;
-    bool ok = out.Open(file);
-    for (std::size_t done = 0; ok && done < payload.size();) {
-        const ssize_t n = ::write(out.Fd(), payload.data() + done, payload.size() - done);
-        ok = n > 0;
-        if (ok) done += std::size_t(n);
-    }
-    if (!ok || !out.Commit()) {
-        message = file + ": " + std::strerror(errno);
-        ++failures;
-        return Result::Failed;
-    }
-    return Result::Filed;
+    RecordRequest r{topic, payload, root + name + "/" + kStationRecordName};
+    if (!worker) return Recorded(WriteRecord(r));
+    worker->Submit(std::move(r));
+    ++holding;
+    return Result::Held;
+}
+
+Collector::Result Collector::Recorded(const RecordWritten& w)
+{
+    if (w.error == 0) return w.changed ? Result::Filed : Result::Duplicate;
+    message = w.request.file + ": " + std::strerror(w.error);
+    ++failures;
+    return Result::Failed;
 }

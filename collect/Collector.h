@@ -25,7 +25,7 @@
 #include <utility>
 #include <vector>
 
-#include "collect/DayOpener.h"
+#include "collect/FileWorker.h"
 #include "lines/DayLineCount.h"
 #include "lines/NetProtocol.h"
 
@@ -39,9 +39,9 @@ struct CollectorLimits {
     std::chrono::milliseconds RequestEvery{5000};
     // An open day file nobody wrote to for this long is closed.
     std::chrono::seconds IdleClose{600};
-    // Day files are opened by a thread of their own: a station's lines wait meanwhile
-    // (Result::Held) and are decided by Pump, while the other stations' lines go on. Without
-    // it, Take opens the file itself and decides every line at once.
+    // Day files are opened, and records written, by a thread of their own: a station's lines
+    // wait meanwhile (Result::Held) and are decided by Pump, while the other stations' lines go
+    // on. Without it, Take and TakeRecord do that work themselves and decide at once.
     bool OpenInBackground = false;
 };
 
@@ -52,7 +52,8 @@ public:
         Filed,
         Duplicate,  // already in the archive
         Gap,        // earlier lines missing: not filed, asked for (RequestsDue)
-        Held,       // waits for its station's day file to be opened; decided by Pump
+        Held,       // waits for its station's day file to be opened (or its record to be
+                    // written); decided by Pump
         Refused,    // not a station's line topic, not a line, unknown station, too long
         Failed      // could not be written (Message() names the file)
     };
@@ -68,15 +69,16 @@ public:
     Result TakeRecord(const std::string& topic, const std::string& payload);
     const std::string& Message() const { return message; }
 
-    // Decides the held lines whose day file has been opened since; call it at each turn of the
-    // network loop. Each decision in the order the lines came, with the failure's message.
+    // Decides the held lines whose day file has been opened since, and the records written;
+    // call it at each turn of the network loop. A station's lines are decided in the order
+    // they came; a failure comes with its message.
     struct Decision {
         std::string topic, payload;
         Result result;
         std::string message;
     };
     std::vector<Decision> Pump(Clock::time_point now = Clock::now());
-    // Lines waiting for their day file.
+    // Lines and records waiting for the file work.
     std::size_t Holding() const { return holding; }
 
     std::uint64_t LinesFiled() const { return filed; }
@@ -114,7 +116,7 @@ private:
         int watch = -1;      // inotify watch of the folder
         bool stale = false;  // something happened in the folder: looked at before the next line
         Clock::time_point checkedAt{};
-        bool opening = false;          // asked of the opener
+        bool opening = false;          // asked of the worker
         std::vector<Waiting> waiting;  // lines held until then, in order
         Clock::time_point lastWrite{};
         std::uint64_t lastUse = 0;
@@ -134,6 +136,7 @@ private:
     bool Current(Station& s, const std::string& day, Clock::time_point now);
     void Verify(Station& s);
     void Apply(Station& s, const DayOpening& o, Clock::time_point now);
+    Result Recorded(const RecordWritten& w);
     void ReadWatches(Clock::time_point now);
     std::uint64_t LinesOf(Station& s, const std::string& day);
     bool Append(Station& s, const std::string& line);
@@ -148,7 +151,7 @@ private:
     std::string message;
     std::uint64_t filed = 0, duplicates = 0, refusals = 0, failures = 0, clock = 0;
     std::size_t openFiles = 0, holding = 0;
-    std::unique_ptr<DayOpener> opener;
+    std::unique_ptr<FileWorker> worker;
     int watchFd = -1;
     std::unordered_map<int, Station*> watches;
     Clock::time_point watchesRead{};

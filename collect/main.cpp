@@ -119,11 +119,17 @@ void OnDisconnect(mosquitto*, void* p, int rc)
     if (rc != 0) Say(s, "Verbindung zum Broker unterbrochen; neuer Versuch folgt");
 }
 
+bool IsRecordTopic(const std::string& topic)
+{
+    return topic.size() > 7 && topic.compare(topic.size() - 7, 7, "/record") == 0;
+}
+
 // What became of a station's message: the page shows each line once, as filed; refusals are
 // counted and told now and then, failures told.
 void Tell(Session& s, Collector::Result result, const std::string& topic, const std::string& payload,
-          const std::string& message, bool record)
+          const std::string& message)
 {
+    const bool record = IsRecordTopic(topic);
     if (s.web && !record && result == Collector::Result::Filed) s.web->Take(topic, payload);
     switch (result) {
     case Collector::Result::Filed:
@@ -149,14 +155,14 @@ void OnMessage(mosquitto*, void* p, const mosquitto_message* msg)
     ++s.packets;
     const std::string payload(static_cast<const char*>(msg->payload), std::size_t(std::max(0, msg->payloadlen)));
     const std::string topic = msg->topic;
-    const bool record = topic.size() > 7 && topic.compare(topic.size() - 7, 7, "/record") == 0;
+    const bool record = IsRecordTopic(topic);
     if (s.web && !record && StationOfTopic(topic, "line").empty()) {
         s.web->Take(topic, payload);
         return;
     }
     const Collector::Result result =
         record ? s.collector->TakeRecord(topic, payload) : s.collector->Take(topic, payload);
-    Tell(s, result, topic, payload, s.collector->Message(), record);
+    Tell(s, result, topic, payload, s.collector->Message());
 }
 
 void ReportRefusals(Session& s, bool now)
@@ -321,8 +327,7 @@ int Run(const CollectOptions& o)
         alive();
         const bool busy = collector.Holding() > 0 || sync.Running();
         if (rc == MOSQ_ERR_SUCCESS) rc = Turn(m, session, busy ? kBusyLoopTimeoutMs : kLoopTimeoutMs);
-        for (const Collector::Decision& d : collector.Pump())
-            Tell(session, d.result, d.topic, d.payload, d.message, false);
+        for (const Collector::Decision& d : collector.Pump()) Tell(session, d.result, d.topic, d.payload, d.message);
         EndRound(m, session, sync, syncing);
         if (rc == MOSQ_ERR_SUCCESS) {
             if (session.connected) {
@@ -349,8 +354,7 @@ int Run(const CollectOptions& o)
     EndRound(m, session, sync, syncing);
     if (session.connected) {
         // The last round, done here: everything filed is acknowledged before we go.
-        for (const Collector::Decision& d : collector.Pump())
-            Tell(session, d.result, d.topic, d.payload, d.message, false);
+        for (const Collector::Decision& d : collector.Pump()) Tell(session, d.result, d.topic, d.payload, d.message);
         const Acknowledgments due = collector.AcknowledgmentsDue();
         if (!due.empty() && (archiveFd < 0 || syncfs(archiveFd) == 0)) Publish(m, due);
         mosquitto_disconnect(m);

@@ -243,8 +243,8 @@ TEST(Collector, AStationsFirstLineIsJudgedByTheLinesItsExistingDayFileHolds)
     EXPECT_EQ(ReadBytes(dir / "Nord/20261209.txt"), day + Second(50000) + "\r\n");
 }
 
-// In the collector's service, day files are opened in a thread of their own: a station's lines
-// wait for its file (in order), the other stations' lines do not wait for it.
+// In the collector's service, day files are opened and records written in a thread of their
+// own: a station's lines wait for its file (in order), the other stations' lines do not.
 TEST(Collector, InTheBackgroundAStationsLinesWaitForItsDayFileAndNoOtherStationWaits)
 {
     TempDir dir;
@@ -294,6 +294,19 @@ TEST(Collector, InTheBackgroundAStationsLinesWaitForItsDayFileAndNoOtherStationW
     EXPECT_EQ(ReadBytes(dir / "Nord/20261210.txt"), "10.12.26 00:00:00: X,  1\r\n");
     EXPECT_EQ(ReadBytes(dir / "Nord/20261209.txt"), Second(0) + "\r\n" + Second(1) + "\r\n");
     EXPECT_EQ(c.LinesFiled(), 5u);
+
+    // A station's record is written (and synced) in the background as well.
+    const std::string record = "[MOX-Header]\r\nOrt=Kiel\r\n";
+    EXPECT_EQ(c.TakeRecord("mox/Nord/record", record), Result::Held);
+    EXPECT_EQ(c.TakeRecord("mox/Nord/record", record), Result::Held);
+    EXPECT_EQ(c.TakeRecord("mox/Nord/record", "Ort=Kiel\r\n"), Result::Refused);
+    decided = Settle(c);
+    ASSERT_EQ(decided.size(), 2u);
+    EXPECT_EQ(decided[0].result, Result::Filed);
+    EXPECT_EQ(decided[0].topic, "mox/Nord/record");
+    EXPECT_EQ(decided[1].result, Result::Duplicate);
+    EXPECT_EQ(ReadBytes(dir / "Nord/station.ini"), record);
+
     const auto acks = c.AcknowledgmentsDue();
     ASSERT_EQ(acks.size(), 2u);
     EXPECT_EQ(acks[0].second.seq, 3u);

@@ -1,4 +1,4 @@
-#include "collect/DayOpener.h"
+#include "collect/FileWorker.h"
 
 #include <fcntl.h>
 #include <sys/inotify.h>
@@ -6,6 +6,10 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "mox/rtl/AtomicFile.h"
 
 namespace {
 
@@ -44,9 +48,29 @@ DayOpening OpenDay(const DayOpenRequest& r)
     return o;
 }
 
-DayOpener::DayOpener() : thread([this] { Run(); }) {}
+RecordWritten WriteRecord(const RecordRequest& r)
+{
+    RecordWritten w;
+    w.request = r;
+    std::ifstream in(r.file, std::ios::binary);
+    if (in && std::string(std::istreambuf_iterator<char>(in), {}) == r.payload) return w;
+    w.changed = true;
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(r.file).parent_path(), ec);
+    AtomicFile out;
+    bool ok = out.Open(r.file);
+    for (std::size_t done = 0; ok && done < r.payload.size();) {
+        const ssize_t n = ::write(out.Fd(), r.payload.data() + done, r.payload.size() - done);
+        ok = n > 0;
+        if (ok) done += std::size_t(n);
+    }
+    if (!ok || !out.Commit()) w.error = errno ? errno : EIO;
+    return w;
+}
 
-DayOpener::~DayOpener()
+FileWorker::FileWorker() : thread([this] { Run(); }) {}
+
+FileWorker::~FileWorker()
 {
     {
         std::lock_guard<std::mutex> g(lock);
@@ -54,38 +78,47 @@ DayOpener::~DayOpener()
     }
     wake.notify_one();
     thread.join();
-    for (const DayOpening& o : done)
-        if (o.fd >= 0) ::close(o.fd);
+    for (const Done& d : done)
+        if (const auto* o = std::get_if<DayOpening>(&d); o && o->fd >= 0) ::close(o->fd);
 }
 
-void DayOpener::Submit(DayOpenRequest request)
+void FileWorker::Submit(Job job)
 {
     {
         std::lock_guard<std::mutex> g(lock);
-        asked.push_back(std::move(request));
+        if (auto* day = std::get_if<DayOpenRequest>(&job)) days.push_back(std::move(*day));
+        else records.push_back(std::get<RecordRequest>(std::move(job)));
     }
     wake.notify_one();
 }
 
-std::vector<DayOpening> DayOpener::Finished()
+std::vector<FileWorker::Done> FileWorker::Finished()
 {
-    std::vector<DayOpening> out;
+    std::vector<Done> out;
     std::lock_guard<std::mutex> g(lock);
     out.swap(done);
     return out;
 }
 
-void DayOpener::Run()
+void FileWorker::Run()
 {
     std::unique_lock<std::mutex> g(lock);
     while (true) {
-        wake.wait(g, [this] { return stop || !asked.empty(); });
+        wake.wait(g, [this] { return stop || !days.empty() || !records.empty(); });
         if (stop) return;
-        const DayOpenRequest r = std::move(asked.front());
-        asked.pop_front();
-        g.unlock();
-        DayOpening o = OpenDay(r);
+        Done result;
+        if (!days.empty()) {
+            const DayOpenRequest r = std::move(days.front());
+            days.pop_front();
+            g.unlock();
+            result = OpenDay(r);
+        } else {
+            const RecordRequest r = std::move(records.front());
+            records.pop_front();
+            g.unlock();
+            result = WriteRecord(r);
+        }
         g.lock();
-        done.push_back(std::move(o));
+        done.push_back(std::move(result));
     }
 }
