@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "collect/ArchiveSync.h"
+#include "collect/Acknowledger.h"
 #include "collect/Collector.h"
 #include "collect/Options.h"
 #include "collect/web/WebFace.h"
@@ -58,6 +58,7 @@ struct Session {
     Clock::time_point lastReport{};
     // Messages and acknowledgments read from the broker so far.
     std::uint64_t packets = 0;
+    Acknowledger* acknowledger = nullptr;
 };
 
 // Each distinct message once, so a broker that stays away does not fill the journal.
@@ -103,6 +104,7 @@ void OnConnect(mosquitto* m, void* p, int rc)
         return;
     }
     s.connected = true;
+    s.acknowledger->Connected();
     Say(s, "verbunden mit " + s.options->Host + ":" + std::to_string(s.options->Port));
     // The session outlives the connection, the subscription too; asking again costs nothing
     // and covers a broker that lost its store.
@@ -147,7 +149,12 @@ void Tell(Session& s, Collector::Result result, const std::string& topic, const 
     }
 }
 
-void OnPublished(mosquitto*, void* p, int) { ++static_cast<Session*>(p)->packets; }
+void OnPublished(mosquitto*, void* p, int)
+{
+    auto& s = *static_cast<Session*>(p);
+    ++s.packets;
+    s.acknowledger->Delivered();
+}
 
 void OnMessage(mosquitto*, void* p, const mosquitto_message* msg)
 {
@@ -173,43 +180,6 @@ void ReportRefusals(Session& s, bool now)
                  static_cast<unsigned long long>(s.refused), s.lastRefusal.c_str());
     s.refused = 0;
     s.lastReport = Clock::now();
-}
-
-using Acknowledgments = std::vector<std::pair<std::string, NetFiled>>;
-
-void Publish(mosquitto* m, const Acknowledgments& acks)
-{
-    for (const auto& [station, filed] : acks) {
-        const std::string topic = StationTopic(station, "filed"), text = NetFiledText(filed);
-        mosquitto_publish(m, nullptr, topic.c_str(), int(text.size()), text.data(), 1, true);
-    }
-}
-
-// A round of acknowledgments: what has been filed goes to the medium (in the background) before
-// the stations hear of it, for then they release their copies. Requests for gaps go out at once.
-void StartRound(mosquitto* m, Collector& collector, ArchiveSync& sync, Acknowledgments& syncing)
-{
-    syncing = collector.AcknowledgmentsDue();
-    if (!syncing.empty()) sync.Start();
-    for (const auto& [station, request] : collector.RequestsDue()) {
-        const std::string topic = StationTopic(station, "request"), text = NetRequestText(request);
-        mosquitto_publish(m, nullptr, topic.c_str(), int(text.size()), text.data(), 1, false);
-    }
-    collector.Tick();
-}
-
-// Publishes what the sync that ended has made safe. When the file system could not write
-// everything nothing is acknowledged: the stations keep the lines and send them again.
-void EndRound(mosquitto* m, Session& session, ArchiveSync& sync, Acknowledgments& syncing)
-{
-    bool ok = true;
-    int error = 0;
-    if (!sync.Finished(ok, error)) return;
-    if (ok) Publish(m, syncing);
-    else
-        Say(session, std::string("Archiv nicht gesichert: ") + std::strerror(error) +
-                         "; die Stationen behalten die Zeilen und senden sie erneut");
-    syncing.clear();
 }
 
 // Day files kept open at once: one per station, as far as the system lets us. Reopening a file
@@ -267,10 +237,10 @@ int Run(const CollectOptions& o)
     mosquitto_lib_init();
     const int archiveFd = open(o.Root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     Collector collector(o.Root, limits);
-    ArchiveSync sync(archiveFd);
-    Acknowledgments syncing;  // waiting for the sync that runs
+    Acknowledger acknowledger(collector, archiveFd, std::chrono::milliseconds(o.AckMs));
     ServiceNotifier service;
     Session session{&collector, &o, &service, web.get()};
+    session.acknowledger = &acknowledger;
     // A persistent session under a fixed id: the broker keeps the lines while we are away.
     mosquitto* m = mosquitto_new(o.ClientId.c_str(), false, &session);
     if (!m) {
@@ -281,9 +251,9 @@ int Run(const CollectOptions& o)
     // Each acknowledgment goes out at once: held back by Nagle's algorithm, they let the broker
     // send only its in-flight window per delayed TCP acknowledgment, some 500 lines a second.
     mosquitto_int_option(m, MOSQ_OPT_TCP_NODELAY, 1);
-    // A round acknowledges every station at once; twenty in flight at a time (libmosquitto's
-    // default) would make the last station of thousands wait for seconds.
-    mosquitto_int_option(m, MOSQ_OPT_SEND_MAXIMUM, 65535);
+    // A round acknowledges thousands of stations; twenty in flight at a time (libmosquitto's
+    // default) would make the last ones wait for seconds. The acknowledger keeps to this bound.
+    mosquitto_int_option(m, MOSQ_OPT_SEND_MAXIMUM, int(Acknowledger::kInFlight));
     mosquitto_connect_callback_set(m, OnConnect);
     mosquitto_disconnect_callback_set(m, OnDisconnect);
     mosquitto_message_callback_set(m, OnMessage);
@@ -322,21 +292,21 @@ int Run(const CollectOptions& o)
     };
     rc = mosquitto_connect(m, o.Host.c_str(), o.Port, kKeepAliveSeconds);
     int retry = 1;
-    auto lastAck = Clock::now();
+    std::string complaint;
     while (!stopRequested) {
         alive();
-        const bool busy = collector.Holding() > 0 || sync.Running();
-        if (rc == MOSQ_ERR_SUCCESS) rc = Turn(m, session, busy ? kBusyLoopTimeoutMs : kLoopTimeoutMs);
+        const int wait = acknowledger.Publishing()                           ? 0
+                         : collector.Holding() > 0 || acknowledger.Syncing() ? kBusyLoopTimeoutMs
+                                                                             : kLoopTimeoutMs;
+        if (rc == MOSQ_ERR_SUCCESS) rc = Turn(m, session, wait);
         for (const Collector::Decision& d : collector.Pump()) Tell(session, d.result, d.topic, d.payload, d.message);
-        EndRound(m, session, sync, syncing);
+        acknowledger.Turn(m, rc == MOSQ_ERR_SUCCESS && session.connected, complaint);
+        if (!complaint.empty()) {
+            Say(session, complaint);
+            complaint.clear();
+        }
         if (rc == MOSQ_ERR_SUCCESS) {
-            if (session.connected) {
-                retry = 1;
-                if (syncing.empty() && Clock::now() - lastAck >= std::chrono::milliseconds(o.AckMs)) {
-                    StartRound(m, collector, sync, syncing);
-                    lastAck = Clock::now();
-                }
-            }
+            if (session.connected) retry = 1;
             ReportRefusals(session, false);
             continue;
         }
@@ -350,13 +320,12 @@ int Run(const CollectOptions& o)
         if (!stopRequested) rc = mosquitto_reconnect(m);
     }
     service.Stopping();
-    while (sync.Running()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EndRound(m, session, sync, syncing);
+    // The last round, done here: everything filed is acknowledged before we go.
+    for (const Collector::Decision& d : collector.Pump()) Tell(session, d.result, d.topic, d.payload, d.message);
+    acknowledger.Finish(m, session.connected);
     if (session.connected) {
-        // The last round, done here: everything filed is acknowledged before we go.
-        for (const Collector::Decision& d : collector.Pump()) Tell(session, d.result, d.topic, d.payload, d.message);
-        const Acknowledgments due = collector.AcknowledgmentsDue();
-        if (!due.empty() && (archiveFd < 0 || syncfs(archiveFd) == 0)) Publish(m, due);
+        // What did not fit into the socket at once is sent before the goodbye.
+        for (int i = 0; i < 100 && mosquitto_want_write(m); ++i) mosquitto_loop(m, 20, 1);
         mosquitto_disconnect(m);
         mosquitto_loop(m, kLoopTimeoutMs, 1);
     }
