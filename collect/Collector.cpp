@@ -28,7 +28,7 @@ Collector::Collector(std::string dir, CollectorLimits l) : root(std::move(dir)),
     if (!root.empty() && root.back() != '/') root += '/';
     limits.MaxOpenFiles = std::max<std::size_t>(1, limits.MaxOpenFiles);
     watchFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (limits.OpenInBackground) worker = std::make_unique<FileWorker>();
+    if (limits.BackgroundFileWork) worker = std::make_unique<FileWorker>();
 }
 
 Collector::~Collector()

@@ -42,7 +42,7 @@ struct CollectorLimits {
     // Day files are opened, and records written, by a thread of their own: a station's lines
     // wait meanwhile (Result::Held) and are decided by Pump, while the other stations' lines go
     // on. Without it, Take and TakeRecord do that work themselves and decide at once.
-    bool OpenInBackground = false;
+    bool BackgroundFileWork = false;
 };
 
 class Collector {

@@ -219,7 +219,7 @@ int Run(const CollectOptions& o)
     }
     limits.MaxOpenFiles = OpenFileBudget();
     limits.RequestEvery = std::chrono::milliseconds(o.RequestMs);
-    limits.OpenInBackground = true;
+    limits.BackgroundFileWork = true;
 
     std::unique_ptr<WebFace> web;
     if (!o.Http.empty()) {

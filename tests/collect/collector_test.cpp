@@ -252,7 +252,7 @@ TEST(Collector, InTheBackgroundAStationsLinesWaitForItsDayFileAndNoOtherStationW
     WriteBytes(dir / "Sued/20261209.txt", LongDay(30000));
     WriteBytes(dir / "Kaputt", "a file where the station's folder belongs");
     CollectorLimits limits;
-    limits.OpenInBackground = true;
+    limits.BackgroundFileWork = true;
     Collector c(dir.str(), limits);
 
     EXPECT_EQ(c.Take("mox/Nord/line", Msg(1, 0, Second(0))), Result::Held);
