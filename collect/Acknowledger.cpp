@@ -21,12 +21,10 @@ Acknowledger::Acknowledger(Collector& c, int fd, std::chrono::milliseconds inter
 
 void Acknowledger::Publish(mosquitto* m, std::size_t most)
 {
-    most = std::min(most, kInFlight - std::min(inFlight, kInFlight));
     for (const std::size_t end = std::min(publishing.size(), next + most); next < end; ++next) {
         const auto& [station, filed] = publishing[next];
         const std::string topic = StationTopic(station, "filed"), text = NetFiledText(filed);
-        if (mosquitto_publish(m, nullptr, topic.c_str(), int(text.size()), text.data(), 1, true) == MOSQ_ERR_SUCCESS)
-            ++inFlight;
+        mosquitto_publish(m, nullptr, topic.c_str(), int(text.size()), text.data(), 0, true);
     }
     if (next == publishing.size()) {
         publishing.clear();
@@ -54,8 +52,7 @@ void Acknowledger::Turn(mosquitto* m, bool connected, std::string& complaint)
     if (!syncing.empty()) sync.Start();
     for (const auto& [station, request] : collector.RequestsDue(now)) {
         const std::string topic = StationTopic(station, "request"), text = NetRequestText(request);
-        if (mosquitto_publish(m, nullptr, topic.c_str(), int(text.size()), text.data(), 1, false) == MOSQ_ERR_SUCCESS)
-            ++inFlight;
+        mosquitto_publish(m, nullptr, topic.c_str(), int(text.size()), text.data(), 1, false);
     }
     collector.Tick(now);
 }
@@ -68,9 +65,5 @@ void Acknowledger::Finish(mosquitto* m, bool connected)
     const Acknowledgments due = collector.AcknowledgmentsDue();
     if (!due.empty() && (archiveFd < 0 || syncfs(archiveFd) == 0))
         publishing.insert(publishing.end(), due.begin(), due.end());
-    // The loop that would wait for the broker's answers has ended: everything goes now.
-    while (connected && next < publishing.size()) {
-        inFlight = 0;
-        Publish(m, kInFlight);
-    }
+    if (connected) Publish(m, publishing.size());
 }

@@ -5,9 +5,12 @@
 // are published a few hundred at a time between the lines: a round for thousands of stations
 // holds no line up. Requests for gaps go out with each round.
 //
-// At most kInFlight of these messages (QoS 1) wait for the broker's answer at once: libmosquitto
-// walks its list of waiting messages for every answer, so thousands at once cost it more than
-// all the lines.
+// Acknowledgments go out with QoS 0. Each one says all a station needs (the newest line filed)
+// and is retained, so one lost with a broken connection is made good by the next; a station
+// that heard none sends its lines again, and a line the archive has already is acknowledged
+// once more. With QoS 1 the collector would read the broker's answer to each, and libmosquitto
+// walks its list of unanswered messages for every answer: for thousands of stations that cost
+// more than all their lines.
 #include <mosquitto.h>
 
 #include <chrono>
@@ -27,19 +30,8 @@ public:
     // is told in `complaint` (its acknowledgments are dropped: the stations keep the lines and
     // send them again).
     void Turn(mosquitto* m, bool connected, std::string& complaint);
-    static constexpr std::size_t kInFlight = 100;
-
-    // The broker has taken one of our messages (libmosquitto's publish callback).
-    void Delivered()
-    {
-        if (inFlight > 0) --inFlight;
-    }
-    // A new connection: what was in flight is sent again by libmosquitto or lost with the
-    // broker's session; neither may stop the acknowledgments.
-    void Connected() { inFlight = 0; }
-    // Acknowledgments wait to be published and may go now: the loop should not wait for the
-    // network.
-    bool Publishing() const { return next < publishing.size() && inFlight < kInFlight; }
+    // Acknowledgments wait to be published: the loop should not wait for the network.
+    bool Publishing() const { return next < publishing.size(); }
     bool Syncing() { return sync.Running(); }
     // At the stop: everything filed is synced and, when connected, acknowledged.
     void Finish(mosquitto* m, bool connected);
@@ -57,5 +49,4 @@ private:
     Acknowledgments syncing;     // safe once the running sync has ended
     Acknowledgments publishing;  // safe, from `next` on not yet published
     std::size_t next = 0;
-    std::size_t inFlight = 0;
 };

@@ -243,9 +243,12 @@ Collector::Result Collector::Decide(Station& s, const NetLine& l, const std::str
         ++filed;
         result = Result::Filed;
     }
-    // Lines read back from a day file (seq 0) are no spool's lines to release.
+    // Lines read back from a day file (seq 0) are no spool's lines to release. A spool line
+    // sent again means the station has not heard its acknowledgment: it is told again.
     if (l.seq > 0 && (l.epoch != s.due.epoch || l.seq > s.due.seq)) {
         s.due = {l.epoch, l.seq};
+        s.ackDue = true;
+    } else if (l.seq > 0) {
         s.ackDue = true;
     }
     return result;

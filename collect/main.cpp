@@ -58,7 +58,6 @@ struct Session {
     Clock::time_point lastReport{};
     // Messages and acknowledgments read from the broker so far.
     std::uint64_t packets = 0;
-    Acknowledger* acknowledger = nullptr;
 };
 
 // Each distinct message once, so a broker that stays away does not fill the journal.
@@ -104,7 +103,6 @@ void OnConnect(mosquitto* m, void* p, int rc)
         return;
     }
     s.connected = true;
-    s.acknowledger->Connected();
     Say(s, "verbunden mit " + s.options->Host + ":" + std::to_string(s.options->Port));
     // The session outlives the connection, the subscription too; asking again costs nothing
     // and covers a broker that lost its store.
@@ -149,12 +147,7 @@ void Tell(Session& s, Collector::Result result, const std::string& topic, const 
     }
 }
 
-void OnPublished(mosquitto*, void* p, int)
-{
-    auto& s = *static_cast<Session*>(p);
-    ++s.packets;
-    s.acknowledger->Delivered();
-}
+void OnPublished(mosquitto*, void* p, int) { ++static_cast<Session*>(p)->packets; }
 
 void OnMessage(mosquitto*, void* p, const mosquitto_message* msg)
 {
@@ -240,7 +233,6 @@ int Run(const CollectOptions& o)
     Acknowledger acknowledger(collector, archiveFd, std::chrono::milliseconds(o.AckMs));
     ServiceNotifier service;
     Session session{&collector, &o, &service, web.get()};
-    session.acknowledger = &acknowledger;
     // A persistent session under a fixed id: the broker keeps the lines while we are away.
     mosquitto* m = mosquitto_new(o.ClientId.c_str(), false, &session);
     if (!m) {
@@ -251,9 +243,6 @@ int Run(const CollectOptions& o)
     // Each acknowledgment goes out at once: held back by Nagle's algorithm, they let the broker
     // send only its in-flight window per delayed TCP acknowledgment, some 500 lines a second.
     mosquitto_int_option(m, MOSQ_OPT_TCP_NODELAY, 1);
-    // A round acknowledges thousands of stations; twenty in flight at a time (libmosquitto's
-    // default) would make the last ones wait for seconds. The acknowledger keeps to this bound.
-    mosquitto_int_option(m, MOSQ_OPT_SEND_MAXIMUM, int(Acknowledger::kInFlight));
     mosquitto_connect_callback_set(m, OnConnect);
     mosquitto_disconnect_callback_set(m, OnDisconnect);
     mosquitto_message_callback_set(m, OnMessage);

@@ -67,6 +67,12 @@ TEST(Collector, FilesEachStationsLinesByTheirOwnDateAndPosition)
     EXPECT_EQ(acks[0].second.epoch, kEpoch);
     EXPECT_EQ(acks[1].second.seq, 2u);
     EXPECT_TRUE(c.AcknowledgmentsDue().empty());
+    // A station that sends filed lines again has not heard its acknowledgment (they may be
+    // lost): it hears the newest one again.
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(3, 1, "09.12.26 00:00:01: X,  3")), Result::Duplicate);
+    acks = c.AcknowledgmentsDue();
+    ASSERT_EQ(acks.size(), 1u);
+    EXPECT_EQ(acks[0].second.seq, 4u);
     // A station with a new spool is acknowledged in its new numbers.
     EXPECT_EQ(c.Take("mox/Nord/line", Msg(1, 3, "09.12.26 00:00:02: X,  4", "00000000000000b2")), Result::Filed);
     acks = c.AcknowledgmentsDue();
