@@ -46,7 +46,10 @@ void Acknowledger::Turn(mosquitto* m, bool connected, std::string& complaint)
     if (!connected) return;
     Publish(m, kPerTurn);
     const auto now = Collector::Clock::now();
-    if (!syncing.empty() || sync.Running() || now - last < every) return;
+    // A round begins once the one before has gone out whole: mosquitto reads one message per
+    // connection and turn of its loop, and a busy broker takes a round for thousands of
+    // stations slower than they come. Each round says the newest, so fewer rounds lose nothing.
+    if (!syncing.empty() || sync.Running() || Publishing() || mosquitto_want_write(m) || now - last < every) return;
     last = now;
     syncing = collector.AcknowledgmentsDue();
     if (!syncing.empty()) sync.Start();
