@@ -390,7 +390,9 @@ public:
             int timeout = 50;
             if (sending) {
                 const double at = double(second) + double(stations[next].number) / total;
-                timeout = int(std::clamp<std::int64_t>((startNs + std::int64_t(at * 1e9) - now) / 1000000, 0, 5));
+                // Rounded up: a wait of 0 ms until the next line would spin a core.
+                const std::int64_t ns = startNs + std::int64_t(at * 1e9) - now;
+                timeout = int(std::clamp<std::int64_t>((ns + 999999) / 1000000, 0, 5));
             }
             stop = Pump(timeout, controlFd);
             if (now - lastMisc > 500000000) {
