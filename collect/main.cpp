@@ -70,29 +70,58 @@ void Say(Session& s, const std::string& text)
 
 std::string ErrorText(int rc) { return MqttErrorText(rc); }
 
-// One turn of the network loop. mosquitto_loop waits on the socket and on libmosquitto's
-// wake-up pipe (which only other threads need), reads that pipe, and reads about one packet
-// per wait; under load the next lines are there already. Here the socket alone is waited on and
-// every packet there is read, which saves two calls for most lines.
-int Turn(mosquitto* m, Session& s, int timeoutMs)
+// The connection the acknowledgments and requests go out on. mosquitto reads one message per
+// connection and turn of its loop: on the collector's own connection the acknowledgments of
+// thousands of stations would queue before its answers to the lines (PUBACK), and the broker
+// sends no more lines while twenty of them wait for their answer.
+struct AckLink {
+    mosquitto* m = nullptr;
+    bool connected = false;
+    int refusal = 0;  // the broker's answer when it refused the connection
+    Clock::time_point tried{};
+};
+
+void OnAckLinkConnect(mosquitto*, void* p, int rc)
+{
+    auto& link = *static_cast<AckLink*>(p);
+    link.connected = rc == 0;
+    link.refusal = rc;
+}
+
+void OnAckLinkDisconnect(mosquitto*, void* p, int) { static_cast<AckLink*>(p)->connected = false; }
+
+// Reads and writes what waits on a connection; its result, MOSQ_ERR_SUCCESS while it stands.
+int Serve(mosquitto* m, short revents, std::uint64_t* packets)
 {
     constexpr int kMaxPackets = 1000;
-    const int sock = mosquitto_socket(m);
-    if (sock < 0) return MOSQ_ERR_NO_CONN;
-    pollfd p{sock, short(POLLIN | (mosquitto_want_write(m) ? POLLOUT : 0)), 0};
-    const int n = poll(&p, 1, timeoutMs);
-    if (n < 0 && errno != EINTR) return MOSQ_ERR_ERRNO;
     int rc = MOSQ_ERR_SUCCESS;
-    if (n > 0 && (p.revents & (POLLIN | POLLERR | POLLHUP))) {
+    if (revents & (POLLIN | POLLERR | POLLHUP)) {
         for (int i = 0; i < kMaxPackets && rc == MOSQ_ERR_SUCCESS; ++i) {
-            const std::uint64_t before = s.packets;
+            const std::uint64_t before = packets ? *packets : 0;
             rc = mosquitto_loop_read(m, 1);
-            if (s.packets == before) break;
+            if (!packets || *packets == before) break;
         }
     }
     if (rc == MOSQ_ERR_SUCCESS && mosquitto_want_write(m)) rc = mosquitto_loop_write(m, 1);
     if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_loop_misc(m);
     return rc;
+}
+
+// One turn of the network loop. mosquitto_loop waits on the socket and on libmosquitto's
+// wake-up pipe (which only other threads need), reads that pipe, and reads about one packet
+// per wait; under load the next lines are there already. Here the sockets alone are waited on
+// and every packet there is read, which saves two calls for most lines. The result is the
+// collector's own connection's.
+int Turn(mosquitto* m, Session& s, AckLink& link, int timeoutMs)
+{
+    const int sock = mosquitto_socket(m);
+    if (sock < 0) return MOSQ_ERR_NO_CONN;
+    const auto events = [](mosquitto* c) { return short(POLLIN | (mosquitto_want_write(c) ? POLLOUT : 0)); };
+    pollfd p[2] = {{sock, events(m), 0}, {mosquitto_socket(link.m), events(link.m), 0}};
+    const nfds_t n = p[1].fd >= 0 ? 2 : 1;
+    if (poll(p, n, timeoutMs) < 0 && errno != EINTR) return MOSQ_ERR_ERRNO;
+    if (n == 2 && Serve(link.m, p[1].revents, nullptr) != MOSQ_ERR_SUCCESS) link.connected = false;
+    return Serve(m, p[0].revents, &s.packets);
 }
 
 void OnConnect(mosquitto* m, void* p, int rc)
@@ -175,6 +204,28 @@ void ReportRefusals(Session& s, bool now)
     s.lastReport = Clock::now();
 }
 
+// Protocol, account and TLS, alike for both connections; false with `error`.
+bool Configure(mosquitto* m, const CollectOptions& o, const std::string& password, std::string& error)
+{
+    mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // Each answer goes out at once: held back by Nagle's algorithm, they let the broker send
+    // only its in-flight window per delayed TCP acknowledgment, some 500 lines a second.
+    mosquitto_int_option(m, MOSQ_OPT_TCP_NODELAY, 1);
+    int rc = MOSQ_ERR_SUCCESS;
+    if (!o.User.empty() || !password.empty())
+        rc = mosquitto_username_pw_set(m, o.User.empty() ? nullptr : o.User.c_str(),
+                                       password.empty() ? nullptr : password.c_str());
+    if (rc == MOSQ_ERR_SUCCESS && !o.CaFile.empty()) {
+        rc = mosquitto_tls_set(m, o.CaFile.c_str(), nullptr, nullptr, nullptr, nullptr);
+        if (rc != MOSQ_ERR_SUCCESS) {
+            error = "CA-Datei " + o.CaFile + ": " + ErrorText(rc);
+            return false;
+        }
+    }
+    if (rc != MOSQ_ERR_SUCCESS) error = ErrorText(rc);
+    return rc == MOSQ_ERR_SUCCESS;
+}
+
 // Day files kept open at once: one per station, as far as the system lets us. Reopening a file
 // for each line would cost an open and a close per line.
 std::size_t OpenFileBudget()
@@ -235,29 +286,22 @@ int Run(const CollectOptions& o)
     Session session{&collector, &o, &service, web.get()};
     // A persistent session under a fixed id: the broker keeps the lines while we are away.
     mosquitto* m = mosquitto_new(o.ClientId.c_str(), false, &session);
-    if (!m) {
+    AckLink link;
+    link.m = mosquitto_new((o.ClientId + "-filed").c_str(), true, &link);
+    if (!m || !link.m) {
         std::fprintf(stderr, "mox-collect: libmosquitto lässt sich nicht starten\n");
         return 1;
     }
-    mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
-    // Each acknowledgment goes out at once: held back by Nagle's algorithm, they let the broker
-    // send only its in-flight window per delayed TCP acknowledgment, some 500 lines a second.
-    mosquitto_int_option(m, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_connect_callback_set(m, OnConnect);
     mosquitto_disconnect_callback_set(m, OnDisconnect);
     mosquitto_message_callback_set(m, OnMessage);
     mosquitto_publish_callback_set(m, OnPublished);
-    int rc = MOSQ_ERR_SUCCESS;
-    if (!o.User.empty() || !password.empty())
-        rc = mosquitto_username_pw_set(m, o.User.empty() ? nullptr : o.User.c_str(),
-                                       password.empty() ? nullptr : password.c_str());
-    if (rc == MOSQ_ERR_SUCCESS && !o.CaFile.empty()) {
-        rc = mosquitto_tls_set(m, o.CaFile.c_str(), nullptr, nullptr, nullptr, nullptr);
-        if (rc != MOSQ_ERR_SUCCESS) error = "CA-Datei " + o.CaFile + ": " + ErrorText(rc);
-    }
-    if (rc != MOSQ_ERR_SUCCESS) {
-        std::fprintf(stderr, "mox-collect: %s\n", error.empty() ? ErrorText(rc).c_str() : error.c_str());
+    mosquitto_connect_callback_set(link.m, OnAckLinkConnect);
+    mosquitto_disconnect_callback_set(link.m, OnAckLinkDisconnect);
+    if (!Configure(m, o, password, error) || !Configure(link.m, o, password, error)) {
+        std::fprintf(stderr, "mox-collect: %s\n", error.c_str());
         mosquitto_destroy(m);
+        mosquitto_destroy(link.m);
         return 1;
     }
 
@@ -279,7 +323,7 @@ int Run(const CollectOptions& o)
                        " Zeilen abgelegt");
         lastPing = Clock::now();
     };
-    rc = mosquitto_connect(m, o.Host.c_str(), o.Port, kKeepAliveSeconds);
+    int rc = mosquitto_connect(m, o.Host.c_str(), o.Port, kKeepAliveSeconds);
     int retry = 1;
     std::string complaint;
     while (!stopRequested) {
@@ -287,9 +331,20 @@ int Run(const CollectOptions& o)
         const int wait = acknowledger.Publishing()                           ? 0
                          : collector.Holding() > 0 || acknowledger.Syncing() ? kBusyLoopTimeoutMs
                                                                              : kLoopTimeoutMs;
-        if (rc == MOSQ_ERR_SUCCESS) rc = Turn(m, session, wait);
+        if (rc == MOSQ_ERR_SUCCESS) rc = Turn(m, session, link, wait);
         for (const Collector::Decision& d : collector.Pump()) Tell(session, d.result, d.topic, d.payload, d.message);
-        acknowledger.Turn(m, rc == MOSQ_ERR_SUCCESS && session.connected, complaint);
+        // The second connection follows the first: the broker is there once the first stands.
+        if (session.connected && !link.connected && mosquitto_socket(link.m) < 0 &&
+            Clock::now() - link.tried >= std::chrono::seconds(1)) {
+            link.tried = Clock::now();
+            mosquitto_connect(link.m, o.Host.c_str(), o.Port, kKeepAliveSeconds);
+        }
+        if (link.refusal != 0) {
+            Say(session, "der Broker weist die Verbindung für die Bestätigungen ab (" + MqttConnackText(link.refusal) +
+                             "); die Stationen behalten ihre Zeilen");
+            link.refusal = 0;
+        }
+        acknowledger.Turn(link.m, rc == MOSQ_ERR_SUCCESS && link.connected, complaint);
         if (!complaint.empty()) {
             Say(session, complaint);
             complaint.clear();
@@ -311,13 +366,18 @@ int Run(const CollectOptions& o)
     service.Stopping();
     // The last round, done here: everything filed is acknowledged before we go.
     for (const Collector::Decision& d : collector.Pump()) Tell(session, d.result, d.topic, d.payload, d.message);
-    acknowledger.Finish(m, session.connected);
-    if (session.connected) {
+    acknowledger.Finish(link.m, link.connected);
+    if (link.connected) {
         // What did not fit into the socket at once is sent before the goodbye.
-        for (int i = 0; i < 100 && mosquitto_want_write(m); ++i) mosquitto_loop(m, 20, 1);
+        for (int i = 0; i < 100 && mosquitto_want_write(link.m); ++i) mosquitto_loop(link.m, 20, 1);
+        mosquitto_disconnect(link.m);
+        mosquitto_loop(link.m, kLoopTimeoutMs, 1);
+    }
+    if (session.connected) {
         mosquitto_disconnect(m);
         mosquitto_loop(m, kLoopTimeoutMs, 1);
     }
+    mosquitto_destroy(link.m);
     mosquitto_destroy(m);
     mosquitto_lib_cleanup();
     if (archiveFd >= 0) {
