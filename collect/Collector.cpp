@@ -160,7 +160,9 @@ void Collector::Apply(Station& s, const DayOpening& o, Clock::time_point now)
     s.fd = o.fd;
     s.file = o.state;
     s.openError = o.error;
-    s.stale = false;
+    // What happened to the file while the worker opened it came before we knew it or its
+    // watch: looked at once before the next line, a stat per opening.
+    s.stale = worker != nullptr;
     s.checkedAt = now;
     if (s.fd >= 0) {
         ++openFiles;
