@@ -24,16 +24,29 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <memory>
 
-#include "browser/AboutDlg.h"
 #include "browser/DiagramForm.h"
 #include "browser/FarbDlg.h"
+#include "mox/Bitmaps.h"
+#include "mox/rtl/CommandLine.h"
+#include "widgets/AboutDlg.h"
 #include "widgets/DiagramView.h"
 #include "widgets/HelpWindow.h"
 
 namespace {
 
 constexpr int kWatchIntervalMs = 60000;
+
+// The logo every magnetogram carries, twice its size.
+QPixmap LogoPicture()
+{
+    std::unique_ptr<TBitmap> logo(MakeLogoBitmap());
+    if (!logo || logo->Width() <= 0) return {};
+    const QImage view(reinterpret_cast<const uchar*>(logo->ScanLine(0)), logo->Width(), logo->Height(),
+                      logo->BytesPerLine(), QImage::Format_RGB32);
+    return QPixmap::fromImage(view.scaled(view.size() * 2));
+}
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QString& s) { return s.toStdString(); }
@@ -142,7 +155,18 @@ TMainForm::TMainForm(QWidget* parent)
         DrawPane(2);
     };
     farbDlg->OnHelp = [this] { ShowHelpTopic(this, THelpTopic::BrowserFarbeinstellungen); };
-    aboutDlg = new TAboutDlg(BrowserCaption, this);
+    aboutDlg = new TAboutDlg(
+        this, BrowserCaption,
+        QString("<p><b>MOX_Browser</b> %1 zeigt zwei MOX-Tagesdateien nebeneinander.</p>"
+                "<p>Ein Klick auf eine *.mox-Datei lädt sie in das markierte Feld; ein Klick auf ein Feld markiert "
+                "es. O, F und C schalten Offsetfilter, Rauschfilter und Korrekturdatei ihres Feldes. Jede Minute "
+                "sieht jedes Feld nach, ob sich seine Datei geändert hat; so bleibt der Tag aktuell, den eine "
+                "Station gerade schreibt.</p>"
+                "<p>Ein Doppelklick öffnet ein Feld in einem großen Fenster; ein Rechtsklick verschiebt die Kurven "
+                "so, dass sie an der angeklickten Höhe beginnen.</p>"
+                "<p>Teil der MOX-Stationssoftware für Erdmagnetfeld-Messungen.</p>")
+            .arg(MoxVersion()),
+        LogoPicture());
 
     ReadSettings();
     SetActivePane(1);

@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <utility>
 
 #include "lines/LineDay.h"
 #include "lines/MqttSettings.h"
@@ -52,6 +55,8 @@ Collector::Station* Collector::StationOf(const std::string& name)
         if (limits.Stations.empty() ? stations.size() >= limits.MaxStations : limits.Stations.count(name) == 0)
             return nullptr;
         it = stations.emplace(name, std::make_unique<Station>(name, root + name + "/")).first;
+        // Rewrites a killed collector began are begun again when their gaps show again.
+        DayRewrite::RemoveLeftovers(root + name + "/");
     }
     it->second->lastUse = ++clock;
     return it->second.get();
@@ -203,8 +208,9 @@ bool Collector::Append(Station& s, const std::string& line)
 Collector::Result Collector::Failure(Station& s, const NetLine& l, const std::string& day)
 {
     ++failures;
-    s.gaps[day] = std::max(s.gaps[day], l.index);
-    if (l.seq > 0 && (l.epoch != s.held.epoch || l.seq > s.held.seq)) s.held = {l.epoch, l.seq};
+    Gap& gap = s.gaps[day];
+    gap.seen = std::max(gap.seen, l.index);
+    Acknowledge(s, l);
     return Result::Failed;
 }
 
@@ -229,15 +235,17 @@ Collector::Result Collector::Decide(Station& s, const NetLine& l, const std::str
     }
 
     const std::uint64_t have = s.file.lines;
+    if (const auto gap = s.gaps.find(day); gap != s.gaps.end() && gap->second.rewrite)
+        return TakeIntoRewrite(s, day, gap->second, l, have, now);
     Result result;
     if (l.index < have) {
         ++duplicates;
         result = Result::Duplicate;
     } else if (l.index > have) {
-        std::uint64_t& seen = s.gaps[day];
-        seen = std::max(seen, l.index);
-        if (l.seq > 0 && (l.epoch != s.held.epoch || l.seq > s.held.seq)) s.held = {l.epoch, l.seq};
-        return Result::Gap;
+        Gap& gap = s.gaps[day];
+        gap.seen = std::max(gap.seen, l.index);
+        gap.whole = true;
+        result = Result::Gap;
     } else if (!Append(s, l.line)) {
         return Failure(s, l, day);
     } else {
@@ -245,14 +253,7 @@ Collector::Result Collector::Decide(Station& s, const NetLine& l, const std::str
         ++filed;
         result = Result::Filed;
     }
-    // Lines read back from a day file (seq 0) are no spool's lines to release. A spool line
-    // sent again means the station has not heard its acknowledgment: it is told again.
-    if (l.seq > 0 && (l.epoch != s.due.epoch || l.seq > s.due.seq)) {
-        s.due = {l.epoch, l.seq};
-        s.ackDue = true;
-    } else if (l.seq > 0) {
-        s.ackDue = true;
-    }
+    Acknowledge(s, l);
     return result;
 }
 
@@ -316,6 +317,88 @@ std::vector<Collector::Decision> Collector::Pump(Clock::time_point now)
     return decided;
 }
 
+void Collector::Acknowledge(Station& s, const NetLine& l)
+{
+    // Lines read back from a day file (seq 0) are no spool's lines to release. While a gap is
+    // open nothing is released: the spool keeps what this archive does not hold yet, and a
+    // collector killed meanwhile sees the gap again when the spool sends its lines again.
+    if (l.seq == 0) return;
+    NetFiled& newest = s.gaps.empty() ? s.due : s.held;
+    if (l.epoch != newest.epoch || l.seq > newest.seq) newest = {l.epoch, l.seq};
+    // A spool line sent again means the station has not heard its acknowledgment: told again.
+    if (s.gaps.empty()) s.ackDue = true;
+}
+
+Collector::Result Collector::TakeIntoRewrite(Station& s, const std::string& day, Gap& gap, const NetLine& l,
+                                             std::uint64_t have, Clock::time_point now)
+{
+    DayRewrite& r = *gap.rewrite;
+    Acknowledge(s, l);
+    if (l.index < r.Lines()) {
+        ++duplicates;
+        return Result::Duplicate;
+    }
+    if (l.index > r.Lines()) {
+        gap.seen = std::max(gap.seen, l.index);
+        return Result::Gap;
+    }
+    gap.answeredAt = now;
+    if (!r.Append(l.line)) return FailRewrite(gap, r.File() + ": " + std::strerror(errno), now);
+    // A line the archive holds already is no news, though it goes into the new file.
+    const Result result = l.index < have ? Result::Duplicate : Result::Filed;
+    if (result == Result::Duplicate) ++duplicates;
+    return r.Lines() > gap.seen ? FinishRewrite(s, day, gap, result, now) : result;
+}
+
+Collector::Result Collector::FailRewrite(Gap& gap, const std::string& text, Clock::time_point now)
+{
+    message = text;
+    ++failures;
+    gap.rewrite.reset();
+    --rewrites;
+    // Begun again from the start, but not at once: the whole day comes again each time.
+    gap.askedAt = now;
+    return Result::Failed;
+}
+
+Collector::Result Collector::FinishRewrite(Station& s, const std::string& day, Gap& gap, Result result,
+                                           Clock::time_point now)
+{
+    const std::uint64_t before = LinesOf(s, day), lines = gap.rewrite->Lines();
+    const off_t size = gap.rewrite->Size();
+    // The open day file goes before the rename: later lines of the day go into the new file.
+    if (s.openDay == day) Close(s);
+    const std::string file = gap.rewrite->File();
+    if (!gap.rewrite->Commit()) return FailRewrite(gap, file + ": " + std::strerror(errno), now);
+    gap.rewrite.reset();
+    --rewrites;
+    // The new file is known as written, so the rename is no stranger's change when the folder's
+    // watch reports it and the file is not counted again.
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0 && st.st_size == size) s.counts.Remember(day, {st.st_ino, size, lines});
+    else s.counts.Forget(day);
+    if (lines > before) filed += lines - before;
+    return result;
+}
+
+bool Collector::BeginRewrite(Station& s, const std::string& day, Gap& gap)
+{
+    const std::string file = s.folder + day + ".txt";
+    std::error_code ec;
+    std::filesystem::create_directories(s.folder, ec);
+    auto r = std::make_unique<DayRewrite>();
+    if (!r->Open(file)) {
+        problem = file + " kann nicht neu geschrieben werden: " + std::strerror(errno);
+        return false;
+    }
+    gap.rewrite = std::move(r);
+    gap.answeredAt = {};
+    ++rewrites;
+    return true;
+}
+
+std::string Collector::TakeProblem() { return std::exchange(problem, {}); }
+
 std::vector<std::pair<std::string, NetFiled>> Collector::AcknowledgmentsDue()
 {
     std::vector<std::pair<std::string, NetFiled>> due;
@@ -329,12 +412,15 @@ std::vector<std::pair<std::string, NetFiled>> Collector::AcknowledgmentsDue()
 
 std::vector<std::pair<std::string, NetRequest>> Collector::RequestsDue(Clock::time_point now)
 {
+    // Each rewrite holds its temporary open: they take at most half of the files the
+    // collector may keep open, further days wait for their turn.
+    const std::size_t maxRewrites = std::max<std::size_t>(1, limits.MaxOpenFiles / 2);
     std::vector<std::pair<std::string, NetRequest>> due;
     for (auto& [name, s] : stations) {
         if (s->gaps.empty()) continue;
         // A gap is closed once the archive holds the line that showed it.
         for (auto it = s->gaps.begin(); it != s->gaps.end();)
-            it = LinesOf(*s, it->first) > it->second ? s->gaps.erase(it) : std::next(it);
+            it = !it->second.rewrite && LinesOf(*s, it->first) > it->second.seen ? s->gaps.erase(it) : std::next(it);
         if (s->gaps.empty()) {
             if (s->held.seq > 0 && (s->held.epoch != s->due.epoch || s->held.seq > s->due.seq)) {
                 s->due = s->held;
@@ -343,9 +429,13 @@ std::vector<std::pair<std::string, NetRequest>> Collector::RequestsDue(Clock::ti
             s->held = {};
             continue;
         }
-        if (now - s->askedAt < limits.RequestEvery) continue;
-        s->askedAt = now;
-        for (const auto& [day, seen] : s->gaps) due.emplace_back(name, NetRequest{day, LinesOf(*s, day)});
+        for (auto& [day, gap] : s->gaps) {
+            if (gap.whole && !gap.rewrite && (rewrites >= maxRewrites || !BeginRewrite(*s, day, gap))) continue;
+            const Clock::time_point last = std::max(gap.askedAt, gap.answeredAt);
+            if (gap.askedAt != Clock::time_point{} && now - last < limits.RequestEvery) continue;
+            gap.askedAt = now;
+            due.emplace_back(name, NetRequest{day, gap.rewrite ? gap.rewrite->Lines() : LinesOf(*s, day)});
+        }
     }
     return due;
 }

@@ -3,12 +3,15 @@
 // station's own day-file rules: the line's own date, CR LF, each line handed to the system
 // whole before the next one. Every line comes with its position (its index in the station's
 // day file, see NetProtocol.h), so the archive's own day files say what is there: a line
-// already there is dropped, the next one is filed, one beyond it shows a gap, which is asked
-// for from the station (RequestsDue) instead of being filed out of order. Lines repeated word
-// for word by a device are filed like any other: only the position counts.
+// already there is dropped, the next one is filed, one beyond it shows a gap. A day with a gap
+// is asked for whole from the station (RequestsDue), which reads it back from its own day file,
+// and rewritten whole (DayRewrite): once the new file holds the line that showed the gap it
+// takes the old one's place in one rename. Lines repeated word for word by a device are filed
+// like any other: only the position counts.
 //
 // What was filed is acknowledged per station (AcknowledgmentsDue) only after the owner has
-// brought the archive to the medium, so a station releases only lines that are safe here.
+// brought the archive to the medium, and not while a gap of the station is open, so a station
+// releases only lines that are safe here.
 //
 // A line costs one write: each station's day file stays open and the collector knows how many
 // lines it holds. Whether the file was deleted, replaced or written by someone else is learnt
@@ -25,6 +28,7 @@
 #include <utility>
 #include <vector>
 
+#include "collect/DayRewrite.h"
 #include "collect/FileWorker.h"
 #include "lines/DayLineCount.h"
 #include "lines/NetProtocol.h"
@@ -35,7 +39,7 @@ struct CollectorLimits {
     std::size_t MaxPayload = 16 * 1024;
     // Stations taken; empty: any valid id, up to MaxStations.
     std::set<std::string> Stations;
-    // A gap is asked for again after this long when nothing has filled it.
+    // A gap is asked for again after this long when no line of its answer has come.
     std::chrono::milliseconds RequestEvery{5000};
     // An open day file nobody wrote to for this long is closed.
     std::chrono::seconds IdleClose{600};
@@ -51,7 +55,7 @@ public:
     enum class Result {
         Filed,
         Duplicate,  // already in the archive
-        Gap,        // earlier lines missing: not filed, asked for (RequestsDue)
+        Gap,        // earlier lines missing: not filed, the day asked for (RequestsDue)
         Held,       // waits for its station's day file to be opened (or its record to be
                     // written); decided by Pump
         Refused,    // not a station's line topic, not a line, unknown station, too long
@@ -89,12 +93,16 @@ public:
     // Acknowledgments that have become due since the last call: call it, then bring the
     // archive to the medium, then publish them (retained, on mox/<Station>/filed).
     std::vector<std::pair<std::string, NetFiled>> AcknowledgmentsDue();
-    // Requests for missing lines, to publish on mox/<Station>/request.
-    // Asked again every RequestEvery while the gap stays open.
+    // Requests for missing lines, to publish on mox/<Station>/request: a day with a gap from
+    // its first line (then from where its rewrite stands), lines that could not be written from
+    // the first of them. Asked again after RequestEvery without an answer.
     std::vector<std::pair<std::string, NetRequest>> RequestsDue(Clock::time_point now = Clock::now());
+    // What went wrong in RequestsDue (a rewrite that could not be begun), once; empty if nothing.
+    std::string TakeProblem();
     // Closes day files idle for too long.
     void Tick(Clock::time_point now = Clock::now());
     std::size_t OpenFiles() const;
+    std::size_t Rewrites() const { return rewrites; }
     std::size_t Stations() const { return stations.size(); }
 
 private:
@@ -102,6 +110,12 @@ private:
         std::string topic, payload;
         NetLine line;
         std::string day;
+    };
+    struct Gap {
+        std::uint64_t seen = 0;  // the highest index seen beyond what the archive holds
+        bool whole = false;      // a gap by position: the day is rewritten whole
+        std::unique_ptr<DayRewrite> rewrite;
+        Clock::time_point askedAt{}, answeredAt{};
     };
     struct Station {
         Station(const std::string& id, const std::string& dir) : name(id), folder(dir), counts(dir) {}
@@ -122,12 +136,12 @@ private:
         std::uint64_t lastUse = 0;
         NetFiled due;
         bool ackDue = false;
-        // Open gaps: day -> the highest index seen beyond what the archive holds.
-        std::map<std::string, std::uint64_t> gaps;
-        // The newest spool line that came while a gap was open: released when the gaps close,
-        // since the lines read back from the station's day file then hold it.
+        // Open gaps by day; also the lines that could not be written.
+        std::map<std::string, Gap> gaps;
+        // The newest spool line that came while a gap was open, filed or not: released when the
+        // gaps close, since the archive then holds it (read back from the station's day file if
+        // need be).
         NetFiled held;
-        Clock::time_point askedAt{};
     };
 
     Station* StationOf(const std::string& name);
@@ -140,6 +154,12 @@ private:
     void ReadWatches(Clock::time_point now);
     std::uint64_t LinesOf(Station& s, const std::string& day);
     bool Append(Station& s, const std::string& line);
+    Result TakeIntoRewrite(Station& s, const std::string& day, Gap& gap, const NetLine& l, std::uint64_t have,
+                           Clock::time_point now);
+    bool BeginRewrite(Station& s, const std::string& day, Gap& gap);
+    Result FinishRewrite(Station& s, const std::string& day, Gap& gap, Result result, Clock::time_point now);
+    Result FailRewrite(Gap& gap, const std::string& text, Clock::time_point now);
+    void Acknowledge(Station& s, const NetLine& l);
     void Close(Station& s);
     void Drop(Station& s);
     void LimitOpenFiles();
@@ -148,7 +168,8 @@ private:
     std::string root;
     CollectorLimits limits;
     std::map<std::string, std::unique_ptr<Station>> stations;
-    std::string message;
+    std::string message, problem;
+    std::size_t rewrites = 0;  // days being rewritten, each holding its temporary open
     std::uint64_t filed = 0, duplicates = 0, refusals = 0, failures = 0, clock = 0;
     std::size_t openFiles = 0, holding = 0;
     std::unique_ptr<FileWorker> worker;

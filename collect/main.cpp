@@ -349,6 +349,8 @@ int Run(const CollectOptions& o)
             Say(session, complaint);
             complaint.clear();
         }
+        if (const std::string problem = collector.TakeProblem(); !problem.empty())
+            Say(session, problem + "; neuer Versuch folgt");
         if (rc == MOSQ_ERR_SUCCESS) {
             if (session.connected) retry = 1;
             ReportRefusals(session, false);

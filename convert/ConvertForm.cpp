@@ -1,5 +1,7 @@
 #include "convert/ConvertForm.h"
 
+#include "widgets/AboutDlg.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialogButtonBox>
@@ -82,30 +84,6 @@ QString Text(const std::string& s) { return QString::fromStdString(s); }
 
 }  // namespace
 
-TAboutBox::TAboutBox(QWidget* parent, const QIcon& picture) : QDialog(parent)
-{
-    setObjectName("AboutBox");
-    setWindowTitle("Über MOX_Convert");
-    auto* image = new QLabel;
-    image->setPixmap(picture.pixmap(48, 48));
-    image->setAlignment(Qt::AlignTop);
-    auto* text = new QLabel(
-        QString("<b>%1</b><p>Version %2</p><p>Wandelt die Tagesmitschnitte einer MOX-Station (jjjjmmtt.txt) in "
-                "MOX-Tagesdateien (.mox) mit den Stationsangaben um.</p>"
-                "<p>Ohne Fenster: <code>MOX_Convert auto &lt;Ordner&gt;</code></p>")
-            .arg(Caption, MoxVersion()));
-    text->setWordWrap(true);
-    text->setMinimumWidth(300);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    auto* row = new QHBoxLayout;
-    row->addWidget(image);
-    row->addWidget(text, 1);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(row);
-    layout->addWidget(buttons);
-}
-
 TConvertForm::TConvertForm(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
@@ -116,7 +94,12 @@ TConvertForm::TConvertForm(QWidget* parent)
     setFixedSize(681, 538);
     for (LogStatus s : {stAllOk, stNoMox, stMoxTooOld}) statusIcons[s] = StatusIcon(s);
     BuildControls();
-    AboutBox = new TAboutBox(this, statusIcons[stAllOk]);
+    AboutBox = new TAboutDlg(this, "Über MOX_Convert",
+                             QString("<p><b>%1</b></p><p>Version %2</p><p>Wandelt die Tagesmitschnitte einer "
+                                     "MOX-Station (jjjjmmtt.txt) in MOX-Tagesdateien (.mox) mit den Stationsangaben "
+                                     "um.</p><p>Ohne Fenster: <code>MOX_Convert auto &lt;Ordner&gt;</code></p>")
+                                 .arg(Caption, MoxVersion()),
+                             statusIcons[stAllOk].pixmap(48, 48));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 

@@ -27,7 +27,7 @@ class QProgressBar;
 class QPushButton;
 class QToolButton;
 class QTreeView;
-class TAboutBox;
+class TAboutDlg;
 
 class TConvertForm : public QWidget {
     Q_OBJECT
@@ -87,12 +87,5 @@ private:
     QProgressBar* Progress = nullptr;
     QPushButton* QuitButton = nullptr;
     QMessageBox* messageBox = nullptr;
-    TAboutBox* AboutBox = nullptr;
-};
-
-// The about box: a picture, the program's name and what it does.
-class TAboutBox : public QDialog {
-    Q_OBJECT
-public:
-    TAboutBox(QWidget* parent, const QIcon& picture);
+    TAboutDlg* AboutBox = nullptr;
 };

@@ -9,7 +9,6 @@
 
 #include "mox/Mm.h"
 #include "mox/RawLog.h"
-#include "mox/SettingRanges.h"
 #include "mox/SettingsKeys.h"
 #include "mox/StationRecord.h"
 #include "mox/rtl/IniFile.h"
@@ -121,13 +120,7 @@ FolderScan ScanFolder(const std::string& folder)
 void ReadHeaderSettings(const TIniFile& ini, TMOX_Diagram& d)
 {
     CheckSettingsFile(ini, KnownSettingsSections());
-    d.set_Autor(ini.ReadString("MOX-Header", "Autor", d.get_Autor()));
-    d.set_Ort(ini.ReadString("MOX-Header", "Ort", d.get_Ort()));
-    d.set_Laenge(ini.ReadString("MOX-Header", "Länge", d.get_Laenge()));
-    d.set_Breite(ini.ReadString("MOX-Header", "Breite", d.get_Breite()));
-    d.set_Locator(ini.ReadString("MOX-Header", "Locator", d.get_Locator()));
-    // Read as the station reads it; the component ignores the total field.
-    d.set_1sensor_vec(MOX_Vector_Typ(ReadBoundedInteger(ini, "MOX-Header", "1-Sensor", vecBy, kSensorRange)));
+    ReadStationRecord(ini, d);
     TellIfPlaceholderRecord(d, ini.FileName());
 }
 

@@ -57,8 +57,8 @@ FolderScan ScanFolder(const std::string& folder);
 
 // The "MOX-Header" keys of the station's settings that the converted files carry: author,
 // location, longitude, latitude, locator and the component of a one-sensor device. A key
-// that is missing leaves the component's own site record. Unknown keys and the placeholder
-// record are told once (stderr, and the notes a window takes).
+// that is missing takes the component's own site record, whatever the diagram carried before.
+// Unknown keys and the placeholder record are told once (stderr, and the notes a window takes).
 void ReadHeaderSettings(const TIniFile& ini, TMOX_Diagram& diagram);
 
 // The folder the window opens with: the station's data folder ("Verzeichnisse" /

@@ -25,14 +25,16 @@ bool TakeIagaOption(std::vector<std::string>& args, const TIniFile& ini, std::op
             error = "--iaga braucht einen Ordner; Aufruf: MOX_Convert auto ORDNER [--iaga ZIELORDNER]";
             return false;
         }
+        const std::string dir = args[i + 1];
+        args.erase(args.begin() + long(i), args.begin() + long(i) + 2);
+        // A station's folder of an archive is exported under that station's code.
         std::string problem;
-        const std::string code = SettingsIagaCode(ini, problem);
+        const std::string code = FolderIagaCode(args.empty() ? "" : args[0], ini, problem);
         if (code.empty()) {
             error = "--iaga braucht den IAGA-Code der Station: " + problem;
             return false;
         }
-        option = IagaOutput{args[i + 1], code, {}};
-        args.erase(args.begin() + long(i), args.begin() + long(i) + 2);
+        option = IagaOutput{dir, code, {}};
         return true;
     }
     return true;

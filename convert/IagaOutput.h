@@ -1,6 +1,7 @@
 #pragma once
 // "--iaga DIR" of the unattended run: the IAGA-2002 file of every day the run converted or
-// updated goes into DIR, under the station's code from the settings ([IAGA] Code). The run
+// updated goes into DIR, under the station's code: the one of the record a station's folder of
+// an archive keeps, else the one of the settings ([IAGA] Code). The run
 // itself stays as it is: the logs it is about to convert are noted before it, and those whose
 // day file it wrote are exported after it.
 // A day whose export fails stays owed: its day file's name goes into the list kOwedListName in

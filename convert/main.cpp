@@ -1,69 +1,15 @@
 // MOX_Convert: converts a folder's raw day logs into .mox day files. Without arguments it
 // shows its window; "auto <folder> [--iaga <folder>]" converts that folder unattended (for
 // cron), optionally also into IAGA-2002 files, and ends without opening any window.
-#include <QApplication>
-#include <algorithm>
-#include <cstring>
-#include <iostream>
-#include <optional>
-#include <string>
-#include <vector>
-
-#include "convert/ConvertForm.h"
-#include "convert/ConvertRun.h"
-#include "convert/IagaOutput.h"
-#include "mox/Mm.h"
-#include "mox/rtl/CommandLine.h"
-#include "mox/rtl/IniFile.h"
-#include "mox/rtl/StationRecord.h"
-#include "widgets/GermanQt.h"
-
-namespace {
-
-const TCommandLine kCommandLine{
-    "MOX_Convert",
-    "Aufruf: MOX_Convert [auto ORDNER [--iaga ZIELORDNER]]\n"
-    "Wandelt die Tagesmitschnitte eines Ordners in MOX-Tagesdateien (.mox) um.\n"
-    "  ohne Argument  das Fenster\n"
-    "  auto ORDNER    ohne Fenster (etwa für cron): veraltete .mox-Dateien erneuern, fehlende\n"
-    "                 erzeugen; Ende 0: alles umgewandelt, 1: ein Mitschnitt scheiterte,\n"
-    "                 2: Aufruf falsch oder Ordner nicht lesbar\n"
-    "  --iaga ZIELORDNER\n"
-    "                 mit auto: jeden umgewandelten oder erneuerten Tag auch als\n"
-    "                 IAGA-2002-Minutendatei in ZIELORDNER schreiben\n"
-    "  --help         diese Hilfe\n"
-    "  --version      die Version\n"
-    "Einstellungsdatei: $MOX_INI, sonst ~/.config/mox/mox.ini.\n",
-    {{"--iaga", true}},
-    2};
-
-}  // namespace
+//
+// This program links no Qt: the window is an internal program that it replaces itself by, so
+// that the unattended run loads no window library.
+#include "convert/ConvertStart.h"
+#include "mox/rtl/InternalPrograms.h"
 
 int main(int argc, char** argv)
 {
-    if (const int rc = AnswerCommandLine(kCommandLine, argc, argv); rc >= 0) return rc;
-    if (argc >= 2 && std::strcmp(argv[1], "auto") == 0) {
-        const TIniFile ini(MoxIniPath());
-        std::vector<std::string> args(argv + 2, argv + argc);
-        std::optional<IagaOutput> iaga;
-        std::string error;
-        if (!TakeIagaOption(args, ini, iaga, error)) {
-            std::cerr << "MOX_Convert: " << error << std::endl;
-            return exitUsage;
-        }
-        const std::string folder = args.empty() ? "" : args[0];
-        if (iaga) NotePendingDays(*iaga, folder);
-        TMOX_Diagram diagram;
-        // A station's folder in a network's archive carries the station's own record.
-        ReadHeaderSettings(TIniFile(RecordSettingsFor(folder, MoxIniPath())), diagram);
-        const int result = RunUnattended(folder, diagram, std::cout, std::cerr);
-        if (!iaga || result == exitUsage) return result;
-        return std::max(result, ExportConvertedDays(*iaga, std::cout, std::cerr));
-    }
-    QApplication app(argc, argv);
-    InstallGermanQtTranslations(app);
-    QApplication::setApplicationName("MOX_Convert");
-    TConvertForm form;
-    form.show();
-    return app.exec();
+    if (const int rc = AnswerCommandLine(kConvertCommandLine, argc, argv); rc >= 0) return rc;
+    if (IsAutoRun(argc, argv)) return RunAutoConversion(argc, argv);
+    return ExecInternalProgram(kConvertWindowProgram, argv);
 }

@@ -42,7 +42,11 @@ DayLogger::DayLogger(std::string dir, int syncIntervalSeconds, std::unique_ptr<D
 {
 }
 
-DayLogger::~DayLogger() { Close(); }
+DayLogger::~DayLogger()
+{
+    if (syncThread) SyncInForeground();
+    Close();
+}
 
 void DayLogger::SetDataDir(const std::string& dir)
 {
@@ -59,7 +63,7 @@ void DayLogger::Close()
 
 bool DayLogger::CloseFile()
 {
-    if (fd >= 0 && !SyncOpen()) return false;
+    if (fd >= 0 && !SyncOpen(true)) return false;
     if (fd >= 0) ::close(fd);
     fd = -1;
     openDay.clear();
@@ -68,31 +72,101 @@ bool DayLogger::CloseFile()
 
 void DayLogger::Sync() { SyncOpen(); }
 
-bool DayLogger::SyncOpen()
+void DayLogger::SyncInBackground(std::function<void()> onSyncDone)
 {
-    lastSync = time(nullptr);
-    if (fd < 0 || unsynced.empty()) return true;
-    if (io->DataSync(fd) == 0) {
-        unsynced.clear();
-        struct stat st;
-        if (fstat(fd, &st) == 0) syncedEnd = st.st_size;
+    if (syncThread) return;
+    syncThread = std::make_unique<SyncThread>([this](int copy) { return io->DataSync(copy) == 0 ? 0 : errno; },
+                                              std::move(onSyncDone));
+}
+
+void DayLogger::SyncInForeground()
+{
+    if (!syncThread) return;
+    syncThread->WaitIdle();
+    std::vector<SyncThread::Result> results = syncThread->TakeResults();
+    syncThread.reset();
+    for (const SyncThread::Result& r : results) {
+        if (inFlight.empty() || inFlight.front().id != r.id) continue;
+        InFlight job = std::move(inFlight.front());
+        inFlight.pop_front();
+        SyncEnded(std::move(job), r.error);
+    }
+}
+
+void DayLogger::FinishSyncs()
+{
+    if (!syncThread) return;
+    for (const SyncThread::Result& r : syncThread->TakeResults()) {
+        // They end in the order they were started.
+        if (inFlight.empty() || inFlight.front().id != r.id) continue;
+        InFlight job = std::move(inFlight.front());
+        inFlight.pop_front();
+        SyncEnded(std::move(job), r.error);
+    }
+    // The lines that came while the medium was busy go next, when their time has come.
+    if (inFlight.empty() && !unsynced.empty() &&
+        (time(nullptr) - lastSync >= syncInterval || unsynced.size() >= kMaxUnsynced))
+        SyncOpen();
+}
+
+bool DayLogger::SyncOpen(bool closing)
+{
+    if (fd < 0 || unsynced.empty()) {
+        lastSync = time(nullptr);
         return true;
     }
-    Fail(logFileName, errno);
-    // Not known to be on the medium: written again, after the file is cut back to what is.
-    for (auto it = unsynced.rbegin(); it != unsynced.rend(); ++it) {
+    // One sync at a time, unless the file is being closed: the lines meanwhile go with the next.
+    if (syncThread && !inFlight.empty() && !closing) return true;
+    lastSync = time(nullptr);
+    struct stat st;
+    const off_t end = fstat(fd, &st) == 0 ? st.st_size : syncedEnd;
+    InFlight job{++lastSyncId, logFileName, std::move(unsynced), syncedEnd};
+    unsynced.clear();
+    syncedEnd = end;
+    const int copy = syncThread ? fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
+    if (copy >= 0) {
+        inFlight.push_back(std::move(job));
+        syncThread->Start(inFlight.back().id, copy);
+        return true;
+    }
+    const int err = io->DataSync(fd) == 0 ? 0 : errno;
+    SyncEnded(std::move(job), err);
+    return err == 0;
+}
+
+void DayLogger::VoidSyncsOf(const std::string& name)
+{
+    for (InFlight& job : inFlight)
+        if (job.name == name) job.voided = true;
+}
+
+void DayLogger::SyncEnded(InFlight job, int err)
+{
+    if (job.voided || err == 0) return;
+    Fail(job.name, err);
+    // Not known to be on the medium: this sync's lines and every later one of the same file are
+    // written again, after the file is cut back to what is.
+    std::deque<Pending> again = std::move(job.lines);
+    for (InFlight& later : inFlight)
+        if (later.name == job.name && !later.voided) {
+            again.insert(again.end(), later.lines.begin(), later.lines.end());
+            later.voided = true;
+        }
+    if (fd >= 0 && logFileName == job.name) {
+        again.insert(again.end(), unsynced.begin(), unsynced.end());
+        unsynced.clear();
+        // Opened anew through the name: a medium that is mounted again is reached only that way.
+        ::close(fd);
+        fd = -1;
+        openDay.clear();
+    }
+    for (auto it = again.rbegin(); it != again.rend(); ++it) {
         Pending p = *it;
         p.again = true;
         pending.push_front(std::move(p));
     }
-    unsynced.clear();
-    cutTo = cutTo >= 0 && cutName == logFileName ? std::min(cutTo, syncedEnd) : syncedEnd;
-    cutName = logFileName;
-    // Opened anew through the name: a medium that is mounted again is reached only that way.
-    ::close(fd);
-    fd = -1;
-    openDay.clear();
-    return false;
+    cutTo = cutTo >= 0 && cutName == job.name ? std::min(cutTo, job.cutBack) : job.cutBack;
+    cutName = job.name;
 }
 
 void DayLogger::Fail(const std::string& name, int err)
@@ -219,6 +293,7 @@ bool DayLogger::RescueIfGone()
     cutTo = -1;
     // The lines since the last sync went with the file or are among those rescued.
     unsynced.clear();
+    VoidSyncsOf(logFileName);
     CloseFile();
     for (auto it = lines.rbegin(); it != lines.rend(); ++it) Keep({day, *it, true}, true);
     return true;

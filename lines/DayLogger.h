@@ -10,6 +10,11 @@
 // the file is cut back to its synced length before they are written anew, so none is there
 // twice.
 //
+// The syncs may run on a thread of their own (SyncInBackground): the thread that hands in the
+// lines then only writes, and a medium whose syncs take seconds does not hold it up. A line
+// still counts as filed only once its sync is known to be good; a failed one sends the lines
+// since the last good sync back to wait, as above.
+//
 // The logger writes only into the data folder on the device where it found it first: while
 // that folder is not there, a medium not mounted, the lines wait instead of going into the
 // bare mount point or a folder made below it. A folder deleted on its medium is made again.
@@ -22,12 +27,15 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <ctime>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "lines/SyncThread.h"
 
 // The logger's file operations; tests put a medium behind them that fails and recovers.
 // Each returns what its POSIX namesake returns, with errno set on failure.
@@ -85,6 +93,15 @@ public:
     // good sync wait again (see Waiting and Error).
     void Sync();
 
+    // From now on the syncs run on a thread of their own. `onSyncDone` is called on that
+    // thread when a sync has ended; the owner then calls FinishSyncs() on its own thread.
+    void SyncInBackground(std::function<void()> onSyncDone);
+    // Takes the results of the syncs that have ended: the lines of a failed one wait again.
+    void FinishSyncs();
+    // Waits for the syncs under way, takes their results, and syncs on the calling thread from
+    // now on: for the end, when every line must be known to be safe or waiting.
+    void SyncInForeground();
+
     // Writes what waits, as far as writing works, and syncs it; returns how many lines it wrote.
     std::size_t Retry();
     std::size_t Waiting() const { return pending.size(); }
@@ -115,11 +132,22 @@ private:
         bool again = false;  // rescued from a deleted file: written before
     };
 
+    // Lines written and handed to a sync, kept until it is known how the sync went.
+    struct InFlight {
+        std::uint64_t id;
+        std::string name;
+        std::deque<Pending> lines;
+        off_t cutBack;  // the file's length before these lines
+        bool voided = false;
+    };
+
     std::size_t Flush();
+    bool SyncOpen(bool closing = false);
+    void SyncEnded(InFlight job, int err);
+    void VoidSyncsOf(const std::string& name);
     bool FolderReady(const std::string& name);
     bool NotTheDataFolder();
     bool OpenFile(const std::string& name);
-    bool SyncOpen();
     bool CloseFile();
     bool CutTornLine();
     bool RescueIfGone();
@@ -137,7 +165,10 @@ private:
     time_t lastSync = 0;
     // Written to the open file since its last good sync, and the file's length then.
     std::deque<Pending> unsynced;
+    // Where the next sync's lines begin in the open file: the cut-back point should it fail.
     off_t syncedEnd = 0;
+    std::deque<InFlight> inFlight;
+    std::uint64_t lastSyncId = 0;
     // The device of the data folder as first found. A folder made anew on it is the data
     // folder still (the collector makes a station's folder again when it was taken away).
     bool folderKnown = false;
@@ -155,4 +186,6 @@ private:
     std::size_t dropped = 0;
     bool mediumFull = false;
     std::vector<Notice> notices;
+    // Last, so that it ends, syncing what it was given, before the file operations go.
+    std::unique_ptr<SyncThread> syncThread;
 };

@@ -4,60 +4,22 @@
 #include <array>
 #include <cmath>
 
+#include "mox/CorrectionFile.h"
 #include "mox/Mm.h"
 #include "mox/rtl/SysUtils.h"
 #include "mox/rtl/TextFile.h"
-
-namespace {
-
-const char* ComponentOf(std::uint8_t vector)
-{
-    switch (vector) {
-    case vecBx: return "Bx";
-    case vecBy: return "By";
-    case vecBz: return "Bz";
-    default: return nullptr;  // the total field and unknown components take no corrections
-    }
-}
-
-// One line "Bx;hh:mm;value": component, minute of the day and correction in nT.
-bool ParseCorrection(const std::string& line, std::string& component, int& minute, double& value)
-{
-    if (line.size() < 9) return false;
-    component = line.substr(0, 2);
-    TDateTime t;
-    if (!TryStrToTime(line.substr(3, 5), t)) return false;
-    minute = MinuteOfDay(t);
-    // The writer uses the desktop's decimal separator, and services run under the C locale:
-    // one comma or one point is read the same, whatever this process's locale.
-    std::string number = line.substr(9);
-    const std::size_t comma = number.find(',');
-    if (comma != std::string::npos) {
-        if (number.find_first_of(",.", comma + 1) != std::string::npos || number.find('.') < comma) return false;
-        number[comma] = '.';
-    }
-    return TryParseDecimal(number.data(), number.size(), value);
-}
-
-}  // namespace
-
-std::string TMOX_Diagram::KorrFileName(int curve) const
-{
-    const MOX_Header& h = Header[curve - 1];
-    return ExtractFilePath(h.FileName) + FormatDateTime("yyyymmdd", h.Date) + ".kor";
-}
 
 void TMOX_Diagram::use_korr_file(int curve)
 {
     MOX_Header& h = Header[curve - 1];
     korr_errors[curve - 1].clear();
-    const std::string name = KorrFileName(curve);
+    const std::string name = CorrectionFileName(h);
     h.is_korr_file = FileExists(name);
     if (!Korrektur || !h.is_korr_file) return;
 
     TextReader in;
     if (!in.Open(name)) return;
-    const char* own = ComponentOf(h.Vector);
+    const char* own = CorrectionComponent(h.Vector);
     double* r = data[curve - 1];
     std::string line, component;
     int minute;
@@ -66,7 +28,7 @@ void TMOX_Diagram::use_korr_file(int curve)
         if (line.empty()) continue;
         // A line that cannot be read is skipped and reported: one typing error must not
         // hide the whole day's curve.
-        if (!ParseCorrection(line, component, minute, value)) {
+        if (!ParseCorrectionLine(line, component, minute, value)) {
             korr_errors[curve - 1] += name + ", Zeile " + IntToStr(in.LineNumber()) + ": " + line + "\n";
             continue;
         }

@@ -16,6 +16,10 @@ bool IsValidIagaCode(const std::string& code);
 // The station's code, "Code" in [IAGA] of the settings; empty, with the complaint naming the
 // settings file in `problem`, when it is missing or no code.
 std::string SettingsIagaCode(const TIniFile& ini, std::string& problem);
+// The code of the station whose day files lie in `folder`: from the record the folder keeps (a
+// station's folder in a network's archive), else from `local`, this machine's settings. Empty,
+// with the complaint in `problem`, when that one names no valid code.
+std::string FolderIagaCode(const std::string& folder, const TIniFile& local, std::string& problem);
 
 // The folder the files go to, ending in '/': `outDir`, made when missing, or, when empty, the
 // input's folder. Raises std::system_error when the folder cannot be made.
@@ -30,5 +34,6 @@ std::vector<std::string> ImportIaga2002(const std::string& file, const std::stri
 // A day file (TYPE 1, 2 or 4) into one IAGA-2002 minute file of variations in `outDir`
 // (empty: the day file's folder), named by the code in lower case, the date and "vmin.min"
 // ("plv20261208vmin.min"). Returns the file written. A day file with the placeholder station
-// record is told once per process (stderr, and the settings' notes a window takes).
+// record is told once per process (stderr, and the settings' notes a window takes), naming
+// where the record is set: the record its folder keeps, else the settings file.
 std::string ExportIaga2002(const std::string& dayFile, const std::string& code, const std::string& outDir = {});

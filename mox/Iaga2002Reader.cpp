@@ -16,6 +16,7 @@
 #include "mox/Iaga2002.h"
 #include "mox/LineReader.h"
 #include "mox/rtl/IniFile.h"
+#include "mox/rtl/StationRecord.h"
 #include "mox/rtl/SysUtils.h"
 #include "mox/rtl/TextFile.h"
 
@@ -324,6 +325,17 @@ std::string SettingsIagaCode(const TIniFile& ini, std::string& problem)
                            : "der Code '" + code + "' im Abschnitt [IAGA] von " + ini.FileName() +
                                  " ist kein IAGA-Code aus drei Buchstaben oder Ziffern";
     return {};
+}
+
+std::string FolderIagaCode(const std::string& folder, const TIniFile& local, std::string& problem)
+{
+    const std::string record = RecordSettingsFor(folder, "");
+    if (record.empty()) return SettingsIagaCode(local, problem);
+    const std::string code = SettingsIagaCode(TIniFile(record), problem);
+    if (code.empty())
+        problem = "kein gültiger IAGA-Code in den Stationsdaten " + record +
+                  " (die Station übermittelt sie aus ihren Einstellungen, den Code aus \"Code\" im Abschnitt [IAGA])";
+    return code;
 }
 
 std::string IagaOutputFolder(const std::string& outDir, const std::string& input)

@@ -12,6 +12,7 @@
 #include "mox/Iaga2002.h"
 #include "mox/StationRecord.h"
 #include "mox/rtl/IniFile.h"
+#include "mox/rtl/StationRecord.h"
 #include "mox/rtl/SysUtils.h"
 #include "mox/rtl/TextFile.h"
 
@@ -120,7 +121,7 @@ std::string ExportIaga2002(const std::string& dayFile, const std::string& code, 
         throw EConvertError("'" + code + "' ist kein IAGA-Code aus drei Buchstaben oder Ziffern");
     const DayFileContent day = ReadDayFile(dayFile);
     const DayFileHeader& h = day.header;
-    TellIfPlaceholderRecord(h.author, h.location, MoxIniPath());
+    TellIfPlaceholderRecord(h.author, h.location, RecordSettingsFor(ExtractFilePath(dayFile), MoxIniPath()));
     TDateTime date;
     TryStrToDateDMY(h.date, date);  // checked by the reader
     int year, month, dayOfMonth;

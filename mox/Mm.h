@@ -196,7 +196,6 @@ private:
     // Whether curve c (0-based) is loaded and holds the newest day of the loaded curves: the
     // previous day shown beside the current one counts in neither the index nor the alarm.
     bool of_current_day(int c) const;
-    std::string KorrFileName(int curve) const;
 
     TBitmap* Logo = nullptr;        // owned; null when it could not be made
     TBitmap* Farbbalken = nullptr;  // owned colour strip; null when it could not be made

@@ -2,9 +2,12 @@
 // The station record (operator, place, coordinates, locator) goes into every day file, legend,
 // page and exchange file. A new station starts with a placeholder so that its files are
 // complete; while it is in use, every program that writes the record says so once.
+#include <optional>
 #include <string>
 
-class TMOX_Diagram;
+#include "mox/Mm.h"
+
+class TIniFile;
 
 namespace placeholder {
 inline constexpr const char* kAutor = "MOX-Station";
@@ -25,3 +28,32 @@ std::string PlaceholderRecordNote(const std::string& settingsFile);
 // notes, when `diagram` (or a day file's `author` and `location`) carries the placeholder.
 void TellIfPlaceholderRecord(const TMOX_Diagram& diagram, const std::string& settingsFile);
 void TellIfPlaceholderRecord(const std::string& author, const std::string& location, const std::string& settingsFile);
+
+// Puts the record of the settings file `ini` on `diagram`: "MOX-Header" Autor, Ort, Länge,
+// Breite, Locator and 1-Sensor. A key that is missing takes the component's own value (the
+// placeholder, the component By), as the station that has these settings writes its files.
+void ReadStationRecord(const TIniFile& ini, TMOX_Diagram& diagram);
+
+// For as long as it lives, `diagram` carries the record of the station whose day files lie in
+// `folder` when the folder keeps one (a station's folder in a network's archive): the files it
+// converts there and the pictures it draws meanwhile name that station, not this machine's. The
+// remark of this machine's settings stays out of them. Without a record of the folder's own the
+// diagram keeps what it carries.
+class FolderRecord {
+public:
+    FolderRecord(TMOX_Diagram& diagram, const std::string& folder);
+    ~FolderRecord();
+    FolderRecord(const FolderRecord&) = delete;
+    FolderRecord& operator=(const FolderRecord&) = delete;
+    // The folder's record file; empty when the folder keeps none.
+    const std::string& File() const { return file; }
+
+private:
+    struct Saved {
+        std::string autor, ort, laenge, breite, locator, bemerkung;
+        MOX_Vector_Typ sensor;
+    };
+    TMOX_Diagram& diagram;
+    std::string file;
+    std::optional<Saved> saved;
+};

@@ -1,7 +1,8 @@
 #include "paramtool/Main.h"
 
-#include "paramtool/AboutDlg.h"
+#include "mox/rtl/CommandLine.h"
 #include "paramtool/FieldMark.h"
+#include "widgets/AboutDlg.h"
 #include "widgets/ComComboBox.h"
 #include "widgets/HelpWindow.h"
 #include "widgets/WaitCursor.h"
@@ -79,7 +80,17 @@ TMain::TMain(QWidget* parent) : QMainWindow(parent), protocol_(port_)
     BuildForm();
     BuildMenus();
     ConnectFieldEdits();
-    AboutDlg = new TAboutDlg(this);
+    AboutDlg = new TAboutDlg(
+        this, MoxIniTitle,
+        QString("<p><b>MOX_Ini</b> %1 stellt das MOX-Magnetometer ein: Datum und Uhrzeit der Geräteuhr und den "
+                "Parametersatz mit Ausgabemodus, Datenintervall, Analogausgängen, K-Grenzen, Alarmschwelle und "
+                "Sensorkalibrierung.</p>"
+                "<p>Parametersätze können vom Gerät gelesen, zum Gerät gesendet und als Dateien (*.moi) gespeichert "
+                "werden.</p>"
+                "<p>MOX ist eine kleine geomagnetische Station: das Magnetometer sendet seine Messwerte über die "
+                "RS-232-Schnittstelle an das Stationsprogramm MOX_View, das daraus Tagesmagnetogramme und den "
+                "K-Index erstellt.</p>")
+            .arg(MoxVersion()));
     statusBar();
 }
 

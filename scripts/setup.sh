@@ -11,7 +11,8 @@ packages=(build-essential cmake ninja-build pkg-config
           libsystemd-dev libmosquitto-dev mosquitto mosquitto-clients nats-server qt6-translations-l10n
           desktop-file-utils dpkg-dev file openssl systemd e2fsprogs mount lintian man-db
           xvfb xauth
-          qt6-httpserver-dev qt6-websockets-dev chromium python3-jsonschema)
+          qt6-httpserver-dev qt6-websockets-dev chromium python3-jsonschema
+          gnuplot-nox python3-matplotlib python3-pandas)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -3,8 +3,8 @@
 #include <QAction>
 #include <QTimer>
 
+#include "mox/rtl/CommandLine.h"
 #include "station/MainWindow.h"
-#include "station/dialogs/AboutDlg.h"
 #include "station/dialogs/BatchForm.h"
 #include "station/dialogs/DeleteCurvesDlg.h"
 #include "station/dialogs/Diagramm_LadenDlg.h"
@@ -22,6 +22,7 @@
 #include "station/dialogs/RemarkDlg.h"
 #include "station/dialogs/SetupForm.h"
 #include "station/runtime/SerialLinePort.h"
+#include "widgets/AboutDlg.h"
 
 void TMain::CreateDialogs()
 {
@@ -41,7 +42,15 @@ void TMain::CreateDialogs()
     SetupForm = new TSetupForm(context, *FarbDlg, *BatchForm);
     RemarkDlg = new TRemarkDlg(context);
     LegendeForm = new TLegendeForm(context);
-    AboutDlg = new TAboutDlg(this);
+    AboutDlg = new TAboutDlg(
+        this, "MOX_View",
+        QString("<p><b>MOX_View</b> %1 – Magnetogramme anzeigen, korrigieren und als Logging-Station "
+                "aufzeichnen.</p>"
+                "<p>Teil des Projekts <b>MOX</b>: eine kleine geomagnetische Messstation mit Magnetometer, "
+                "Aufzeichnung, K-Index und Web-Ausgabe.</p>"
+                "<p>Informationen zum Projekt stehen in der Hilfe (Menü <i>Hilfe</i>, <i>MOX...</i> und "
+                "<i>Mox_View...</i>) und in der Datei README des Programmpakets.</p>")
+            .arg(MoxVersion()));
     InfoForm = new TInfoForm(context);
     KurvenForm = new TKurvenForm(context);
     KorrekturForm = new TKorrekturForm(context);

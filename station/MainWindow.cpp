@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "mox/StationRecord.h"
 #include "mox/rtl/BoundedSetting.h"
 #include "mox/rtl/SysUtils.h"
 #include "station/app/MouseReadout.h"
@@ -410,6 +411,11 @@ void TMain::ConvertMenuMOXClick()
     repaint();
     try {
         WaitCursor busy;
+        // A raw log in a station's folder of an archive is converted with that station's record;
+        // the remark asked for just now goes with it.
+        const std::string remark = Diagram.get_Bemerkung();
+        const FolderRecord record(Diagram, ExtractFilePath(S(file)));
+        Diagram.set_Bemerkung(remark);
         Diagram.Convert(S(file));
     } catch (const std::exception& e) {
         reports.Tell({LogLevel::Warning, S(file) + ": " + e.what(), "", true});

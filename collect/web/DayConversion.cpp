@@ -9,6 +9,8 @@
 #include "collect/web/HapiTime.h"
 #include "collect/web/StationBoard.h"
 #include "mox/Mm.h"
+#include "mox/StationRecord.h"
+#include "mox/rtl/SysUtils.h"
 #include "station/export/ImageExport.h"
 
 namespace {
@@ -96,6 +98,8 @@ std::string DayConversion::Magnetogram(const std::string& station, std::int64_t 
     try {
         TMOX_Diagram diagram;
         diagram.set_Titel(station);
+        // Without the station's state the record the archive keeps beside its days names it.
+        const FolderRecord kept(diagram, ExtractFilePath(archive.DayFile(station, day)));
         if (record) {
             diagram.set_Ort(record->location);
             diagram.set_Breite(record->latitude);

@@ -129,6 +129,29 @@ bool AtomicFile::Open(const std::string& path)
     }
 }
 
+bool AtomicFile::Write(const std::string& bytes)
+{
+    if (fd < 0) {
+        errno = EBADF;
+        return false;
+    }
+    return WriteAll(fd, bytes);
+}
+
+bool WriteAll(int fd, const std::string& bytes)
+{
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            return false;
+        }
+        done += std::size_t(n);
+    }
+    return true;
+}
+
 bool AtomicFile::Commit()
 {
     if (!Sync()) {
@@ -201,4 +224,10 @@ bool CopyFileAtomically(const std::string& from, const std::string& to)
     ::close(in);
     errno = e;
     return ok;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& bytes)
+{
+    AtomicFile file;
+    return file.Open(path) && file.Write(bytes) && file.Commit();
 }

@@ -32,6 +32,8 @@ public:
     int Fd() const { return fd; }
     const std::string& TempPath() const { return temp; }
     const std::string& Target() const { return target; }
+    // Appends `bytes` to the temporary; false with errno set when they could not all be written.
+    bool Write(const std::string& bytes);
     // Brings the temporary to the disk and puts it in place of the target; false with errno
     // set by the step that failed, the temporary then removed and the target as it was.
     bool Commit();
@@ -49,3 +51,9 @@ private:
 
 // Copies `from` to `to` through an AtomicFile; false with errno set by the step that failed.
 bool CopyFileAtomically(const std::string& from, const std::string& to);
+// Replaces `path` with `bytes` through an AtomicFile; false with errno set by the step that
+// failed, the old file then in place.
+bool WriteFileAtomically(const std::string& path, const std::string& bytes);
+// Writes all of `bytes` to `fd`, through interrupted and partial writes; false with errno set
+// (ENOSPC for a write that took nothing).
+bool WriteAll(int fd, const std::string& bytes);

@@ -41,6 +41,7 @@ int ParseCommandLine(const TCommandLine& line, int argc, const char* const* argv
             if (known->TakesValue && (i + 1 >= argc || argv[i + 1][0] == '\0'))
                 return UsageError(line, a + " braucht einen Wert", err);
             words.Options[a] = known->TakesValue ? argv[++i] : "";
+            words.Repeated[a].push_back(words.Options[a]);
             continue;
         }
         if (++arguments > line.MaxArguments) return UsageError(line, "überzähliges Argument " + a, err);

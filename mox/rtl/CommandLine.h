@@ -21,15 +21,22 @@ struct TCommandLine {
 };
 
 // What the command line says: the words that are not options, in order, and each option
-// given, with its value ("" for one that takes none); a repeated option keeps its last value.
+// given, with its value ("" for one that takes none); a repeated option keeps its last value
+// in Options and every value, in order, in Repeated.
 struct TCommandLineWords {
     std::vector<std::string> Arguments;
     std::map<std::string, std::string> Options;
+    std::map<std::string, std::vector<std::string>> Repeated;
     bool Has(const std::string& option) const { return Options.count(option) > 0; }
     std::string Value(const std::string& option, const std::string& otherwise = "") const
     {
         const auto it = Options.find(option);
         return it == Options.end() ? otherwise : it->second;
+    }
+    std::vector<std::string> Values(const std::string& option) const
+    {
+        const auto it = Repeated.find(option);
+        return it == Repeated.end() ? std::vector<std::string>{} : it->second;
     }
 };
 

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <system_error>
+#include <utility>
 
 #include "mox/rtl/AtomicFile.h"
 
@@ -47,6 +48,8 @@ void PendingFiles::Discard()
     for (auto& f : files) f->Abort();
     files.clear();
 }
+
+std::vector<std::unique_ptr<AtomicFile>> PendingFiles::Release() { return std::exchange(files, {}); }
 
 bool SyncFileSystemOf(const std::string& path)
 {

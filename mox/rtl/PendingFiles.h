@@ -28,6 +28,9 @@ public:
     void PutInPlace();
     // Removes the temporary files that were not put in place.
     void Discard();
+    // Hands the files over, in the order they were added, to a writer that puts them in place
+    // by its own rules.
+    std::vector<std::unique_ptr<AtomicFile>> Release();
 
 private:
     std::vector<std::unique_ptr<AtomicFile>> files;

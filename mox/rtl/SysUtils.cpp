@@ -484,6 +484,18 @@ std::string IntToStr(long long v)
     return std::string(buf, r.ptr);
 }
 
+std::string FloatToStr(double value)
+{
+    if (std::isnan(value)) return "NaN";
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.15g", value);
+    std::string s = buf;
+    const char sep = FormatSettings().DecimalSeparator;
+    for (char& c : s)
+        if (c == '.') c = sep;
+    return s;
+}
+
 long long RoundHalfEven(double v)
 {
     constexpr double limit = 9.0e18;

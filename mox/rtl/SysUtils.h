@@ -92,6 +92,8 @@ bool TryParseDecimal(const char* s, std::size_t n, double& result);
 
 // Integer text without locale.
 std::string IntToStr(long long v);
+// Up to 15 significant digits with the format's decimal separator; "NaN" for a missing value.
+std::string FloatToStr(double value);
 // Rounds halves to the even integer, as the readings' means and the drawing require.
 long long RoundHalfEven(double v);
 

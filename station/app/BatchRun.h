@@ -14,6 +14,10 @@ class TMOX_Diagram;
 // no readings).
 std::string LoadDay(TMOX_Diagram& diagram, const std::string& file, bool withPreviousDay);
 
+// LoadDay for the batch's copy of the day log: its day file and conversion report are
+// replaced only when they changed, and synced together.
+std::string LoadSnapshot(TMOX_Diagram& diagram, const std::string& snapshot, bool withPreviousDay);
+
 // Makes `dir` with its parents; false with the folder and the reason in `error`. `created`
 // says whether the folder was made now.
 bool MakeFolder(const std::string& dir, std::string& error, bool* created = nullptr);
@@ -33,7 +37,8 @@ struct BatchOutputs {
     bool Html = true;
 };
 
-// Writes the image (and preview), then the WAP files and the page of a loaded day; the folder
-// is made when missing. The reports say what failed and what was made; true when the image is
-// written, which is when an upload is worth starting.
+// Publishes the image (and preview), the WAP files and the page of a loaded day through one
+// BatchFiles: only the files whose content changed are written, and they are synced together.
+// The folder is made when missing. The reports say what failed and what was made; true when
+// the image is in place, which is when an upload is worth starting.
 bool PublishDay(TMOX_Diagram& diagram, const BatchOutputs& outputs, Reports& reports);

@@ -6,18 +6,6 @@
 #include "mox/Mm.h"
 #include "mox/rtl/SysUtils.h"
 
-std::string FloatToStr(double value)
-{
-    if (std::isnan(value)) return "NaN";
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.15g", value);
-    std::string s = buf;
-    const char sep = FormatSettings().DecimalSeparator;
-    for (char& c : s)
-        if (c == '.') c = sep;
-    return s;
-}
-
 std::vector<std::string> HeaderBlock(const TMOX_Diagram& diagram, int curve, const std::string& coordSeparator)
 {
     if (!diagram.is_loaded(curve)) return {};

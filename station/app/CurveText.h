@@ -1,13 +1,10 @@
 #pragma once
-// Texts the station's dialogs show about curves: readings in the user's number format, the
-// header block of a loaded curve and its row of K values.
+// Texts the station's dialogs show about curves: the header block of a loaded curve and its
+// row of K values.
 #include <string>
 #include <vector>
 
 class TMOX_Diagram;
-
-// A reading as the user's locale writes it (up to 15 significant digits), "NaN" when missing.
-std::string FloatToStr(double value);
 
 // The header lines of curve `curve` (1..4); `coordSeparator` stands between longitude and
 // latitude. Empty when the curve is not loaded.

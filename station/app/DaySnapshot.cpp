@@ -11,6 +11,7 @@
 
 #include "mox/rtl/AtomicFile.h"
 #include "mox/rtl/BoundedSetting.h"
+#include "station/app/GrowingCopy.h"
 
 namespace {
 
@@ -73,7 +74,7 @@ std::string DaySnapshot::TakeSpare(const std::string& log, const std::string& sp
 std::string DaySnapshot::Take(const std::string& log, const std::string& snapshot, const std::string& spareFolder)
 {
     problem.clear();
-    if (CopyFileAtomically(log, snapshot)) {
+    if (UpdateCopy(log, snapshot)) {
         toldError = 0;
         toldSpareError = false;
         return snapshot;

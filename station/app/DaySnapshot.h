@@ -9,9 +9,10 @@
 
 class DaySnapshot {
 public:
-    // Copies `log` to `snapshot` and returns the file to draw from: the snapshot, or the copy in
-    // `spareFolder` when that failed, or nothing when both failed. Problem() then says why, once
-    // until a copy beside the log succeeds again.
+    // Brings `snapshot` up to `log` (UpdateCopy: as a rule by appending the new lines) and
+    // returns the file to draw from: the snapshot, or the copy in `spareFolder` when that
+    // failed, or nothing when both failed. Problem() then says why, once until a copy beside
+    // the log succeeds again.
     std::string Take(const std::string& log, const std::string& snapshot, const std::string& spareFolder);
     // The problem of the last Take that is new to tell; empty otherwise.
     const std::string& Problem() const { return problem; }

@@ -332,12 +332,27 @@ void LineSpool::Sync()
     lastSync = time(nullptr);
 }
 
-void LineSpool::SyncIfDue()
+int LineSpool::SyncDue()
 {
     const time_t now = time(nullptr);
     if (now != lastCheck) {
         lastCheck = now;
         CheckFile();
     }
-    if (unsynced && now - lastSync >= syncInterval) Sync();
+    if (!unsynced || now - lastSync < syncInterval || fd < 0) return -1;
+    const int copy = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0) {
+        Sync();
+        return -1;
+    }
+    unsynced = false;
+    lastSync = now;
+    return copy;
+}
+
+void LineSpool::SyncCopy(int copy)
+{
+    if (copy < 0) return;
+    fdatasync(copy);
+    ::close(copy);
 }

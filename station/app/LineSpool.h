@@ -53,9 +53,12 @@ public:
     std::string TakeNotice();
     // Pushes what was written to the medium now.
     void Sync();
-    // The same, once the sync interval has passed since the last one; also makes the file
-    // again when it was deleted or could not be made so far.
-    void SyncIfDue();
+    // Once the sync interval has passed since the last sync: a descriptor of the file for the
+    // caller to sync and close (SyncCopy) outside its lock, so that a slow medium holds up no
+    // one else; -1 when no sync is due. Also makes the file again when it was deleted or could
+    // not be made so far.
+    int SyncDue();
+    static void SyncCopy(int copy);
 
     // The bytes of one data record, for tests of the reader.
     static std::string DataRecord(std::uint64_t seq, const std::string& line);

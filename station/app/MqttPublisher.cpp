@@ -148,14 +148,16 @@ void MqttPublisher::Run()
         const auto begun = Clock::now();
         int rc = MOSQ_ERR_SUCCESS;
         while (ok && !stopping) {
+            int due;
             {
                 // Lines and acknowledgments reach the medium also when the station falls quiet.
                 std::lock_guard<std::mutex> g(lock);
-                spool.SyncIfDue();
+                due = spool.SyncDue();
                 Claim();
                 SendFill();
                 ResendIfStale();
             }
+            LineSpool::SyncCopy(due);
             rc = mosquitto_loop(mosq, kLoopTimeoutMs, 1);
             if (rc != MOSQ_ERR_SUCCESS) break;
             if (connected) retrySeconds = 1;
@@ -164,9 +166,10 @@ void MqttPublisher::Run()
                 break;
             }
         }
+        int due;
         {
             std::lock_guard<std::mutex> g(lock);
-            spool.SyncIfDue();
+            due = spool.SyncDue();
             if (ok && !stopping && !refused && !ownerRefused) {
                 if (rc == MOSQ_ERR_TLS)
                     SetProblem("MQTT: Die TLS-Verbindung zum Broker " + settings.Host +
@@ -178,13 +181,16 @@ void MqttPublisher::Run()
             }
             DropClient();
         }
+        LineSpool::SyncCopy(due);
         // A broker that is away is asked again, less often the longer it stays away; the spool
         // file is looked after meanwhile.
         for (int waited = 0; waited < retrySeconds * 10 && !stopping; ++waited) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             if (waited % 10 == 9) {
-                std::lock_guard<std::mutex> g(lock);
-                spool.SyncIfDue();
+                std::unique_lock<std::mutex> g(lock);
+                const int copy = spool.SyncDue();
+                g.unlock();
+                LineSpool::SyncCopy(copy);
             }
         }
         retrySeconds = std::min(retrySeconds * 2, settings.RetryMaxSeconds);
@@ -331,7 +337,8 @@ void MqttPublisher::SendFill()
     if (!fill) return;
     std::string line;
     for (int sent = 0; sent < kFillPerTurn; ++sent) {
-        if (!std::getline(fill->file, line)) {
+        // A last line without its line end is still being written: it goes later, whole.
+        if (!std::getline(fill->file, line) || fill->file.eof()) {
             fill.reset();
             return;
         }

@@ -1,6 +1,7 @@
 #include "station/app/OneShotImage.h"
 
 #include "mox/Mm.h"
+#include "mox/StationRecord.h"
 #include "mox/rtl/IniFile.h"
 #include "mox/rtl/SysUtils.h"
 #include "station/app/BatchRun.h"
@@ -51,6 +52,8 @@ int RunOneShotImage(TMOX_Diagram& diagram, const TIniFile& ini, bool withPreviou
         std::fprintf(err, "MOX_View: %s: Datei nicht gefunden\n", file.c_str());
         return oneShotFailed;
     }
+    // The picture of an archive's station day names that station, as its day file does.
+    const FolderRecord record(diagram, ExtractFilePath(file));
     // A raw log is converted first.
     if (const std::string error = LoadDay(diagram, file, withPreviousDay); !error.empty())
         std::fprintf(err, "MOX_View: %s\n", error.c_str());

@@ -197,7 +197,9 @@ ServiceMessages StationService::Stopping(DayLogger& logger)
     using Clock = std::chrono::steady_clock;
     ServiceMessages out;
     notifier.Stopping();
-    // Lines written but not yet on the medium wait again when their sync fails.
+    // Lines written but not yet on the medium wait again when their sync fails; from here on
+    // every sync is waited for, so that no line is left neither safe nor waiting.
+    logger.SyncInForeground();
     logger.Sync();
     if (logger.Waiting() > 0) logger.Retry();
     const Clock::time_point deadline =

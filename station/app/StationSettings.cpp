@@ -58,11 +58,7 @@ StationSettings ReadStationSettings(const TIniFile& ini, TMOX_Diagram& d, bool l
     s.Bounds.Height = ReadBoundedInteger(ini, "Diagram", "Height", 400, kWindowHeightRange);
 
     // The component's own site record is the default of a new station.
-    d.set_Autor(ini.ReadString("MOX-Header", "Autor", d.get_Autor()));
-    d.set_Ort(ini.ReadString("MOX-Header", "Ort", d.get_Ort()));
-    d.set_Laenge(ini.ReadString("MOX-Header", "Länge", d.get_Laenge()));
-    d.set_Breite(ini.ReadString("MOX-Header", "Breite", d.get_Breite()));
-    d.set_Locator(ini.ReadString("MOX-Header", "Locator", d.get_Locator()));
+    ReadStationRecord(ini, d);
     d.set_Bemerkung(ini.ReadString("MOX-Header", "Remarks", ""));
     // The logging station writes the record into every file; a first start asks for it instead.
     if (logMode && !FirstStationStart(ini)) TellIfPlaceholderRecord(d, ini.FileName());
@@ -96,7 +92,6 @@ StationSettings ReadStationSettings(const TIniFile& ini, TMOX_Diagram& d, bool l
     s.BatchVortag = ini.ReadBool("Batch", "Vortag", false);
     s.BatchWAP = ini.ReadBool("Batch", "WAP", true);
     s.BatchHTML = ini.ReadBool("Batch", "HTML", true);
-    d.set_1sensor_vec(MOX_Vector_Typ(ReadBoundedInteger(ini, "MOX-Header", "1-Sensor", vecBy, kSensorRange)));
     d.set_is_Korrektur(ini.ReadBool("Diagram", "Korrektur", false));
     d.set_is_noisefilter(ini.ReadBool("Diagram", "Filter", false));
     d.set_is_offsetfilter(ini.ReadBool("Diagram", "Offset-Filter", false));

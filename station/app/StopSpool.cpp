@@ -23,20 +23,6 @@ std::string FirstOf(const std::string& list) { return list.substr(0, list.find('
 
 std::string FileIn(const std::string& folder) { return folder + "/" + StopSpool::kFileName; }
 
-bool WriteAll(int fd, const std::string& text)
-{
-    for (std::size_t done = 0; done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = ENOSPC;
-            return false;
-        }
-        done += std::size_t(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 std::vector<std::string> StopSpool::DefaultFolders()

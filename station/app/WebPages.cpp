@@ -1,12 +1,11 @@
 #include "station/app/WebPages.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "mox/Mm.h"
@@ -14,6 +13,7 @@
 #include "mox/rtl/Graphics.h"
 #include "mox/rtl/SysUtils.h"
 #include "mox/rtl/TextFile.h"
+#include "station/app/BatchFiles.h"
 #include "station/export/ImageExport.h"
 
 namespace {
@@ -111,20 +111,6 @@ double LargestDeviation(const std::vector<double>& series, double largest)
     return largest;
 }
 
-// Writes the whole file beside its target and renames it into place.
-bool ReplaceFile(const std::string& path, const std::string& bytes)
-{
-    AtomicFile file;
-    if (!file.Open(path)) return false;
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t n = write(file.Fd(), bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += std::size_t(n);
-    }
-    return file.Commit();
-}
-
 // Lines of a file as stored (no decoding), without their LF or CR LF ends.
 bool ReadRawLines(const std::string& path, std::vector<std::string>& lines)
 {
@@ -177,8 +163,8 @@ void DrawSeries(TCanvas& cv, const std::vector<double>& series, TColor colour, l
     }
 }
 
-void WriteGraph(const std::string& name, const std::vector<double>& p1, const std::vector<double>& p2, bool two, char k,
-                char j, long long scale)
+void StageGraph(BatchFiles& files, const std::string& name, const std::vector<double>& p1,
+                const std::vector<double>& p2, bool two, char k, char j, long long scale)
 {
     constexpr int half = kGraphHeight / 2;
     TBitmap bitmap(kGraphWidth, kGraphHeight);
@@ -218,15 +204,13 @@ void WriteGraph(const std::string& name, const std::vector<double>& p1, const st
     }
 
     bitmap.SetPixelFormat(pf8bit);
-    AtomicFile file;
-    if (!file.Open(name)) throw EImageWriteError("Error Opening File " + file.TempPath() + "!");
-    BitmapToPng(file.TempPath(), bitmap);
-    if (!file.Commit()) throw EImageWriteError("Error Writing PNG File!");
+    if (!files.Stage(name, PngBytes(bitmap)))
+        throw EImageWriteError(AtomicFile::TemporaryName(name) + ": " + std::strerror(errno));
 }
 
 }  // namespace
 
-bool WriteWapFiles(const TMOX_Diagram& d, bool withPreviousDay, const std::string& name)
+bool WriteWapFiles(const TMOX_Diagram& d, bool withPreviousDay, const std::string& name, BatchFiles& files)
 {
     const SensorCurves curves = CurvesShown(withPreviousDay);
     // The header in use: the first sensor's, replaced by the second sensor's on a two-sensor day.
@@ -297,7 +281,7 @@ bool WriteWapFiles(const TMOX_Diagram& d, bool withPreviousDay, const std::strin
         if (row < kMarkers) r += markers[std::size_t(row)];
         line(r);
     }
-    if (!ReplaceFile(name, text)) return false;
+    if (!files.Stage(name, text)) return false;
 
     // The last two hours, oldest first, not reaching past midnight.
     std::vector<double> p1(kSeries, NAN), p2(kSeries, NAN);
@@ -312,7 +296,7 @@ bool WriteWapFiles(const TMOX_Diagram& d, bool withPreviousDay, const std::strin
     const long long scale = (Truncated(largest) / 50 + 1) * 50;
 
     const std::string graphName = WithoutLastFour(name) + "_wap.png";
-    WriteGraph(graphName, p1, p2, two, k, j, scale);
+    StageGraph(files, graphName, p1, p2, two, k, j, scale);
 
     const bool secondLoaded = d.is_loaded(curves.second);
     std::string data = Utf8ToCp1252(d.get_Ort()) + "," + DateTimeToStr(header.Date) + "," + TimeOfMinute(newest) + "," +
@@ -322,10 +306,11 @@ bool WriteWapFiles(const TMOX_Diagram& d, bool withPreviousDay, const std::strin
     };
     values(p1);
     if (secondLoaded) values(p2);
-    return ReplaceFile(WithoutLastFour(graphName) + ".txt", data);
+    return files.Stage(WithoutLastFour(graphName) + ".txt", data);
 }
 
-bool WriteHtmlPage(const TMOX_Diagram& d, bool withPreviousDay, const std::string& imageDir, const std::string& name)
+bool WriteHtmlPage(const TMOX_Diagram& d, bool withPreviousDay, const std::string& imageDir, const std::string& name,
+                   BatchFiles& files)
 {
     std::string folder = imageDir;
     if (!folder.empty() && folder.back() != '/') folder += '/';
@@ -353,7 +338,7 @@ bool WriteHtmlPage(const TMOX_Diagram& d, bool withPreviousDay, const std::strin
     page += '"';
 
     for (const std::string& l : footer) page += l + "\r\n";
-    return ReplaceFile(name, page);
+    return files.Stage(name, page);
 }
 
 std::vector<std::string> MissingHtmlTemplates(const std::string& imageDir)

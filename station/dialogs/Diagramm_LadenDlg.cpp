@@ -13,6 +13,7 @@
 #include <exception>
 
 #include "mox/Mm.h"
+#include "mox/StationRecord.h"
 #include "mox/rtl/IniFile.h"
 #include "station/dialogs/CurveDialogParts.h"
 
@@ -126,6 +127,8 @@ void TDiagramm_LadenDlg::Load(const QString& file)
     context.Ini->WriteString("Diagram", "MOX-Data", S(QFileInfo(file).absolutePath()) + "/");
     const int vector = Vector_RadioGroup->ItemIndex();
     try {
+        // A raw log of an archive's station is converted with that station's record.
+        const FolderRecord record(d, S(QFileInfo(file).absolutePath()));
         if (vector == kAuto) d.AutoLoad(S(file), false);
         else d.LoadData(S(file), vector + 1, Kurven_RadioGroup->ItemIndex() + 1);
     } catch (const std::exception& e) {

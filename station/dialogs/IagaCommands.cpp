@@ -11,6 +11,7 @@
 #include "mox/Mm.h"
 #include "mox/rtl/BoundedSetting.h"
 #include "mox/rtl/IniFile.h"
+#include "mox/rtl/StationRecord.h"
 #include "mox/rtl/SysUtils.h"
 #include "station/dialogs/DialogParts.h"
 
@@ -109,8 +110,19 @@ void TIagaCommands::ExportClick()
         Tell("Es ist keine Kurve geladen: bitte zuerst einen Tag laden.", true);
         return;
     }
-    const std::string code = StationCode();
-    if (code.empty()) return;
+    // A day of an archive's station goes under that station's code, the others under this one's.
+    std::vector<std::string> codes, problems;
+    bool own = false;
+    for (const std::string& f : files) {
+        const std::string dir = ExtractFilePath(f);
+        const bool archived = !RecordSettingsFor(dir, "").empty();
+        std::string problem;
+        codes.push_back(archived ? FolderIagaCode(dir, *ctx.Ini, problem) : std::string());
+        problems.push_back(problem.empty() ? problem : f + ": " + problem);
+        own |= !archived;
+    }
+    const std::string code = own ? StationCode() : std::string();
+    if (own && code.empty()) return;
     std::string folder = ctx.Ini->ReadString(kSection, "Export-Data", "");
     folder = ChooseFolder(folder.empty() ? ExtractFilePath(files.front()) : folder);
     if (folder.empty()) return;
@@ -119,9 +131,14 @@ void TIagaCommands::ExportClick()
     std::vector<std::string> written, failed;
     {
         WaitCursor wait;
-        for (const std::string& f : files) {
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const std::string& f = files[i];
+            if (!problems[i].empty()) {
+                failed.push_back(problems[i]);
+                continue;
+            }
             try {
-                written.push_back(ExportIaga2002(f, code, folder));
+                written.push_back(ExportIaga2002(f, codes[i].empty() ? code : codes[i], folder));
             } catch (const std::exception& e) {
                 failed.push_back(e.what());
             }

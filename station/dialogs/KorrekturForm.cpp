@@ -17,6 +17,7 @@
 #include <cmath>
 #include <functional>
 
+#include "mox/CorrectionFile.h"
 #include "mox/Mm.h"
 #include "mox/rtl/SysUtils.h"
 #include "station/app/CurveText.h"
@@ -147,13 +148,6 @@ TKorrekturForm::TKorrekturForm(TStationContext& context)
     };
 }
 
-std::string TKorrekturForm::KorrFileName(int curve) const
-{
-    const MOX_Header h = ctx.Diagram->get_Header(curve);
-    // FormatDateTime takes its own pattern: the program's short date format stays as it is.
-    return ExtractFilePath(h.FileName) + FormatDateTime("yyyymmdd", h.Date) + ".kor";
-}
-
 void TKorrekturForm::ShowAndFill()
 {
     show();
@@ -239,7 +233,7 @@ void TKorrekturForm::RadioGroupClick(int item)
 bool TKorrekturForm::FollowCurveDay()
 {
     if (!ctx.Diagram->is_loaded(kurve)) return true;
-    const std::string name = KorrFileName(kurve);
+    const std::string name = CorrectionFileName(ctx.Diagram->get_Header(kurve));
     if (name == memo.File()) return true;
     if (memo.Pending() > 0 && AskSavePending(memo.File(), memo.Pending()) && !SaveMemo()) return false;
     // The corrections of the other day are saved or dropped now: none of them can be undone.
@@ -291,10 +285,7 @@ void TKorrekturForm::Korrektur_ButtonClick()
     undo = {kurve, ref_index[k] + 1, offset};
     Shift(kurve, ref_index[k] + 1, offset);
 
-    static const char* const tags[] = {"Bx;", "By;", "Bz;"};
-    const std::uint8_t vector = ctx.Diagram->get_Header(kurve).Vector;
-    const std::string tag = vector < vecB ? tags[vector] : "";
-    memo.Add(tag + MinuteText(ref_index[k] - 1) + ";" + FloatToStr(offset));
+    memo.Add(CorrectionLine(ctx.Diagram->get_Header(kurve).Vector, ref_index[k] - 1, offset));
     ShowMemo();
     Recompute();
     FillList();
@@ -345,7 +336,7 @@ void TKorrekturForm::FormActivate()
 {
     // Without unsaved lines the memo shows the file as it is now, of the selected curve's day.
     if (memo.Pending() == 0 && ctx.Diagram->is_loaded(kurve)) {
-        if (!memo.Open(KorrFileName(kurve))) memo.Clear();
+        if (!memo.Open(CorrectionFileName(ctx.Diagram->get_Header(kurve)))) memo.Clear();
         ShowMemo();
     }
     undoButton->setEnabled(false);

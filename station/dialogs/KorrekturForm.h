@@ -50,7 +50,6 @@ public:
     const std::vector<std::string>& MemoLines() const { return memo.Lines(); }
     // The correction file the lines belong to.
     const std::string& MemoFile() const { return memo.File(); }
-    std::string KorrFileName(int curve) const;
 
     // Asks whether the unsaved lines of `file` are to be saved before another day's file is
     // shown; a test puts its own answer here.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include <jpeglib.h>
@@ -26,8 +27,9 @@ struct ErrorManager {
 // Messages of the library are not shown; the error number is.
 void SilentMessage(j_common_ptr) {}
 
-// Plain C frame between setjmp and the library: nothing here needs a destructor.
-int Encode(std::FILE* file, const TBitmap& bitmap, int quality, unsigned char* row)
+// Plain C frame between setjmp and the library: nothing here needs a destructor. The file
+// goes into a buffer of the library's, which the caller frees whatever the outcome.
+int Encode(unsigned char** buffer, unsigned long* size, const TBitmap& bitmap, int quality, unsigned char* row)
 {
     jpeg_compress_struct cinfo;
     ErrorManager err;
@@ -40,7 +42,7 @@ int Encode(std::FILE* file, const TBitmap& bitmap, int quality, unsigned char* r
         return code == 0 ? -1 : code;
     }
     jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, file);
+    jpeg_mem_dest(&cinfo, buffer, size);
     cinfo.image_width = JDIMENSION(bitmap.Width());
     cinfo.image_height = JDIMENSION(bitmap.Height());
     cinfo.input_components = 3;
@@ -65,15 +67,32 @@ int Encode(std::FILE* file, const TBitmap& bitmap, int quality, unsigned char* r
 
 }  // namespace
 
+std::string JpegBytes(const TBitmap& bitmap, int quality)
+{
+    std::vector<unsigned char> row(std::size_t(std::max(bitmap.Width(), 1)) * 3);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    const int code = Encode(&buffer, &size, bitmap, std::clamp(quality, 1, 100), row.data());
+    std::string bytes;
+    if (code == 0 && buffer) bytes.assign(reinterpret_cast<const char*>(buffer), size);
+    std::free(buffer);
+    if (code != 0) throw EImageWriteError("JPEG-Fehler #" + std::to_string(code));
+    return bytes;
+}
+
 void TBmpToJpeg::Convert()
 {
     if (!Image) return;
-    const TBitmap& bitmap = Image->Picture;
-    std::vector<unsigned char> row(std::size_t(std::max(bitmap.Width(), 1)) * 3);
     std::FILE* file = std::fopen(JpegFile.c_str(), "wb");
     if (!file) throw EImageWriteError("Datei " + JpegFile + " kann nicht erstellt werden.");
-    const int code = Encode(file, bitmap, std::clamp(Quality, 1, 100), row.data());
+    std::string bytes;
+    try {
+        bytes = JpegBytes(Image->Picture, Quality);
+    } catch (...) {
+        std::fclose(file);
+        throw;
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     const bool closed = std::fclose(file) == 0;
-    if (code != 0) throw EImageWriteError("JPEG-Fehler #" + std::to_string(code));
-    if (!closed) throw EImageWriteError("Fehler beim Schreiben der Datei " + JpegFile + ".");
+    if (!written || !closed) throw EImageWriteError("Fehler beim Schreiben der Datei " + JpegFile + ".");
 }

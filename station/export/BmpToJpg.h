@@ -5,6 +5,10 @@
 #include "mox/rtl/Classes.h"
 #include "mox/rtl/Graphics.h"
 
+// The JPEG file of `bitmap` at `quality` (1..100). Raises EImageWriteError "JPEG-Fehler #n"
+// with the JPEG library's error number.
+std::string JpegBytes(const TBitmap& bitmap, int quality);
+
 class TBmpToJpeg : public TComponent {
 public:
     explicit TBmpToJpeg(TComponent* AOwner = nullptr) : TComponent(AOwner) {}

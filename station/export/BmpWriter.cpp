@@ -1,19 +1,18 @@
 // Windows bitmap files, rows bottom-up as the format stores them.
 #include <cstdint>
 #include <fstream>
-#include <vector>
 
 #include "station/export/ImageExport.h"
 
 namespace {
 
-void Put16(std::vector<std::uint8_t>& out, std::uint32_t v)
+void Put16(std::string& out, std::uint32_t v)
 {
-    out.push_back(std::uint8_t(v));
-    out.push_back(std::uint8_t(v >> 8));
+    out.push_back(char(v));
+    out.push_back(char(v >> 8));
 }
 
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v)
+void Put32(std::string& out, std::uint32_t v)
 {
     Put16(out, v & 0xFFFF);
     Put16(out, v >> 16);
@@ -21,7 +20,7 @@ void Put32(std::vector<std::uint8_t>& out, std::uint32_t v)
 
 }  // namespace
 
-void SaveBitmapFile(const std::string& FileName, const TBitmap& Bitmap)
+std::string BmpBytes(const TBitmap& Bitmap)
 {
     const bool indexed = Bitmap.PixelFormat() == pf8bit;
     const std::uint32_t width = std::uint32_t(Bitmap.Width()), height = std::uint32_t(Bitmap.Height());
@@ -31,7 +30,7 @@ void SaveBitmapFile(const std::string& FileName, const TBitmap& Bitmap)
     const std::uint32_t dataOffset = 14 + 40 + paletteBytes;
     const std::uint32_t imageBytes = rowBytes * height;
 
-    std::vector<std::uint8_t> out;
+    std::string out;
     out.reserve(dataOffset + imageBytes);
     out.push_back('B');
     out.push_back('M');
@@ -51,9 +50,9 @@ void SaveBitmapFile(const std::string& FileName, const TBitmap& Bitmap)
     Put32(out, 0);
     if (indexed) {
         for (TColor c : FixedPalette()) {
-            out.push_back(std::uint8_t(GetBValue(c)));
-            out.push_back(std::uint8_t(GetGValue(c)));
-            out.push_back(std::uint8_t(GetRValue(c)));
+            out.push_back(char(GetBValue(c)));
+            out.push_back(char(GetGValue(c)));
+            out.push_back(char(GetRValue(c)));
             out.push_back(0);
         }
     }
@@ -62,19 +61,24 @@ void SaveBitmapFile(const std::string& FileName, const TBitmap& Bitmap)
         const std::size_t start = out.size();
         for (std::uint32_t x = 0; x < width; ++x) {
             if (indexed) {
-                out.push_back(PaletteIndex(TBitmap::FromPixel(in[x])));
+                out.push_back(char(PaletteIndex(TBitmap::FromPixel(in[x]))));
             } else {
-                out.push_back(std::uint8_t(in[x]));
-                out.push_back(std::uint8_t(in[x] >> 8));
-                out.push_back(std::uint8_t(in[x] >> 16));
+                out.push_back(char(in[x]));
+                out.push_back(char(in[x] >> 8));
+                out.push_back(char(in[x] >> 16));
             }
         }
         out.resize(start + rowBytes, 0);
     }
+    return out;
+}
 
+void SaveBitmapFile(const std::string& FileName, const TBitmap& Bitmap)
+{
+    const std::string out = BmpBytes(Bitmap);
     std::ofstream file(FileName, std::ios::binary | std::ios::trunc);
     if (!file) throw EImageWriteError("Datei " + FileName + " kann nicht erstellt werden.");
-    file.write(reinterpret_cast<const char*>(out.data()), std::streamsize(out.size()));
+    file.write(out.data(), std::streamsize(out.size()));
     file.close();
     if (!file) throw EImageWriteError("Fehler beim Schreiben der Datei " + FileName + ".");
 }

@@ -22,19 +22,34 @@ enum class PngRowFilter { None, Sub, Up, Average, Paeth, Adaptive };
 // Measured in docs/benchmarks.md.
 constexpr PngRowFilter kPngRowFilter = PngRowFilter::None;
 
-// RGB, 8 bits per channel, top row first, not interlaced, compression level 9. A transparent
-// colour other than clNone is stored as the picture's transparent colour.
-// Errors: "Error Opening File <name>!" and "Error Writing PNG File!"; the file is closed on
-// every path, and a failed write never counts as written.
+// How the pixels are stored: as palette indexes when the picture has at most 256 colours
+// (after the palette reduction of SaveDiagramImage it always has), which decode to the same
+// pixels as RGB in a smaller file that is quicker to compress; or always as RGB.
+enum class PngColours { PaletteWhenItFits, Rgb };
+
+// The PNG file of a bitmap: 8 bits per sample, top row first, not interlaced, compression
+// level 9; palette or RGB as `colours` says. A transparent colour other than clNone is stored
+// as the picture's transparent colour (as the transparency of its palette entry, when the
+// picture has that colour). Raises "Error Writing PNG File!" when libpng fails.
+std::string PngBytes(const TBitmap& Bitmap, TColor Transparent = clNone, PngRowFilter filter = kPngRowFilter,
+                     PngColours colours = PngColours::PaletteWhenItFits);
+
+// PngBytes into a file. Errors: "Error Opening File <name>!" and "Error Writing PNG File!"; the
+// file is closed on every path, and a failed write never counts as written.
 void BitmapToPng(const std::string& FileName, const TBitmap& Bitmap, TColor Transparent = clNone,
-                 PngRowFilter filter = kPngRowFilter);
+                 PngRowFilter filter = kPngRowFilter, PngColours colours = PngColours::PaletteWhenItFits);
 
 // Windows bitmap file: 8 bits per pixel with the fixed palette when the bitmap's pixel format
 // is pf8bit, otherwise 24 bits per pixel.
+std::string BmpBytes(const TBitmap& Bitmap);
 void SaveBitmapFile(const std::string& FileName, const TBitmap& Bitmap);
 
-// Writes the picture of Image as base + ".bmp" (format 0, 8 bits per pixel), base + ".jpg"
-// (format 1, quality 60) or base + ".png" (format 2, reduced to the 8-bit palette first).
-// Each file is written through an AtomicFile, so readers never see half a picture and a failed
-// write keeps the old one. Any other format writes nothing.
+// The file of the picture of Image in one of the formats the station offers: BMP (format 0,
+// 8 bits per pixel), JPEG (format 1, quality 60) or PNG (format 2, reduced to the 8-bit palette
+// first); empty for any other format. Raises EImageWriteError when it cannot be encoded.
+std::string DiagramImageBytes(const TImage& Image, int format);
+
+// Writes DiagramImageBytes as base + ".bmp", ".jpg" or ".png". Each file is written through an
+// AtomicFile, so readers never see half a picture and a failed write keeps the old one. Any
+// other format writes nothing.
 void SaveDiagramImage(const TImage& Image, const std::string& base, int format);

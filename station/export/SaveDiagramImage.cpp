@@ -8,57 +8,39 @@
 
 namespace {
 
-// Runs a writer on the target's temporary and puts the finished file in place in one step, so
-// a web server that serves the folder never hands out half a picture; a failed write leaves
-// no temporary file and the old picture in place.
-template <typename Write>
-void WriteReplacing(const std::string& target, const std::string& openError, const std::string& error, Write write)
+// The picture reduced to the 8-bit palette, as BMP and PNG files hold it.
+void Reduce(const TImage& image, TBitmap& reduced)
 {
-    AtomicFile file;
-    if (!file.Open(target)) throw EImageWriteError(openError);
-    write(file.TempPath());  // an exception leaves through the AtomicFile, which removes it
-    if (!file.Commit()) throw EImageWriteError(error + " (" + std::strerror(errno) + ")");
+    reduced.Assign(image.Picture);
+    reduced.SetPixelFormat(pf8bit);
 }
 
 }  // namespace
 
+std::string DiagramImageBytes(const TImage& Image, int format)
+{
+    TBitmap reduced;
+    switch (format) {
+    case 0: Reduce(Image, reduced); return BmpBytes(reduced);
+    case 1: return JpegBytes(Image.Picture, 60);
+    case 2: Reduce(Image, reduced); return PngBytes(reduced);
+    default: return {};
+    }
+}
+
 void SaveDiagramImage(const TImage& Image, const std::string& base, int format)
 {
-    switch (format) {
-    case 0: {
-        const std::string bmp = base + ".bmp";
-        const std::string cannot = "Datei " + bmp + " kann nicht geschrieben werden.";
-        WriteReplacing(bmp, cannot, cannot, [&Image](const std::string& tmp) {
-            TBitmap copy;
-            copy.Assign(Image.Picture);
-            copy.SetPixelFormat(pf8bit);
-            SaveBitmapFile(tmp, copy);
-        });
-        break;
-    }
-    case 1: {
-        const std::string jpg = base + ".jpg";
-        const std::string cannot = "Datei " + jpg + " kann nicht geschrieben werden.";
-        WriteReplacing(jpg, cannot, cannot, [&Image](const std::string& tmp) {
-            TBmpToJpeg jpeg;
-            jpeg.Quality = 60;
-            jpeg.JpegFile = tmp;
-            jpeg.Image = &Image;
-            jpeg.Convert();
-        });
-        break;
-    }
-    case 2: {
-        const std::string png = base + ".png";
-        WriteReplacing(png, "Error Opening File " + AtomicFile::TemporaryName(png) + "!", "Error Writing PNG File!",
-                       [&Image](const std::string& tmp) {
-                           TBitmap copy;
-                           copy.Assign(Image.Picture);
-                           copy.SetPixelFormat(pf8bit);
-                           BitmapToPng(tmp, copy);
-                       });
-        break;
-    }
-    default: break;
-    }
+    const char* const extensions[] = {".bmp", ".jpg", ".png"};
+    if (format < 0 || format > 2) return;
+    const std::string target = base + extensions[format];
+    const std::string bytes = DiagramImageBytes(Image, format);
+    // Through a temporary that is put in place in one step, so a web server that serves the
+    // folder never hands out half a picture; a failed write leaves the old picture in place.
+    const std::string cannot = "Datei " + target + " kann nicht geschrieben werden.";
+    AtomicFile file;
+    if (!file.Open(target))
+        throw EImageWriteError(format == 2 ? "Error Opening File " + file.TempPath() + "!" : cannot);
+    if (!file.Write(bytes) || !file.Commit())
+        throw EImageWriteError((format == 2 ? std::string("Error Writing PNG File!") : cannot) + " (" +
+                               std::strerror(errno) + ")");
 }

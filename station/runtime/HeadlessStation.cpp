@@ -1,8 +1,6 @@
 #include "station/runtime/HeadlessStation.h"
 
 #include <QCoreApplication>
-#include <cstdlib>
-#include <cstring>
 
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
@@ -11,13 +9,6 @@
 #include "station/runtime/SerialLinePort.h"
 #include "station/runtime/StationRuntime.h"
 #include "station/runtime/StopSignals.h"
-
-bool NoDisplay()
-{
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    const bool offscreen = platform && (!std::strcmp(platform, "offscreen") || !std::strcmp(platform, "minimal"));
-    return offscreen || (!platform && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"));
-}
 
 int RunHeadlessStation(int argc, char** argv)
 {

@@ -37,7 +37,8 @@ RuntimeClock RuntimeClock::System()
 }
 
 StationRuntime::StationRuntime(TIniFile& ini, TMOX_Diagram& diagram, const StationSettings& settings,
-                               std::unique_ptr<LinePort> linePort, ReportChannel& reports, RuntimeClock clock)
+                               std::unique_ptr<LinePort> linePort, ReportChannel& reports, RuntimeClock clock,
+                               std::unique_ptr<DayFileIO> io)
     : ini(ini), diagram(diagram), settings(settings), port(std::move(linePort)), reports(reports),
       clock(std::move(clock))
 {
@@ -53,7 +54,13 @@ StationRuntime::StationRuntime(TIniFile& ini, TMOX_Diagram& diagram, const Stati
     s.Port = settings.Port;
     s.SettingsFile = ini.FileName();
     service = std::make_unique<StationService>(s);
-    logger = std::make_unique<DayLogger>(settings.DataDir, kSyncIntervalSeconds);
+    logger = std::make_unique<DayLogger>(settings.DataDir, kSyncIntervalSeconds, std::move(io));
+    // The medium's syncs run beside the event loop: the watchdog's pings then say whether the
+    // station runs, not how quick its card is.
+    logger->SyncInBackground([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { logger->FinishSyncs(); }, Qt::QueuedConnection);
+    });
     port->OnLine = [this](const std::string& line) { HandleLine(line); };
     port->OnLost = [this](const std::string& reason) { Lost(reason); };
 }
@@ -274,7 +281,7 @@ void StationRuntime::RunBatch()
     if (source.empty()) return;
 
     if (OnBusy) OnBusy(true);
-    const std::string error = LoadDay(diagram, source, settings.BatchVortag);
+    const std::string error = LoadSnapshot(diagram, source, settings.BatchVortag);
     reports.Tell(
         {LogLevel::Warning, error.empty() ? "" : "Der Tag konnte nicht geladen werden: " + error, "day", true});
     if (diagram.is_empty()) {

@@ -33,9 +33,11 @@ struct RuntimeClock {
 class StationRuntime : public QObject {
 public:
     // `settings` as read from `ini` for a logging station; `reports` receives everything the
-    // observer is told. The diagram is the one the batch loads and draws.
+    // observer is told. The diagram is the one the batch loads and draws. `io`: the day files'
+    // medium, the real one when not given.
     StationRuntime(TIniFile& ini, TMOX_Diagram& diagram, const StationSettings& settings,
-                   std::unique_ptr<LinePort> port, ReportChannel& reports, RuntimeClock clock = RuntimeClock::System());
+                   std::unique_ptr<LinePort> port, ReportChannel& reports, RuntimeClock clock = RuntimeClock::System(),
+                   std::unique_ptr<DayFileIO> io = nullptr);
     ~StationRuntime() override;
 
     // Opens the port and begins logging. With `withTimers`, the runtime's own timers run the

@@ -107,6 +107,28 @@ TEST_F(BrowserWindowTest, FileListLoadsIntoTheMarkedPane)
     EXPECT_TRUE(RunUntil([&] { return w->FileListBox()->count() == 3; }, 5000));
 }
 
+// Days of a network's archive, one folder per station beside its record: each pane names the
+// station its day came from, never this machine's own record.
+TEST_F(BrowserWindowTest, EachPaneNamesTheStationOfItsDay)
+{
+    for (const auto& [station, place] : {std::pair{"Nord", "Kiel"}, {"Sued", "Passau"}}) {
+        const std::string folder = days + "/" + station;
+        std::filesystem::create_directories(folder);
+        WriteBytes(folder + "/station.ini", "[MOX-Header]\r\nOrt=" + std::string(place) + "\r\n");
+        WriteBytes(folder + "/20030615.mox",
+                   DayFileText({{"By", Flat(100)}}, "15.06.03", place, "Team " + std::string(station)));
+    }
+    auto w = Open("[MOX-Header]\r\nOrt=Hiesig\r\nAutor=Zentrale\r\nLocator=JO00AA\r\n");
+    w->LoadIntoPane(1, days + "/Nord/20030615.mox");
+    w->LoadIntoPane(2, days + "/Sued/20030615.mox");
+    EXPECT_EQ(w->MOX_Diagram1.generate_title(w->MOX_Diagram1.get_Titel()), "20030615.mox: Kiel (13.0 E, 52.0 N)");
+    EXPECT_EQ(w->MOX_Diagram2.generate_title(w->MOX_Diagram2.get_Titel()), "20030615.mox: Passau (13.0 E, 52.0 N)");
+    EXPECT_EQ(w->MOX_Diagram2.generate_title("$NAME1$ in $ORT1$"), "Team Sued in Passau");
+    for (TMOX_Diagram* d : {&w->MOX_Diagram1, &w->MOX_Diagram2})
+        EXPECT_EQ(d->generate_legend(1).find("JO00AA"), std::string::npos) << d->generate_legend(1);
+    EXPECT_TRUE(w->LastProblem().isEmpty()) << w->LastProblem().toStdString();
+}
+
 TEST_F(BrowserWindowTest, FileWatchReloadsOnlyAChangedFile)
 {
     Write("20030615.mox", 200);

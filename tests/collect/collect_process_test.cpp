@@ -3,14 +3,18 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <thread>
 
 #include "../support/Broker.h"
 #include "../support/NatsBroker.h"
@@ -24,15 +28,57 @@ namespace {
 constexpr int kLong = 60000;
 const std::string kProgram = MOX_BINARY_DIR "/bin/mox-collect";
 
-std::string Lines(int from, int to)
+std::string Lines(int from, int to, const char* date = "09.12.26")
 {
     std::string text;
     for (int i = from; i < to; ++i) {
         char line[64];
-        std::snprintf(line, sizeof line, "09.12.26 12:%02d:%02d: X,  %d\r\n", i / 60, i % 60, 17000 + i);
+        std::snprintf(line, sizeof line, "%s 12:%02d:%02d: X,  %d\r\n", date, i / 60 % 60, i % 60, 17000 + i);
         text += line;
     }
     return text;
+}
+
+std::string Yesterday(int from, int to) { return Lines(from, to, "08.12.26"); }
+
+ino_t Inode(const std::string& file)
+{
+    struct stat st {};
+    return stat(file.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// Reads a file over and over, as a reader of the archive would, keeping each content it saw.
+class FileWatch {
+public:
+    explicit FileWatch(std::string path) : file(std::move(path)), reader([this] { Run(); }) {}
+    ~FileWatch() { Stop(); }
+    std::set<std::string> Stop()
+    {
+        reading = false;
+        if (reader.joinable()) reader.join();
+        return seen;
+    }
+
+private:
+    void Run()
+    {
+        while (reading) {
+            seen.insert(ReadBytes(file));
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    }
+    std::string file;
+    std::atomic<bool> reading{true};
+    std::set<std::string> seen;
+    std::thread reader;
+};
+
+bool HasTemporaries(const std::string& folder)
+{
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+        if (e.path().extension() == ".tmp") return true;
+    return false;
 }
 
 MqttSettings Station(int port)
@@ -55,12 +101,13 @@ struct FakeStation {
         std::filesystem::create_directories(dir);
         publisher.Start();
     }
-    void Publish(int from, int to)
+    void Publish(int from, int to) { Publish("20261209.txt", Lines(from, to)); }
+    // Each line filed in the day file, then handed to the publisher, as the station does.
+    void Publish(const std::string& day, const std::string& text)
     {
-        const std::string text = Lines(from, to);
         for (std::size_t at = 0; at < text.size();) {
             const std::size_t end = text.find("\r\n", at);
-            AppendBytes(data + "20261209.txt", text.substr(at, end + 2 - at));
+            AppendBytes(data + day, text.substr(at, end + 2 - at));
             publisher.PublishLine(text.substr(at, end - at));
             at = end + 2;
         }
@@ -185,6 +232,56 @@ TEST(MoxCollect, ACollectorRestartedWhileItsDiskIsFullLosesNothing)
     ASSERT_TRUE(WaitFor([&] { return ReadBytes(day) == Lines(0, 450); }, kLong)) << ReadBytes(day).size();
     ASSERT_TRUE(WaitFor([&] { return station.publisher.Backlog() == 0; }, kLong));
     EXPECT_EQ(collect.Stop(SIGTERM), 0);
+}
+
+// The archive's copy of a past day restored from an old backup, short and with a damaged line:
+// the station's spool shows the gap, the station reads the whole day back from its day file, and
+// the archive's day is replaced by it in one rename while the live day goes on being filed. A
+// reader of the archive sees the old day or the station's, never one half filled. Then the live
+// day itself loses its end while the collector is away, and is rewritten while the station's
+// lines keep coming: none lost, none twice.
+TEST(MoxCollect, ADayWithAGapIsReplacedWholeAsTheStationHasIt)
+{
+    TempDir dir;
+    TestBroker broker(dir / "broker");
+    ASSERT_TRUE(broker.Running());
+    const std::string root = dir / "archive", log = dir / "collect.log";
+    const std::string late = root + "/Ost/20261208.txt", live = root + "/Ost/20261209.txt";
+    std::filesystem::create_directories(root + "/Ost");
+    const std::string restored = Yesterday(0, 20) + "08.12.26 12:00:2\r\n" + Yesterday(21, 30);
+    WriteBytes(late, restored);
+    const ino_t before = Inode(late);
+    const std::vector<std::string> args = {
+        kProgram, "--host",       "127.0.0.1", "--port",       std::to_string(broker.Port()),
+        "--root", root,           "--id",      "archive-fill", "--ack-ms",
+        "50",     "--request-ms", "300"};
+    FakeStation station(broker.Port(), dir / "station");
+    WriteBytes(station.data + "20261208.txt", Yesterday(0, 2990));
+
+    FileWatch watch(late);
+    auto collect = std::make_unique<ChildProcess>(args, log);
+    ASSERT_TRUE(WaitFor([&] { return ReadBytes(log).find("verbunden") != std::string::npos; }, kLong));
+    station.Publish("20261208.txt", Yesterday(2990, 3000));
+    station.Publish(0, 100);
+    ASSERT_TRUE(WaitFor([&] { return ReadBytes(late) == Yesterday(0, 3000); }, kLong)) << ReadBytes(late).size();
+    EXPECT_EQ(watch.Stop(), (std::set<std::string>{restored, Yesterday(0, 3000)}));
+    EXPECT_NE(Inode(late), before);
+    ASSERT_TRUE(WaitFor([&] { return ReadBytes(live) == Lines(0, 100); }, kLong)) << ReadBytes(live).size();
+    ASSERT_TRUE(WaitFor([&] { return station.publisher.Backlog() == 0; }, kLong));
+
+    EXPECT_EQ(collect->Stop(SIGTERM), 0);
+    WriteBytes(live, Lines(0, 40));
+    station.Publish(100, 150);
+    collect = std::make_unique<ChildProcess>(args, log);
+    for (int i = 150; i < 400; i += 10) {
+        station.Publish(i, i + 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_TRUE(WaitFor([&] { return ReadBytes(live) == Lines(0, 400); }, kLong)) << ReadBytes(live).size();
+    ASSERT_TRUE(WaitFor([&] { return station.publisher.Backlog() == 0; }, kLong));
+    EXPECT_FALSE(HasTemporaries(root + "/Ost"));
+    EXPECT_EQ(ReadBytes(late), Yesterday(0, 3000));
+    EXPECT_EQ(collect->Stop(SIGTERM), 0);
 }
 
 // The same over NATS (MQTT over JetStream), the broker of a large network: the server stopped

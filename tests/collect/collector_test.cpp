@@ -1,6 +1,7 @@
 // The collector's filing rules without a broker: day files as the station writes them, second
 // copies dropped also after a restart, foreign topics and lines refused; and its command line.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <sstream>
 
@@ -16,6 +17,8 @@
 #include "collect/ArchiveSync.h"
 #include "collect/Collector.h"
 #include "collect/Options.h"
+#include "mox/rtl/IniFile.h"
+#include "mox/rtl/StationRecord.h"
 
 namespace {
 
@@ -34,6 +37,35 @@ std::string Second(int s)
     char text[48];
     std::snprintf(text, sizeof text, "09.12.26 10:%02d:%02d: X,  1", s / 60 % 60, s % 60);
     return text;
+}
+
+std::string Seconds(int from, int to)
+{
+    std::string text;
+    for (int s = from; s < to; ++s) text += Second(s) + "\r\n";
+    return text;
+}
+
+std::string Yesterday(int s)
+{
+    char text[48];
+    std::snprintf(text, sizeof text, "08.12.26 23:59:%02d: X,  %d", s, 100 + s);
+    return text;
+}
+
+ino_t Inode(const std::string& file)
+{
+    struct stat st {};
+    return stat(file.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// Rewrites not yet in place.
+int Temporaries(const std::string& folder)
+{
+    int n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().extension() == ".tmp") ++n;
+    return n;
 }
 
 }  // namespace
@@ -100,14 +132,17 @@ TEST(Collector, ARestartedCollectorKnowsTheLinesAlreadyFiledFromItsFiles)
     EXPECT_EQ(acks[0].second.seq, 61u);
 }
 
-// A line beyond what the archive holds is not filed out of order: the gap is asked for, again
-// while it stays open, and closed by the lines read back from the station's day file.
-TEST(Collector, AGapIsAskedForUntilTheStationsDayFileFillsIt)
+// A line beyond what the archive holds is not filed out of order: the day is asked for whole,
+// again when the answer stalls, and rewritten from the lines read back from the station's day
+// file. The new file takes the old one's place in one rename, and the live lines of the day go
+// on into it, none lost and none twice.
+TEST(Collector, ADayWithAGapIsAskedForWholeAndReplacedInOneRename)
 {
     TempDir dir;
     CollectorLimits limits;
     limits.RequestEvery = 1s;
     Collector c(dir.str(), limits);
+    const std::string day = dir / "Nord/20261209.txt";
     const auto t0 = Collector::Clock::now();
     EXPECT_EQ(c.Take("mox/Nord/line", Msg(1, 0, Second(0)), t0), Result::Filed);
     EXPECT_EQ(c.Take("mox/Nord/line", Msg(5, 4, Second(4)), t0), Result::Gap);
@@ -116,31 +151,43 @@ TEST(Collector, AGapIsAskedForUntilTheStationsDayFileFillsIt)
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].first, "Nord");
     EXPECT_EQ(requests[0].second.day, "20261209");
-    EXPECT_EQ(requests[0].second.from, 1u);
+    EXPECT_EQ(requests[0].second.from, 0u);
     EXPECT_TRUE(c.RequestsDue(t0 + 500ms).empty());
     // The gap lines were not acknowledged: only line 1.
     auto acks = c.AcknowledgmentsDue();
     ASSERT_EQ(acks.size(), 1u);
     EXPECT_EQ(acks[0].second.seq, 1u);
-    // Part of the answer came: asked again from where the archive stands.
-    EXPECT_EQ(c.Take("mox/Nord/line", Msg(0, 1, Second(1)), t0), Result::Filed);
-    requests = c.RequestsDue(t0 + 1100ms);
+    const ino_t before = Inode(day);
+
+    // Part of the answer came: the archive's day stays as it was meanwhile. While it comes
+    // nobody asks again; once it stalls, from where the new file stands.
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(0, 0, Second(0)), t0 + 800ms), Result::Duplicate);
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(0, 1, Second(1)), t0 + 800ms), Result::Filed);
+    EXPECT_EQ(ReadBytes(day), Second(0) + "\r\n");
+    EXPECT_TRUE(c.RequestsDue(t0 + 1500ms).empty());
+    requests = c.RequestsDue(t0 + 1900ms);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].second.from, 2u);
-    for (int i = 2; i <= 5; ++i)
-        EXPECT_EQ(c.Take("mox/Nord/line", Msg(0, std::uint64_t(i), Second(i)), t0), Result::Filed);
+    for (int i = 2; i <= 4; ++i)
+        EXPECT_EQ(c.Take("mox/Nord/line", Msg(0, std::uint64_t(i), Second(i)), t0 + 2s), Result::Filed);
+    EXPECT_EQ(Inode(day), before);
+    // The line that showed the gap completes the day: it takes the old file's place.
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(0, 5, Second(5)), t0 + 2s), Result::Filed);
+    EXPECT_NE(Inode(day), before);
+    EXPECT_EQ(Temporaries(dir / "Nord"), 0);
+    // The next live line goes into the new file, not into the old one still open before.
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(7, 6, Second(6)), t0 + 2s), Result::Filed);
     EXPECT_TRUE(c.RequestsDue(t0 + 10s).empty());
+    EXPECT_EQ(ReadBytes(day), Seconds(0, 7));
+    EXPECT_EQ(c.LinesFiled(), 7u);
     // The gap closed: the spool lines that came meanwhile are in the archive now.
     acks = c.AcknowledgmentsDue();
     ASSERT_EQ(acks.size(), 1u);
-    EXPECT_EQ(acks[0].second.seq, 6u);
-    std::string expected;
-    for (int i = 0; i <= 5; ++i) expected += Second(i) + "\r\n";
-    EXPECT_EQ(ReadBytes(dir / "Nord/20261209.txt"), expected);
+    EXPECT_EQ(acks[0].second.seq, 7u);
 
     // The archive's day file deleted: the next line shows the gap from the start of the day.
-    std::filesystem::remove(dir / "Nord/20261209.txt");
-    EXPECT_EQ(c.Take("mox/Nord/line", Msg(7, 6, Second(6)), t0 + 1s), Result::Gap);
+    std::filesystem::remove(day);
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(8, 7, Second(7)), t0 + 3s), Result::Gap);
     requests = c.RequestsDue(t0 + 20s);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].second.from, 0u);
@@ -178,17 +225,20 @@ TEST(Collector, ADayFileChangedUnderTheCollectorIsNoticedAtTheNextLookAndMadeWho
     for (const auto& [station, filed] : c.AcknowledgmentsDue()) released = station == "Nord" && filed.seq == 5;
     EXPECT_TRUE(released);
 
-    // Replaced whole by an older copy (a restore from a backup): judged by the new file.
+    // Replaced whole by an older copy (a restore from a backup): judged by the new file, and
+    // the day asked for whole and rewritten.
     WriteBytes(file + ".new", Second(0) + "\r\n" + Second(1) + "\r\n");
     std::filesystem::rename(file + ".new", file);
     EXPECT_EQ(c.Take("mox/Nord/line", Msg(6, 5, Second(5)), t0 + 400ms), Result::Gap);
     requests = c.RequestsDue(t0 + 20s);
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].second.from, 2u);
+    EXPECT_EQ(requests[0].second.from, 0u);
 
-    // Written to by someone else: counted again, the positions follow the file.
-    for (int i = 2; i <= 5; ++i)
-        EXPECT_EQ(c.Take("mox/Nord/line", Msg(0, std::uint64_t(i), Second(i)), t0 + 410ms), Result::Filed);
+    // Written to by someone else after the rewrite's own rename: counted again, the positions
+    // follow the file.
+    for (int i = 0; i <= 5; ++i)
+        EXPECT_EQ(c.Take("mox/Nord/line", Msg(0, std::uint64_t(i), Second(i)), t0 + 410ms),
+                  i < 2 ? Result::Duplicate : Result::Filed);
     {
         std::ofstream other(file, std::ios::app | std::ios::binary);
         other << Second(6) << "\r\n";
@@ -245,7 +295,7 @@ TEST(Collector, AStationsFirstLineIsJudgedByTheLinesItsExistingDayFileHolds)
     EXPECT_EQ(c.Take("mox/Nord/line", Msg(4, 50002, Second(50002))), Result::Gap);
     const auto requests = c.RequestsDue();
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].second.from, 50001u);
+    EXPECT_EQ(requests[0].second.from, 0u);
     EXPECT_EQ(ReadBytes(dir / "Nord/20261209.txt"), day + Second(50000) + "\r\n");
 }
 
@@ -345,6 +395,57 @@ TEST(ArchiveSync, TellsWhenTheSyncEndedAndWhetherItWorked)
     EXPECT_EQ(error, EBADF);
 }
 
+// A late day, the archive's copy short and damaged (restored from a backup): rewritten as the
+// station has it, while the station's live day goes on being filed; nothing of either is
+// released from the station's spool before it is in the archive. A collector killed during a
+// rewrite leaves its temporary, which the next one removes; and a network that lost much at once
+// rewrites only so many days at a time.
+TEST(Collector, ALateDayIsRewrittenAsTheStationHasItBesideTheLiveDay)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir / "Nord");
+    WriteBytes(dir / "Nord/20261208.txt", Yesterday(0) + "\r\n" + "08.12.26 23:5\r\n");
+    WriteBytes(dir / "Nord/20261208.txt.tmp", "left by a killed collector");
+    CollectorLimits limits;
+    limits.MaxOpenFiles = 2;
+    Collector c(dir.str(), limits);
+    const auto t0 = Collector::Clock::now();
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(10, 9, Yesterday(9)), t0), Result::Gap);
+    EXPECT_EQ(Temporaries(dir / "Nord"), 0);
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(11, 0, Second(0)), t0), Result::Filed);
+    EXPECT_EQ(c.Take("mox/Sued/line", Msg(1, 3, Second(3)), t0), Result::Gap);
+    // One rewrite at a time with this few files: Sued waits its turn.
+    auto requests = c.RequestsDue(t0);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].first, "Nord");
+    EXPECT_EQ(requests[0].second.day, "20261208");
+    EXPECT_EQ(c.Rewrites(), 1u);
+    // Filed, but not acknowledged while yesterday's lines are missing.
+    EXPECT_TRUE(c.AcknowledgmentsDue().empty());
+
+    const ino_t before = Inode(dir / "Nord/20261208.txt");
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(c.Take("mox/Nord/line", Msg(0, std::uint64_t(i), Yesterday(i)), t0),
+                  i < 2 ? Result::Duplicate : Result::Filed);
+        EXPECT_EQ(c.Take("mox/Nord/line", Msg(std::uint64_t(12 + i), std::uint64_t(1 + i), Second(1 + i)), t0),
+                  Result::Filed);
+    }
+    std::string yesterday;
+    for (int i = 0; i < 10; ++i) yesterday += Yesterday(i) + "\r\n";
+    EXPECT_EQ(ReadBytes(dir / "Nord/20261208.txt"), yesterday);
+    EXPECT_NE(Inode(dir / "Nord/20261208.txt"), before);
+    EXPECT_EQ(ReadBytes(dir / "Nord/20261209.txt"), Seconds(0, 11));
+
+    // Sued's turn; Nord's gap closed, its spool released up to the newest line.
+    requests = c.RequestsDue(t0);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].first, "Sued");
+    const auto acks = c.AcknowledgmentsDue();
+    ASSERT_EQ(acks.size(), 1u);
+    EXPECT_EQ(acks[0].first, "Nord");
+    EXPECT_EQ(acks[0].second.seq, 21u);
+}
+
 TEST(Collector, RefusesForeignTopicsUnknownStationsAndWhatIsNoLine)
 {
     TempDir dir;
@@ -439,6 +540,15 @@ TEST(Collector, KeepsEachStationsRecordBesideItsDayFiles)
         EXPECT_EQ(c.TakeRecord("mox/Nord/record", bad), Result::Refused) << bad;
     EXPECT_EQ(c.TakeRecord("mox/Nord/line", nord), Result::Refused);
     EXPECT_EQ(ReadBytes(dir / "Nord/station.ini"), "[MOX-Header]\r\nOrt=Schleswig\r\n");
+
+    // The record as a station makes it from its settings, with its IAGA code.
+    WriteBytes(dir / "mox.ini", "[Batch]\r\nIntervall=1\r\n[IAGA]\r\nCode=SLW\r\n[MOX-Header]\r\nOrt=Schleswig\r\n"
+                                "Remarks=nur hier\r\n");
+    const std::string withCode = StationRecordText(TIniFile(dir / "mox.ini"));
+    EXPECT_EQ(withCode, "[MOX-Header]\r\nOrt=Schleswig\r\n[IAGA]\r\nCode=SLW\r\n");
+    EXPECT_EQ(c.TakeRecord("mox/Nord/record", withCode), Result::Filed);
+    EXPECT_EQ(c.TakeRecord("mox/Nord/record", withCode + "[IAGA]\r\nCode=XYZ\r\n"), Result::Refused);
+    EXPECT_EQ(ReadBytes(dir / "Nord/station.ini"), withCode);
 }
 
 TEST(CollectOptions, RequiredValuesPortsAndThePasswordFile)
@@ -493,4 +603,61 @@ TEST(CollectOptions, RequiredValuesPortsAndThePasswordFile)
     WriteBytes(dir / "bad", "Nord\nall/stations\n");
     EXPECT_FALSE(ReadStationsFile(dir / "bad", stations, error));
     EXPECT_NE(error.find("Zeile 2"), std::string::npos) << error;
+}
+
+// In the background too, the lines of a day being rewritten go into its new file in the order
+// they came, between the live day's lines that wait with them; after the rename the day goes on
+// from the new file's end.
+TEST(Collector, InTheBackgroundADayBeingRewrittenTakesItsLinesInOrder)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir / "Nord");
+    WriteBytes(dir / "Nord/20261208.txt", Yesterday(0) + "\r\n");
+    CollectorLimits limits;
+    limits.BackgroundFileWork = true;
+    Collector c(dir.str(), limits);
+    std::vector<Result> results;
+    const auto take = [&](const std::string& payload) {
+        if (const Result r = c.Take("mox/Nord/line", payload); r != Result::Held) results.push_back(r);
+    };
+    const auto settle = [&] {
+        for (const auto& d : Settle(c)) results.push_back(d.result);
+    };
+
+    take(Msg(1, 0, Second(0)));
+    take(Msg(2, 3, Yesterday(3)));
+    settle();
+    EXPECT_EQ(results, (std::vector<Result>{Result::Filed, Result::Gap}));
+    const auto requests = c.RequestsDue();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].second.day, "20261208");
+    EXPECT_EQ(requests[0].second.from, 0u);
+    c.AcknowledgmentsDue();
+
+    results.clear();
+    for (int i = 0; i <= 3; ++i) {
+        take(Msg(0, std::uint64_t(i), Yesterday(i)));
+        take(Msg(std::uint64_t(3 + i), std::uint64_t(1 + i), Second(1 + i)));
+    }
+    settle();
+    EXPECT_EQ(results, (std::vector<Result>{Result::Duplicate, Result::Filed, Result::Filed, Result::Filed,
+                                            Result::Filed, Result::Filed, Result::Filed, Result::Filed}));
+    std::string yesterday;
+    for (int i = 0; i <= 3; ++i) yesterday += Yesterday(i) + "\r\n";
+    EXPECT_EQ(ReadBytes(dir / "Nord/20261208.txt"), yesterday);
+    EXPECT_EQ(ReadBytes(dir / "Nord/20261209.txt"), Seconds(0, 5));
+    EXPECT_EQ(Temporaries(dir / "Nord"), 0);
+    // Nothing released before the gap is closed, then all of it.
+    EXPECT_TRUE(c.AcknowledgmentsDue().empty());
+    EXPECT_TRUE(c.RequestsDue().empty());
+    const auto acks = c.AcknowledgmentsDue();
+    ASSERT_EQ(acks.size(), 1u);
+    EXPECT_EQ(acks[0].second.seq, 6u);
+
+    results.clear();
+    take(Msg(7, 3, Yesterday(3)));
+    take(Msg(8, 4, Yesterday(4)));
+    settle();
+    EXPECT_EQ(results, (std::vector<Result>{Result::Duplicate, Result::Filed}));
+    EXPECT_EQ(ReadBytes(dir / "Nord/20261208.txt"), yesterday + Yesterday(4) + "\r\n");
 }

@@ -3,11 +3,17 @@
 // one per broker (mosquitto without and with persistence, NATS with JetStream), each through
 // its own mishaps: the broker stopped or killed, the collector killed, a station killed, its
 // spool lost, the archive's day file deleted, an outage beyond the spool's bound and the
-// longest retry pause. In the end every archive holds every station's day files byte for byte.
+// longest retry pause. In the end every archive holds every station's day files byte for byte,
+// each day that had a gap rewritten whole, none left half rewritten. The stations run as the
+// service runs them, without a display; one of them also publishes its pictures and pages and
+// starts an upload after its batch.
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -37,6 +43,15 @@ std::map<std::string, std::string> DayFiles(const std::string& folder)
 
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+// How long the brokers stay away: 5 s by default, which the stations' small spool and short
+// retry pause make an outage beyond both; MOX_TEST_OUTAGE_MS=120000 runs the same network
+// through outages of two minutes at the real pace.
+int OutageMs()
+{
+    const char* ms = std::getenv("MOX_TEST_OUTAGE_MS");
+    return ms && std::atoi(ms) > 0 ? std::atoi(ms) : 5000;
+}
+
 // One of the brokers, behind one face.
 class AnyBroker {
 public:
@@ -63,9 +78,10 @@ struct Station {
 
     void Start()
     {
-        program =
-            std::make_unique<ChildProcess>(std::vector<std::string>{MOX_BINARY_DIR "/bin/MOX_View", "LOG"}, log,
-                                           std::vector<std::string>{"MOX_INI=" + ini, "QT_QPA_PLATFORM=offscreen"});
+        // As the service runs it: no display, and no platform named.
+        program = std::make_unique<ChildProcess>(
+            std::vector<std::string>{MOX_BINARY_DIR "/bin/MOX_View", "LOG"}, log,
+            std::vector<std::string>{"MOX_INI=" + ini, "QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"});
     }
     std::size_t Size(const std::string& day) { return DayFiles(data)[day].size(); }
     // Waits until the station has filed more of the day.
@@ -79,7 +95,8 @@ struct Station {
 // Six device seconds per second: midnight comes after about ten seconds. The spool holds only
 // 20 lines and the longest retry pause is one second, so a few seconds of outage outlast both.
 std::unique_ptr<Station> MakeStation(const TempDir& dir, const std::string& name, int port,
-                                     const std::vector<std::string>& device, bool makeData = true)
+                                     const std::vector<std::string>& device, bool makeData = true,
+                                     const std::string& batchKeys = "")
 {
     auto s = std::make_unique<Station>();
     s->name = name;
@@ -91,21 +108,22 @@ std::unique_ptr<Station> MakeStation(const TempDir& dir, const std::string& name
     WriteBytes(s->ini,
                "[MOX-Header]\r\nOrt=Ort von " + name + "\r\n[Verzeichnisse]\r\nDatenverzeichnis=" + s->data +
                    "\r\nBilder=" + dir / (name + "-web") + "\r\n[COM-Port]\r\nPort=" + s->device->Link() +
-                   "\r\n[Batch]\r\nIntervall=1\r\nBildformat=2\r\n"
-                   "[MQTT]\r\nHost=127.0.0.1\r\nPort=" +
-                   std::to_string(port) + "\r\nStation=" + name +
+                   "\r\n[Batch]\r\nIntervall=1\r\nBildformat=2\r\n" + batchKeys +
+                   "[MQTT]\r\nHost=127.0.0.1\r\nPort=" + std::to_string(port) + "\r\nStation=" + name +
                    "\r\nArchiv=1\r\nSpoolgrenze=20\r\nWiederholung=1\r\nVerbindungsfrist=2\r\nNachsenden=3\r\n");
     return s;
 }
 
 class Network {
 public:
-    Network(AnyBroker::Kind kind, const TempDir& dir, const std::string& tag)
+    // `nordBatch`: more batch settings of the northern station.
+    Network(AnyBroker::Kind kind, const TempDir& dir, const std::string& tag, const std::string& nordBatch = "")
         : broker(kind, dir / (tag + "-broker")), archive(dir / (tag + "-archive")),
           collectLog(dir / (tag + "-collect.log"))
     {
         nord = MakeStation(dir, tag + "_Nord", broker.Port(),
-                           {"--start", "2026-12-08T23:59:00", "--speed", "6", "--interval", "1", "--sensors", "2"});
+                           {"--start", "2026-12-08T23:59:00", "--speed", "6", "--interval", "1", "--sensors", "2"},
+                           true, nordBatch);
         sued = MakeStation(
             dir, tag + "_Sued", broker.Port(),
             {"--start", "2026-12-08T23:59:05", "--speed", "6", "--interval", "2", "--sensors", "1", "--seed", "7"},
@@ -132,6 +150,9 @@ public:
             EXPECT_TRUE(equal) << s->name << ": station " << DayFiles(s->data)["20261209.txt"].size()
                                << " bytes, archive " << DayFiles(archive + "/" + s->name)["20261209.txt"].size();
             EXPECT_EQ(DayFiles(s->data).size(), 2u) << s->name;
+            // Days rewritten after their gaps are all in place: no rewrite is left half done.
+            for (const auto& e : std::filesystem::directory_iterator(archive + "/" + s->name))
+                EXPECT_NE(e.path().extension(), ".tmp") << e.path();
             // The station's record beside its days.
             EXPECT_EQ(ReadBytes(archive + "/" + s->name + "/station.ini"),
                       "[MOX-Header]\r\nOrt=Ort von " + s->name + "\r\n");
@@ -157,19 +178,32 @@ bool AfterMidnight(Network& n)
 }
 
 // Without persistence the broker forgets everything when stopped; one station is killed and
-// started again, then the collector; then the archive's newest day file is deleted.
+// started again, then the collector; then the archive's newest day file is deleted. The
+// northern station also publishes its pictures and pages and starts an upload that outlives
+// its time limit, all without a display.
 void MosquittoForgetting(const TempDir& dir)
 {
-    Network n(AnyBroker::Kind::Mosquitto, dir, "A");
+    const std::string web = dir / "A_Nord-web", upload = dir / "upload.sh", uploadPid = dir / "upload.pid";
+    std::filesystem::create_directories(web);
+    WriteBytes(web + "/Header.txt", "<html><body><pre>\r\n");
+    WriteBytes(web + "/Footer.txt", "</pre></body></html>\r\n");
+    WriteBytes(upload, "#!/bin/sh\necho $$ >> " + uploadPid + "\nexec sleep 60\n");
+    chmod(upload.c_str(), 0755);
+    Network n(AnyBroker::Kind::Mosquitto, dir, "A",
+              "Vorschau=1\r\nFTP-Kommando=" + upload + "\r\nFTP-Intervall=1\r\nFTP-Timeout=3\r\n");
     ASSERT_TRUE(n.broker.Running());
     n.StartCollector();
     TestSubscriber status(n.broker.Port(), "mox/+/status");
     n.nord->Start();
     n.sued->Start();
+    ASSERT_TRUE(WaitFor([&] { return !DayFiles(n.nord->data).empty(); }, kLong)) << "no line filed";
+    const std::string maps = ReadBytes("/proc/" + std::to_string(n.nord->program->Pid()) + "/maps");
+    EXPECT_EQ(maps.find("/platforms/"), std::string::npos) << "a Qt platform plugin is loaded";
+    EXPECT_EQ(maps.find("libQt6Widgets"), std::string::npos) << "a widget library is loaded";
     ASSERT_TRUE(AfterMidnight(n)) << "no line after midnight";
 
     n.broker.Stop(SIGTERM);
-    Pause(5000);
+    Pause(OutageMs());
     ASSERT_TRUE(n.broker.Start());
     ASSERT_TRUE(n.sued->Grows("20261209.txt"));
     n.sued->program->Stop(SIGKILL);
@@ -190,6 +224,12 @@ void MosquittoForgetting(const TempDir& dir)
     ASSERT_EQ(error.error, QJsonParseError::NoError);
     EXPECT_EQ(doc.object()["station"].toString(), "A_Nord");
     EXPECT_TRUE(doc.object()["time"].toString().startsWith("2026-12-09T"));
+    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(uploadPid); }, kLong)) << "no upload";
+    for (const char* f : {"/mox_data.png", "/mox_small.png", "/mox_data.wap", "/mox_data_wap.png", "/mox_data_wap.txt",
+                          "/mox_data.htm"})
+        EXPECT_TRUE(std::filesystem::exists(web + f)) << f;
+    EXPECT_EQ(ReadBytes(web + "/mox_data.htm").rfind("<html><body><pre>\r\n\"", 0), 0u);
+    EXPECT_TRUE(WaitFor([&] { return !Running(uploadPid); }, 10000)) << "upload not ended at its limit";
 
     n.nord->device.reset();
     n.sued->device.reset();
@@ -214,7 +254,7 @@ void MosquittoKilled(const TempDir& dir)
     n.sued->program->Stop(SIGKILL);
     std::filesystem::remove(n.sued->data + "/mqtt-spool.dat");
     n.sued->Start();
-    Pause(5000);
+    Pause(OutageMs());
     // The spool of the running station is back, made again.
     EXPECT_TRUE(std::filesystem::exists(n.nord->data + "/mqtt-spool.dat"));
     ASSERT_TRUE(n.broker.Start());
@@ -236,7 +276,7 @@ void OverNats(const TempDir& dir)
     ASSERT_TRUE(AfterMidnight(n)) << "no line after midnight";
 
     n.broker.Stop(SIGTERM);
-    Pause(5000);
+    Pause(OutageMs());
     ASSERT_TRUE(n.broker.Start());
     ASSERT_TRUE(n.nord->Grows("20261209.txt"));
     n.collect->Stop(SIGKILL);

@@ -110,8 +110,11 @@ TEST(HeaderSettings, ConvertedFilesCarryTheStationsHeaderKeys)
     // No settings file: the component's own site record, one-sensor component By; the total
     // field names no single component and leaves it so too.
     WriteBytes(dir / "other.ini", "[MOX-Header]\r\n1-Sensor=3\r\n");
+    // Whatever the diagram carried before: a station's folder of an archive read after this
+    // station's settings must not keep a key its record lacks.
     for (const char* ini : {"none.ini", "other.ini"}) {
         TMOX_Diagram fresh, read;
+        ReadHeaderSettings(TIniFile(dir / "mox.ini"), read);
         ReadHeaderSettings(TIniFile(dir / ini), read);
         EXPECT_EQ(read.get_Autor(), fresh.get_Autor());
         EXPECT_EQ(read.get_Ort(), fresh.get_Ort());
@@ -377,24 +380,27 @@ TEST(Unattended, APassLongerThanOneGroupConvertsEveryDayInOrder)
 }
 
 // A network's archive: each station's folder carries that station's record (kept there by the
-// collector); converting it stamps each station's days with its own record, never the local one.
+// collector); converting it stamps each station's days with its own record, never the local one,
+// and exports them under the station's own code, side by side in one folder.
 TEST(Unattended, EachStationsFolderOfAnArchiveGetsItsOwnRecord)
 {
     TempDir dir;
-    WriteBytes(dir / "mox.ini", "[MOX-Header]\r\nOrt=Hiesig\r\nAutor=Zentrale\r\n");
+    WriteBytes(dir / "mox.ini", "[MOX-Header]\r\nOrt=Hiesig\r\nAutor=Zentrale\r\n[IAGA]\r\nCode=LOC\r\n");
     const std::string program = std::string(MOX_BINARY_DIR) + "/bin/MOX_Convert";
     const std::map<std::string, std::string> places = {{"Nord", "Kiel"}, {"Sued", "Passau"}};
     for (const auto& [station, place] : places) {
         std::filesystem::create_directories(dir / station);
-        WriteBytes(dir / (station + "/station.ini"),
-                   "[MOX-Header]\r\nAutor=Team " + station + "\r\nOrt=" + place + "\r\nLocator=JO54\r\n");
+        WriteBytes(dir / (station + "/station.ini"), "[MOX-Header]\r\nAutor=Team " + station + "\r\nOrt=" + place +
+                                                         "\r\nLocator=JO54\r\n[IAGA]\r\nCode=" + station.substr(0, 3) +
+                                                         "\r\n");
         WriteBytes(dir / (station + "/20030615.txt"), RawLog("15.06.03"));
     }
     std::filesystem::create_directories(dir / "local");
     WriteBytes(dir / "local/20030615.txt", RawLog("15.06.03"));
     for (const std::string folder : {"Nord", "Sued", "local"}) {
         const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM MOX_INI=" + dir / "mox.ini" +
-                                " " + program + " auto " + dir / folder + " >/dev/null 2>&1";
+                                " " + program + " auto " + dir / folder + " --iaga " + dir / "share" +
+                                " >/dev/null 2>&1";
         EXPECT_EQ(std::system(cmd.c_str()), 0) << folder;
     }
     for (const auto& [station, place] : places) {
@@ -404,4 +410,9 @@ TEST(Unattended, EachStationsFolderOfAnArchiveGetsItsOwnRecord)
         EXPECT_EQ(mox.find("Zentrale"), std::string::npos) << station;
     }
     EXPECT_NE(ReadBytes(dir / "local/20030615.mox").find("LOCATION: Hiesig"), std::string::npos);
+    for (const auto& [file, place] : {std::pair{"nor", "Kiel"}, {"sue", "Passau"}, {"loc", "Hiesig"}})
+        EXPECT_NE(ReadBytes(dir / ("share/" + std::string(file) + "20030615vmin.min"))
+                      .find(" Station Name           " + std::string(place) + " "),
+                  std::string::npos)
+            << file;
 }

@@ -266,7 +266,7 @@ TEST_F(ConvertWindow, HelpAboutAndExit)
 
     for (const char* legend : {"SpeedButton1", "SpeedButton2", "SpeedButton3"}) {
         Child<QToolButton>(legend)->click();
-        auto* about = Child<QDialog>("AboutBox");
+        auto* about = Child<QDialog>("AboutDlg");
         ASSERT_NE(about, nullptr);
         EXPECT_TRUE(about->isVisible()) << legend;
         about->accept();

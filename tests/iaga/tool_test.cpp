@@ -2,8 +2,10 @@
 
 #include <sys/wait.h>
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
+#include <tuple>
 
 #include "../support/DayFiles.h"
 #include "IagaFiles.h"
@@ -85,4 +87,49 @@ TEST(MoxIaga, ExportTakesTheCodeFromTheSettingsOrTheCommandLine)
     const Result bad = RunTool(dir, "export '" + dir / "20261208.mox" + "'", "bad.ini");
     EXPECT_EQ(bad.exit, 2);
     EXPECT_NE(bad.err.find("toolong"), std::string::npos);
+}
+
+// Day files of a network's archive go under the code their station's record names, into one
+// folder without one station's file taking the other's name; this machine's code is for its own
+// days. A station whose record names no code is refused before anything is written.
+TEST(MoxIaga, ExportsEachArchiveStationUnderItsOwnCodeAndRecord)
+{
+    TempDir dir;
+    WriteBytes(dir / "mox.ini", "[MOX-Header]\r\nOrt=Hiesig\r\n[IAGA]\r\nCode=LOC\r\n");
+    const std::vector<Section> day = {{"By", Minutes([](int m) { return m; })}};
+    const std::vector<std::array<std::string, 4>> folders = {{"Nord", "Kiel", "Team Nord", "NRD"},
+                                                             // converted before its record came
+                                                             {"Sued", "Passau", "MOX-Station", "SUD"},
+                                                             {"own", "Hiesig", "Zentrale", ""},
+                                                             {"West", "Aachen", "Team West", ""}};
+    for (const auto& [folder, place, author, code] : folders) {
+        std::filesystem::create_directories(dir / folder);
+        WriteBytes(dir / (folder + "/20030615.mox"), DayFileText(day, "15.06.03", place, author));
+        if (folder != "own")
+            WriteBytes(dir / (folder + "/station.ini"), "[MOX-Header]\r\nOrt=" + place + "\r\n" +
+                                                            (code.empty() ? "" : "[IAGA]\r\nCode=" + code + "\r\n"));
+    }
+    const std::string share = dir / "share";
+    const Result r = RunTool(dir,
+                             "export --out '" + share + "' '" + dir / "Nord/20030615.mox" + "' '" +
+                                 dir / "Sued/20030615.mox" + "' '" + dir / "own/20030615.mox" + "'",
+                             "mox.ini");
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.out,
+              share + "/nrd20030615vmin.min\n" + share + "/sud20030615vmin.min\n" + share + "/loc20030615vmin.min\n");
+    for (const auto& [file, place, code] :
+         {std::tuple{"nrd", "Kiel", "NRD"}, {"sud", "Passau", "SUD"}, {"loc", "Hiesig", "LOC"}}) {
+        const std::string text = ReadBytes(share + "/" + file + "20030615vmin.min");
+        EXPECT_NE(text.find(" Station Name           " + std::string(place) + " "), std::string::npos) << file;
+        EXPECT_NE(text.find(" IAGA CODE              " + std::string(code) + " "), std::string::npos) << file;
+    }
+    // The placeholder is told where the station's record comes from, not this machine's settings.
+    EXPECT_NE(r.err.find(dir / "Sued/station.ini"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(dir / "mox.ini"), std::string::npos) << r.err;
+
+    const Result west =
+        RunTool(dir, "export --out '" + dir / "west" + "' '" + dir / "West/20030615.mox" + "'", "mox.ini");
+    EXPECT_EQ(west.exit, 2);
+    EXPECT_NE(west.err.find(dir / "West/station.ini"), std::string::npos) << west.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "west"));
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "../support/DayFiles.h"
+#include "mox/CorrectionFile.h"
 #include "mox/Mm.h"
 #include "mox/rtl/SysUtils.h"
 
@@ -179,3 +180,24 @@ TEST_F(OffsetFilter, StepsAndSpikes)
 }
 
 }  // namespace
+
+TEST(CorrectionLine, WhatTheCorrectionWindowWritesIsReadBackWithEitherDecimalSeparator)
+{
+    const TFormatSettings saved = FormatSettings();
+    for (char separator : {',', '.'}) {
+        SCOPED_TRACE(separator);
+        FormatSettings().DecimalSeparator = separator;
+        const std::string line = CorrectionLine(vecBz, 12 * 60 + 34, -2.75);
+        EXPECT_EQ(line, std::string("Bz;12:34;-2") + separator + "75");
+        std::string component;
+        int minute = 0;
+        double value = 0;
+        ASSERT_TRUE(ParseCorrectionLine(line, component, minute, value)) << line;
+        EXPECT_EQ(component, "Bz");
+        EXPECT_EQ(minute, 754);
+        EXPECT_EQ(value, -2.75);
+    }
+    FormatSettings() = saved;
+    // The total field takes no corrections: its line names no component.
+    EXPECT_EQ(CorrectionLine(vecB, 0, 1), "00:00;1");
+}

@@ -36,6 +36,10 @@ for _ in $(seq 1 180); do
   [ "$lines" -ge 5 ] && break
   sleep 0.5
 done
+# runuser's child: the program of ExecStart, which became the headless station.
+child=$(pgrep -P $station || true)
+headless=$(readlink "/proc/$child/exe" || true)
+widgets=$(grep -c 'libQt6Widgets\|libQt6Gui' "/proc/$child/maps" || true)
 kill $station $sim 2>/dev/null || true
 wait $station 2>/dev/null || true
 wait $sim 2>/dev/null || true
@@ -44,4 +48,8 @@ if [ "$lines" -lt 5 ]; then
   cat "$here/station.log"
   exit 1
 fi
-echo "installed package: station logged $lines lines as user mox"
+if [ "$headless" != /usr/libexec/mox/mox-station ] || [ "$widgets" != 0 ]; then
+  echo "the installed station runs $headless and maps $widgets pieces of widget libraries"
+  exit 1
+fi
+echo "installed package: station logged $lines lines as user mox, headless, without widget libraries"

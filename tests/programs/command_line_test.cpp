@@ -95,6 +95,13 @@ TEST(CommandLine, OptionsWithValuesAndWordsAreCountedApart)
     std::string out, err;
     EXPECT_EQ(Answer(line, {"auto", "/data", "--iaga", "/out", "--quiet"}, out, err), -1);
     EXPECT_EQ(out + err, "");
+    // An option given twice keeps its last value, and every value in order.
+    TCommandLineWords words;
+    const std::vector<const char*> twice{"prog", "--iaga", "/a", "--quiet", "--iaga", "/b"};
+    std::ostringstream o, e;
+    ASSERT_EQ(ParseCommandLine(line, int(twice.size()), twice.data(), words, o, e), -1);
+    EXPECT_EQ(words.Value("--iaga"), "/b");
+    EXPECT_EQ(words.Values("--iaga"), (std::vector<std::string>{"/a", "/b"}));
     // The value of an option is no word, even when it looks like an option.
     EXPECT_EQ(Answer(line, {"--iaga", "-odd-folder", "auto", "/data"}, out, err), -1);
     EXPECT_EQ(Answer(line, {"auto", "--iaga"}, out, err), 2);

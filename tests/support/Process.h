@@ -11,15 +11,24 @@
 #include <thread>
 #include <vector>
 
+#include "TempDir.h"
+
 extern char** environ;
 
 class ChildProcess {
 public:
-    // `env`: "NAME=value" entries added to this process's environment.
+    // `env`: "NAME=value" entries added to this process's environment; a bare "NAME" leaves
+    // that variable out.
     ChildProcess(std::vector<std::string> argv, const std::string& outputFile, const std::vector<std::string>& env = {})
     {
-        std::vector<std::string> environment = env;
-        for (char** e = environ; *e; ++e) environment.push_back(*e);
+        std::vector<std::string> environment, left;
+        for (const std::string& e : env) (e.find('=') == std::string::npos ? left : environment).push_back(e);
+        for (char** e = environ; *e; ++e) {
+            const std::string entry = *e;
+            bool out = false;
+            for (const std::string& name : left) out = out || entry.rfind(name + "=", 0) == 0;
+            if (!out) environment.push_back(entry);
+        }
         std::vector<char*> args, envp;
         for (std::string& a : argv) args.push_back(a.data());
         args.push_back(nullptr);
@@ -77,3 +86,14 @@ private:
     pid_t pid = -1;
     int status = -1;
 };
+
+// Whether the process whose id stands in the first line of pidFile still runs; a process that
+// has ended but is not yet reaped by its new parent counts as ended.
+inline bool Running(const std::string& pidFile)
+{
+    const std::string pid = ReadBytes(pidFile);
+    if (pid.empty()) return false;
+    const std::string stat = ReadBytes("/proc/" + pid.substr(0, pid.find('\n')) + "/stat");
+    const std::size_t state = stat.rfind(") ");
+    return state != std::string::npos && stat.compare(state + 2, 1, "Z") != 0;
+}

@@ -1,16 +1,10 @@
 // mox-bench: speed and memory of the raw log conversion and of loading a day with the day
-// before, on raw logs made from real one-second observatory data.
+// before, on raw logs made from real one-second observatory data, each beside its floor: the
+// processor time of reading the same file and of a bare split of it into lines.
 //
-//   mox-bench [folder]   work folder for the generated logs (default: a new one under /tmp)
-//   mox-bench --days FOLDER N
-//                        only makes the first N days of that year in FOLDER
-//   mox-bench --convert FILE [runs]
-//                        prints the best processor milliseconds of Convert on FILE
-//   mox-bench --year FOLDER [runs]
-//                        a year of one-second logs (two sensors) in FOLDER, made once, then
-//                        `MOX_Convert auto FOLDER` timed on all cores and on one core
-//
-// Prints a Markdown table; docs/benchmarks.md keeps a copy of its output.
+// Prints Markdown tables; docs/benchmarks.md keeps a copy of their output. The forms of the
+// command line are in kCommandLine below.
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/utsname.h>
 #include <time.h>
@@ -125,6 +119,31 @@ Timing Fastest(int runs, F f)
     return best;
 }
 
+// The floor of any conversion: the file read in the blocks the converter reads it in, and,
+// with `split`, cut into lines by a bare search for line ends. Returns the lines (or bytes).
+long ReadLines(const std::string& file, bool split)
+{
+    static std::vector<char> block(1 << 20);
+    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    long count = 0;
+    ssize_t n;
+    while ((n = read(fd, block.data(), block.size())) > 0) {
+        if (!split) {
+            count += n;
+            continue;
+        }
+        const char* at = block.data();
+        const char* const end = at + n;
+        while ((at = static_cast<const char*>(std::memchr(at, '\n', std::size_t(end - at))))) {
+            ++count;
+            ++at;
+        }
+    }
+    close(fd);
+    return count;
+}
+
 // Run as a fresh process: the memory that one conversion takes beyond what the process
 // held before it, in KB.
 int MeasureMemory(const std::string& file)
@@ -205,38 +224,54 @@ bool MakeYear(const std::string& folder, const std::vector<SecondRecord>& record
     return true;
 }
 
-int MeasureYear(const std::string& folder, int runs)
+int MeasureYear(const std::string& folder, int days, int runs)
 {
     namespace fs = std::filesystem;
     const auto today = ReadDay(std::string(BENCH_REAL_DATA) + "/wic20220810vsec");
-    if (today.size() != 86400 || !MakeYear(folder, today)) {
-        std::fprintf(stderr, "mox-bench: cannot make the year in %s\n", folder.c_str());
+    if (today.size() != 86400 || !MakeYear(folder, today, days)) {
+        std::fprintf(stderr, "mox-bench: cannot make the days in %s\n", folder.c_str());
         return 1;
     }
     std::uintmax_t bytes = 0;
+    int logs = 0;
     for (const auto& e : fs::directory_iterator(folder))
-        if (e.path().extension() == ".txt") bytes += e.file_size();
+        if (e.path().extension() == ".txt") {
+            bytes += e.file_size();
+            ++logs;
+        }
     const auto clean = [&] {
         for (const auto& e : fs::directory_iterator(folder))
             if (e.path().extension() == ".mox" || e.path().extension() == ".log") fs::remove(e.path());
     };
+    const std::string logFiles = "'" + folder + "'/*.txt";
+    // Settings of its own: the user's could change the work, and a placeholder station record
+    // would be told on every run.
+    const std::string ini = folder + "/mox-bench.ini";
+    Write(ini, "[MOX-Header]\r\nAutor=Benchmark\r\nOrt=Benchmark\r\n");
+    const std::string settings = "MOX_INI='" + ini + "' ";
     const std::string convert = std::string("'") + MOX_CONVERT + "' auto '" + folder + "' >/dev/null";
-    // Reading every log once, as the lower bound of any conversion, and to warm the cache.
-    const double read = TimeCommand("cat '" + folder + "'/*.txt >/dev/null");
     struct Case {
-        const char* name;
+        std::string name;
         std::string command;
-    } cases[] = {{"all cores", convert}, {"one core (taskset -c 0)", "taskset -c 0 " + convert}};
-    std::printf("A year of one-second logs (365 days, two sensors X Y, %.0f MB), input in the "
-                "page cache; reading it all once (cat): %.2f s.\n\n",
-                bytes / 1e6, read);
-    std::printf("| `MOX_Convert auto` | Best s | Median s | MB/s | CPU s (best) |\n"
-                "|---|---:|---:|---:|---:|\n");
+        bool converts;
+    } cases[] = {
+        // The floors: reading every log once (which also warms the page cache), and a bare
+        // split of them into lines.
+        {"floor: `cat` of the logs", "cat " + logFiles + " >/dev/null", false},
+        {"floor: line split of the logs (`awk 'END { print NR }'`)",
+         "awk 'END { print NR }' " + logFiles + " >/dev/null", false},
+        {"`MOX_Convert auto`, all cores", settings + convert, true},
+        {"`MOX_Convert auto`, one core (`taskset -c 0`)", settings + "taskset -c 0 " + convert, true},
+    };
+    std::printf("%d days of one-second logs (two sensors X Y, %.0f MB) in %s, input in the page cache, "
+                "%d runs:\n\n",
+                logs, bytes / 1e6, folder.c_str(), runs);
+    std::printf("| Command | Best s | Median s | MB/s | CPU s (best) |\n|---|---:|---:|---:|---:|\n");
     for (const Case& c : cases) {
         std::vector<double> times;
         double bestCpu = 1e9;
         for (int i = 0; i < runs; ++i) {
-            clean();
+            if (c.converts) clean();
             double cpu;
             const double t = TimeCommand(c.command, &cpu);
             bestCpu = std::min(bestCpu, cpu);
@@ -247,40 +282,30 @@ int MeasureYear(const std::string& folder, int runs)
             times.push_back(t);
         }
         std::sort(times.begin(), times.end());
-        std::printf("| %s | %.2f | %.2f | %.0f | %.2f |\n", c.name, times.front(), times[times.size() / 2],
+        std::printf("| %s | %.2f | %.2f | %.0f | %.2f |\n", c.name.c_str(), times.front(), times[times.size() / 2],
                     bytes / 1e6 / times.front(), bestCpu);
     }
     return 0;
 }
 
-}  // namespace
-
-const TCommandLine kCommandLine{"mox-bench",
-                                "Usage: mox-bench [FOLDER]\n"
-                                "Measures the conversion of raw logs and the loading of days and prints\n"
-                                "the tables of docs/benchmarks.md; FOLDER is kept (default: a temporary one).\n"
-                                "  --memory FILE  peak memory of one conversion of FILE, in KB\n",
-                                {{"--memory", true}},
-                                1};
-
-int main(int argc, char** argv)
+// The best processor milliseconds of Convert on a file and of the line split floor.
+int MeasureConvert(const std::string& file, int runs)
 {
-    if (const int rc = AnswerCommandLine(kCommandLine, argc, argv); rc >= 0) return rc;
+    if (ReadLines(file, true) < 0) {
+        std::fprintf(stderr, "mox-bench: cannot read %s\n", file.c_str());
+        return 1;
+    }
+    TMOX_Diagram d;
+    d.Convert(file);
+    const Timing convert = Fastest(runs, [&] { d.Convert(file); });
+    const Timing split = Fastest(runs, [&] { ReadLines(file, true); });
+    std::printf("%.3f %.3f\n", convert.cpu * 1e3, split.cpu * 1e3);
+    return 0;
+}
+
+int MeasureDays(std::string folder, int runs)
+{
     namespace fs = std::filesystem;
-    if (argc == 3 && std::string(argv[1]) == "--memory") return MeasureMemory(argv[2]);
-    if (argc == 4 && std::string(argv[1]) == "--days") {
-        const auto today = ReadDay(std::string(BENCH_REAL_DATA) + "/wic20220810vsec");
-        return today.size() == 86400 && MakeYear(argv[2], today, std::atoi(argv[3])) ? 0 : 1;
-    }
-    if (argc >= 3 && std::string(argv[1]) == "--convert") {
-        TMOX_Diagram d;
-        d.Convert(argv[2]);
-        const Timing t = Fastest(argc >= 4 ? std::max(1, std::atoi(argv[3])) : 20, [&] { d.Convert(argv[2]); });
-        std::printf("%.3f\n", t.cpu * 1e3);
-        return 0;
-    }
-    if (argc >= 3 && std::string(argv[1]) == "--year")
-        return MeasureYear(argv[2], argc >= 4 ? std::max(1, std::atoi(argv[3])) : 5);
     const std::string data = BENCH_REAL_DATA;
     const auto today = ReadDay(data + "/wic20220810vsec");
     const auto other = ReadDay(data + "/wic20230712vsec");
@@ -288,14 +313,13 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "mox-bench: the one-second days are missing in %s\n", data.c_str());
         return 1;
     }
-    std::string folder;
-    if (argc > 1) {
-        folder = argv[1];
-        fs::create_directories(folder);
-    } else {
+    const bool temporary = folder.empty();
+    if (temporary) {
         char name[] = "/tmp/mox-bench-XXXXXX";
         if (!mkdtemp(name)) return 1;
         folder = name;
+    } else {
+        fs::create_directories(folder);
     }
     folder += "/";
 
@@ -307,9 +331,11 @@ int main(int argc, char** argv)
     std::printf("`Convert`, input in the page cache, .mox and .log written and synced to disk. "
                 "Processor time on one core, and wall time including the wait for the disk; "
                 "MB = 10^6 bytes of input; memory = peak resident growth of a fresh process "
-                "during one conversion.\n\n");
-    std::printf("| Raw log | Lines | MB | CPU ms | Lines/s | MB/s | Wall ms | MB/s wall | Memory KB |\n");
-    std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+                "during one conversion. Floors, processor time of the same file in the same "
+                "1 MiB blocks: read = reading it, split = reading it and finding every line end.\n\n");
+    std::printf("| Raw log | Lines | MB | CPU ms | Floor: read CPU ms | Floor: split CPU ms | Lines/s | MB/s | Wall ms "
+                "| MB/s wall | Memory KB |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
     const std::vector<Variant> variants = {
         {"two sensors X Y, 1 line/s", "XY", 1},
         {"one sensor Z, 1 line/s", "Z", 1},
@@ -324,10 +350,15 @@ int main(int argc, char** argv)
         Write(file, text);
         TMOX_Diagram d;
         d.Convert(file);  // warms the page cache
-        const Timing t = Fastest(v.step == 1 ? 30 : 100, [&] { d.Convert(file); });
+        ReadLines(file, true);
+        const int n = runs > 0 ? runs : v.step == 1 ? 30 : 100;
+        const Timing t = Fastest(n, [&] { d.Convert(file); });
+        const Timing read = Fastest(n, [&] { ReadLines(file, false); });
+        const Timing split = Fastest(n, [&] { ReadLines(file, true); });
         const double mb = text.size() / 1e6;
-        std::printf("| %s | %ld | %.2f | %.1f | %.0f | %.0f | %.1f | %.0f | %ld |\n", v.name, lines, mb, t.cpu * 1e3,
-                    lines / t.cpu, mb / t.cpu, t.wall * 1e3, mb / t.wall, MemoryOfConversion(file));
+        std::printf("| %s | %ld | %.2f | %.1f | %.2f | %.2f | %.0f | %.0f | %.1f | %.0f | %ld |\n", v.name, lines, mb,
+                    t.cpu * 1e3, read.cpu * 1e3, split.cpu * 1e3, lines / t.cpu, mb / t.cpu, t.wall * 1e3, mb / t.wall,
+                    MemoryOfConversion(file));
     }
 
     // A day with the day before: the day before as a raw log only (converted on the way)
@@ -350,7 +381,7 @@ int main(int argc, char** argv)
     std::printf("\n`AutoLoad` with the day before (two sensors, 1 line/s):\n\n");
     std::printf("| Case | Curves loaded | CPU ms | Wall ms |\n|---|---:|---:|---:|\n");
     for (const Case& c : cases) {
-        const Timing t = Fastest(20, [&] {
+        const Timing t = Fastest(runs > 0 ? runs : 20, [&] {
             if (c.removePrevious) fs::remove(folder + "20220809.mox");
             for (int k = 1; k <= 4; ++k) d.DelCurve(k);
             d.AutoLoad(c.file, true);
@@ -360,6 +391,61 @@ int main(int argc, char** argv)
         std::printf("| %s | %d | %.1f | %.1f |\n", c.name, loaded, t.cpu * 1e3, t.wall * 1e3);
     }
 
-    if (argc <= 1) fs::remove_all(folder);
+    if (temporary) fs::remove_all(folder);
     return 0;
+}
+
+}  // namespace
+
+const TCommandLine kCommandLine{
+    "mox-bench",
+    "Usage: mox-bench [--runs N] [FOLDER]\n"
+    "       mox-bench --convert FILE [--runs N]\n"
+    "       mox-bench --logs FOLDER [--days N]\n"
+    "       mox-bench --year FOLDER [--days N] [--runs N]\n"
+    "Measures the conversion of raw logs and the loading of days, each beside the time of\n"
+    "reading and of splitting the same file into lines, and prints the tables of\n"
+    "docs/benchmarks.md; FOLDER is kept (default: a temporary one).\n"
+    "  --runs N        calls per figure, the fastest counts (default 30, 100 at one line in\n"
+    "                  10 s, 20 for loading; with --convert 20; with --year 3 processes)\n"
+    "  --convert FILE  prints the best processor milliseconds of converting FILE and of\n"
+    "                  splitting it into lines\n"
+    "  --logs FOLDER   only makes raw logs of the first N days of 2022 (two sensors, one line\n"
+    "                  a second) in FOLDER, where they are not there yet\n"
+    "  --year FOLDER   makes those logs, then times `MOX_Convert auto FOLDER` on all cores and\n"
+    "                  on one core, beside `cat` and a line split of the logs\n"
+    "  --days N        days for --logs and --year (default 365)\n"
+    "  --memory FILE   peak memory of one conversion of FILE, in KB\n",
+    {{"--runs", true}, {"--convert", true}, {"--logs", true}, {"--year", true}, {"--days", true}, {"--memory", true}},
+    1};
+
+int main(int argc, char** argv)
+{
+    TCommandLineWords words;
+    if (const int rc = ParseCommandLine(kCommandLine, argc, argv, words); rc >= 0) return rc;
+    const auto number = [&](const char* option, int otherwise, int& value) {
+        if (!words.Has(option)) {
+            value = otherwise;
+            return true;
+        }
+        return TryStrToInt(words.Value(option), value) && value > 0;
+    };
+    int runs, days;
+    if (!number("--runs", 0, runs)) return CommandLineError(kCommandLine, "--runs braucht eine Zahl über 0");
+    if (!number("--days", 365, days) || days > 3650)
+        return CommandLineError(kCommandLine, "--days braucht eine Zahl von 1 bis 3650");
+    int modes = 0;
+    for (const char* mode : {"--convert", "--logs", "--year", "--memory"}) modes += words.Has(mode);
+    if (modes > 1 || (modes == 1 && !words.Arguments.empty()))
+        return CommandLineError(kCommandLine, "--convert, --logs, --year, --memory und FOLDER schließen sich aus");
+    if (words.Has("--days") && !words.Has("--logs") && !words.Has("--year"))
+        return CommandLineError(kCommandLine, "--days gilt nur mit --logs oder --year");
+    if (words.Has("--memory")) return MeasureMemory(words.Value("--memory"));
+    if (words.Has("--convert")) return MeasureConvert(words.Value("--convert"), runs > 0 ? runs : 20);
+    if (words.Has("--logs")) {
+        const auto today = ReadDay(std::string(BENCH_REAL_DATA) + "/wic20220810vsec");
+        return today.size() == 86400 && MakeYear(words.Value("--logs"), today, days) ? 0 : 1;
+    }
+    if (words.Has("--year")) return MeasureYear(words.Value("--year"), days, runs > 0 ? runs : 3);
+    return MeasureDays(words.Arguments.empty() ? "" : words.Arguments[0], runs);
 }

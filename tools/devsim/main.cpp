@@ -90,73 +90,72 @@ struct TOptions {
     TDeviceFaults faults;
 };
 
-TOptions ParseOptions(int argc, char** argv)
+const TCommandLine kCommandLine{"mox-devsim",
+                                Usage,
+                                {{"--link", true},
+                                 {"--interval", true},
+                                 {"--speed", true},
+                                 {"--start", true},
+                                 {"--sensors", true},
+                                 {"--no-letters"},
+                                 {"--params", true},
+                                 {"--storm"},
+                                 {"--seed", true},
+                                 {"--no-data"},
+                                 {"--record", true},
+                                 {"--verbose"},
+                                 {"--fault", true}},
+                                0};
+
+double Number(const std::string& option, const std::string& text)
+{
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0') Fail("keine Zahl für " + option + ": " + text);
+    return v;
+}
+
+// The options as the simulator takes them; a value it cannot use ends it with exit code 2.
+TOptions ReadOptions(const TCommandLineWords& w)
 {
     TOptions o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= argc) Fail("Wert fehlt für " + a);
-            return argv[++i];
-        };
-        auto number = [&](const std::string& text) {
-            char* end = nullptr;
-            const double v = std::strtod(text.c_str(), &end);
-            if (text.empty() || *end != '\0') Fail("keine Zahl für " + a + ": " + text);
-            return v;
-        };
-        if (a == "--help" || a == "-h") {
-            std::cout << Usage;
-            std::exit(0);
-        } else if (a == "--version") {
-            std::cout << "mox-devsim " << MoxVersion() << "\n";
-            std::exit(0);
-        } else if (a == "--link") {
-            o.link = value();
-        } else if (a == "--interval") {
-            const double v = number(value());
-            if (v < 1 || v > 255 || v != std::floor(v)) Fail("--interval nimmt ganze Sekunden 1..255");
-            o.interval = static_cast<int>(v);
-        } else if (a == "--speed") {
-            o.speed = number(value());
-            if (!(o.speed > 0)) Fail("--speed muss größer als 0 sein");
-        } else if (a == "--start") {
-            o.haveStart = ParseDeviceTime(value(), o.start);
-            if (!o.haveStart) Fail("--start nimmt JJJJ-MM-TTTHH:MM:SS");
-        } else if (a == "--sensors") {
-            const std::string v = value();
-            if (v != "1" && v != "2") Fail("--sensors nimmt 1 oder 2");
-            o.sensors = v[0] - '0';
-        } else if (a == "--no-letters") {
-            o.letters = false;
-        } else if (a == "--params") {
-            o.paramsFile = value();
-        } else if (a == "--storm") {
-            o.storm = true;
-        } else if (a == "--seed") {
-            o.seed = static_cast<unsigned long long>(number(value()));
-        } else if (a == "--no-data") {
-            o.noData = true;
-        } else if (a == "--record") {
-            o.recordFile = value();
-        } else if (a == "--verbose") {
-            o.verbose = true;
-        } else if (a == "--fault") {
-            const std::string f = value();
-            if (f == "silent") o.faults.silent = true;
-            else if (f == "one-copy") o.faults.oneCopy = true;
-            else if (f == "bad-copy") o.faults.badCopy = true;
-            else if (f == "bad-echo") o.faults.badEcho = true;
-            else if (f == "garbage") o.faults.garbage = true;
-            else if (f.rfind("hangup-after=", 0) == 0) {
-                const double n = number(f.substr(13));
-                if (n < 0 || n != std::floor(n)) Fail("hangup-after nimmt eine Anzahl Bytes");
-                o.faults.hangupAfter = static_cast<long>(n);
-            } else Fail("unbekannter Fehler für --fault: " + f);
-        } else {
-            std::cerr << "mox-devsim: unbekannte Option: " << a << "\n" << Usage;
-            std::exit(2);
-        }
+    o.link = w.Value("--link");
+    o.paramsFile = w.Value("--params");
+    o.recordFile = w.Value("--record");
+    o.letters = !w.Has("--no-letters");
+    o.storm = w.Has("--storm");
+    o.noData = w.Has("--no-data");
+    o.verbose = w.Has("--verbose");
+    if (w.Has("--interval")) {
+        const double v = Number("--interval", w.Value("--interval"));
+        if (v < 1 || v > 255 || v != std::floor(v)) Fail("--interval nimmt ganze Sekunden 1..255");
+        o.interval = static_cast<int>(v);
+    }
+    if (w.Has("--speed")) {
+        o.speed = Number("--speed", w.Value("--speed"));
+        if (!(o.speed > 0)) Fail("--speed muss größer als 0 sein");
+    }
+    if (w.Has("--start")) {
+        o.haveStart = ParseDeviceTime(w.Value("--start"), o.start);
+        if (!o.haveStart) Fail("--start nimmt JJJJ-MM-TTTHH:MM:SS");
+    }
+    if (w.Has("--sensors")) {
+        const std::string v = w.Value("--sensors");
+        if (v != "1" && v != "2") Fail("--sensors nimmt 1 oder 2");
+        o.sensors = v[0] - '0';
+    }
+    if (w.Has("--seed")) o.seed = static_cast<unsigned long long>(Number("--seed", w.Value("--seed")));
+    for (const std::string& f : w.Values("--fault")) {
+        if (f == "silent") o.faults.silent = true;
+        else if (f == "one-copy") o.faults.oneCopy = true;
+        else if (f == "bad-copy") o.faults.badCopy = true;
+        else if (f == "bad-echo") o.faults.badEcho = true;
+        else if (f == "garbage") o.faults.garbage = true;
+        else if (f.rfind("hangup-after=", 0) == 0) {
+            const double n = Number("--fault", f.substr(13));
+            if (n < 0 || n != std::floor(n)) Fail("hangup-after nimmt eine Anzahl Bytes");
+            o.faults.hangupAfter = static_cast<long>(n);
+        } else Fail("unbekannter Fehler für --fault: " + f);
     }
     return o;
 }
@@ -263,7 +262,9 @@ private:
 
 int main(int argc, char** argv)
 {
-    const TOptions options = ParseOptions(argc, argv);
+    TCommandLineWords words;
+    if (const int code = ParseCommandLine(kCommandLine, argc, argv, words); code >= 0) return code;
+    const TOptions options = ReadOptions(words);
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     std::signal(SIGHUP, OnSignal);

@@ -7,6 +7,7 @@
 #include "mox/Iaga2002.h"
 #include "mox/rtl/CommandLine.h"
 #include "mox/rtl/IniFile.h"
+#include "mox/rtl/SysUtils.h"
 
 namespace {
 
@@ -27,8 +28,9 @@ export  schreibt Tagesdateien (.mox, TYPE 1, 2 oder 4) als IAGA-2002-Minutendate
 Optionen:
   --out ORDNER   Zielordner (wird angelegt); ohne Angabe der Ordner der Eingabedatei
   --code ABC     IAGA-Code der Station (drei Buchstaben oder Ziffern) für export; ohne
-                 Angabe gilt der Schlüssel "Code" im Abschnitt [IAGA] der Einstellungsdatei
-                 ($MOX_INI, sonst ~/.config/mox/mox.ini)
+                 Angabe gilt für Tagesdateien im Ordner einer Station eines Archivs der
+                 Code aus deren Stationsdaten (station.ini), sonst der Schlüssel "Code" im
+                 Abschnitt [IAGA] der Einstellungsdatei ($MOX_INI, sonst ~/.config/mox/mox.ini)
   --help         dieser Text
   --version      Programmversion
 
@@ -50,26 +52,32 @@ int main(int argc, char** argv)
     if (command != "import" && command != "export") return usage("unbekannter Befehl '" + command + "'");
     const std::vector<std::string> files(words.Arguments.begin() + 1, words.Arguments.end());
     const std::string out = words.Value("--out");
-    std::string code = words.Value("--code");
+    const std::string code = words.Value("--code");
     if (files.empty()) return usage("keine Datei angegeben");
     if (command == "import" && words.Has("--code")) return usage("--code gilt nur für export");
+    // Each day file under its own station's code: the archive's folders keep their station's.
+    std::vector<std::string> codes(files.size(), code);
     if (command == "export") {
         if (!words.Has("--code")) {
-            std::string problem;
-            code = SettingsIagaCode(TIniFile(MoxIniPath()), problem);
-            if (code.empty()) return usage(problem + "; oder --code ABC angeben");
+            const TIniFile local(MoxIniPath());
+            for (std::size_t i = 0; i < files.size(); ++i) {
+                std::string problem;
+                codes[i] = FolderIagaCode(ExtractFilePath(files[i]), local, problem);
+                if (codes[i].empty()) return usage(problem + "; oder --code ABC angeben");
+            }
         } else if (!IsValidIagaCode(code)) {
             return usage("'" + code + "' ist kein IAGA-Code aus drei Buchstaben oder Ziffern");
         }
     }
 
     int result = kOk;
-    for (const std::string& file : files) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string& file = files[i];
         try {
             if (command == "import") {
                 for (const std::string& written : ImportIaga2002(file, out)) std::cout << written << '\n';
             } else {
-                std::cout << ExportIaga2002(file, code, out) << '\n';
+                std::cout << ExportIaga2002(file, codes[i], out) << '\n';
             }
             std::cout.flush();
         } catch (const std::exception& e) {

@@ -157,6 +157,27 @@ TEST_F(Web, ARangeGivesExactlyItsLinesAcrossMidnightAndNoneAtStop)
     EXPECT_EQ(empty.rfind("#{\"HAPI\":\"3.3\",\"status\":{\"code\":1201", 0), 0u) << empty;
 }
 
+// The day's picture names the station by the record of its state, else by the record the
+// archive keeps beside its days: the same picture either way, not the placeholder's.
+TEST_F(Web, TheMagnetogramNamesTheStationAlsoWithoutItsState)
+{
+    const std::int64_t day = *ParseHapiTime("2026-12-10") / 86400;
+    const std::string unnamed = days.Magnetogram("Ost", day, nullptr, 400, 250);
+    StationRecord record;
+    record.location = "Kiel";
+    record.latitude = "54.3 N";
+    record.longitude = "10.1 E";
+    record.locator = "JO54";
+    record.author = "Team Ost";
+    const std::string named = days.Magnetogram("Ost", day, &record, 400, 250);
+    WriteBytes(root + "/Ost/station.ini",
+               "[MOX-Header]\r\nAutor=Team Ost\r\nOrt=Kiel\r\nLänge=10.1 E\r\nBreite=54.3 N\r\nLocator=JO54\r\n");
+    const std::string kept = days.Magnetogram("Ost", day, nullptr, 400, 250);
+    ASSERT_FALSE(named.empty());
+    EXPECT_NE(named, unnamed);
+    EXPECT_EQ(kept, named);
+}
+
 TEST_F(Web, ConversionsLeaveNothingBehind)
 {
     ASSERT_TRUE(days.Day("Ost", *ParseHapiTime("2026-12-09") / 86400));

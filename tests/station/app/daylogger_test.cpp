@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "../../support/LoopDisk.h"
+#include "../../support/SlowMedium.h"
 #include "../../support/TempDir.h"
 #include "lines/DayLogger.h"
 #include "mox/rtl/SysUtils.h"
@@ -348,4 +349,73 @@ TEST_F(DayLoggerTest, WhileItsMediumIsUnmountedTheLinesWaitAndNoneGoesBelowTheMo
     ASSERT_EQ(line(8), Outcome::Logged);
     log.Close();
     EXPECT_EQ(ReadBytes(disk.path + "/20030615.txt"), sent);
+}
+
+TEST_F(DayLoggerTest, BackgroundSyncsLeaveTheWriterFreeAndAFailedOneSendsItsLinesBackOnce)
+{
+    auto medium = std::make_unique<SlowMedium>();
+    SlowMedium& m = *medium;
+    DayLogger log(dir.str(), 3600, std::move(medium));
+    log.SyncInBackground(nullptr);
+    std::string published;
+    log.OnWritten = [&](const std::string& line) { published += line + "\r\n"; };
+    const std::string day = dir / "20030615.txt";
+
+    ASSERT_EQ(log.HandleLine("15.06.03 12:00:00: 1"), Outcome::Logged);  // the first line is synced
+    ASSERT_TRUE(m.Started(1));
+    // The medium holds that sync; lines still go in, and one sync runs at a time.
+    EXPECT_EQ(log.HandleLine("15.06.03 12:00:01: 2"), Outcome::Logged);
+    log.Sync();
+    EXPECT_EQ(log.HandleLine("15.06.03 12:00:02: 3"), Outcome::Logged);
+    EXPECT_EQ(m.Begun(), 1);
+
+    // It fails: its line and the lines written after it wait again, the file is cut back.
+    m.End(false);
+    ASSERT_TRUE(m.Ended(1));
+    log.FinishSyncs();
+    EXPECT_EQ(log.Waiting(), 3u);
+    EXPECT_NE(log.Error().find(day), std::string::npos) << log.Error();
+    EXPECT_EQ(log.Retry(), 3u);
+    ASSERT_TRUE(m.Started(2));
+    m.End(true);
+    ASSERT_TRUE(m.Ended(2));
+    log.FinishSyncs();
+    EXPECT_EQ(log.Waiting(), 0u);
+    const std::string all = Record({"15.06.03 12:00:00: 1", "15.06.03 12:00:01: 2", "15.06.03 12:00:02: 3"});
+    EXPECT_EQ(ReadBytes(day), all);
+    EXPECT_EQ(published, all);
+
+    // At the end every sync is waited for: a failed last one leaves its lines waiting, to be
+    // kept by the owner, not lost unseen.
+    EXPECT_EQ(log.HandleLine("15.06.03 12:00:03: 4"), Outcome::Logged);
+    m.End(false);
+    log.SyncInForeground();
+    log.Sync();
+    EXPECT_EQ(log.WaitingLines(), std::vector<std::string>{"15.06.03 12:00:03: 4"});
+}
+
+TEST_F(DayLoggerTest, MidnightDuringASlowSyncThatFailsLeavesEachLineOnceInItsOwnDay)
+{
+    auto medium = std::make_unique<SlowMedium>();
+    SlowMedium& m = *medium;
+    DayLogger log(dir.str(), 3600, std::move(medium));
+    log.SyncInBackground(nullptr);
+    ASSERT_EQ(log.HandleLine("15.06.03 23:59:58: 1"), Outcome::Logged);
+    ASSERT_TRUE(m.Started(1));
+    ASSERT_EQ(log.HandleLine("15.06.03 23:59:59: 2"), Outcome::Logged);
+    // The new day closes the old file: its last line goes to a sync of its own, queued.
+    ASSERT_EQ(log.HandleLine("16.06.03 00:00:00: 3"), Outcome::Logged);
+    m.End(false);  // the old day's first sync fails, the queued one would succeed
+    m.End(true);
+    ASSERT_TRUE(m.Ended(2));
+    log.FinishSyncs();
+    EXPECT_EQ(log.Waiting(), 2u);
+    for (int i = 0; i < 6; ++i) m.End(true);
+    EXPECT_EQ(log.Retry(), 2u);
+    ASSERT_EQ(log.HandleLine("16.06.03 00:00:01: 4"), Outcome::Logged);
+    log.SyncInForeground();
+    log.Close();
+    EXPECT_EQ(log.Waiting(), 0u);
+    EXPECT_EQ(ReadBytes(dir / "20030615.txt"), Record({"15.06.03 23:59:58: 1", "15.06.03 23:59:59: 2"}));
+    EXPECT_EQ(ReadBytes(dir / "20030616.txt"), Record({"16.06.03 00:00:00: 3", "16.06.03 00:00:01: 4"}));
 }

@@ -1,5 +1,6 @@
 // The publisher against a real broker: order, retained state, outages and restarts.
 #include <gtest/gtest.h>
+#include <mosquitto.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -7,6 +8,7 @@
 
 #include "../../support/Broker.h"
 #include "../../support/TempDir.h"
+#include "lines/NetProtocol.h"
 #include "station/app/MqttPublisher.h"
 
 namespace {
@@ -106,6 +108,63 @@ TEST(MqttPublisher, NothingIsLostWhileTheBrokerIsDownNorAcrossARestartOfTheStati
     ASSERT_TRUE(WaitFor([&] { return publisher.Backlog() == 0; }, kLong)) << publisher.Problem();
     ASSERT_TRUE(WaitFor([&] { return archive.FirstCopies("mox/Test_1/raw").size() >= 120; }, kLong));
     EXPECT_EQ(archive.FirstCopies("mox/Test_1/raw"), Lines(0, 120));
+}
+
+// A collector's request, as mox-collect sends it.
+void Request(int port, const std::string& text)
+{
+    mosquitto* m = mosquitto_new(nullptr, true, nullptr);
+    if (mosquitto_connect(m, "127.0.0.1", port, 10) == MOSQ_ERR_SUCCESS) {
+        mosquitto_publish(m, nullptr, "mox/Test_1/request", int(text.size()), text.data(), 1, false);
+        for (int i = 0; i < 10; ++i) mosquitto_loop(m, 20, 1);
+        mosquitto_disconnect(m);
+    }
+    mosquitto_destroy(m);
+}
+
+// A request is answered from the day file with whole lines only: a last line still being
+// written goes with a later answer, complete, never torn.
+TEST(MqttPublisher, ARequestIsAnsweredWithTheDayFilesWholeLines)
+{
+    TempDir dir;
+    TestBroker broker(dir / "broker");
+    ASSERT_TRUE(broker.Running());
+    std::filesystem::create_directories(dir / "data");
+    const std::string day = dir / "data/20261209.txt";
+    WriteBytes(day, Line(0) + "\r\n" + Line(1) + "\r\n" + Line(2).substr(0, 12));
+    MqttSettings settings = Settings(broker.Port());
+    settings.Archive = true;
+    MqttPublisher publisher(settings, dir / "spool.dat", dir / "data");
+    TestSubscriber answers(broker.Port(), "mox/Test_1/line");
+    ASSERT_TRUE(publisher.Start());
+    ASSERT_TRUE(WaitFor([&] { return publisher.Connected() && answers.Subscribed(); }, kLong)) << publisher.Problem();
+    const auto answered = [&] {
+        std::vector<std::string> lines;
+        for (const std::string& payload : answers.FirstCopies("mox/Test_1/line")) {
+            NetLine l;
+            EXPECT_TRUE(ParseNetLine(payload, l)) << payload;
+            EXPECT_EQ(l.seq, 0u);
+            lines.push_back(std::to_string(l.index) + " " + l.line);
+        }
+        return lines;
+    };
+    // Asked again until answered, as the collector does: the station subscribes after connecting.
+    const auto ask = [&](const std::string& request, std::size_t lines) {
+        return WaitFor(
+            [&] {
+                if (answered().size() >= lines) return true;
+                Request(broker.Port(), request);
+                return false;
+            },
+            kLong);
+    };
+    ASSERT_TRUE(ask("20261209 0", 2));
+    WaitFor([] { return false; }, 500);
+    EXPECT_EQ(answered(), (std::vector<std::string>{"0 " + Line(0), "1 " + Line(1)}));
+
+    WriteBytes(day, ReadBytes(day) + Line(2).substr(12) + "\r\n");
+    ASSERT_TRUE(ask("20261209 2", 3));
+    EXPECT_EQ(answered().back(), "2 " + Line(2));
 }
 
 // A CA and a server certificate for 127.0.0.1, made with the openssl tool.

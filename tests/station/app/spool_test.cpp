@@ -253,10 +253,10 @@ TEST(LineSpool, AFileDeletedOrAFolderMadeLaterIsWrittenAgainWithEveryWaitingLine
     spool.Append("one");
     spool.Append("two");
     std::filesystem::remove(file);
-    spool.SyncIfDue();
+    LineSpool::SyncCopy(spool.SyncDue());
     // Checked once a second at most.
     ASSERT_TRUE(WaitUntil([&] {
-        spool.SyncIfDue();
+        LineSpool::SyncCopy(spool.SyncDue());
         return std::filesystem::exists(file);
     }));
     EXPECT_NE(spool.TakeNotice().find("neu angelegt"), std::string::npos);
@@ -271,7 +271,7 @@ TEST(LineSpool, AFileDeletedOrAFolderMadeLaterIsWrittenAgainWithEveryWaitingLine
     waiting.Append("kept");
     std::filesystem::create_directories(dir / "later");
     ASSERT_TRUE(WaitUntil([&] {
-        waiting.SyncIfDue();
+        LineSpool::SyncCopy(waiting.SyncDue());
         return !waiting.InMemoryOnly();
     }));
     EXPECT_NE(waiting.TakeNotice().find("angelegt"), std::string::npos);

@@ -40,10 +40,13 @@ PngFile ReadPng(const std::string& name)
         png_read_info(png, info);
         png_get_IHDR(png, info, &f.width, &f.height, &f.bitDepth, &f.colourType, &f.interlace, nullptr, nullptr);
         png_color_16p trans = nullptr;
-        if (png_get_tRNS(png, info, nullptr, nullptr, &trans) && trans) {
+        if (f.colourType == PNG_COLOR_TYPE_RGB && png_get_tRNS(png, info, nullptr, nullptr, &trans) && trans) {
             f.hasTransparent = true;
             f.transparent = *trans;
         }
+        // Palette indexes come as the RGB they stand for.
+        if (f.colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+        png_read_update_info(png, info);
         f.rows.assign(f.height, std::vector<png_byte>(png_get_rowbytes(png, info)));
         for (auto& row : f.rows) png_read_row(png, row.data(), nullptr);
         png_read_end(png, nullptr);
@@ -51,6 +54,23 @@ PngFile ReadPng(const std::string& name)
     png_destroy_read_struct(&png, &info, nullptr);
     std::fclose(in);
     return f;
+}
+
+// The pixels a viewer shows: every PNG decoded by libpng to RGBA, top row first.
+std::vector<png_byte> DecodedPixels(const std::string& name)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    std::vector<png_byte> pixels;
+    if (!png_image_begin_read_from_file(&image, name.c_str())) {
+        ADD_FAILURE() << "unreadable PNG " << name << ": " << image.message;
+        return pixels;
+    }
+    image.format = PNG_FORMAT_RGBA;
+    pixels.resize(PNG_IMAGE_SIZE(image));
+    EXPECT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) << image.message;
+    png_image_free(&image);
+    return pixels;
 }
 
 struct JpegFile {
@@ -122,7 +142,7 @@ TEST(Png, RgbEightBitTopRowFirst)
     TempDir dir;
     Picture p;
     const std::string name = dir / "d.png";
-    BitmapToPng(name, p.image.Picture);
+    BitmapToPng(name, p.image.Picture, clNone, kPngRowFilter, PngColours::Rgb);
     const PngFile f = ReadPng(name);
     ASSERT_EQ(f.width, 642u);
     ASSERT_EQ(f.height, 376u);
@@ -138,12 +158,56 @@ TEST(Png, RgbEightBitTopRowFirst)
         }
     EXPECT_EQ(f.rows[0][0], 255);  // the red marker is in the file's first row
 
-    BitmapToPng(name, p.image.Picture, RGBColor(1, 2, 3));
+    BitmapToPng(name, p.image.Picture, RGBColor(1, 2, 3), kPngRowFilter, PngColours::Rgb);
     const PngFile t = ReadPng(name);
     ASSERT_TRUE(t.hasTransparent);
     EXPECT_EQ(t.transparent.red, 1);
     EXPECT_EQ(t.transparent.green, 2);
     EXPECT_EQ(t.transparent.blue, 3);
+}
+
+// A picture of at most 256 colours, as every picture is after the palette reduction, is stored
+// as palette indexes: a viewer sees exactly the pixels of the RGB file, transparency included,
+// from a smaller file. More colours stay RGB.
+TEST(Png, APictureOfFewColoursIsStoredAsPaletteWithTheSamePixels)
+{
+    TempDir dir;
+    Picture p;
+    TBitmap reduced;
+    reduced.Assign(p.image.Picture);
+    reduced.SetPixelFormat(pf8bit);
+    TBitmap many(300, 2);  // 300 greys and blues: one more colour than a palette holds
+    for (int x = 0; x < 300; ++x) {
+        many.SetPixel(x, 0, RGBColor(std::uint8_t(x), std::uint8_t(x), std::uint8_t(x)));
+        many.SetPixel(x, 1, RGBColor(0, 0, std::uint8_t(x / 2)));
+    }
+    const TColor background = p.image.Picture.Pixel(300, 200);
+    struct Case {
+        const char* name;
+        const TBitmap& bitmap;
+        TColor transparent;
+        int colourType;
+    };
+    for (const Case& c : {Case{"drawn", p.image.Picture, clNone, PNG_COLOR_TYPE_PALETTE},
+                          Case{"reduced", reduced, clNone, PNG_COLOR_TYPE_PALETTE},
+                          Case{"transparent", reduced, background, PNG_COLOR_TYPE_PALETTE},
+                          Case{"absent", reduced, RGBColor(1, 2, 3), PNG_COLOR_TYPE_PALETTE},
+                          Case{"many", many, clNone, PNG_COLOR_TYPE_RGB}}) {
+        const std::string rgb = dir / (std::string(c.name) + "-rgb.png");
+        const std::string fitted = dir / (std::string(c.name) + ".png");
+        BitmapToPng(rgb, c.bitmap, c.transparent, kPngRowFilter, PngColours::Rgb);
+        BitmapToPng(fitted, c.bitmap, c.transparent);
+        EXPECT_EQ(ReadPng(fitted).colourType, c.colourType) << c.name;
+        const std::vector<png_byte> expected = DecodedPixels(rgb);
+        ASSERT_EQ(expected.size(), std::size_t(c.bitmap.Width()) * std::size_t(c.bitmap.Height()) * 4) << c.name;
+        EXPECT_TRUE(DecodedPixels(fitted) == expected) << c.name;
+        if (c.colourType == PNG_COLOR_TYPE_PALETTE)
+            EXPECT_LT(std::filesystem::file_size(fitted), std::filesystem::file_size(rgb)) << c.name;
+    }
+    // The transparent colour is transparent in the palette file too.
+    const std::vector<png_byte> keyed = DecodedPixels(dir / "transparent.png");
+    EXPECT_EQ(keyed[(std::size_t(200) * 642 + 300) * 4 + 3], 0);
+    EXPECT_EQ(keyed[3], 255);
 }
 
 // The filter byte of every row, from the file's compressed image data.
@@ -173,13 +237,13 @@ TEST(Png, RowFiltersChangeTheFileNotThePicture)
     TempDir dir;
     Picture p;
     BitmapToPng(dir / "chosen.png", p.image.Picture);
-    EXPECT_EQ(RowFilters(dir / "chosen.png", 642 * 3), std::vector<int>(376, 0));
+    EXPECT_EQ(RowFilters(dir / "chosen.png", 642), std::vector<int>(376, 0));
     const PngFile chosen = ReadPng(dir / "chosen.png");
     for (PngRowFilter f :
          {PngRowFilter::Sub, PngRowFilter::Up, PngRowFilter::Average, PngRowFilter::Paeth, PngRowFilter::Adaptive}) {
         BitmapToPng(dir / "other.png", p.image.Picture, clNone, f);
         EXPECT_TRUE(ReadPng(dir / "other.png").rows == chosen.rows) << int(f);
-        EXPECT_NE(RowFilters(dir / "other.png", 642 * 3), std::vector<int>(376, 0)) << int(f);
+        EXPECT_NE(RowFilters(dir / "other.png", 642), std::vector<int>(376, 0)) << int(f);
     }
 }
 

@@ -104,7 +104,7 @@ protected:
     }
 
     // Starts the runtime on the settings `extra` adds to the folders; its timers stay off.
-    void Start(const std::string& extra = "")
+    void Start(const std::string& extra = "", std::unique_ptr<DayFileIO> medium = nullptr)
     {
         WriteBytes(ini, "[Verzeichnisse]\r\nDatenverzeichnis=" + data + "\r\nBilder=" + images +
                             "\r\n[COM-Port]\r\nPort=ttyFAKE\r\n" + extra);
@@ -113,7 +113,8 @@ protected:
         auto p = std::make_unique<FakePort>();
         port = p.get();
         runtime = std::make_unique<StationRuntime>(*iniFile, diagram, settings, std::move(p), reports,
-                                                   RuntimeClock{[this] { return mono; }, [this] { return wall; }});
+                                                   RuntimeClock{[this] { return mono; }, [this] { return wall; }},
+                                                   std::move(medium));
         runtime->Start(false);
     }
     // The device sends a line stamped with the wall clock, one second later each time.

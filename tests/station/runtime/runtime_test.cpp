@@ -11,8 +11,11 @@
 #include <fstream>
 #include <map>
 
+#include "../../support/SlowMedium.h"
 #include "FakeStation.h"
+#include "mox/rtl/AtomicFile.h"
 #include "mox/rtl/TextFile.h"
+#include "station/app/BatchRun.h"
 #include "station/app/Reports.h"
 #include "station/runtime/UploadRunner.h"
 
@@ -26,6 +29,57 @@ std::vector<std::string> FileLines(const std::string& file)
 }
 
 using StationRuntimeTest = RuntimeTest;
+
+const char* const kDataOutputs[] = {"mox_data.txt", "mox_data.mox", "mox_data.log"};
+const char* const kImageOutputs[] = {"mox_data.png",     "mox_small.png",    "mox_data.wap",
+                                     "mox_data_wap.png", "mox_data_wap.txt", "mox_data.htm"};
+
+// A batch that copies the day log whole and writes every output anew, into folders of its own:
+// what the station's batch has always published.
+class WholeBatch {
+public:
+    WholeBatch(const TempDir& dir, const TIniFile& ini, const std::string& templates, int run)
+        : data(dir / ("whole-" + std::to_string(run) + "/data/")),
+          images(dir / ("whole-" + std::to_string(run) + "/images/"))
+    {
+        std::filesystem::create_directories(data);
+        std::filesystem::create_directories(images);
+        for (const char* t : {"Header.txt", "Footer.txt"}) std::filesystem::copy_file(templates + t, images + t);
+        settings = ReadStationSettings(ini, diagram, true);
+    }
+    void Run(const std::string& log)
+    {
+        ASSERT_TRUE(CopyFileAtomically(log, data + "mox_data.txt"));
+        ASSERT_EQ(LoadDay(diagram, data + "mox_data.txt", settings.BatchVortag), "");
+        diagram.bestimme_K_Wert();
+        BatchOutputs out;
+        out.ImageDir = images;
+        out.Format = 2;
+        out.Preview = settings.BatchVorschau;
+        Reports reports;
+        ASSERT_TRUE(PublishDay(diagram, out, reports));
+    }
+
+    std::string data, images;
+
+private:
+    TMOX_Diagram diagram;
+    StationSettings settings;
+};
+
+// (inode, modification time in ns) of every file the batch publishes.
+std::map<std::string, std::pair<ino_t, long long>> Stamps(const std::string& data, const std::string& images)
+{
+    std::map<std::string, std::pair<ino_t, long long>> stamps;
+    auto add = [&](const std::string& path) {
+        struct stat st {};
+        if (stat(path.c_str(), &st) == 0)
+            stamps[path] = {st.st_ino, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec};
+    };
+    for (const char* f : kDataOutputs) add(data + f);
+    for (const char* f : kImageOutputs) add(images + f);
+    return stamps;
+}
 
 }  // namespace
 
@@ -181,6 +235,39 @@ TEST_F(StationRuntimeTest, ADayLogDeletedWhileLoggingIsMadeAnewAndToldOnce)
     EXPECT_EQ(FileLines(data + "20030615.txt").size(), 8u);
 }
 
+TEST_F(StationRuntimeTest, ASlowMediumHoldsUpNoLineAndTheLinesOfAFailedSyncAreFiledOnce)
+{
+    auto slow = std::make_unique<SlowMedium>();
+    SlowMedium& medium = *slow;
+    Start("Uhr-Toleranz=0\r\n", std::move(slow));
+    std::vector<std::string> sent;
+    auto send = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            sent.push_back(DeviceLine(wall, 100 + i));
+            port->Send(sent.back());
+            Advance(1);
+            runtime->Tick();
+        }
+    };
+    send(1);
+    ASSERT_TRUE(medium.Started(1));
+    // While the medium takes its time, the station goes on: lines, ticks, the timer's sync.
+    send(30);
+    runtime->SyncLog();
+    EXPECT_EQ(medium.Begun(), 1);
+    EXPECT_EQ(FileLines(data + "20030615.txt"), sent);
+    EXPECT_FALSE(runtime->Alarm());
+
+    // The sync fails: its news comes through the event loop, and the lines are written again.
+    medium.End(false);
+    ASSERT_TRUE(RunUntil([&] { return runtime->Logger().Waiting() > 0; }, 10000));
+    for (int i = 0; i < 10; ++i) medium.End(true);
+    send(2);
+    runtime->Stop();
+    EXPECT_EQ(FileLines(data + "20030615.txt"), sent);
+    EXPECT_EQ(runtime->Logger().Waiting(), 0u);
+}
+
 TEST_F(StationRuntimeTest, TheBatchPublishesImagePagesAndStartsTheUploadOnItsSchedule)
 {
     const std::string script = dir / "upload.sh";
@@ -216,6 +303,82 @@ TEST_F(StationRuntimeTest, TheBatchPublishesImagePagesAndStartsTheUploadOnItsSch
     runtime->RunBatch();
     EXPECT_EQ(Told("Footer.txt").size(), 2u);  // the first message named both templates
     EXPECT_EQ(told.back().Text.find("Header.txt"), std::string::npos) << told.back().Text;
+}
+
+// The batch appends to its copy of the day log and writes only what changed; whatever happens
+// to the log and the copy between two batches, it publishes exactly what a batch that copies
+// and writes everything whole publishes.
+TEST_F(StationRuntimeTest, TheBatchPublishesWhatAWholeCopyWouldAndRewritesNothingUnchanged)
+{
+    Start("[Batch]\r\nBildformat=2\r\nVorschau=1\r\nWAP=1\r\nHTML=1\r\n");
+    std::filesystem::create_directories(images);
+    WriteBytes(images + "Header.txt", "<html><body>\r\n");
+    WriteBytes(images + "Footer.txt", "</body></html>\r\n");
+    const std::string copy = data + "mox_data.txt";
+    int run = 0;
+    auto batchAsWhole = [&](const std::string& step) {
+        runtime->RunBatch();
+        WholeBatch whole(dir, *iniFile, images, ++run);
+        whole.Run(runtime->Logger().LogFileName());
+        EXPECT_EQ(ReadBytes(copy), ReadBytes(runtime->Logger().LogFileName())) << step;
+        for (const char* f : kDataOutputs)
+            EXPECT_EQ(ReadBytes(data + f), ReadBytes(whole.data + f)) << step << ": " << f;
+        for (const char* f : kImageOutputs)
+            EXPECT_EQ(ReadBytes(images + f), ReadBytes(whole.images + f)) << step << ": " << f;
+        for (const std::string& folder : {data, images})
+            for (const auto& e : std::filesystem::directory_iterator(folder))
+                EXPECT_NE(e.path().extension(), ".tmp") << step << ": " << e.path();
+    };
+
+    SendLines(300);
+    batchAsWhole("first batch");
+    struct stat first {};
+    stat(copy.c_str(), &first);
+    SendLines(120);
+    batchAsWhole("log grown");
+    struct stat grown {};
+    stat(copy.c_str(), &grown);
+    EXPECT_EQ(grown.st_ino, first.st_ino);  // appended to, not written anew
+
+    // No new line: no file is written again.
+    const auto before = Stamps(data, images);
+    ASSERT_EQ(before.size(), 9u);
+    batchAsWhole("nothing new");
+    EXPECT_EQ(Stamps(data, images), before);
+
+    // The copy edited in its middle, deleted, or the log replaced by another file.
+    {
+        std::fstream edit(copy, std::ios::in | std::ios::out | std::ios::binary);
+        edit.seekp(100);
+        edit.put('#');
+    }
+    SendLines(60);
+    batchAsWhole("copy edited");
+    std::filesystem::remove(copy);
+    SendLines(60);
+    batchAsWhole("copy deleted");
+    const std::string log = runtime->Logger().LogFileName();
+    std::string other = ReadBytes(log);
+    other.erase(0, other.find('\n') + 1);
+    WriteBytes(log + ".neu", other);
+    std::filesystem::rename(log + ".neu", log);
+    batchAsWhole("log replaced");
+    SendLines(30);
+    batchAsWhole("replaced log grown");
+    std::filesystem::resize_file(log, std::filesystem::file_size(log) / 2);
+    batchAsWhole("log cut back");
+
+    // A new day: its own log, a new copy.
+    wall += 86400 - wall % 86400;
+    SendLines(120);
+    ASSERT_NE(runtime->Logger().LogFileName(), log);
+    batchAsWhole("new day");
+    SendLines(60);
+    batchAsWhole("new day grown");
+    // The logger's word on the replaced log is the only warning.
+    for (const Report& r : told)
+        if (r.Text.find("gelöscht oder verschoben") == std::string::npos)
+            EXPECT_FALSE(r.Level == LogLevel::Warning && !r.Text.empty()) << r.Text;
 }
 
 TEST_F(StationRuntimeTest, WithPublishingOnTheFilesKeepTheStationsDateFormat)

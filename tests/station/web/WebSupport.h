@@ -12,6 +12,8 @@
 #include "../../support/TempDir.h"
 #include "mox/Mm.h"
 #include "mox/rtl/SysUtils.h"
+#include "station/app/BatchFiles.h"
+#include "station/app/WebPages.h"
 
 using Readings = std::function<double(int minute)>;
 
@@ -69,6 +71,20 @@ protected:
         auto selector = [](const std::string& c) { return c == "Bx" ? 1 : c == "By" ? 2 : 3; };
         d.LoadData(file, selector(c1), curve1);
         d.LoadData(file, selector(c2), curve2);
+    }
+
+    // The files as the batch publishes them: staged, then put in place.
+    bool PublishWap(bool withPreviousDay, const std::string& name)
+    {
+        BatchFiles files;
+        const bool staged = WriteWapFiles(d, withPreviousDay, name, files);
+        return files.Publish().empty() && staged;
+    }
+    bool PublishPage(bool withPreviousDay, const std::string& imageDir, const std::string& name)
+    {
+        BatchFiles files;
+        const bool staged = WriteHtmlPage(d, withPreviousDay, imageDir, name, files);
+        return files.Publish().empty() && staged;
     }
 
     TempDir dir;

@@ -48,7 +48,7 @@ std::set<std::string> FilesIn(const TempDir& dir)
 
 struct Png {
     int width = 0, height = 0;
-    bool rgb8 = false;  // stored as 8-bit RGB without alpha
+    bool opaqueColour = false;  // 8-bit colour without alpha, as RGB or palette
     std::vector<unsigned char> pixels;
     TColor At(int x, int y) const
     {
@@ -63,7 +63,7 @@ Png ReadPng(const std::string& file)
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_file(&image, file.c_str())) return png;
-    png.rgb8 = image.format == PNG_FORMAT_RGB;
+    png.opaqueColour = (image.format & ~PNG_FORMAT_FLAG_COLORMAP) == PNG_FORMAT_RGB;
     image.format = PNG_FORMAT_RGB;
     png.pixels.resize(PNG_IMAGE_SIZE(image));
     if (png_image_finish_read(&image, nullptr, png.pixels.data(), 0, nullptr)) {
@@ -104,7 +104,7 @@ Png ReadPng(const std::string& file)
 TEST_F(WapTest, OneSensorShortlyAfterMidnight)
 {
     LoadOne(1, Until(29, [](int m) { return m == 14 ? 970.0 : m == 9 ? 1100.0 : 1000.0; }));
-    ASSERT_TRUE(WriteWapFiles(d, false, dir / "mox_data.wap"));
+    ASSERT_TRUE(PublishWap(false, dir / "mox_data.wap"));
 
     EXPECT_EQ(ReadBytes(dir / "mox_data.wap"),
               CrLfLines({"L\xFCneburg", "10.4 E, 53.2 N", "Garten", "15.06.03", "K: 5 - - - - - - - ",
@@ -125,7 +125,7 @@ TEST_F(WapTest, LastMinuteOfTheDay)
 {
     LoadOne(
         1, [](int m) { return m == 1439 ? 1234.0 : 1000.0; }, "By");
-    ASSERT_TRUE(WriteWapFiles(d, false, dir / "mox_data.wap"));
+    ASSERT_TRUE(PublishWap(false, dir / "mox_data.wap"));
     const auto lines = SplitCrLf(ReadBytes(dir / "mox_data.wap"));
     ASSERT_EQ(lines.size(), 20u);
     EXPECT_EQ(lines[4], "K: 0 0 0 0 0 0 0 7 ");
@@ -147,7 +147,7 @@ TEST_F(WapTest, PreviousDayStaysOutOfTheKLine)
     LoadOne(
         1, [](int m) { return m % 2 ? 900.0 : 0.0; }, "By", "14.06.03");
     LoadOne(2, Until(200, Constant(1000)), "By", "15.06.03");
-    ASSERT_TRUE(WriteWapFiles(d, true, dir / "mox_data.wap"));
+    ASSERT_TRUE(PublishWap(true, dir / "mox_data.wap"));
     const auto lines = SplitCrLf(ReadBytes(dir / "mox_data.wap"));
     ASSERT_GT(lines.size(), 4u);
     EXPECT_EQ(lines[4], "K: 0 0 - - - - - - ");
@@ -190,7 +190,7 @@ TEST_F(WapTest, TwoSensorTrendMarkers)
                    {11, 5075},
                    {12, 4978}},
                   5000));
-    ASSERT_TRUE(WriteWapFiles(d, false, dir / "mox_data.wap"));
+    ASSERT_TRUE(PublishWap(false, dir / "mox_data.wap"));
     auto lines = SplitCrLf(ReadBytes(dir / "mox_data.wap"));
     ASSERT_EQ(lines.size(), 20u);
     EXPECT_EQ(std::vector<std::string>(lines.begin() + 4, lines.end()),
@@ -202,7 +202,7 @@ TEST_F(WapTest, TwoSensorTrendMarkers)
 
     // An alarm class beyond K8 means K8: 100 nT in ten minutes is then no alarm.
     d.set_Alarm_limit(90);
-    ASSERT_TRUE(WriteWapFiles(d, false, dir / "mox_data.wap"));
+    ASSERT_TRUE(PublishWap(false, dir / "mox_data.wap"));
     lines = SplitCrLf(ReadBytes(dir / "mox_data.wap"));
     ASSERT_EQ(lines.size(), 20u);
     EXPECT_EQ(lines[8], "- 5 -20010 5000 + ");
@@ -214,7 +214,7 @@ TEST_F(WapTest, TwoSensorTrendMarkers)
 TEST_F(WapTest, ScaleOfTheTwoHours)
 {
     LoadTwo(1, Until(599, Constant(-20000)), 2, Until(599, Constant(5000)));
-    ASSERT_TRUE(WriteWapFiles(d, false, dir / "mox_data.wap"));
+    ASSERT_TRUE(PublishWap(false, dir / "mox_data.wap"));
     std::string flat = "L\xFCneburg,15.06.03,10:00,X,Y,50";
     for (int i = 0; i < 240; ++i) flat += ",0";
     EXPECT_EQ(ReadBytes(dir / "mox_data_wap.txt"), flat);
@@ -226,7 +226,7 @@ TEST_F(WapTest, ScaleOfTheTwoHours)
     for (const Case& c : {Case{-49.5, 0, ",50,"}, Case{-49.5, 50, ",100,"}, Case{120, -150, ",200,"}}) {
         LoadTwo(1, Until(599, [&](int m) { return m == 550 ? -20000 + c.deviation1 : -20000.0; }), 2,
                 Until(599, [&](int m) { return m == 560 ? 5000 + c.deviation2 : 5000.0; }));
-        ASSERT_TRUE(WriteWapFiles(d, false, dir / "mox_data.wap"));
+        ASSERT_TRUE(PublishWap(false, dir / "mox_data.wap"));
         const std::string data = ReadBytes(dir / "mox_data_wap.txt");
         EXPECT_EQ(data.substr(data.find(",X,Y") + 4, c.scale.size()), c.scale) << c.deviation2;
     }
@@ -238,7 +238,7 @@ TEST_F(WapTest, EmptyFirstSensor)
 {
     LoadTwo(1, Constant(NAN), 2, Constant(5000));
     ASSERT_FALSE(d.is_loaded(1));
-    ASSERT_TRUE(WriteWapFiles(d, false, dir / "mox_data.wap"));
+    ASSERT_TRUE(PublishWap(false, dir / "mox_data.wap"));
     const auto lines = SplitCrLf(ReadBytes(dir / "mox_data.wap"));
     EXPECT_EQ(
         std::vector<std::string>(lines.begin() + 4, lines.end()),
@@ -256,11 +256,11 @@ TEST_F(WapTest, GraphOfTheLastTwoHours)
                                              : m >= 539 && m <= 544 ? NAN
                                                                     : 1025.0; }), 2,
             Until(599, [](int m) { return m == 480 ? 5000.0 : 4975.0; }));
-    ASSERT_TRUE(WriteWapFiles(d, false, dir / "mox_data.wap"));
+    ASSERT_TRUE(PublishWap(false, dir / "mox_data.wap"));
     const Png png = ReadPng(dir / "mox_data_wap.png");
     ASSERT_EQ(png.width, 96);
     ASSERT_EQ(png.height, 65);
-    EXPECT_TRUE(png.rgb8);
+    EXPECT_TRUE(png.opaqueColour);
 
     constexpr TColor black = 0x000000, white = 0xFFFFFF, blue = 0xFF0000, red = 0x0000FF;
     // Zero line, axis, quarter ticks and hour ticks; lines stop before their end point.
@@ -302,18 +302,37 @@ TEST_F(WapTest, WritersReplaceTheirFilesWhole)
     LoadOne(1, Until(700, Constant(1000)), "Bx");
 
     // A text that cannot be created leaves out the graph and the data file too.
-    EXPECT_FALSE(WriteWapFiles(d, false, dir / "missing/mox_data.wap"));
+    EXPECT_FALSE(PublishWap(false, dir / "missing/mox_data.wap"));
     EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
 
-    // A graph that cannot be put in place is an image error; the text is written, the data
-    // file is not, and no temporary file stays behind.
+    // A graph that cannot be staged is an image error, raised after the text and before the
+    // data file; the text still goes out.
+    std::filesystem::create_directory(dir / "mox_data_wap.png.tmp");
+    {
+        BatchFiles files;
+        EXPECT_THROW(WriteWapFiles(d, false, dir / "mox_data.wap", files), EImageWriteError);
+        EXPECT_TRUE(files.Publish().empty());
+    }
+    EXPECT_EQ(FilesIn(dir), (std::set<std::string>{"mox_data.wap", "mox_data_wap.png.tmp"}));
+    std::filesystem::remove(dir / "mox_data_wap.png.tmp");
+    std::filesystem::remove(dir / "mox_data.wap");
+
+    // A graph that cannot be put in place is named by the publishing; the others are in place
+    // and no temporary file stays behind.
     std::filesystem::create_directory(dir / "mox_data_wap.png");
-    EXPECT_THROW(WriteWapFiles(d, false, dir / "mox_data.wap"), EImageWriteError);
-    EXPECT_EQ(FilesIn(dir), (std::set<std::string>{"mox_data.wap", "mox_data_wap.png"}));
+    {
+        BatchFiles files;
+        EXPECT_TRUE(WriteWapFiles(d, false, dir / "mox_data.wap", files));
+        const std::vector<BatchFiles::Failure> failed = files.Publish();
+        ASSERT_EQ(failed.size(), 1u);
+        EXPECT_EQ(failed[0].path, dir / "mox_data_wap.png");
+    }
+    EXPECT_EQ(FilesIn(dir), (std::set<std::string>{"mox_data.wap", "mox_data_wap.png", "mox_data_wap.txt"}));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "mox_data_wap.png"));
     std::filesystem::remove(dir / "mox_data_wap.png");
 
     WriteBytes(dir / "mox_data_wap.txt", "old");
-    EXPECT_TRUE(WriteWapFiles(d, false, dir / "mox_data.wap"));
+    EXPECT_TRUE(PublishWap(false, dir / "mox_data.wap"));
     EXPECT_EQ(ReadBytes(dir / "mox_data_wap.txt").substr(0, 12), "L\xFCneburg,15.");
     EXPECT_EQ(FilesIn(dir), (std::set<std::string>{"mox_data.wap", "mox_data_wap.png", "mox_data_wap.txt"}));
 }

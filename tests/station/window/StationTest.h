@@ -15,6 +15,7 @@
 #include <string>
 #include <utility>
 
+#include "../../support/Process.h"
 #include "../../support/TempDir.h"
 
 // Width and height from a PNG file's header.
@@ -55,17 +56,6 @@ inline bool RunUntil(const std::function<bool()>& done, int milliseconds)
 inline void RunFor(int milliseconds)
 {
     RunUntil([] { return false; }, milliseconds);
-}
-
-// Whether the process whose id stands in the first line of pidFile still runs; a process that
-// has ended but is not yet reaped by its new parent counts as ended.
-inline bool Running(const std::string& pidFile)
-{
-    const std::string pid = ReadBytes(pidFile);
-    if (pid.empty()) return false;
-    const std::string stat = ReadBytes("/proc/" + pid.substr(0, pid.find('\n')) + "/stat");
-    const std::size_t state = stat.rfind(") ");
-    return state != std::string::npos && stat.compare(state + 2, 1, "Z") != 0;
 }
 
 // Collects what the code under test writes to stderr while it lives.

@@ -24,10 +24,10 @@ using LoggingStation = StationTest;
 TEST_F(LoggingStation, EveryLineSentWhileOpenLandsOnceInItsDayFile)
 {
     const std::string record = dir / "sent.bin";
-    // Ten device seconds per real second, half a minute before midnight; the line goes away
-    // after about 150 lines and comes back a second later.
-    TDevSim sim({"--start", "2003-06-15T23:59:30", "--speed", "10", "--interval", "1", "--sensors", "2", "--record",
-                 record, "--fault", "hangup-after=4500"});
+    // Thirty device seconds per real second, a minute before midnight; the line goes away
+    // about a second after the pause below and comes back a second later.
+    TDevSim sim({"--start", "2003-06-15T23:59:00", "--speed", "30", "--interval", "1", "--sensors", "2", "--record",
+                 record, "--fault", "hangup-after=3600"});
     ASSERT_TRUE(sim.Started());
     std::filesystem::create_directory(dir / "data");
     WriteIni("[Verzeichnisse]\r\nDatenverzeichnis=" + dir / "data" + "\r\n[COM-Port]\r\nPort=" + sim.Link() + "\r\n");

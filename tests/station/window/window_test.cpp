@@ -16,6 +16,7 @@
 
 #include "../../support/DayFiles.h"
 #include "StationTest.h"
+#include "mox/rtl/CommandLine.h"
 #include "mox/rtl/IniFile.h"
 #include "station/MainWindow.h"
 #include "station/app/StationSettings.h"
@@ -60,6 +61,15 @@ TEST_F(ViewerWindow, MenusHintsAndModes)
     EXPECT_TRUE(save->isEnabled());
     ASSERT_TRUE(ActionNamed(w, "MOX-Daten               -> *.MOX"));
     EXPECT_FALSE(ActionNamed(w, "manuelle Kurvenkorrektur...")->isEnabled());
+
+    // The about window names the program and its version, and waits for its OK.
+    auto* about = w.findChild<QDialog*>("AboutDlg");
+    ASSERT_TRUE(about);
+    QTimer::singleShot(0, about, [about] { about->accept(); });
+    ActionNamed(w, "Über...")->trigger();
+    EXPECT_EQ(about->windowTitle(), "MOX_View");
+    EXPECT_TRUE(about->isModal());
+    EXPECT_TRUE(about->findChild<QTextBrowser*>("AboutText")->toPlainText().contains(MoxVersion()));
 
     // The tool bar switch is written at once; the window bounds when the window closes.
     QAction* bar = ActionNamed(w, "Symbolleiste");

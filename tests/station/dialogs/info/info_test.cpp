@@ -9,7 +9,6 @@
 
 #include "DialogTest.h"
 #include "station/app/CurveText.h"
-#include "station/dialogs/AboutDlg.h"
 #include "station/dialogs/InfoForm.h"
 #include "station/dialogs/KurvenForm.h"
 #include "station/dialogs/MRode_ConvertDlg.h"
@@ -186,13 +185,6 @@ TEST_F(InfoDialogs, MRodeConvertsChosenFileForChosenDate)
     dlg.OK_ButtonClick();
     EXPECT_TRUE(message.contains("fehlt.dat"));
     EXPECT_FALSE(std::filesystem::exists(data + "/150603mr.mox"));
-}
-
-TEST_F(InfoDialogs, AboutNamesProgram)
-{
-    TAboutDlg about(main.get());
-    EXPECT_EQ(about.windowTitle(), "MOX_View");
-    EXPECT_TRUE(about.isModal());
 }
 
 }  // namespace
