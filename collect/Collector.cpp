@@ -1,30 +1,44 @@
 #include "collect/Collector.h"
 
 #include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <utility>
 
 #include "lines/LineDay.h"
 #include "lines/MqttSettings.h"
-#include "mox/rtl/AtomicFile.h"
 #include "mox/rtl/StationRecord.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// How often the folders' watches are read, and how often a folder without one is looked at.
+constexpr auto kReadWatchesEvery = 100ms;
+constexpr auto kCheckUnwatchedEvery = 1s;
+
+}  // namespace
 
 Collector::Collector(std::string dir, CollectorLimits l) : root(std::move(dir)), limits(std::move(l))
 {
     if (!root.empty() && root.back() != '/') root += '/';
     limits.MaxOpenFiles = std::max<std::size_t>(1, limits.MaxOpenFiles);
+    watchFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (limits.BackgroundFileWork) worker = std::make_unique<FileWorker>();
 }
 
 Collector::~Collector()
 {
+    worker.reset();
     for (auto& [name, s] : stations) Close(*s);
+    if (watchFd >= 0) ::close(watchFd);
 }
 
 Collector::Result Collector::Refuse(const std::string& text)
@@ -40,7 +54,7 @@ Collector::Station* Collector::StationOf(const std::string& name)
     if (it == stations.end()) {
         if (limits.Stations.empty() ? stations.size() >= limits.MaxStations : limits.Stations.count(name) == 0)
             return nullptr;
-        it = stations.emplace(name, std::make_unique<Station>(root + name + "/")).first;
+        it = stations.emplace(name, std::make_unique<Station>(name, root + name + "/")).first;
         // Rewrites a killed collector began are begun again when their gaps show again.
         DayRewrite::RemoveLeftovers(root + name + "/");
     }
@@ -48,13 +62,25 @@ Collector::Station* Collector::StationOf(const std::string& name)
     return it->second.get();
 }
 
+// Closed as we left it: the count goes on from there when the file is opened again.
 void Collector::Close(Station& s)
 {
-    if (s.fd < 0) return;
-    ::close(s.fd);
+    if (s.fd >= 0) {
+        ::close(s.fd);
+        --openFiles;
+        s.counts.Remember(s.openDay, s.file);
+    }
     s.fd = -1;
     s.openDay.clear();
-    --openFiles;
+    s.openError = 0;
+}
+
+// Closed because the file is no longer as we left it: counted whole when opened again.
+void Collector::Drop(Station& s)
+{
+    const std::string day = s.openDay;
+    Close(s);
+    s.counts.Forget(day);
 }
 
 std::size_t Collector::OpenFiles() const { return openFiles; }
@@ -75,42 +101,160 @@ void Collector::Tick(Clock::time_point now)
         if (s->fd >= 0 && now - s->lastWrite > limits.IdleClose) Close(*s);
 }
 
-bool Collector::Append(Station& s, const std::string& name, const std::string& day, const std::string& line)
+// Marks the stations whose folder changed; a lost event marks all of them.
+void Collector::ReadWatches(Clock::time_point now)
 {
-    const std::string dir = root + name + "/", file = dir + day + ".txt";
-    if (s.fd >= 0 && s.openDay != day) Close(s);
-    if (s.fd < 0) {
-        if (!s.folderMade) {
-            std::error_code ec;
-            std::filesystem::create_directories(dir, ec);
-            s.folderMade = true;
+    if (watchFd < 0 || now - watchesRead < kReadWatchesEvery) return;
+    watchesRead = now;
+    alignas(inotify_event) char buf[16 * 1024];
+    ssize_t n;
+    while ((n = ::read(watchFd, buf, sizeof buf)) > 0) {
+        for (const char* at = buf; at < buf + n;) {
+            const auto* ev = reinterpret_cast<const inotify_event*>(at);
+            at += sizeof(inotify_event) + ev->len;
+            if (ev->mask & IN_Q_OVERFLOW) {
+                for (auto& [name, s] : stations) s->stale = true;
+                continue;
+            }
+            const auto it = watches.find(ev->wd);
+            if (it == watches.end()) continue;
+            Station& s = *it->second;
+            if (ev->mask & IN_IGNORED) {
+                // The folder is gone; a new one is watched when it is made again.
+                s.watch = -1;
+                s.stale = true;
+                watches.erase(it);
+            } else if ((ev->mask & (IN_DELETE_SELF | IN_MOVE_SELF)) || (ev->len && s.openDay + ".txt" == ev->name)) {
+                s.stale = true;
+            }
         }
-        s.fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-        if (s.fd < 0) {
-            message = file + ": " + std::strerror(errno);
-            s.folderMade = false;  // it may have been removed: made again with the next line
-            return false;
-        }
-        s.openDay = day;
+    }
+}
+
+// The file at the day's name must still be the one we hold (or still be missing), as long as
+// we left it.
+void Collector::Verify(Station& s)
+{
+    struct stat st {};
+    const bool exists = ::stat((s.folder + s.openDay + ".txt").c_str(), &st) == 0;
+    if (s.fd < 0 ? exists : !exists || st.st_ino != s.file.inode || st.st_size != s.file.size) Drop(s);
+}
+
+// Whether the station's day file for `day` is known, and still as known.
+bool Collector::Current(Station& s, const std::string& day, Clock::time_point now)
+{
+    if (s.openDay != day) return false;
+    if (s.stale || (s.watch < 0 && now - s.checkedAt >= kCheckUnwatchedEvery)) {
+        s.stale = false;
+        s.checkedAt = now;
+        Verify(s);
+    }
+    return s.openDay == day;
+}
+
+void Collector::Apply(Station& s, const DayOpening& o, Clock::time_point now)
+{
+    s.opening = false;
+    if (o.watch >= 0 && o.watch != s.watch) {
+        if (s.watch >= 0) watches.erase(s.watch);
+        s.watch = o.watch;
+        watches[o.watch] = &s;
+    }
+    Close(s);
+    s.openDay = o.request.day;
+    s.fd = o.fd;
+    s.file = o.state;
+    s.openError = o.error;
+    // What happened to the file while the worker opened it came before we knew it or its
+    // watch: looked at once before the next line, a stat per opening.
+    s.stale = worker != nullptr;
+    s.checkedAt = now;
+    if (s.fd >= 0) {
         ++openFiles;
         LimitOpenFiles();
     }
+}
+
+std::uint64_t Collector::LinesOf(Station& s, const std::string& day)
+{
+    return s.openDay == day && s.openError == 0 ? s.file.lines : s.counts.Lines(day);
+}
+
+bool Collector::Append(Station& s, const std::string& line)
+{
     const std::string text = line + "\r\n";
-    const off_t start = lseek(s.fd, 0, SEEK_END);
     std::size_t done = 0;
     while (done < text.size()) {
         const ssize_t n = ::write(s.fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            message = file + ": " + std::strerror(n < 0 ? errno : ENOSPC);
-            // A torn line would spoil the positions of every line after it.
-            if (done > 0 && start >= 0 && ftruncate(s.fd, start) != 0) message += " (nicht gekürzt)";
-            Close(s);
+            const int error = n < 0 ? errno : ENOSPC;
+            message = s.folder + s.openDay + ".txt: " + std::strerror(error);
+            // A torn line would spoil the positions of every line after it. Appended, so the
+            // part written is the file's end.
+            struct stat st {};
+            if (done > 0 && (::fstat(s.fd, &st) != 0 || ftruncate(s.fd, st.st_size - off_t(done)) != 0))
+                message += " (nicht gekürzt)";
+            Drop(s);
             return false;
         }
         done += std::size_t(n);
     }
+    s.file.size += off_t(done);
+    ++s.file.lines;
     return true;
+}
+
+Collector::Result Collector::Failure(Station& s, const NetLine& l, const std::string& day)
+{
+    ++failures;
+    Gap& gap = s.gaps[day];
+    gap.seen = std::max(gap.seen, l.index);
+    Acknowledge(s, l);
+    return Result::Failed;
+}
+
+Collector::Result Collector::Decide(Station& s, const NetLine& l, const std::string& day, Clock::time_point now)
+{
+    // The day file is opened (or found missing) before the line's position is judged; a line
+    // to be filed first in a missing file has it made.
+    const bool known = Current(s, day, now);
+    if (!known || (s.fd < 0 && s.openError == 0 && l.index == 0)) {
+        DayOpenRequest r{s.name, s.folder, day, l.index == 0, s.counts.Recall(day), watchFd};
+        if (worker) {
+            if (!s.opening) worker->Submit(std::move(r));
+            s.opening = true;
+            return Result::Held;
+        }
+        Apply(s, OpenDay(r), now);
+    }
+    if (s.openError != 0) {
+        message = s.folder + day + ".txt: " + std::strerror(s.openError);
+        Close(s);
+        return Failure(s, l, day);
+    }
+
+    const std::uint64_t have = s.file.lines;
+    if (const auto gap = s.gaps.find(day); gap != s.gaps.end() && gap->second.rewrite)
+        return TakeIntoRewrite(s, day, gap->second, l, have, now);
+    Result result;
+    if (l.index < have) {
+        ++duplicates;
+        result = Result::Duplicate;
+    } else if (l.index > have) {
+        Gap& gap = s.gaps[day];
+        gap.seen = std::max(gap.seen, l.index);
+        gap.whole = true;
+        result = Result::Gap;
+    } else if (!Append(s, l.line)) {
+        return Failure(s, l, day);
+    } else {
+        s.lastWrite = now;
+        ++filed;
+        result = Result::Filed;
+    }
+    Acknowledge(s, l);
+    return result;
 }
 
 Collector::Result Collector::Take(const std::string& topic, const std::string& payload, Clock::time_point now)
@@ -128,30 +272,49 @@ Collector::Result Collector::Take(const std::string& topic, const std::string& p
     Station* s = StationOf(name);
     if (!s) return Refuse(topic + ": unbekannte Station " + name);
 
-    const std::uint64_t have = s->counts.Lines(day);
-    if (const auto gap = s->gaps.find(day); gap != s->gaps.end() && gap->second.rewrite)
-        return TakeIntoRewrite(*s, day, gap->second, l, have, now);
-    Result result;
-    if (l.index < have) {
-        ++duplicates;
-        result = Result::Duplicate;
-    } else if (l.index > have) {
-        Gap& gap = s->gaps[day];
-        gap.seen = std::max(gap.seen, l.index);
-        gap.whole = true;
-        result = Result::Gap;
-    } else if (!Append(*s, name, day, l.line)) {
-        ++failures;
-        Gap& gap = s->gaps[day];
-        gap.seen = std::max(gap.seen, l.index);
-        result = Result::Failed;
-    } else {
-        s->lastWrite = now;
-        ++filed;
-        result = Result::Filed;
+    ReadWatches(now);
+    // No line overtakes one held before it.
+    const Result result = s->waiting.empty() ? Decide(*s, l, day, now) : Result::Held;
+    if (result == Result::Held) {
+        s->waiting.push_back({topic, payload, std::move(l), std::move(day)});
+        ++holding;
     }
-    Acknowledge(*s, l);
     return result;
+}
+
+std::vector<Collector::Decision> Collector::Pump(Clock::time_point now)
+{
+    std::vector<Decision> decided;
+    ReadWatches(now);
+    if (!worker) return decided;
+    for (const FileWorker::Done& done : worker->Finished()) {
+        if (const auto* w = std::get_if<RecordWritten>(&done)) {
+            --holding;
+            message.clear();
+            const Result result = Recorded(*w);
+            decided.push_back({w->request.topic, w->request.payload, result, message});
+            continue;
+        }
+        const DayOpening& o = std::get<DayOpening>(done);
+        const auto it = stations.find(o.request.station);
+        if (it == stations.end()) {
+            if (o.fd >= 0) ::close(o.fd);
+            continue;
+        }
+        Station& s = *it->second;
+        Apply(s, o, now);
+        std::size_t n = 0;
+        for (; n < s.waiting.size(); ++n) {
+            Waiting& w = s.waiting[n];
+            message.clear();
+            const Result result = Decide(s, w.line, w.day, now);
+            if (result == Result::Held) break;
+            decided.push_back({std::move(w.topic), std::move(w.payload), result, message});
+        }
+        s.waiting.erase(s.waiting.begin(), s.waiting.begin() + std::ptrdiff_t(n));
+        holding -= n;
+    }
+    return decided;
 }
 
 void Collector::Acknowledge(Station& s, const NetLine& l)
@@ -161,8 +324,8 @@ void Collector::Acknowledge(Station& s, const NetLine& l)
     // collector killed meanwhile sees the gap again when the spool sends its lines again.
     if (l.seq == 0) return;
     NetFiled& newest = s.gaps.empty() ? s.due : s.held;
-    if (l.epoch == newest.epoch && l.seq <= newest.seq) return;
-    newest = {l.epoch, l.seq};
+    if (l.epoch != newest.epoch || l.seq > newest.seq) newest = {l.epoch, l.seq};
+    // A spool line sent again means the station has not heard its acknowledgment: told again.
     if (s.gaps.empty()) s.ackDue = true;
 }
 
@@ -201,22 +364,28 @@ Collector::Result Collector::FailRewrite(Gap& gap, const std::string& text, Cloc
 Collector::Result Collector::FinishRewrite(Station& s, const std::string& day, Gap& gap, Result result,
                                            Clock::time_point now)
 {
+    const std::uint64_t before = LinesOf(s, day), lines = gap.rewrite->Lines();
+    const off_t size = gap.rewrite->Size();
     // The open day file goes before the rename: later lines of the day go into the new file.
     if (s.openDay == day) Close(s);
-    const std::uint64_t before = s.counts.Lines(day), lines = gap.rewrite->Lines();
     const std::string file = gap.rewrite->File();
     if (!gap.rewrite->Commit()) return FailRewrite(gap, file + ": " + std::strerror(errno), now);
     gap.rewrite.reset();
     --rewrites;
+    // The new file is known as written, so the rename is no stranger's change when the folder's
+    // watch reports it and the file is not counted again.
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0 && st.st_size == size) s.counts.Remember(day, {st.st_ino, size, lines});
+    else s.counts.Forget(day);
     if (lines > before) filed += lines - before;
     return result;
 }
 
-bool Collector::BeginRewrite(Station& s, const std::string& name, const std::string& day, Gap& gap)
+bool Collector::BeginRewrite(Station& s, const std::string& day, Gap& gap)
 {
-    const std::string file = root + name + "/" + day + ".txt";
+    const std::string file = s.folder + day + ".txt";
     std::error_code ec;
-    std::filesystem::create_directories(root + name, ec);
+    std::filesystem::create_directories(s.folder, ec);
     auto r = std::make_unique<DayRewrite>();
     if (!r->Open(file)) {
         problem = file + " kann nicht neu geschrieben werden: " + std::strerror(errno);
@@ -225,7 +394,6 @@ bool Collector::BeginRewrite(Station& s, const std::string& name, const std::str
     gap.rewrite = std::move(r);
     gap.answeredAt = {};
     ++rewrites;
-    s.folderMade = true;
     return true;
 }
 
@@ -252,8 +420,7 @@ std::vector<std::pair<std::string, NetRequest>> Collector::RequestsDue(Clock::ti
         if (s->gaps.empty()) continue;
         // A gap is closed once the archive holds the line that showed it.
         for (auto it = s->gaps.begin(); it != s->gaps.end();)
-            it =
-                !it->second.rewrite && s->counts.Lines(it->first) > it->second.seen ? s->gaps.erase(it) : std::next(it);
+            it = !it->second.rewrite && LinesOf(*s, it->first) > it->second.seen ? s->gaps.erase(it) : std::next(it);
         if (s->gaps.empty()) {
             if (s->held.seq > 0 && (s->held.epoch != s->due.epoch || s->held.seq > s->due.seq)) {
                 s->due = s->held;
@@ -263,16 +430,15 @@ std::vector<std::pair<std::string, NetRequest>> Collector::RequestsDue(Clock::ti
             continue;
         }
         for (auto& [day, gap] : s->gaps) {
-            if (gap.whole && !gap.rewrite && (rewrites >= maxRewrites || !BeginRewrite(*s, name, day, gap))) continue;
+            if (gap.whole && !gap.rewrite && (rewrites >= maxRewrites || !BeginRewrite(*s, day, gap))) continue;
             const Clock::time_point last = std::max(gap.askedAt, gap.answeredAt);
             if (gap.askedAt != Clock::time_point{} && now - last < limits.RequestEvery) continue;
             gap.askedAt = now;
-            due.emplace_back(name, NetRequest{day, gap.rewrite ? gap.rewrite->Lines() : s->counts.Lines(day)});
+            due.emplace_back(name, NetRequest{day, gap.rewrite ? gap.rewrite->Lines() : LinesOf(*s, day)});
         }
     }
     return due;
 }
-
 Collector::Result Collector::TakeRecord(const std::string& topic, const std::string& payload)
 {
     message.clear();
@@ -280,22 +446,17 @@ Collector::Result Collector::TakeRecord(const std::string& topic, const std::str
     if (name.empty()) return Refuse(topic + ": kein Stationsdaten-Thema (mox/<Station>/record)");
     if (!ValidStationRecord(payload)) return Refuse(topic + ": keine Stationsdaten im Format [MOX-Header]");
     if (!StationOf(name)) return Refuse(topic + ": unbekannte Station " + name);
-    const std::string dir = root + name + "/", file = dir + kStationRecordName;
-    std::ifstream in(file, std::ios::binary);
-    if (in && std::string(std::istreambuf_iterator<char>(in), {}) == payload) return Result::Duplicate;
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    AtomicFile out;
-    bool ok = out.Open(file);
-    for (std::size_t done = 0; ok && done < payload.size();) {
-        const ssize_t n = ::write(out.Fd(), payload.data() + done, payload.size() - done);
-        ok = n > 0;
-        if (ok) done += std::size_t(n);
-    }
-    if (!ok || !out.Commit()) {
-        message = file + ": " + std::strerror(errno);
-        ++failures;
-        return Result::Failed;
-    }
-    return Result::Filed;
+    RecordRequest r{topic, payload, root + name + "/" + kStationRecordName};
+    if (!worker) return Recorded(WriteRecord(r));
+    worker->Submit(std::move(r));
+    ++holding;
+    return Result::Held;
+}
+
+Collector::Result Collector::Recorded(const RecordWritten& w)
+{
+    if (w.error == 0) return w.changed ? Result::Filed : Result::Duplicate;
+    message = w.request.file + ": " + std::strerror(w.error);
+    ++failures;
+    return Result::Failed;
 }

@@ -12,16 +12,24 @@
 // What was filed is acknowledged per station (AcknowledgmentsDue) only after the owner has
 // brought the archive to the medium, and not while a gap of the station is open, so a station
 // releases only lines that are safe here.
+//
+// A line costs one write: each station's day file stays open and the collector knows how many
+// lines it holds. Whether the file was deleted, replaced or written by someone else is learnt
+// from an inotify watch on the station's folder (read at most every 100 ms), or, where no watch
+// could be set, from a stat at most once a second; a line filed in that short while into a file
+// deleted under us shows as a gap at the next line and is asked back from the station.
 #include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "collect/DayRewrite.h"
+#include "collect/FileWorker.h"
 #include "lines/DayLineCount.h"
 #include "lines/NetProtocol.h"
 
@@ -35,6 +43,10 @@ struct CollectorLimits {
     std::chrono::milliseconds RequestEvery{5000};
     // An open day file nobody wrote to for this long is closed.
     std::chrono::seconds IdleClose{600};
+    // Day files are opened, and records written, by a thread of their own: a station's lines
+    // wait meanwhile (Result::Held) and are decided by Pump, while the other stations' lines go
+    // on. Without it, Take and TakeRecord do that work themselves and decide at once.
+    bool BackgroundFileWork = false;
 };
 
 class Collector {
@@ -44,6 +56,8 @@ public:
         Filed,
         Duplicate,  // already in the archive
         Gap,        // earlier lines missing: not filed, the day asked for (RequestsDue)
+        Held,       // waits for its station's day file to be opened (or its record to be
+                    // written); decided by Pump
         Refused,    // not a station's line topic, not a line, unknown station, too long
         Failed      // could not be written (Message() names the file)
     };
@@ -58,6 +72,19 @@ public:
     // replaced whole when it changes. Filed when written or already so.
     Result TakeRecord(const std::string& topic, const std::string& payload);
     const std::string& Message() const { return message; }
+
+    // Decides the held lines whose day file has been opened since, and the records written;
+    // call it at each turn of the network loop. A station's lines are decided in the order
+    // they came; a failure comes with its message.
+    struct Decision {
+        std::string topic, payload;
+        Result result;
+        std::string message;
+    };
+    std::vector<Decision> Pump(Clock::time_point now = Clock::now());
+    // Lines and records waiting for the file work.
+    std::size_t Holding() const { return holding; }
+
     std::uint64_t LinesFiled() const { return filed; }
     std::uint64_t Duplicates() const { return duplicates; }
     std::uint64_t Refusals() const { return refusals; }
@@ -79,6 +106,11 @@ public:
     std::size_t Stations() const { return stations.size(); }
 
 private:
+    struct Waiting {
+        std::string topic, payload;
+        NetLine line;
+        std::string day;
+    };
     struct Gap {
         std::uint64_t seen = 0;  // the highest index seen beyond what the archive holds
         bool whole = false;      // a gap by position: the day is rewritten whole
@@ -86,13 +118,22 @@ private:
         Clock::time_point askedAt{}, answeredAt{};
     };
     struct Station {
-        explicit Station(const std::string& folder) : counts(folder) {}
+        Station(const std::string& id, const std::string& dir) : name(id), folder(dir), counts(dir) {}
+        std::string name, folder;
         DayLineCount counts;
+        // The day file lines go to now, as this collector wrote or counted it. fd -1 with a
+        // day: there is no such file yet; openError: it could not be opened.
         std::string openDay;
         int fd = -1;
+        DayFileState file;
+        int openError = 0;
+        int watch = -1;      // inotify watch of the folder
+        bool stale = false;  // something happened in the folder: looked at before the next line
+        Clock::time_point checkedAt{};
+        bool opening = false;          // asked of the worker
+        std::vector<Waiting> waiting;  // lines held until then, in order
         Clock::time_point lastWrite{};
         std::uint64_t lastUse = 0;
-        bool folderMade = false;
         NetFiled due;
         bool ackDue = false;
         // Open gaps by day; also the lines that could not be written.
@@ -104,14 +145,23 @@ private:
     };
 
     Station* StationOf(const std::string& name);
-    bool Append(Station& s, const std::string& name, const std::string& day, const std::string& line);
+    Result Decide(Station& s, const NetLine& l, const std::string& day, Clock::time_point now);
+    Result Failure(Station& s, const NetLine& l, const std::string& day);
+    bool Current(Station& s, const std::string& day, Clock::time_point now);
+    void Verify(Station& s);
+    void Apply(Station& s, const DayOpening& o, Clock::time_point now);
+    Result Recorded(const RecordWritten& w);
+    void ReadWatches(Clock::time_point now);
+    std::uint64_t LinesOf(Station& s, const std::string& day);
+    bool Append(Station& s, const std::string& line);
     Result TakeIntoRewrite(Station& s, const std::string& day, Gap& gap, const NetLine& l, std::uint64_t have,
                            Clock::time_point now);
-    bool BeginRewrite(Station& s, const std::string& name, const std::string& day, Gap& gap);
+    bool BeginRewrite(Station& s, const std::string& day, Gap& gap);
     Result FinishRewrite(Station& s, const std::string& day, Gap& gap, Result result, Clock::time_point now);
     Result FailRewrite(Gap& gap, const std::string& text, Clock::time_point now);
     void Acknowledge(Station& s, const NetLine& l);
     void Close(Station& s);
+    void Drop(Station& s);
     void LimitOpenFiles();
     Result Refuse(const std::string& text);
 
@@ -121,5 +171,9 @@ private:
     std::string message, problem;
     std::size_t rewrites = 0;  // days being rewritten, each holding its temporary open
     std::uint64_t filed = 0, duplicates = 0, refusals = 0, failures = 0, clock = 0;
-    std::size_t openFiles = 0;
+    std::size_t openFiles = 0, holding = 0;
+    std::unique_ptr<FileWorker> worker;
+    int watchFd = -1;
+    std::unordered_map<int, Station*> watches;
+    Clock::time_point watchesRead{};
 };

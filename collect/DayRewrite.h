@@ -18,6 +18,7 @@ public:
     // The next line, CR LF added, written whole: false with errno and the temporary as before.
     bool Append(const std::string& line);
     std::uint64_t Lines() const { return lines; }
+    off_t Size() const { return size; }
     const std::string& File() const { return file.Target(); }
     // The temporary to the disk, renamed over the day file, the folder to the disk; false with
     // errno. The rewrite is over either way; a failed one leaves the day file as it was.

@@ -2,6 +2,7 @@
 // lines at an MQTT broker and files them as the stations do; runs headless until stopped.
 #include <fcntl.h>
 #include <mosquitto.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "collect/Acknowledger.h"
 #include "collect/Collector.h"
 #include "collect/Options.h"
 #include "collect/web/WebFace.h"
@@ -29,6 +31,8 @@ namespace {
 
 constexpr int kKeepAliveSeconds = 30;
 constexpr int kLoopTimeoutMs = 100;
+// While lines wait for their day file or a sync runs, the loop looks for their end this often.
+constexpr int kBusyLoopTimeoutMs = 5;
 constexpr int kRefusalReportSeconds = 10;
 const char* const kTopic = "mox/+/line";
 const char* const kRecordTopic = "mox/+/record";
@@ -47,11 +51,13 @@ struct Session {
     ServiceNotifier* service;
     WebFace* web;
     bool connected = false;
-    std::string lastMessage;
+    std::string lastMessage{};
     // Refusals since the last report, and the latest reason.
     std::uint64_t refused = 0;
-    std::string lastRefusal;
+    std::string lastRefusal{};
     Clock::time_point lastReport{};
+    // Messages and acknowledgments read from the broker so far.
+    std::uint64_t packets = 0;
 };
 
 // Each distinct message once, so a broker that stays away does not fill the journal.
@@ -63,6 +69,60 @@ void Say(Session& s, const std::string& text)
 }
 
 std::string ErrorText(int rc) { return MqttErrorText(rc); }
+
+// The connection the acknowledgments and requests go out on. mosquitto reads one message per
+// connection and turn of its loop: on the collector's own connection the acknowledgments of
+// thousands of stations would queue before its answers to the lines (PUBACK), and the broker
+// sends no more lines while twenty of them wait for their answer.
+struct AckLink {
+    mosquitto* m = nullptr;
+    bool connected = false;
+    int refusal = 0;  // the broker's answer when it refused the connection
+    Clock::time_point tried{};
+};
+
+void OnAckLinkConnect(mosquitto*, void* p, int rc)
+{
+    auto& link = *static_cast<AckLink*>(p);
+    link.connected = rc == 0;
+    link.refusal = rc;
+}
+
+void OnAckLinkDisconnect(mosquitto*, void* p, int) { static_cast<AckLink*>(p)->connected = false; }
+
+// Reads and writes what waits on a connection; its result, MOSQ_ERR_SUCCESS while it stands.
+int Serve(mosquitto* m, short revents, std::uint64_t* packets)
+{
+    constexpr int kMaxPackets = 1000;
+    int rc = MOSQ_ERR_SUCCESS;
+    if (revents & (POLLIN | POLLERR | POLLHUP)) {
+        for (int i = 0; i < kMaxPackets && rc == MOSQ_ERR_SUCCESS; ++i) {
+            const std::uint64_t before = packets ? *packets : 0;
+            rc = mosquitto_loop_read(m, 1);
+            if (!packets || *packets == before) break;
+        }
+    }
+    if (rc == MOSQ_ERR_SUCCESS && mosquitto_want_write(m)) rc = mosquitto_loop_write(m, 1);
+    if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_loop_misc(m);
+    return rc;
+}
+
+// One turn of the network loop. mosquitto_loop waits on the socket and on libmosquitto's
+// wake-up pipe (which only other threads need), reads that pipe, and reads about one packet
+// per wait; under load the next lines are there already. Here the sockets alone are waited on
+// and every packet there is read, which saves two calls for most lines. The result is the
+// collector's own connection's.
+int Turn(mosquitto* m, Session& s, AckLink& link, int timeoutMs)
+{
+    const int sock = mosquitto_socket(m);
+    if (sock < 0) return MOSQ_ERR_NO_CONN;
+    const auto events = [](mosquitto* c) { return short(POLLIN | (mosquitto_want_write(c) ? POLLOUT : 0)); };
+    pollfd p[2] = {{sock, events(m), 0}, {mosquitto_socket(link.m), events(link.m), 0}};
+    const nfds_t n = p[1].fd >= 0 ? 2 : 1;
+    if (poll(p, n, timeoutMs) < 0 && errno != EINTR) return MOSQ_ERR_ERRNO;
+    if (n == 2 && Serve(link.m, p[1].revents, nullptr) != MOSQ_ERR_SUCCESS) link.connected = false;
+    return Serve(m, p[0].revents, &s.packets);
+}
 
 void OnConnect(mosquitto* m, void* p, int rc)
 {
@@ -88,33 +148,50 @@ void OnDisconnect(mosquitto*, void* p, int rc)
     if (rc != 0) Say(s, "Verbindung zum Broker unterbrochen; neuer Versuch folgt");
 }
 
+bool IsRecordTopic(const std::string& topic)
+{
+    return topic.size() > 7 && topic.compare(topic.size() - 7, 7, "/record") == 0;
+}
+
+// What became of a station's message: the page shows each line once, as filed; refusals are
+// counted and told now and then, failures told.
+void Tell(Session& s, Collector::Result result, const std::string& topic, const std::string& payload,
+          const std::string& message)
+{
+    const bool record = IsRecordTopic(topic);
+    if (s.web && !record && result == Collector::Result::Filed) s.web->Take(topic, payload);
+    switch (result) {
+    case Collector::Result::Filed:
+    case Collector::Result::Duplicate:
+    case Collector::Result::Gap:
+    case Collector::Result::Held: break;
+    case Collector::Result::Refused:
+        // A hostile or broken publisher must not fill the journal.
+        ++s.refused;
+        s.lastRefusal = message;
+        break;
+    case Collector::Result::Failed:
+        Say(s, message + "; die Stationen behalten die Zeilen, bis das Schreiben wieder geht");
+        break;
+    }
+}
+
+void OnPublished(mosquitto*, void* p, int) { ++static_cast<Session*>(p)->packets; }
+
 void OnMessage(mosquitto*, void* p, const mosquitto_message* msg)
 {
     auto& s = *static_cast<Session*>(p);
+    ++s.packets;
     const std::string payload(static_cast<const char*>(msg->payload), std::size_t(std::max(0, msg->payloadlen)));
     const std::string topic = msg->topic;
-    const bool record = topic.size() > 7 && topic.compare(topic.size() - 7, 7, "/record") == 0;
+    const bool record = IsRecordTopic(topic);
     if (s.web && !record && StationOfTopic(topic, "line").empty()) {
         s.web->Take(topic, payload);
         return;
     }
     const Collector::Result result =
         record ? s.collector->TakeRecord(topic, payload) : s.collector->Take(topic, payload);
-    // The page shows each line once, as filed.
-    if (s.web && !record && result == Collector::Result::Filed) s.web->Take(topic, payload);
-    switch (result) {
-    case Collector::Result::Filed:
-    case Collector::Result::Duplicate:
-    case Collector::Result::Gap: break;
-    case Collector::Result::Refused:
-        // A hostile or broken publisher must not fill the journal: counted, told now and then.
-        ++s.refused;
-        s.lastRefusal = s.collector->Message();
-        break;
-    case Collector::Result::Failed:
-        Say(s, s.collector->Message() + "; die Stationen behalten die Zeilen, bis das Schreiben wieder geht");
-        break;
-    }
+    Tell(s, result, topic, payload, s.collector->Message());
 }
 
 void ReportRefusals(Session& s, bool now)
@@ -127,24 +204,26 @@ void ReportRefusals(Session& s, bool now)
     s.lastReport = Clock::now();
 }
 
-// What has been filed is on the medium before the stations hear of it: then they release
-// their copies.
-void Acknowledge(mosquitto* m, Session& s, int archiveFd)
+// Protocol, account and TLS, alike for both connections; false with `error`.
+bool Configure(mosquitto* m, const CollectOptions& o, const std::string& password, std::string& error)
 {
-    Collector& collector = *s.collector;
-    const auto due = collector.AcknowledgmentsDue();
-    if (!due.empty() && archiveFd >= 0) syncfs(archiveFd);
-    for (const auto& [station, filed] : due) {
-        const std::string topic = StationTopic(station, "filed"), text = NetFiledText(filed);
-        mosquitto_publish(m, nullptr, topic.c_str(), int(text.size()), text.data(), 1, true);
+    mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // Each answer goes out at once: held back by Nagle's algorithm, they let the broker send
+    // only its in-flight window per delayed TCP acknowledgment, some 500 lines a second.
+    mosquitto_int_option(m, MOSQ_OPT_TCP_NODELAY, 1);
+    int rc = MOSQ_ERR_SUCCESS;
+    if (!o.User.empty() || !password.empty())
+        rc = mosquitto_username_pw_set(m, o.User.empty() ? nullptr : o.User.c_str(),
+                                       password.empty() ? nullptr : password.c_str());
+    if (rc == MOSQ_ERR_SUCCESS && !o.CaFile.empty()) {
+        rc = mosquitto_tls_set(m, o.CaFile.c_str(), nullptr, nullptr, nullptr, nullptr);
+        if (rc != MOSQ_ERR_SUCCESS) {
+            error = "CA-Datei " + o.CaFile + ": " + ErrorText(rc);
+            return false;
+        }
     }
-    for (const auto& [station, request] : collector.RequestsDue()) {
-        const std::string topic = StationTopic(station, "request"), text = NetRequestText(request);
-        mosquitto_publish(m, nullptr, topic.c_str(), int(text.size()), text.data(), 1, false);
-    }
-    if (const std::string problem = collector.TakeProblem(); !problem.empty())
-        Say(s, problem + "; neuer Versuch folgt");
-    collector.Tick();
+    if (rc != MOSQ_ERR_SUCCESS) error = ErrorText(rc);
+    return rc == MOSQ_ERR_SUCCESS;
 }
 
 // Day files kept open at once: one per station, as far as the system lets us. Reopening a file
@@ -184,6 +263,7 @@ int Run(const CollectOptions& o)
     }
     limits.MaxOpenFiles = OpenFileBudget();
     limits.RequestEvery = std::chrono::milliseconds(o.RequestMs);
+    limits.BackgroundFileWork = true;
 
     std::unique_ptr<WebFace> web;
     if (!o.Http.empty()) {
@@ -201,32 +281,27 @@ int Run(const CollectOptions& o)
     mosquitto_lib_init();
     const int archiveFd = open(o.Root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     Collector collector(o.Root, limits);
+    Acknowledger acknowledger(collector, archiveFd, std::chrono::milliseconds(o.AckMs));
     ServiceNotifier service;
     Session session{&collector, &o, &service, web.get()};
     // A persistent session under a fixed id: the broker keeps the lines while we are away.
     mosquitto* m = mosquitto_new(o.ClientId.c_str(), false, &session);
-    if (!m) {
+    AckLink link;
+    link.m = mosquitto_new((o.ClientId + "-filed").c_str(), true, &link);
+    if (!m || !link.m) {
         std::fprintf(stderr, "mox-collect: libmosquitto lässt sich nicht starten\n");
         return 1;
     }
-    mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
-    // Each acknowledgment goes out at once: held back by Nagle's algorithm, they let the broker
-    // send only its in-flight window per delayed TCP acknowledgment, some 500 lines a second.
-    mosquitto_int_option(m, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_connect_callback_set(m, OnConnect);
     mosquitto_disconnect_callback_set(m, OnDisconnect);
     mosquitto_message_callback_set(m, OnMessage);
-    int rc = MOSQ_ERR_SUCCESS;
-    if (!o.User.empty() || !password.empty())
-        rc = mosquitto_username_pw_set(m, o.User.empty() ? nullptr : o.User.c_str(),
-                                       password.empty() ? nullptr : password.c_str());
-    if (rc == MOSQ_ERR_SUCCESS && !o.CaFile.empty()) {
-        rc = mosquitto_tls_set(m, o.CaFile.c_str(), nullptr, nullptr, nullptr, nullptr);
-        if (rc != MOSQ_ERR_SUCCESS) error = "CA-Datei " + o.CaFile + ": " + ErrorText(rc);
-    }
-    if (rc != MOSQ_ERR_SUCCESS) {
-        std::fprintf(stderr, "mox-collect: %s\n", error.empty() ? ErrorText(rc).c_str() : error.c_str());
+    mosquitto_publish_callback_set(m, OnPublished);
+    mosquitto_connect_callback_set(link.m, OnAckLinkConnect);
+    mosquitto_disconnect_callback_set(link.m, OnAckLinkDisconnect);
+    if (!Configure(m, o, password, error) || !Configure(link.m, o, password, error)) {
+        std::fprintf(stderr, "mox-collect: %s\n", error.c_str());
         mosquitto_destroy(m);
+        mosquitto_destroy(link.m);
         return 1;
     }
 
@@ -248,20 +323,36 @@ int Run(const CollectOptions& o)
                        " Zeilen abgelegt");
         lastPing = Clock::now();
     };
-    rc = mosquitto_connect(m, o.Host.c_str(), o.Port, kKeepAliveSeconds);
+    int rc = mosquitto_connect(m, o.Host.c_str(), o.Port, kKeepAliveSeconds);
     int retry = 1;
-    auto lastAck = Clock::now();
+    std::string complaint;
     while (!stopRequested) {
         alive();
-        if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_loop(m, kLoopTimeoutMs, 1);
+        const int wait = acknowledger.Publishing()                           ? 0
+                         : collector.Holding() > 0 || acknowledger.Syncing() ? kBusyLoopTimeoutMs
+                                                                             : kLoopTimeoutMs;
+        if (rc == MOSQ_ERR_SUCCESS) rc = Turn(m, session, link, wait);
+        for (const Collector::Decision& d : collector.Pump()) Tell(session, d.result, d.topic, d.payload, d.message);
+        // The second connection follows the first: the broker is there once the first stands.
+        if (session.connected && !link.connected && mosquitto_socket(link.m) < 0 &&
+            Clock::now() - link.tried >= std::chrono::seconds(1)) {
+            link.tried = Clock::now();
+            mosquitto_connect(link.m, o.Host.c_str(), o.Port, kKeepAliveSeconds);
+        }
+        if (link.refusal != 0) {
+            Say(session, "der Broker weist die Verbindung für die Bestätigungen ab (" + MqttConnackText(link.refusal) +
+                             "); die Stationen behalten ihre Zeilen");
+            link.refusal = 0;
+        }
+        acknowledger.Turn(link.m, rc == MOSQ_ERR_SUCCESS && link.connected, complaint);
+        if (!complaint.empty()) {
+            Say(session, complaint);
+            complaint.clear();
+        }
+        if (const std::string problem = collector.TakeProblem(); !problem.empty())
+            Say(session, problem + "; neuer Versuch folgt");
         if (rc == MOSQ_ERR_SUCCESS) {
-            if (session.connected) {
-                retry = 1;
-                if (Clock::now() - lastAck >= std::chrono::milliseconds(o.AckMs)) {
-                    Acknowledge(m, session, archiveFd);
-                    lastAck = Clock::now();
-                }
-            }
+            if (session.connected) retry = 1;
             ReportRefusals(session, false);
             continue;
         }
@@ -275,11 +366,20 @@ int Run(const CollectOptions& o)
         if (!stopRequested) rc = mosquitto_reconnect(m);
     }
     service.Stopping();
+    // The last round, done here: everything filed is acknowledged before we go.
+    for (const Collector::Decision& d : collector.Pump()) Tell(session, d.result, d.topic, d.payload, d.message);
+    acknowledger.Finish(link.m, link.connected);
+    if (link.connected) {
+        // What did not fit into the socket at once is sent before the goodbye.
+        for (int i = 0; i < 100 && mosquitto_want_write(link.m); ++i) mosquitto_loop(link.m, 20, 1);
+        mosquitto_disconnect(link.m);
+        mosquitto_loop(link.m, kLoopTimeoutMs, 1);
+    }
     if (session.connected) {
-        Acknowledge(m, session, archiveFd);
         mosquitto_disconnect(m);
         mosquitto_loop(m, kLoopTimeoutMs, 1);
     }
+    mosquitto_destroy(link.m);
     mosquitto_destroy(m);
     mosquitto_lib_cleanup();
     if (archiveFd >= 0) {

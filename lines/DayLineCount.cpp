@@ -1,36 +1,28 @@
 #include "lines/DayLineCount.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 
-namespace {
-
-// Newlines in the file between `from` and `to`; false when it cannot be read.
-bool CountBetween(const std::string& file, off_t from, off_t to, std::uint64_t& lines)
+bool CountDayLines(int fd, const struct stat& st, DayFileState& state)
 {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    char buf[65536];
-    off_t at = from;
-    while (at < to) {
-        const ssize_t n = ::pread(fd, buf, std::size_t(std::min<off_t>(off_t(sizeof buf), to - at)), at);
+    DayFileState now = state;
+    if (now.inode != st.st_ino || st.st_size < now.size) now = DayFileState{st.st_ino, 0, 0};
+    char buf[128 * 1024];
+    while (now.size < st.st_size) {
+        const ssize_t n =
+            ::pread(fd, buf, std::size_t(std::min<off_t>(off_t(sizeof buf), st.st_size - now.size)), now.size);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ::close(fd);
-            return n == 0;
-        }
-        lines += std::uint64_t(std::count(buf, buf + n, '\n'));
-        at += n;
+        if (n < 0) return false;
+        if (n == 0) break;  // cut meanwhile: what is there is counted
+        now.lines += std::uint64_t(std::count(buf, buf + n, '\n'));
+        now.size += n;
     }
-    ::close(fd);
+    state = now;
     return true;
 }
-
-}  // namespace
 
 DayLineCount::DayLineCount(std::string dir, std::size_t days) : maxDays(std::max<std::size_t>(1, days))
 {
@@ -44,14 +36,8 @@ void DayLineCount::SetFolder(const std::string& dir)
     days.clear();
 }
 
-std::uint64_t DayLineCount::Lines(const std::string& day)
+DayLineCount::Known& DayLineCount::Entry(const std::string& day)
 {
-    const std::string file = folder + day + ".txt";
-    struct stat st {};
-    if (::stat(file.c_str(), &st) != 0) {
-        days.erase(day);
-        return 0;
-    }
     auto it = days.find(day);
     if (it == days.end()) {
         if (days.size() >= maxDays) {
@@ -61,15 +47,37 @@ std::uint64_t DayLineCount::Lines(const std::string& day)
         }
         it = days.emplace(day, Known{}).first;
     }
-    Known& k = it->second;
-    k.lastUse = ++clock;
-    if (k.inode != st.st_ino || st.st_size < k.size) k = Known{st.st_ino, 0, 0, k.lastUse};
-    if (st.st_size != k.size) {
-        std::uint64_t added = 0;
-        if (CountBetween(file, k.size, st.st_size, added)) {
-            k.lines += added;
-            k.size = st.st_size;
-        }
+    it->second.lastUse = ++clock;
+    return it->second;
+}
+
+void DayLineCount::Remember(const std::string& day, const DayFileState& state) { Entry(day).state = state; }
+
+DayFileState DayLineCount::Recall(const std::string& day) const
+{
+    const auto it = days.find(day);
+    return it == days.end() ? DayFileState{} : it->second.state;
+}
+
+void DayLineCount::Forget(const std::string& day) { days.erase(day); }
+
+std::uint64_t DayLineCount::Lines(const std::string& day)
+{
+    const std::string file = folder + day + ".txt";
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) {
+        days.erase(day);
+        return 0;
     }
-    return k.lines;
+    Known& k = Entry(day);
+    if (k.state.inode == st.st_ino && k.state.size == st.st_size) return k.state.lines;
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (k.state.inode != st.st_ino || st.st_size < k.state.size) k.state = DayFileState{st.st_ino, 0, 0};
+        return k.state.lines;
+    }
+    // Counted up to the size seen above; what came after that is counted next time.
+    CountDayLines(fd, st, k.state);
+    ::close(fd);
+    return k.state.lines;
 }

@@ -4,11 +4,24 @@
 // station and in the central archive, so either side can tell from its own file what the other
 // lacks. Counted once per day file, then only the bytes added since; a file replaced, cut or
 // deleted under us is counted again.
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
 #include <map>
 #include <string>
+
+// What is known of one day file: which file (inode), how long, and how many lines it holds.
+struct DayFileState {
+    ino_t inode = 0;
+    off_t size = 0;
+    std::uint64_t lines = 0;
+};
+
+// Brings `state` up to the open file `fd` whose status is `st`: counts only the bytes added
+// since when it is the same file and not shorter, else the whole file. False when it cannot be
+// read; `state` is then unchanged.
+bool CountDayLines(int fd, const struct stat& st, DayFileState& state);
 
 class DayLineCount {
 public:
@@ -19,13 +32,20 @@ public:
     std::uint64_t Lines(const std::string& yyyymmdd);
     void SetFolder(const std::string& folder);
 
+    // What the caller knows of a day file (it counted or wrote it), so the next count reads only
+    // what came since; Recall gives it back (an empty state when nothing is known).
+    void Remember(const std::string& yyyymmdd, const DayFileState& state);
+    DayFileState Recall(const std::string& yyyymmdd) const;
+    // The file was changed by someone else: counted whole next time.
+    void Forget(const std::string& yyyymmdd);
+
 private:
     struct Known {
-        ino_t inode = 0;
-        off_t size = 0;
-        std::uint64_t lines = 0;
+        DayFileState state;
         std::uint64_t lastUse = 0;
     };
+
+    Known& Entry(const std::string& day);
 
     std::string folder;
     std::size_t maxDays;

@@ -8,7 +8,7 @@ packages=(build-essential cmake ninja-build pkg-config
           qt6-base-dev qt6-serialport-dev
           libfreetype-dev libfontconfig-dev fonts-liberation
           libpng-dev libjpeg-dev libgtest-dev
-          libsystemd-dev libmosquitto-dev mosquitto nats-server qt6-translations-l10n
+          libsystemd-dev libmosquitto-dev mosquitto mosquitto-clients nats-server qt6-translations-l10n
           desktop-file-utils dpkg-dev file openssl systemd e2fsprogs mount lintian man-db
           xvfb xauth
           qt6-httpserver-dev qt6-websockets-dev chromium python3-jsonschema

@@ -5,11 +5,16 @@
 
 #include <sstream>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 #include "../support/TempDir.h"
+#include "collect/ArchiveSync.h"
 #include "collect/Collector.h"
 #include "collect/Options.h"
 #include "mox/rtl/IniFile.h"
@@ -94,6 +99,12 @@ TEST(Collector, FilesEachStationsLinesByTheirOwnDateAndPosition)
     EXPECT_EQ(acks[0].second.epoch, kEpoch);
     EXPECT_EQ(acks[1].second.seq, 2u);
     EXPECT_TRUE(c.AcknowledgmentsDue().empty());
+    // A station that sends filed lines again has not heard its acknowledgment (they may be
+    // lost): it hears the newest one again.
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(3, 1, "09.12.26 00:00:01: X,  3")), Result::Duplicate);
+    acks = c.AcknowledgmentsDue();
+    ASSERT_EQ(acks.size(), 1u);
+    EXPECT_EQ(acks[0].second.seq, 4u);
     // A station with a new spool is acknowledged in its new numbers.
     EXPECT_EQ(c.Take("mox/Nord/line", Msg(1, 3, "09.12.26 00:00:02: X,  4", "00000000000000b2")), Result::Filed);
     acks = c.AcknowledgmentsDue();
@@ -176,10 +187,212 @@ TEST(Collector, ADayWithAGapIsAskedForWholeAndReplacedInOneRename)
 
     // The archive's day file deleted: the next line shows the gap from the start of the day.
     std::filesystem::remove(day);
-    EXPECT_EQ(c.Take("mox/Nord/line", Msg(8, 7, Second(7)), t0), Result::Gap);
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(8, 7, Second(7)), t0 + 3s), Result::Gap);
     requests = c.RequestsDue(t0 + 20s);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].second.from, 0u);
+}
+
+// Whether a day file was deleted, replaced or written by someone else is not looked up per
+// line but learnt from the folder's watch, read at most every 100 ms. A line filed in that while
+// into a deleted file is asked back with the rest of the day, so the archive ends up whole.
+TEST(Collector, ADayFileChangedUnderTheCollectorIsNoticedAtTheNextLookAndMadeWhole)
+{
+    TempDir dir;
+    Collector c(dir.str());
+    const auto t0 = Collector::Clock::now();
+    const std::string file = dir / "Nord/20261209.txt";
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(c.Take("mox/Nord/line", Msg(std::uint64_t(i + 1), std::uint64_t(i), Second(i)), t0), Result::Filed);
+
+    std::filesystem::remove(file);
+    // Before the next look: still written to the file we hold, which is gone.
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(4, 3, Second(3)), t0 + 10ms), Result::Filed);
+    EXPECT_FALSE(std::filesystem::exists(file));
+    // After it: the day is missing from its start and asked for.
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(5, 4, Second(4)), t0 + 200ms), Result::Gap);
+    auto requests = c.RequestsDue(t0 + 200ms);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].second.from, 0u);
+    for (int i = 0; i <= 4; ++i)
+        EXPECT_EQ(c.Take("mox/Nord/line", Msg(0, std::uint64_t(i), Second(i)), t0 + 210ms), Result::Filed);
+    std::string whole;
+    for (int i = 0; i <= 4; ++i) whole += Second(i) + "\r\n";
+    EXPECT_EQ(ReadBytes(file), whole);
+    // The gap is closed, and the spool lines that came meanwhile are acknowledged.
+    EXPECT_TRUE(c.RequestsDue(t0 + 10s).empty());
+    bool released = false;
+    for (const auto& [station, filed] : c.AcknowledgmentsDue()) released = station == "Nord" && filed.seq == 5;
+    EXPECT_TRUE(released);
+
+    // Replaced whole by an older copy (a restore from a backup): judged by the new file, and
+    // the day asked for whole and rewritten.
+    WriteBytes(file + ".new", Second(0) + "\r\n" + Second(1) + "\r\n");
+    std::filesystem::rename(file + ".new", file);
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(6, 5, Second(5)), t0 + 400ms), Result::Gap);
+    requests = c.RequestsDue(t0 + 20s);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].second.from, 0u);
+
+    // Written to by someone else after the rewrite's own rename: counted again, the positions
+    // follow the file.
+    for (int i = 0; i <= 5; ++i)
+        EXPECT_EQ(c.Take("mox/Nord/line", Msg(0, std::uint64_t(i), Second(i)), t0 + 410ms),
+                  i < 2 ? Result::Duplicate : Result::Filed);
+    {
+        std::ofstream other(file, std::ios::app | std::ios::binary);
+        other << Second(6) << "\r\n";
+    }
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(7, 6, Second(6)), t0 + 600ms), Result::Duplicate);
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(8, 7, Second(7)), t0 + 610ms), Result::Filed);
+    whole.clear();
+    for (int i = 0; i <= 7; ++i) whole += Second(i) + "\r\n";
+    EXPECT_EQ(ReadBytes(file), whole);
+
+    // The station's folder removed with everything in it: made again from the start of the day.
+    std::filesystem::remove_all(dir / "Nord");
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(9, 8, Second(8)), t0 + 800ms), Result::Gap);
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(0, 0, Second(0)), t0 + 810ms), Result::Filed);
+    EXPECT_EQ(ReadBytes(file), Second(0) + "\r\n");
+    EXPECT_EQ(c.OpenFiles(), 1u);
+}
+
+namespace {
+
+// A day file of `lines` lines as a station writes it, for an archive that was there before.
+std::string LongDay(int lines)
+{
+    std::string text;
+    for (int i = 0; i < lines; ++i) text += Second(i) + "\r\n";
+    return text;
+}
+
+// Pumps until no line waits for its day file (a few seconds at most) and returns the decisions.
+std::vector<Collector::Decision> Settle(Collector& c)
+{
+    std::vector<Collector::Decision> all;
+    for (int i = 0; i < 500; ++i) {
+        for (auto& d : c.Pump()) all.push_back(std::move(d));
+        if (c.Holding() == 0) break;
+        std::this_thread::sleep_for(10ms);
+    }
+    return all;
+}
+
+}  // namespace
+
+// After a restart late in the day, a station's first line is judged by the lines its day file
+// already holds, counted once.
+TEST(Collector, AStationsFirstLineIsJudgedByTheLinesItsExistingDayFileHolds)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir / "Nord");
+    const std::string day = LongDay(50000);
+    WriteBytes(dir / "Nord/20261209.txt", day);
+    Collector c(dir.str());
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(1, 49999, Second(49999)), Collector::Clock::now()), Result::Duplicate);
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(2, 50000, Second(50000))), Result::Filed);
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(4, 50002, Second(50002))), Result::Gap);
+    const auto requests = c.RequestsDue();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].second.from, 0u);
+    EXPECT_EQ(ReadBytes(dir / "Nord/20261209.txt"), day + Second(50000) + "\r\n");
+}
+
+// In the collector's service, day files are opened and records written in a thread of their
+// own: a station's lines wait for its file (in order), the other stations' lines do not.
+TEST(Collector, InTheBackgroundAStationsLinesWaitForItsDayFileAndNoOtherStationWaits)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir / "Sued");
+    WriteBytes(dir / "Sued/20261209.txt", LongDay(30000));
+    WriteBytes(dir / "Kaputt", "a file where the station's folder belongs");
+    CollectorLimits limits;
+    limits.BackgroundFileWork = true;
+    Collector c(dir.str(), limits);
+
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(1, 0, Second(0))), Result::Held);
+    auto decided = Settle(c);
+    ASSERT_EQ(decided.size(), 1u);
+    EXPECT_EQ(decided[0].result, Result::Filed);
+    EXPECT_EQ(decided[0].topic, "mox/Nord/line");
+    EXPECT_EQ(decided[0].payload, Msg(1, 0, Second(0)));
+
+    // Sued's file is being counted: its lines wait, in the order they came; Nord's go on.
+    EXPECT_EQ(c.Take("mox/Sued/line", Msg(7, 30000, Second(30000))), Result::Held);
+    EXPECT_EQ(c.Take("mox/Sued/line", Msg(8, 30001, Second(30001))), Result::Held);
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(2, 1, Second(1))), Result::Filed);
+    EXPECT_EQ(c.Take("mox/Kaputt/line", Msg(1, 0, Second(0))), Result::Held);
+    EXPECT_EQ(c.Holding(), 3u);
+    decided = Settle(c);
+    ASSERT_EQ(decided.size(), 3u);
+    std::vector<std::string> order;
+    for (const auto& d : decided) {
+        if (d.topic == "mox/Sued/line") {
+            EXPECT_EQ(d.result, Result::Filed);
+            order.push_back(d.payload);
+        } else {
+            EXPECT_EQ(d.result, Result::Failed);
+            EXPECT_NE(d.message.find("Kaputt/20261209.txt"), std::string::npos) << d.message;
+        }
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{Msg(7, 30000, Second(30000)), Msg(8, 30001, Second(30001))}));
+    EXPECT_EQ(ReadBytes(dir / "Sued/20261209.txt"), LongDay(30002));
+
+    // A new day is a new file, opened in the background too; duplicates of the day before
+    // are judged by its file, opened again.
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(3, 0, "10.12.26 00:00:00: X,  1")), Result::Held);
+    EXPECT_EQ(c.Take("mox/Nord/line", Msg(2, 1, Second(1))), Result::Held);
+    decided = Settle(c);
+    ASSERT_EQ(decided.size(), 2u);
+    EXPECT_EQ(decided[0].result, Result::Filed);
+    EXPECT_EQ(decided[1].result, Result::Duplicate);
+    EXPECT_EQ(ReadBytes(dir / "Nord/20261210.txt"), "10.12.26 00:00:00: X,  1\r\n");
+    EXPECT_EQ(ReadBytes(dir / "Nord/20261209.txt"), Second(0) + "\r\n" + Second(1) + "\r\n");
+    EXPECT_EQ(c.LinesFiled(), 5u);
+
+    // A station's record is written (and synced) in the background as well.
+    const std::string record = "[MOX-Header]\r\nOrt=Kiel\r\n";
+    EXPECT_EQ(c.TakeRecord("mox/Nord/record", record), Result::Held);
+    EXPECT_EQ(c.TakeRecord("mox/Nord/record", record), Result::Held);
+    EXPECT_EQ(c.TakeRecord("mox/Nord/record", "Ort=Kiel\r\n"), Result::Refused);
+    decided = Settle(c);
+    ASSERT_EQ(decided.size(), 2u);
+    EXPECT_EQ(decided[0].result, Result::Filed);
+    EXPECT_EQ(decided[0].topic, "mox/Nord/record");
+    EXPECT_EQ(decided[1].result, Result::Duplicate);
+    EXPECT_EQ(ReadBytes(dir / "Nord/station.ini"), record);
+
+    const auto acks = c.AcknowledgmentsDue();
+    ASSERT_EQ(acks.size(), 2u);
+    EXPECT_EQ(acks[0].second.seq, 3u);
+    EXPECT_EQ(acks[1].second.seq, 8u);
+}
+
+// Acknowledgments go out only after a sync that worked.
+TEST(ArchiveSync, TellsWhenTheSyncEndedAndWhetherItWorked)
+{
+    TempDir dir;
+    const int fd = ::open(dir.str().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    {
+        ArchiveSync sync(fd);
+        ASSERT_TRUE(sync.Start());
+        bool ok = false;
+        int error = 0;
+        for (int i = 0; i < 1000 && !sync.Finished(ok, error); ++i) std::this_thread::sleep_for(10ms);
+        EXPECT_TRUE(ok);
+        EXPECT_FALSE(sync.Running());
+        EXPECT_FALSE(sync.Finished(ok, error));
+    }
+    ::close(fd);
+    ArchiveSync broken(fd);
+    ASSERT_TRUE(broken.Start());
+    bool ok = true;
+    int error = 0;
+    for (int i = 0; i < 1000 && !broken.Finished(ok, error); ++i) std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(error, EBADF);
 }
 
 // A late day, the archive's copy short and damaged (restored from a backup): rewritten as the
@@ -390,4 +603,61 @@ TEST(CollectOptions, RequiredValuesPortsAndThePasswordFile)
     WriteBytes(dir / "bad", "Nord\nall/stations\n");
     EXPECT_FALSE(ReadStationsFile(dir / "bad", stations, error));
     EXPECT_NE(error.find("Zeile 2"), std::string::npos) << error;
+}
+
+// In the background too, the lines of a day being rewritten go into its new file in the order
+// they came, between the live day's lines that wait with them; after the rename the day goes on
+// from the new file's end.
+TEST(Collector, InTheBackgroundADayBeingRewrittenTakesItsLinesInOrder)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir / "Nord");
+    WriteBytes(dir / "Nord/20261208.txt", Yesterday(0) + "\r\n");
+    CollectorLimits limits;
+    limits.BackgroundFileWork = true;
+    Collector c(dir.str(), limits);
+    std::vector<Result> results;
+    const auto take = [&](const std::string& payload) {
+        if (const Result r = c.Take("mox/Nord/line", payload); r != Result::Held) results.push_back(r);
+    };
+    const auto settle = [&] {
+        for (const auto& d : Settle(c)) results.push_back(d.result);
+    };
+
+    take(Msg(1, 0, Second(0)));
+    take(Msg(2, 3, Yesterday(3)));
+    settle();
+    EXPECT_EQ(results, (std::vector<Result>{Result::Filed, Result::Gap}));
+    const auto requests = c.RequestsDue();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].second.day, "20261208");
+    EXPECT_EQ(requests[0].second.from, 0u);
+    c.AcknowledgmentsDue();
+
+    results.clear();
+    for (int i = 0; i <= 3; ++i) {
+        take(Msg(0, std::uint64_t(i), Yesterday(i)));
+        take(Msg(std::uint64_t(3 + i), std::uint64_t(1 + i), Second(1 + i)));
+    }
+    settle();
+    EXPECT_EQ(results, (std::vector<Result>{Result::Duplicate, Result::Filed, Result::Filed, Result::Filed,
+                                            Result::Filed, Result::Filed, Result::Filed, Result::Filed}));
+    std::string yesterday;
+    for (int i = 0; i <= 3; ++i) yesterday += Yesterday(i) + "\r\n";
+    EXPECT_EQ(ReadBytes(dir / "Nord/20261208.txt"), yesterday);
+    EXPECT_EQ(ReadBytes(dir / "Nord/20261209.txt"), Seconds(0, 5));
+    EXPECT_EQ(Temporaries(dir / "Nord"), 0);
+    // Nothing released before the gap is closed, then all of it.
+    EXPECT_TRUE(c.AcknowledgmentsDue().empty());
+    EXPECT_TRUE(c.RequestsDue().empty());
+    const auto acks = c.AcknowledgmentsDue();
+    ASSERT_EQ(acks.size(), 1u);
+    EXPECT_EQ(acks[0].second.seq, 6u);
+
+    results.clear();
+    take(Msg(7, 3, Yesterday(3)));
+    take(Msg(8, 4, Yesterday(4)));
+    settle();
+    EXPECT_EQ(results, (std::vector<Result>{Result::Duplicate, Result::Filed}));
+    EXPECT_EQ(ReadBytes(dir / "Nord/20261208.txt"), yesterday + Yesterday(4) + "\r\n");
 }
