@@ -55,8 +55,6 @@ Collector::Station* Collector::StationOf(const std::string& name)
         if (limits.Stations.empty() ? stations.size() >= limits.MaxStations : limits.Stations.count(name) == 0)
             return nullptr;
         it = stations.emplace(name, std::make_unique<Station>(name, root + name + "/")).first;
-        // Rewrites a killed collector began are begun again when their gaps show again.
-        DayRewrite::RemoveLeftovers(root + name + "/");
     }
     it->second->lastUse = ++clock;
     return it->second.get();
@@ -220,7 +218,10 @@ Collector::Result Collector::Decide(Station& s, const NetLine& l, const std::str
     // to be filed first in a missing file has it made.
     const bool known = Current(s, day, now);
     if (!known || (s.fd < 0 && s.openError == 0 && l.index == 0)) {
-        DayOpenRequest r{s.name, s.folder, day, l.index == 0, s.counts.Recall(day), watchFd};
+        // Rewrites a killed collector began are begun again when their gaps show again; their
+        // leftovers go with the station's first opening, before any rewrite of ours begins.
+        DayOpenRequest r{s.name, s.folder, day, l.index == 0, s.counts.Recall(day), watchFd, !s.tidied};
+        s.tidied = true;
         if (worker) {
             if (!s.opening) worker->Submit(std::move(r));
             s.opening = true;
@@ -439,6 +440,7 @@ std::vector<std::pair<std::string, NetRequest>> Collector::RequestsDue(Clock::ti
     }
     return due;
 }
+
 Collector::Result Collector::TakeRecord(const std::string& topic, const std::string& payload)
 {
     message.clear();

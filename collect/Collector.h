@@ -131,6 +131,7 @@ private:
         bool stale = false;  // something happened in the folder: looked at before the next line
         Clock::time_point checkedAt{};
         bool opening = false;          // asked of the worker
+        bool tidied = false;           // a first opening was asked for
         std::vector<Waiting> waiting;  // lines held until then, in order
         Clock::time_point lastWrite{};
         std::uint64_t lastUse = 0;

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "collect/DayRewrite.h"
 #include "mox/rtl/AtomicFile.h"
 
 namespace {
@@ -24,6 +25,7 @@ DayOpening OpenDay(const DayOpenRequest& r)
 {
     DayOpening o;
     o.request = r;
+    if (r.tidy) DayRewrite::RemoveLeftovers(r.folder);
     if (r.watchFd >= 0) o.watch = inotify_add_watch(r.watchFd, r.folder.c_str(), kWatchMask);
     const std::string file = r.folder + r.day + ".txt";
     const int flags = O_RDWR | O_APPEND | O_CLOEXEC | (r.create ? O_CREAT : 0);
@@ -58,13 +60,7 @@ RecordWritten WriteRecord(const RecordRequest& r)
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(r.file).parent_path(), ec);
     AtomicFile out;
-    bool ok = out.Open(r.file);
-    for (std::size_t done = 0; ok && done < r.payload.size();) {
-        const ssize_t n = ::write(out.Fd(), r.payload.data() + done, r.payload.size() - done);
-        ok = n > 0;
-        if (ok) done += std::size_t(n);
-    }
-    if (!ok || !out.Commit()) w.error = errno ? errno : EIO;
+    if (!out.Open(r.file) || !WriteAll(out.Fd(), r.payload) || !out.Commit()) w.error = errno ? errno : EIO;
     return w;
 }
 

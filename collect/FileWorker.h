@@ -22,6 +22,7 @@ struct DayOpenRequest {
     bool create = false;  // make the folder and the file when they are missing
     DayFileState known;   // what was known of the file, so only what came since is counted
     int watchFd = -1;     // inotify descriptor the station's folder is watched by, -1: none
+    bool tidy = false;    // the station's first opening: a killed collector's rewrites go
 };
 
 struct DayOpening {
