@@ -34,7 +34,9 @@ bool TakeIagaOption(std::vector<std::string>& args, const TIniFile& ini, std::op
             error = "--iaga braucht den IAGA-Code der Station: " + problem;
             return false;
         }
-        option = IagaOutput{dir, code, {}};
+        option = IagaOutput{};
+        option->dir = dir;
+        option->code = code;
         return true;
     }
     return true;

@@ -201,8 +201,9 @@ TEST(Png, APictureOfFewColoursIsStoredAsPaletteWithTheSamePixels)
         const std::vector<png_byte> expected = DecodedPixels(rgb);
         ASSERT_EQ(expected.size(), std::size_t(c.bitmap.Width()) * std::size_t(c.bitmap.Height()) * 4) << c.name;
         EXPECT_TRUE(DecodedPixels(fitted) == expected) << c.name;
-        if (c.colourType == PNG_COLOR_TYPE_PALETTE)
+        if (c.colourType == PNG_COLOR_TYPE_PALETTE) {
             EXPECT_LT(std::filesystem::file_size(fitted), std::filesystem::file_size(rgb)) << c.name;
+        }
     }
     // The transparent colour is transparent in the palette file too.
     const std::vector<png_byte> keyed = DecodedPixels(dir / "transparent.png");
