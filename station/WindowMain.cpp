@@ -7,7 +7,7 @@
 #include "station/app/OneShotImage.h"
 #include "station/app/StationStart.h"
 #include "station/runtime/QtMessages.h"
-#include "station/runtime/StopSignals.h"
+#include "station/runtime/StationSignals.h"
 #include "widgets/GermanQt.h"
 
 int main(int argc, char** argv)
@@ -24,7 +24,11 @@ int main(int argc, char** argv)
     QStringList args = QApplication::arguments();
     args.removeFirst();
     TMain main(args);
-    OnStopSignals(&main, [&main] { main.close(); });
+    OnStationSignals(
+        &main, [&main] { main.close(); },
+        [&main] {
+            if (main.Runtime()) main.Runtime()->RunBatch();
+        });
     main.show();
     return app.exec();
 }

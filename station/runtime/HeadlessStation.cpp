@@ -8,7 +8,7 @@
 #include "station/app/OneShotImage.h"
 #include "station/runtime/SerialLinePort.h"
 #include "station/runtime/StationRuntime.h"
-#include "station/runtime/StopSignals.h"
+#include "station/runtime/StationSignals.h"
 
 int RunHeadlessStation(int argc, char** argv)
 {
@@ -26,10 +26,13 @@ int RunHeadlessStation(int argc, char** argv)
     // Settings out of range are told by the reader itself.
     const StationSettings settings = ReadStationSettings(ini, diagram, true);
     StationRuntime runtime(ini, diagram, settings, std::make_unique<SerialLinePort>(), reports);
-    OnStopSignals(&app, [&runtime] {
-        runtime.Stop();
-        QCoreApplication::quit();
-    });
+    OnStationSignals(
+        &app,
+        [&runtime] {
+            runtime.Stop();
+            QCoreApplication::quit();
+        },
+        [&runtime] { runtime.RunBatch(); });
     runtime.Start();
     return app.exec();
 }
