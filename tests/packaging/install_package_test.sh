@@ -30,9 +30,10 @@ check_links() {
   done <<<"$libs"
 }
 
-# Checks a tree laid out under prefix $2 of root $1 (an install or an unpacked package).
+# Checks a tree laid out under prefix $2 of root $1 (an install or an unpacked package). With
+# $5 = man, its manual pages are formatted too (once is enough: both trees get the same pages).
 check_tree() {
-  local root=$1 prefix=$2 etc=$3 units=$4
+  local root=$1 prefix=$2 etc=$3 units=$4 formats=${5:-}
   local bin=$root$prefix/bin
   for p in "${programs[@]}"; do
     need "$bin/$p"
@@ -76,7 +77,7 @@ check_tree() {
   for p in "${programs[@]}"; do
     local page=$root$prefix/share/man/man1/$p.1.gz
     need "$page"
-    [ -e "$page" ] || continue
+    [ -e "$page" ] && [ "$formats" = man ] || continue
     local text
     text=$(LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$page" 2>"$work/man.err") || fail "man -l $p"
     [ -s "$work/man.err" ] && fail "man -l $p: $(cat "$work/man.err")"
@@ -117,15 +118,27 @@ for ((s = 0; s < 6 * 3600; s += 10)); do
   printf '15.06.03 %02d:%02d:%02d: Y,  %d\r\n' $((s / 3600)) $((s / 60 % 60)) $((s % 60)) $((100 + s / 600 % 17))
 done >"$work/20030615.txt"
 
+# The Debian package (checked in 2 below), built first so that lintian runs beside the rest.
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" ||
+  { cat "$work/cpack.log"; exit 1; }
+deb=$(ls "$work"/package/*.deb)
+
+# lintian: no errors, no warnings; the informational tags are listed. It runs beside the
+# checks below and is heard at the end.
+lintian_pid=
+if command -v lintian >/dev/null; then
+  lintian -I --no-tag-display-limit "$deb" >"$work/lintian.txt" 2>&1 &
+  lintian_pid=$!
+else
+  echo "SKIP lintian: not installed"
+fi
+
 # 1. cmake --install into a temporary root (prefix /usr/local: etc under the prefix).
 DESTDIR=$work/root cmake --install "$build" >"$work/install.log" || { cat "$work/install.log"; exit 1; }
 check_tree "$work/root" /usr/local /usr/local/etc /usr/local/lib/systemd/system
 
 # 2. The Debian package: everything of the install under /usr, the service, the settings file
 #    as conffile, the maintainer scripts, and library dependencies found by shlibdeps.
-cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" ||
-  { cat "$work/cpack.log"; exit 1; }
-deb=$(ls "$work"/package/*.deb)
 dpkg-deb -c "$deb" >"$work/contents"
 info=$(dpkg-deb -I "$deb")
 for field in "Package: mox-station" "Version: $version"; do
@@ -145,7 +158,7 @@ for needle in 'adduser --system' 'dialout' '/var/lib/mox/data' '/var/lib/mox/ima
   grep -q -- "$needle" "$work/postinst" || fail "postinst lacks $needle"
 done
 dpkg-deb -x "$deb" "$work/unpacked"
-check_tree "$work/unpacked" /usr /etc /lib/systemd/system
+check_tree "$work/unpacked" /usr /etc /lib/systemd/system man
 grep -qx 'Datenverzeichnis=/var/lib/mox/data/' "$work/unpacked/etc/mox/mox.ini" || fail "mox.ini: data folder"
 grep -qx 'Port=ttyUSB0' "$work/unpacked/etc/mox/mox.ini" || fail "mox.ini: port"
 grep -qx 'Bildformat=2' "$work/unpacked/etc/mox/mox.ini" || fail "mox.ini: PNG"
@@ -154,16 +167,6 @@ for key in Autor Ort Länge Breite Locator; do
 done
 grep -qi 'als root.*MOX_View\|MOX_View.*als root' "$work/unpacked/etc/mox/mox.ini" && fail "mox.ini advises running a window as root"
 grep -q 'chmod 0640 /etc/mox/mox.ini' "$work/postinst" || fail "postinst does not make mox.ini 0640"
-
-# lintian: no errors, no warnings; the informational tags are listed. It runs beside the
-# install below and is heard at the end.
-lintian_pid=
-if command -v lintian >/dev/null; then
-  lintian -I --no-tag-display-limit "$deb" >"$work/lintian.txt" 2>&1 &
-  lintian_pid=$!
-else
-  echo "SKIP lintian: not installed"
-fi
 
 # 3. The package installed into a throw-away overlay of this machine (root and overlayfs
 #    needed; CI runs as root), and the station run from it as the service's user.
