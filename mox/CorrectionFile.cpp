@@ -28,13 +28,16 @@ std::string CorrectionLine(std::uint8_t vector, int minute, double value)
 
 bool ParseCorrectionLine(const std::string& line, std::string& component, int& minute, double& value)
 {
-    if (line.size() < 9) return false;
-    component = line.substr(0, 2);
+    // A correction of a total-field curve is written without a component ("hh:mm;value").
+    const bool total = line.size() > 6 && line[2] == ':' && line[5] == ';';
+    const std::size_t at = total ? 0 : 3;
+    if (line.size() < at + 6) return false;
+    component = total ? std::string() : line.substr(0, 2);
     TDateTime t;
-    if (!TryStrToTime(line.substr(3, 5), t)) return false;
+    if (!TryStrToTime(line.substr(at, 5), t)) return false;
     minute = MinuteOfDay(t);
     // The writer uses the desktop's decimal separator, and services run under the C locale.
-    std::string number = line.substr(9);
+    std::string number = line.substr(at + 6);
     const std::size_t comma = number.find(',');
     if (comma != std::string::npos) {
         if (number.find_first_of(",.", comma + 1) != std::string::npos || number.find('.') < comma) return false;

@@ -15,5 +15,6 @@ const char* CorrectionComponent(std::uint8_t vector);
 // 00:00) to the end of the day.
 std::string CorrectionLine(std::uint8_t vector, int minute, double value);
 // False for a line that cannot be read; a comma or a point is taken as the decimal separator,
-// whatever this process's locale.
+// whatever this process's locale. `component` is empty for a total-field line, which applies
+// to no curve.
 bool ParseCorrectionLine(const std::string& line, std::string& component, int& minute, double& value);

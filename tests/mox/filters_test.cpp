@@ -67,9 +67,12 @@ TEST_F(Correction, RaisesTheRestOfTheDayForTheMatchingComponent)
     EXPECT_EQ(d.get_data(1, 1440), 0.0);
 }
 
+// The correction dialog writes a total-field curve's correction without a component: such a
+// line is read, applied to no curve, and not taken for a typing error.
 TEST_F(Correction, TotalFieldAndMissingReadingsTakeNoCorrection)
 {
-    WriteBytes(dir / "20030616.kor", "Bx;00:00;1\r\nBy;00:00;1\r\nBz;00:00;1\r\n");
+    WriteBytes(dir / "20030616.kor",
+               "Bx;00:00;1\r\nBy;00:00;1\r\nBz;00:00;1\r\n" + CorrectionLine(vecB, 30, -17) + "\r\n");
     auto nan = Minutes([](int m) { return m == 5 ? NAN : 0.0; });
     WriteBytes(dir / "four.mox", DayFileText({{"Bx", nan}, {"By", nan}, {"Bz", nan}, {"B", nan}}, "16.06.03"));
     d.set_is_Korrektur(true);
@@ -78,6 +81,15 @@ TEST_F(Correction, TotalFieldAndMissingReadingsTakeNoCorrection)
     d.LoadData(dir / "four.mox", 3, 3);
     EXPECT_EQ(d.get_data(3, 100), 1.0);
     EXPECT_TRUE(std::isnan(d.get_data(3, 6)));
+    EXPECT_EQ(d.get_korr_errors(3), "");
+    EXPECT_EQ(d.get_korr_errors(4), "");
+    std::string component;
+    int minute = 0;
+    double value = 0;
+    ASSERT_TRUE(ParseCorrectionLine(CorrectionLine(vecB, 30, -17), component, minute, value));
+    EXPECT_EQ(component, "");
+    EXPECT_EQ(minute, 30);
+    EXPECT_EQ(value, -17.0);
 }
 
 TEST_F(Correction, UnreadableLinesAreSkippedAndReported)
