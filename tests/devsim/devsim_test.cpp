@@ -288,8 +288,9 @@ TEST(DevSimProgram, HelpNamesEveryOptionAndBadOptionsFail)
     EXPECT_EQ(pclose(help), 0);
     for (const char* option :
          {"--link", "--interval", "--speed", "--start", "--sensors", "--no-letters", "--params", "--fault", "silent",
-          "one-copy", "bad-copy", "bad-echo", "garbage", "hangup-after=N", "--storm", "--help"})
+          "one-copy", "bad-copy", "bad-echo", "garbage", "hangup-after=N", "--hangup-pause", "--storm", "--help"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
-    for (const char* bad : {" --sensors 3", " --start 2003-13-01T00:00:00", " --fault loud", " --interval 0"})
+    for (const char* bad :
+         {" --sensors 3", " --start 2003-13-01T00:00:00", " --fault loud", " --interval 0", " --hangup-pause -1"})
         EXPECT_NE(std::system((program + bad + " >/dev/null 2>&1").c_str()), 0) << bad;
 }

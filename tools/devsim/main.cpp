@@ -49,7 +49,10 @@ lesen und schreiben).
                         bad-echo        das Echo beim Schreiben weicht in einem Byte ab
                         garbage         kaputte und fremde Zeilen zwischen den Datenzeilen
                         hangup-after=N  nach N gesendeten Bytes verschwindet das Terminal;
-                                        ein neues (gleicher --link) erscheint eine Sekunde später
+                                        ein neues (gleicher --link) erscheint eine Sekunde
+                                        später (--hangup-pause)
+  --hangup-pause SEKUNDEN
+                      so lange bleibt das Terminal nach hangup-after=N weg (1)
   --record DATEI      jedes an das Terminal geschriebene Byte an DATEI anhängen, damit ein
                       Test sieht, was ein Programm an der Leitung gesendet hat
   --verbose           Befehle und Verbindungen auf stderr protokollieren
@@ -83,7 +86,7 @@ double RealNow()
 struct TOptions {
     std::string link, paramsFile, recordFile;
     int interval = 0, sensors = 0;
-    double speed = 1;
+    double speed = 1, hangupPause = 1;
     bool haveStart = false, letters = true, storm = false, noData = false, verbose = false;
     double start = 0;
     unsigned long long seed = 1;
@@ -104,7 +107,8 @@ const TCommandLine kCommandLine{"mox-devsim",
                                  {"--no-data"},
                                  {"--record", true},
                                  {"--verbose"},
-                                 {"--fault", true}},
+                                 {"--fault", true},
+                                 {"--hangup-pause", true}},
                                 0};
 
 double Number(const std::string& option, const std::string& text)
@@ -143,6 +147,10 @@ TOptions ReadOptions(const TCommandLineWords& w)
         const std::string v = w.Value("--sensors");
         if (v != "1" && v != "2") Fail("--sensors nimmt 1 oder 2");
         o.sensors = v[0] - '0';
+    }
+    if (w.Has("--hangup-pause")) {
+        o.hangupPause = Number("--hangup-pause", w.Value("--hangup-pause"));
+        if (!(o.hangupPause >= 0)) Fail("--hangup-pause nimmt Sekunden ab 0");
     }
     if (w.Has("--seed")) o.seed = static_cast<unsigned long long>(Number("--seed", w.Value("--seed")));
     for (const std::string& f : w.Values("--fault")) {
@@ -322,7 +330,8 @@ int main(int argc, char** argv)
             // Bytes on the wire still arrive; closing at once would let the kernel drop them.
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
             terminal.Close();
-            for (int i = 0; i < 10 && !stopRequested; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            const double back = RealNow() + options.hangupPause;
+            while (!stopRequested && RealNow() < back) std::this_thread::sleep_for(std::chrono::milliseconds(10));
             if (!stopRequested) terminal.Open();
             connected = false;
             return;
