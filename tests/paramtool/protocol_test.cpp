@@ -66,7 +66,7 @@ TEST_F(Protocol, ClockFramesAreExactAndSetTheDeviceClock)
 
     // The device's next data line shows what was sent; its clock runs ten times as fast, so
     // the line comes a few device seconds later.
-    TDevSim sim({"--interval", "1", "--speed", "10", "--start", "2010-01-01T08:00:00"});
+    TDevSim sim({"--interval", "1", "--speed", "10", "--open-quiet", "0", "--start", "2010-01-01T08:00:00"});
     ASSERT_TRUE(sim.Started());
     TSession s(sim.Link());
     ASSERT_EQ(s.protocol.SetDate(15, 4, 2003), TMoxResult::Ok);

@@ -100,7 +100,8 @@ protected:
 // still all come out. At 300 lines a second the terminal hands over several per read.
 TEST_F(ComPortDevice, DeliversEveryLineThoughTheHandlerClearsBuffers)
 {
-    TDevSim sim({"--speed", "300", "--interval", "1", "--sensors", "2", "--start", "2003-06-15T12:00:00"});
+    TDevSim sim(
+        {"--open-quiet", "0", "--speed", "300", "--interval", "1", "--sensors", "2", "--start", "2003-06-15T12:00:00"});
     ASSERT_TRUE(sim.Started());
     TComPort port;
     port.SetPort(sim.Link());
@@ -128,7 +129,8 @@ TEST_F(ComPortDevice, DeliversEveryLineThoughTheHandlerClearsBuffers)
 
 TEST_F(ComPortDevice, GarbageNeverReachesThePacketEventAsALongOrMergedLine)
 {
-    TDevSim sim({"--speed", "300", "--interval", "1", "--fault", "garbage", "--start", "2003-06-15T12:00:00"});
+    TDevSim sim({"--open-quiet", "0", "--speed", "300", "--interval", "1", "--fault", "garbage", "--start",
+                 "2003-06-15T12:00:00"});
     ASSERT_TRUE(sim.Started());
     TComPort port;
     port.SetPort(sim.Link());
@@ -152,7 +154,8 @@ TEST_F(ComPortDevice, GarbageNeverReachesThePacketEventAsALongOrMergedLine)
 
 TEST_F(ComPortDevice, ReportsAHangUpOnceClosesAndOpensAgainLater)
 {
-    TDevSim sim({"--speed", "200", "--interval", "1", "--fault", "hangup-after=400", "--hangup-pause", "0.2"});
+    TDevSim sim({"--open-quiet", "0", "--speed", "200", "--interval", "1", "--fault", "hangup-after=400",
+                 "--hangup-pause", "0.2"});
     ASSERT_TRUE(sim.Started());
     TComPort port;
     port.SetPort(sim.Link());
