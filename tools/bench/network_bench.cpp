@@ -356,9 +356,12 @@ int main(int argc, char** argv)
         // never fill.
         WaitFor([&] { return ReadBytes(dir + "/collect.log").find("verbunden") != std::string::npos; }, 20000);
         Stations stations(n, broker.Port(), watch);
-        // A short warm-up: connections settle and day files open.
-        stations.Run(2);
-        for (const auto settle = Clock::now() + std::chrono::seconds(2); Clock::now() < settle;) stations.Pump(50);
+        // A warm-up: a line from every station, filed and acknowledged, settles the connections
+        // and opens the day files.
+        const std::size_t warm = stations.Run(1);
+        for (const auto settle = Clock::now() + std::chrono::seconds(20);
+             (watch.Filed() < warm || stations.Unacknowledged() > 0) && Clock::now() < settle;)
+            stations.Pump(50);
         watch.TakeLatencies();
         stations.TakeAckLatencies();
         const std::size_t filedBefore = watch.Filed();
