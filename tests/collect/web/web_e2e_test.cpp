@@ -231,7 +231,8 @@ protected:
         static char name[] = "web_e2e_test";
         static char* argv[] = {name, nullptr};
         if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
-        std::filesystem::remove_all(BrowserFolder());
+        std::error_code ec;
+        std::filesystem::remove_all(BrowserFolder(), ec);
         std::filesystem::create_directories(BrowserFolder());
         debugPort = FreePort();
         browser = std::make_unique<ChildProcess>(
@@ -246,7 +247,9 @@ protected:
     {
         if (browser) browser->Stop();
         browser.reset();
-        std::filesystem::remove_all(BrowserFolder());
+        // The browser's helper processes may still be leaving their files behind.
+        std::error_code ec;
+        std::filesystem::remove_all(BrowserFolder(), ec);
     }
 
     static inline std::unique_ptr<ChildProcess> browser;
