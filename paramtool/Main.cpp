@@ -269,7 +269,7 @@ void TMain::BuildForm()
     frameLayout->addLayout(right);
 
     // Datum und Uhrzeit setzen: the device keeps UTC, like every file and picture of the station.
-    const QDateTime utc = QDateTime::currentDateTimeUtc();
+    const QDateTime utc = UtcNow();
     Datum_DateTimePicker = new QDateEdit(utc.date());
     Datum_DateTimePicker->setDisplayFormat("dd.MM.yyyy");
     Datum_DateTimePicker->setCalendarPopup(true);
@@ -521,7 +521,7 @@ void TMain::ConnectFieldEdits()
 
 void TMain::FollowClock()
 {
-    const QDateTime utc = QDateTime::currentDateTimeUtc();
+    const QDateTime utc = UtcNow();
     tickingClock_ = true;
     if (dateFollowsClock_ && Datum_DateTimePicker->date() != utc.date()) Datum_DateTimePicker->setDate(utc.date());
     if (timeFollowsClock_ && Uhrzeit_DateTimePicker->time().second() != utc.time().second())
@@ -591,7 +591,7 @@ void TMain::Date_ButtonClick()
 void TMain::Time_ButtonClick()
 {
     // A picker that runs with the clock sends the very second of the click.
-    const QTime t = timeFollowsClock_ ? QDateTime::currentDateTimeUtc().time() : Uhrzeit_DateTimePicker->time();
+    const QTime t = timeFollowsClock_ ? UtcNow().time() : Uhrzeit_DateTimePicker->time();
     TMoxResult result;
     {
         WaitCursor busy;

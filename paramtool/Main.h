@@ -8,6 +8,7 @@
 #include "station/serial/ComPort.h"
 #include "widgets/HelpTopics.h"
 
+#include <QDateTime>
 #include <QMainWindow>
 #include <functional>
 #include <memory>
@@ -39,6 +40,8 @@ public:
     // File choosers; an empty name means cancelled.
     std::function<QString()> AskLoadFileName;
     std::function<QString()> AskSaveFileName;
+    // The clock the date and time pickers follow; a test puts a clock of its own here.
+    std::function<QDateTime()> UtcNow = [] { return QDateTime::currentDateTimeUtc(); };
 
     const moxparam::TParamSet& Buffer() const { return buffer_; }
     TComPort& ComPort() { return port_; }

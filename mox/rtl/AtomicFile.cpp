@@ -52,10 +52,6 @@ void RemoveOldTemporaries(const std::string& target)
     closedir(dir);
 }
 
-// Another writer of the same target finishes within milliseconds; one that holds its lock
-// longer hangs, and the station must not hang with it (the line keeps sending).
-constexpr int kLockWaitMs = 5000;
-
 int LockWithin(int fd, int milliseconds)
 {
     for (int waited = 0;; waited += 10) {
@@ -84,7 +80,7 @@ void KeepModeAndOwner(int fd, const std::string& target)
 
 }  // namespace
 
-bool AtomicFile::Open(const std::string& path)
+bool AtomicFile::Open(const std::string& path, int lockWaitMs)
 {
     Abort();
     target = path;
@@ -103,7 +99,7 @@ bool AtomicFile::Open(const std::string& path)
             errno = e;
             return false;
         }
-        const int rc = LockWithin(f, kLockWaitMs);
+        const int rc = LockWithin(f, lockWaitMs);
         // The lock holder before us may have renamed the file we waited on into the target:
         // only a file that still stands under the temporary name is ours to write.
         struct stat held {

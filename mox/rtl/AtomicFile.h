@@ -23,9 +23,13 @@ public:
 
     static std::string TemporaryName(const std::string& target) { return target + ".tmp"; }
 
+    // Another writer of the same target finishes within milliseconds; one that holds its lock
+    // longer hangs, and the station must not hang with it (the line keeps sending).
+    static constexpr int LockWaitMs = 5000;
+
     // Creates the empty temporary of `target` and holds it; false with errno set when it
-    // cannot be made.
-    bool Open(const std::string& target);
+    // cannot be made (EBUSY when another writer held it for all of `lockWaitMs`).
+    bool Open(const std::string& target, int lockWaitMs = LockWaitMs);
     bool IsOpen() const { return fd >= 0; }
     // The temporary, open for writing; writers that open files by name may write to TempPath()
     // instead, as long as they do it before Commit.

@@ -186,8 +186,8 @@ int TComPort::Read(void* buffer, int count)
             continue;
         }
         if (lossPending_ || !serial_->isOpen()) break;
-        qint64 wait = ReadTotalTimeout - total.elapsed();
-        if (got > 0) wait = std::min(wait, ReadIntervalTimeout - sinceByte.elapsed());
+        qint64 wait = readTotal_ - total.elapsed();
+        if (got > 0) wait = std::min(wait, readInterval_ - sinceByte.elapsed());
         if (wait <= 0) break;
         // waitForReadyRead reports only new data; Pull above took what was there before.
         serial_->waitForReadyRead(static_cast<int>(wait));
@@ -195,6 +195,12 @@ int TComPort::Read(void* buffer, int count)
     inRead_ = false;
     if (lossPending_) HandleLoss(generation_);
     return got;
+}
+
+void TComPort::SetReadTimeouts(int intervalMs, int totalMs)
+{
+    readInterval_ = intervalMs;
+    readTotal_ = totalMs;
 }
 
 void TComPort::Bind(TComDataPacket* packet)

@@ -49,9 +49,12 @@ public:
     // Sends count bytes in order and waits until they have left; returns the number sent.
     int Write(const void* data, int count);
 
-    // Blocks until count bytes have arrived, 100 ms pass without a further byte, or 1000 ms
-    // pass in all; returns the number read (0 when the device stays silent).
+    // Blocks until count bytes have arrived, the read interval passes without a further byte,
+    // or the read total passes in all; returns the number read (0 when the device stays silent).
     int Read(void* buffer, int count);
+    // The read time-outs, ReadIntervalTimeout and ReadTotalTimeout unless set: the device's
+    // answers need these; only a caller that expects silence may wait less.
+    void SetReadTimeouts(int intervalMs, int totalMs);
 
     std::function<void()> OnAfterOpen;    // right after every opening
     std::function<void()> OnBeforeClose;  // right before every closing, lines still settable
@@ -78,6 +81,8 @@ private:
     std::string lastError_;
     std::vector<char> received_;  // taken from the line, not yet handed out
     std::vector<TComDataPacket*> packets_;
+    int readInterval_ = ReadIntervalTimeout;
+    int readTotal_ = ReadTotalTimeout;
     bool inRead_ = false;
     int dispatching_ = 0;
     bool lossPending_ = false;

@@ -286,10 +286,11 @@ TEST(DevSimProgram, HelpNamesEveryOptionAndBadOptionsFail)
     char buffer[256];
     while (fgets(buffer, sizeof buffer, help)) text += buffer;
     EXPECT_EQ(pclose(help), 0);
-    for (const char* option :
-         {"--link", "--interval", "--speed", "--start", "--sensors", "--no-letters", "--params", "--fault", "silent",
-          "one-copy", "bad-copy", "bad-echo", "garbage", "hangup-after=N", "--storm", "--help"})
+    for (const char* option : {"--link", "--interval", "--speed", "--start", "--sensors", "--no-letters", "--params",
+                               "--fault", "silent", "one-copy", "bad-copy", "bad-echo", "garbage", "hangup-after=N",
+                               "--hangup-pause", "--open-quiet", "--storm", "--help"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
-    for (const char* bad : {" --sensors 3", " --start 2003-13-01T00:00:00", " --fault loud", " --interval 0"})
+    for (const char* bad : {" --sensors 3", " --start 2003-13-01T00:00:00", " --fault loud", " --interval 0",
+                            " --hangup-pause -1", " --open-quiet x"})
         EXPECT_NE(std::system((program + bad + " >/dev/null 2>&1").c_str()), 0) << bad;
 }

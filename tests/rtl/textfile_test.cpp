@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "../support/TempDir.h"
@@ -63,6 +65,14 @@ TEST(TextFile, AtomicWriterLeavesTheOldFileUntilCommit)
     EXPECT_EQ(ReadBytes(f), "neu\r\n");
     // Nothing but the target is left behind.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), std::filesystem::directory_iterator{}), 1);
+    // A temporary that cannot be made (a folder stands in its place): the write fails, also
+    // for root, and the target stays.
+    std::filesystem::create_directory(AtomicFile::TemporaryName(f));
+    errno = 0;
+    EXPECT_FALSE(WriteTextLines(f, {"x"}));
+    EXPECT_EQ(errno, EISDIR) << std::strerror(errno);
+    EXPECT_EQ(ReadBytes(f), "neu\r\n");
+    std::filesystem::remove(AtomicFile::TemporaryName(f));
     // A folder that cannot be written: the write fails and says so.
     std::filesystem::permissions(dir.path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     if (access(dir.path.c_str(), W_OK) != 0) {  // root may write anyway

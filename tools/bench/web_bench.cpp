@@ -219,7 +219,11 @@ bool LiveDelay(WebFace& face, int port, int stations, int seconds)
                       NetLineText({"00000000000000b1", std::uint64_t(value), std::uint64_t(s), line}));
         }
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // Lines not read within half a second after the last one count as lost.
+    const std::size_t sent = std::size_t(value - 100000);
+    for (const auto end = Clock::now() + std::chrono::milliseconds(500);
+         client.Delays().size() < sent && Clock::now() < end;)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     std::vector<double> d = client.Delays();
     std::sort(d.begin(), d.end());
     if (d.empty()) {

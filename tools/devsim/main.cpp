@@ -49,7 +49,13 @@ lesen und schreiben).
                         bad-echo        das Echo beim Schreiben weicht in einem Byte ab
                         garbage         kaputte und fremde Zeilen zwischen den Datenzeilen
                         hangup-after=N  nach N gesendeten Bytes verschwindet das Terminal;
-                                        ein neues (gleicher --link) erscheint eine Sekunde später
+                                        ein neues (gleicher --link) erscheint eine Sekunde
+                                        später (--hangup-pause)
+  --hangup-pause SEKUNDEN
+                      so lange bleibt das Terminal nach hangup-after=N weg (1)
+  --open-quiet SEKUNDEN
+                      so lange sendet das Gerät nach dem Öffnen des Terminals keine
+                      Datenzeilen (0,3)
   --record DATEI      jedes an das Terminal geschriebene Byte an DATEI anhängen, damit ein
                       Test sieht, was ein Programm an der Leitung gesendet hat
   --verbose           Befehle und Verbindungen auf stderr protokollieren
@@ -60,7 +66,7 @@ Die Datenzeile folgt dem Ausgabemodus (Parameterbyte 8), dem Datum-und-Uhrzeit-F
 dem Zweitsensor-Flag (Byte 6) und den Sensorachsen (Bytes 43, 44) des Geräts:
   "dd.mm.yy hh:mm:ss:", dann je Sensor [" A,"] und die Messwerte mit je zwei Leerzeichen
   davor: absolut, relativ, absolut und relativ, oder beides gefolgt von "  K" und dem K-Index.
-Das Gerät schweigt, während es einen Befehl annimmt, und 0,3 s nach dem Öffnen des Terminals;
+Das Gerät schweigt, während es einen Befehl annimmt, und nach dem Öffnen des Terminals (--open-quiet);
 solange kein Programm das Terminal offen hat, verwirft es die Zeilen.
 )";
 
@@ -83,7 +89,7 @@ double RealNow()
 struct TOptions {
     std::string link, paramsFile, recordFile;
     int interval = 0, sensors = 0;
-    double speed = 1;
+    double speed = 1, hangupPause = 1, openQuiet = 0.3;
     bool haveStart = false, letters = true, storm = false, noData = false, verbose = false;
     double start = 0;
     unsigned long long seed = 1;
@@ -104,7 +110,9 @@ const TCommandLine kCommandLine{"mox-devsim",
                                  {"--no-data"},
                                  {"--record", true},
                                  {"--verbose"},
-                                 {"--fault", true}},
+                                 {"--fault", true},
+                                 {"--hangup-pause", true},
+                                 {"--open-quiet", true}},
                                 0};
 
 double Number(const std::string& option, const std::string& text)
@@ -143,6 +151,14 @@ TOptions ReadOptions(const TCommandLineWords& w)
         const std::string v = w.Value("--sensors");
         if (v != "1" && v != "2") Fail("--sensors nimmt 1 oder 2");
         o.sensors = v[0] - '0';
+    }
+    if (w.Has("--hangup-pause")) {
+        o.hangupPause = Number("--hangup-pause", w.Value("--hangup-pause"));
+        if (!(o.hangupPause >= 0)) Fail("--hangup-pause nimmt Sekunden ab 0");
+    }
+    if (w.Has("--open-quiet")) {
+        o.openQuiet = Number("--open-quiet", w.Value("--open-quiet"));
+        if (!(o.openQuiet >= 0)) Fail("--open-quiet nimmt Sekunden ab 0");
     }
     if (w.Has("--seed")) o.seed = static_cast<unsigned long long>(Number("--seed", w.Value("--seed")));
     for (const std::string& f : w.Values("--fault")) {
@@ -322,7 +338,8 @@ int main(int argc, char** argv)
             // Bytes on the wire still arrive; closing at once would let the kernel drop them.
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
             terminal.Close();
-            for (int i = 0; i < 10 && !stopRequested; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            const double back = RealNow() + options.hangupPause;
+            while (!stopRequested && RealNow() < back) std::this_thread::sleep_for(std::chrono::milliseconds(10));
             if (!stopRequested) terminal.Open();
             connected = false;
             return;
@@ -336,7 +353,7 @@ int main(int argc, char** argv)
         const bool present = terminal.ReaderPresent();
         if (present && !connected) {
             log("Terminal geöffnet");
-            quietUntil = real + 0.3;  // give the opener time to clear its buffers and speak first
+            quietUntil = real + options.openQuiet;  // the opener clears its buffers and speaks first
         } else if (!present && connected) {
             log("Terminal geschlossen");
         }
