@@ -2,9 +2,6 @@
 // use at once; until then every program that writes the record says it is a placeholder.
 #include <gtest/gtest.h>
 
-#include <pty.h>
-#include <unistd.h>
-
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -144,27 +141,6 @@ TEST_F(FirstStart, TheRecordAndThePortEnteredAreInTheNextBatchsFiles)
     EXPECT_EQ(stored.ReadString("COM-Port", "Port", ""), sim.Link());
     EXPECT_EQ(stored.ReadString("MOX-Header", "Ort", ""), "Lindenberg");
     w.close();
-}
-
-// A terminal that opens and stays silent, as a serial port of the PC with no device behind it.
-TEST_F(FirstStart, APortThatOpensButSendsNothingIsAskedAboutByName)
-{
-    int controller = -1, terminal = -1;
-    char name[128] = {};
-    ASSERT_EQ(openpty(&controller, &terminal, name, nullptr, nullptr), 0);
-    WriteIni("[Diagram]\r\nWidth=600\r\n[MOX-Header]\r\nAutor=Schule\r\nOrt=Lindenberg\r\n[COM-Port]\r\nPort=" +
-             std::string(name) + "\r\nErste-Zeile-Sekunden=1\r\n[Verzeichnisse]\r\nDatenverzeichnis=" + dir / "data" +
-             "\r\nBilder=" + dir / "images" + "\r\n");
-    {
-        TMain w({"LOG"});
-        w.show();
-        const QString asked = QString("kein Gerät an %1?").arg(name);
-        ASSERT_TRUE(RunUntil([&] { return w.LastProblem().contains(asked); }, 10000)) << w.LastProblem().toStdString();
-        EXPECT_FALSE(w.StatusIsRed());  // a question, not yet the silence alarm
-        w.close();
-    }
-    close(terminal);
-    close(controller);
 }
 
 TEST(FirstStartAnswers, DevicesByIdAreOfferedSorted)
