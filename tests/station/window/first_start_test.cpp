@@ -54,7 +54,7 @@ ProgramRun RunProgram(const QString& program, const QStringList& args, const std
 // the exchange export each say once that the files carry the placeholder.
 TEST_F(FirstStart, ThePlaceholderRecordIsToldByEveryProgramThatWritesIt)
 {
-    TDevSim sim({"--speed", "10", "--interval", "1"});
+    TDevSim sim({"--speed", "30", "--interval", "1"});
     ASSERT_TRUE(sim.Started());
     const std::string data = dir / "data";
     // Folders that exist: their making would be the latest word.
@@ -91,7 +91,7 @@ TEST_F(FirstStart, ThePlaceholderRecordIsToldByEveryProgramThatWritesIt)
 
 TEST_F(FirstStart, TheRecordAndThePortEnteredAreInTheNextBatchsFiles)
 {
-    TDevSim sim({"--speed", "10", "--interval", "1"});
+    TDevSim sim({"--speed", "30", "--interval", "1"});
     ASSERT_TRUE(sim.Started());
     const std::string data = dir / "data", images = dir / "images";
     // The default port names a device that is not this one.
