@@ -39,6 +39,16 @@ void InitLibrary()
 // For MOSQ_ERR_ERRNO the library's text is that of errno.
 std::string ErrorText(int rc) { return MqttErrorText(rc); }
 
+// How long the network loop may wait for traffic: while the owner record is awaited no longer
+// than that wait has left, so that the name is claimed when it is up.
+int LoopWaitMs(bool awaitingClaim, Clock::time_point linkedAt)
+{
+    if (!awaitingClaim) return kLoopTimeoutMs;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        linkedAt + std::chrono::milliseconds(kClaimWaitMs) - Clock::now());
+    return int(std::clamp<long long>(left.count() + 1, 1, kLoopTimeoutMs));
+}
+
 }  // namespace
 
 MqttPublisher::MqttPublisher(MqttSettings s, const std::string& spoolPath, const std::string& dir)
@@ -148,7 +158,7 @@ void MqttPublisher::Run()
         const auto begun = Clock::now();
         int rc = MOSQ_ERR_SUCCESS;
         while (ok && !stopping) {
-            int due;
+            int due, waitMs;
             {
                 // Lines and acknowledgments reach the medium also when the station falls quiet.
                 std::lock_guard<std::mutex> g(lock);
@@ -156,9 +166,10 @@ void MqttPublisher::Run()
                 Claim();
                 SendFill();
                 ResendIfStale();
+                waitMs = LoopWaitMs(linked && !session, linkedAt);
             }
             LineSpool::SyncCopy(due);
-            rc = mosquitto_loop(mosq, kLoopTimeoutMs, 1);
+            rc = mosquitto_loop(mosq, waitMs, 1);
             if (rc != MOSQ_ERR_SUCCESS) break;
             if (connected) retrySeconds = 1;
             else if (Clock::now() - begun > std::chrono::seconds(settings.ConnectSeconds)) {

@@ -3,7 +3,7 @@
 // clock the test sets, and the reports collected in a list.
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QThread>
+#include <QTimer>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -16,6 +16,7 @@
 #include "mox/Mm.h"
 #include "mox/rtl/IniFile.h"
 #include "mox/rtl/SysUtils.h"
+#include "mox/rtl/TextFile.h"
 #include "station/app/OneShotImage.h"
 #include "station/runtime/StationRuntime.h"
 
@@ -61,16 +62,23 @@ inline QCoreApplication* CoreApp()
     return QCoreApplication::instance();
 }
 
-// Runs the event loop until done() or the time is up.
+// Runs the event loop until done() or the time is up; waits for events instead of sleeping
+// between them, so that a process's output is read as it comes.
 inline bool RunUntil(const std::function<bool()>& done, int milliseconds)
 {
     QElapsedTimer t;
     t.start();
-    while (!done() && t.elapsed() < milliseconds) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
+    QTimer tick;  // wakes the loop, which otherwise waits for the next event
+    tick.start(10);
+    while (!done() && t.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     return done();
+}
+
+inline std::vector<std::string> FileLines(const std::string& file)
+{
+    std::vector<std::string> lines;
+    ReadTextLines(file, lines);
+    return lines;
 }
 
 // A data line of the device at `t` (UTC) with one reading.
@@ -106,8 +114,14 @@ protected:
     // Starts the runtime on the settings `extra` adds to the folders; its timers stay off.
     void Start(const std::string& extra = "", std::unique_ptr<DayFileIO> medium = nullptr)
     {
-        WriteBytes(ini, "[Verzeichnisse]\r\nDatenverzeichnis=" + data + "\r\nBilder=" + images +
-                            "\r\n[COM-Port]\r\nPort=ttyFAKE\r\n" + extra);
+        StartOn("[Verzeichnisse]\r\nDatenverzeichnis=" + data + "\r\nBilder=" + images +
+                    "\r\n[COM-Port]\r\nPort=ttyFAKE\r\n" + extra,
+                std::move(medium));
+    }
+    // Starts the runtime on these settings, whole; its timers stay off.
+    void StartOn(const std::string& settingsText, std::unique_ptr<DayFileIO> medium = nullptr)
+    {
+        WriteBytes(ini, settingsText);
         iniFile = std::make_unique<TIniFile>(ini);
         const StationSettings settings = ReadStationSettings(*iniFile, diagram, true);
         auto p = std::make_unique<FakePort>();

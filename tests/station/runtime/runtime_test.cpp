@@ -1,9 +1,8 @@
 // The logging station's runtime, driven line by line with a fake port and clock: what is
-// filed where, what the observer is told, and what the batch publishes.
+// filed where, what the observer is told, and how the port is kept alive.
 #include <gtest/gtest.h>
 
 #include <sys/mount.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
@@ -13,73 +12,11 @@
 
 #include "../../support/SlowMedium.h"
 #include "FakeStation.h"
-#include "mox/rtl/AtomicFile.h"
-#include "mox/rtl/TextFile.h"
-#include "station/app/BatchRun.h"
 #include "station/app/Reports.h"
-#include "station/runtime/UploadRunner.h"
 
 namespace {
 
-std::vector<std::string> FileLines(const std::string& file)
-{
-    std::vector<std::string> lines;
-    ReadTextLines(file, lines);
-    return lines;
-}
-
 using StationRuntimeTest = RuntimeTest;
-
-const char* const kDataOutputs[] = {"mox_data.txt", "mox_data.mox", "mox_data.log"};
-const char* const kImageOutputs[] = {"mox_data.png",     "mox_small.png",    "mox_data.wap",
-                                     "mox_data_wap.png", "mox_data_wap.txt", "mox_data.htm"};
-
-// A batch that copies the day log whole and writes every output anew, into folders of its own:
-// what the station's batch has always published.
-class WholeBatch {
-public:
-    WholeBatch(const TempDir& dir, const TIniFile& ini, const std::string& templates, int run)
-        : data(dir / ("whole-" + std::to_string(run) + "/data/")),
-          images(dir / ("whole-" + std::to_string(run) + "/images/"))
-    {
-        std::filesystem::create_directories(data);
-        std::filesystem::create_directories(images);
-        for (const char* t : {"Header.txt", "Footer.txt"}) std::filesystem::copy_file(templates + t, images + t);
-        settings = ReadStationSettings(ini, diagram, true);
-    }
-    void Run(const std::string& log)
-    {
-        ASSERT_TRUE(CopyFileAtomically(log, data + "mox_data.txt"));
-        ASSERT_EQ(LoadDay(diagram, data + "mox_data.txt", settings.BatchVortag), "");
-        diagram.bestimme_K_Wert();
-        BatchOutputs out;
-        out.ImageDir = images;
-        out.Format = 2;
-        out.Preview = settings.BatchVorschau;
-        Reports reports;
-        ASSERT_TRUE(PublishDay(diagram, out, reports));
-    }
-
-    std::string data, images;
-
-private:
-    TMOX_Diagram diagram;
-    StationSettings settings;
-};
-
-// (inode, modification time in ns) of every file the batch publishes.
-std::map<std::string, std::pair<ino_t, long long>> Stamps(const std::string& data, const std::string& images)
-{
-    std::map<std::string, std::pair<ino_t, long long>> stamps;
-    auto add = [&](const std::string& path) {
-        struct stat st {};
-        if (stat(path.c_str(), &st) == 0)
-            stamps[path] = {st.st_ino, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec};
-    };
-    for (const char* f : kDataOutputs) add(data + f);
-    for (const char* f : kImageOutputs) add(images + f);
-    return stamps;
-}
 
 }  // namespace
 
@@ -173,6 +110,21 @@ TEST_F(StationRuntimeTest, APortThatCannotBeOpenedIsNamedAndTriedAgain)
     EXPECT_EQ(Told("ttyWEG").size(), 1u);  // told once, however often it is tried
 }
 
+// A terminal that opens and stays silent, as a serial port of the PC with no device behind it.
+TEST_F(StationRuntimeTest, APortThatOpensButSendsNothingIsAskedAboutByNameOnce)
+{
+    Start("Erste-Zeile-Sekunden=1\r\n");
+    Advance(1);
+    runtime->Tick();
+    const auto asked = Told("kein Gerät an ttyFAKE?");
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_TRUE(asked[0].Box);
+    EXPECT_FALSE(runtime->Alarm());  // a question, not yet the silence alarm
+    Advance(5);
+    runtime->Tick();
+    EXPECT_EQ(Told("kein Gerät an").size(), 1u);
+}
+
 TEST_F(StationRuntimeTest, PauseClosesThePortAndNoLineIsTakenUntilItGoesOn)
 {
     Start();
@@ -198,6 +150,13 @@ TEST_F(StationRuntimeTest, ASilentDeviceRaisesTheAlarmHasItsPortReopenedAndTheNe
     EXPECT_EQ(runtime->Alerts().rfind("Keine Daten seit ", 0), 0u) << runtime->Alerts();
     EXPECT_TRUE(runtime->Alarm());
     EXPECT_GT(port->openings, opened);
+    // Told once, however often the port is opened anew while the silence lasts.
+    for (int i = 0; i < 3; ++i) {
+        const int before = port->openings;
+        Advance(6);
+        runtime->Tick();
+        EXPECT_GT(port->openings, before);
+    }
     EXPECT_EQ(Told("Keine Daten seit").size(), 1u);
     SendLines(1);
     EXPECT_TRUE(runtime->Alerts().empty()) << runtime->Alerts();
@@ -221,6 +180,64 @@ TEST_F(StationRuntimeTest, ADeviceClockOutsideTheToleranceIsToldOnceAndItsLinesF
     EXPECT_NE(runtime->Alerts().find("Uhr"), std::string::npos);
     EXPECT_EQ(FileLines(data + "20030615.txt").size(), 5u);
     EXPECT_EQ(FileLines(data + "20030615.txt").front(), "15.06.03 11:00:00:  100");
+}
+
+// Pauses and losses around midnight: each line the device sent while the port was open is in
+// the file of its day once, in order; what it sent meanwhile was lost on the wire.
+TEST_F(StationRuntimeTest, EveryLineSentWhileThePortIsOpenIsFiledOnceAcrossPauseLossAndMidnight)
+{
+    wall = 1055721570;  // 15.06.03 23:59:30
+    Start("Uhr-Toleranz=0\r\n");
+    std::map<std::string, std::vector<std::string>> filed;
+    auto send = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            const std::string line = DeviceLine(wall, 100 + i);
+            if (port->IsOpen())
+                filed[(line.substr(0, 2) == "15" ? "20030615" : "20030616") + std::string(".txt")].push_back(line);
+            port->Send(line);
+            Advance(1);
+            runtime->Tick();
+        }
+    };
+    send(10);
+    runtime->SetPaused(true);
+    send(5);
+    runtime->SetPaused(false);
+    send(5);
+    port->HangUp();
+    send(10);  // midnight passes while the device is away
+    runtime->TryReopen();
+    send(5);
+    runtime->SetPaused(true);
+    send(3);
+    runtime->SetPaused(false);
+    send(5);
+    runtime->Stop();
+    ASSERT_EQ(filed.size(), 2u);
+    for (const auto& [name, lines] : filed) EXPECT_EQ(FileLines(data + name), lines) << name;
+}
+
+// A data folder that does not exist is made and told; taken away while logging, it is made
+// and told again.
+TEST_F(StationRuntimeTest, AMissingDataFolderIsMadeAndToldEachTimeItIsMissing)
+{
+    data = dir / "nicht-da/daten/";
+    images = dir / "bilder/neu/";
+    Start("Uhr-Toleranz=0\r\n");
+    const std::string made = "Das Datenverzeichnis " + data + " fehlte und wurde angelegt";
+    SendLines(2);
+    EXPECT_EQ(FileLines(data + "20030615.txt").size(), 2u);
+    ASSERT_EQ(Told(made).size(), 1u);
+    EXPECT_TRUE(Told(made)[0].Box);
+    EXPECT_FALSE(runtime->Alarm());
+    std::filesystem::remove_all(dir / "nicht-da");
+    SendLines(3);
+    EXPECT_EQ(FileLines(data + "20030615.txt").size(), 3u);
+    EXPECT_EQ(Told(made).size(), 2u);
+    // The batch makes the folder of the pictures it needs, and says so.
+    runtime->RunBatch();
+    EXPECT_TRUE(std::filesystem::exists(images + "mox_data.bmp"));
+    EXPECT_EQ(Told("Das Bildverzeichnis " + images + " fehlte und wurde angelegt").size(), 1u);
 }
 
 TEST_F(StationRuntimeTest, ADayLogDeletedWhileLoggingIsMadeAnewAndToldOnce)
@@ -259,133 +276,6 @@ TEST_F(StationRuntimeTest, ASlowMediumHoldsUpNoLineAndTheLinesOfAFailedSyncAreFi
     runtime->Stop();
     EXPECT_EQ(FileLines(data + "20030615.txt"), sent);
     EXPECT_EQ(runtime->Logger().Waiting(), 0u);
-}
-
-TEST_F(StationRuntimeTest, TheBatchPublishesImagePagesAndStartsTheUploadOnItsSchedule)
-{
-    const std::string script = dir / "upload.sh";
-    WriteBytes(script, "#!/bin/sh\necho $$ >> " + dir / "uploads" + "\n");
-    chmod(script.c_str(), 0755);
-    Start("[Batch]\r\nFTP-Kommando=" + script + "\r\nFTP-Intervall=2\r\nVorschau=1\r\nBildformat=2\r\n");
-    int loaded = 0;
-    runtime->OnDayLoaded = [&] { ++loaded; };
-    runtime->RunBatch();  // nothing logged yet: nothing to draw
-    EXPECT_EQ(runtime->BatchCount(), 0);
-    SendLines(120);
-    runtime->RunBatch();
-    EXPECT_EQ(loaded, 1);
-    EXPECT_EQ(runtime->BatchCount(), 1);
-    for (const char* f : {"mox_data.png", "mox_small.png", "mox_data.wap", "mox_data_wap.png", "mox_data_wap.txt"})
-        EXPECT_TRUE(std::filesystem::exists(images + f)) << f;
-    // The page waits for its templates, told once.
-    EXPECT_FALSE(std::filesystem::exists(images + "mox_data.htm"));
-    EXPECT_EQ(Told("Header.txt").size(), 1u);
-    EXPECT_FALSE(std::filesystem::exists(dir / "uploads"));
-    // The WAP text keeps the station's date format.
-    EXPECT_EQ(FileLines(images + "mox_data.wap").at(3), "15.06.03");
-
-    WriteBytes(images + "Header.txt", "<html><body>\r\n");
-    WriteBytes(images + "Footer.txt", "</body></html>\r\n");
-    SendLines(60);
-    runtime->RunBatch();
-    EXPECT_TRUE(std::filesystem::exists(images + "mox_data.htm"));
-    EXPECT_EQ(Told("Header.txt").size(), 1u);
-    // Every second batch starts the upload.
-    ASSERT_TRUE(RunUntil([&] { return std::filesystem::exists(dir / "uploads"); }, 5000));
-    std::filesystem::remove(images + "Footer.txt");
-    runtime->RunBatch();
-    EXPECT_EQ(Told("Footer.txt").size(), 2u);  // the first message named both templates
-    EXPECT_EQ(told.back().Text.find("Header.txt"), std::string::npos) << told.back().Text;
-}
-
-// The batch appends to its copy of the day log and writes only what changed; whatever happens
-// to the log and the copy between two batches, it publishes exactly what a batch that copies
-// and writes everything whole publishes.
-TEST_F(StationRuntimeTest, TheBatchPublishesWhatAWholeCopyWouldAndRewritesNothingUnchanged)
-{
-    Start("[Batch]\r\nBildformat=2\r\nVorschau=1\r\nWAP=1\r\nHTML=1\r\n");
-    std::filesystem::create_directories(images);
-    WriteBytes(images + "Header.txt", "<html><body>\r\n");
-    WriteBytes(images + "Footer.txt", "</body></html>\r\n");
-    const std::string copy = data + "mox_data.txt";
-    int run = 0;
-    auto batchAsWhole = [&](const std::string& step) {
-        runtime->RunBatch();
-        WholeBatch whole(dir, *iniFile, images, ++run);
-        whole.Run(runtime->Logger().LogFileName());
-        EXPECT_EQ(ReadBytes(copy), ReadBytes(runtime->Logger().LogFileName())) << step;
-        for (const char* f : kDataOutputs)
-            EXPECT_EQ(ReadBytes(data + f), ReadBytes(whole.data + f)) << step << ": " << f;
-        for (const char* f : kImageOutputs)
-            EXPECT_EQ(ReadBytes(images + f), ReadBytes(whole.images + f)) << step << ": " << f;
-        for (const std::string& folder : {data, images})
-            for (const auto& e : std::filesystem::directory_iterator(folder))
-                EXPECT_NE(e.path().extension(), ".tmp") << step << ": " << e.path();
-    };
-
-    SendLines(300);
-    batchAsWhole("first batch");
-    struct stat first {};
-    stat(copy.c_str(), &first);
-    SendLines(120);
-    batchAsWhole("log grown");
-    struct stat grown {};
-    stat(copy.c_str(), &grown);
-    EXPECT_EQ(grown.st_ino, first.st_ino);  // appended to, not written anew
-
-    // No new line: no file is written again.
-    const auto before = Stamps(data, images);
-    ASSERT_EQ(before.size(), 9u);
-    batchAsWhole("nothing new");
-    EXPECT_EQ(Stamps(data, images), before);
-
-    // The copy edited in its middle, deleted, or the log replaced by another file.
-    {
-        std::fstream edit(copy, std::ios::in | std::ios::out | std::ios::binary);
-        edit.seekp(100);
-        edit.put('#');
-    }
-    SendLines(60);
-    batchAsWhole("copy edited");
-    std::filesystem::remove(copy);
-    SendLines(60);
-    batchAsWhole("copy deleted");
-    const std::string log = runtime->Logger().LogFileName();
-    std::string other = ReadBytes(log);
-    other.erase(0, other.find('\n') + 1);
-    WriteBytes(log + ".neu", other);
-    std::filesystem::rename(log + ".neu", log);
-    batchAsWhole("log replaced");
-    SendLines(30);
-    batchAsWhole("replaced log grown");
-    std::filesystem::resize_file(log, std::filesystem::file_size(log) / 2);
-    batchAsWhole("log cut back");
-
-    // A new day: its own log, a new copy.
-    wall += 86400 - wall % 86400;
-    SendLines(120);
-    ASSERT_NE(runtime->Logger().LogFileName(), log);
-    batchAsWhole("new day");
-    SendLines(60);
-    batchAsWhole("new day grown");
-    // The logger's word on the replaced log is the only warning.
-    for (const Report& r : told)
-        if (r.Text.find("gelöscht oder verschoben") == std::string::npos)
-            EXPECT_FALSE(r.Level == LogLevel::Warning && !r.Text.empty()) << r.Text;
-}
-
-TEST_F(StationRuntimeTest, WithPublishingOnTheFilesKeepTheStationsDateFormat)
-{
-    // No broker listens: the lines wait in the spool, the batch goes on as ever.
-    Start("[MQTT]\r\nHost=127.0.0.1\r\nPort=1\r\nStation=Nord\r\n");
-    SendLines(120);
-    EXPECT_EQ(runtime->MqttBacklog(), 120u);
-    runtime->RunBatch();
-    EXPECT_EQ(FormatSettings().ShortDateFormat, "dd.mm.yy");
-    EXPECT_EQ(FileLines(images + "mox_data.wap").at(3), "15.06.03");
-    const std::string graphData = ReadBytes(images + "mox_data_wap.txt");
-    EXPECT_NE(graphData.find(",15.06.03,"), std::string::npos) << graphData.substr(0, 40);
-    EXPECT_EQ(runtime->MqttText().rfind("MQTT getrennt: ", 0), 0u) << runtime->MqttText();
 }
 
 TEST_F(StationRuntimeTest, AFreshStationMakesItsOwnFoldersWithoutAWord)

@@ -114,7 +114,7 @@ TEST_F(ServiceProcess, ReadyWatchdogAndTheSilenceAlarmWithJournalPriorities)
     ASSERT_TRUE(notify.bound) << notify.path;
     TDevSim sim({"--no-data"});
     ASSERT_TRUE(sim.Started());
-    Start(sim.Link(), {"WATCHDOG_USEC=600000", JournalStream()}, "Stille-Sekunden=2\r\n");
+    Start(sim.Link(), {"WATCHDOG_USEC=200000", JournalStream()}, "Stille-Sekunden=1\r\n");
 
     ASSERT_TRUE(notify.ReceiveUntil([&] { return notify.Count("READY=1") == 1; }, 10000)) << notify.Statuses();
     EXPECT_TRUE(notify.Has("STATUS=Loggen, noch keine Zeile")) << notify.Statuses();
@@ -141,7 +141,7 @@ TEST_F(ServiceProcess, ReadyWatchdogAndTheSilenceAlarmWithJournalPriorities)
 TEST_F(ServiceProcess, StatusNamesTheLastLineAndALostDevice)
 {
     ASSERT_TRUE(notify.bound) << notify.path;
-    auto sim = std::make_unique<TDevSim>(std::vector<std::string>{"--interval", "1"});
+    auto sim = std::make_unique<TDevSim>(std::vector<std::string>{"--interval", "1", "--speed", "10"});
     ASSERT_TRUE(sim->Started());
     Start(sim->Link(), {});
     ASSERT_TRUE(notify.ReceiveUntil([&] { return notify.Has("STATUS=Loggen, letzte Zeile ", " UTC"); }, 15000))
