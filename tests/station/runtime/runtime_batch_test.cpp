@@ -13,6 +13,7 @@
 
 #include "../../support/PngSize.h"
 #include "../../support/Process.h"
+#include "../../support/RawDay.h"
 #include "../../support/SmallDisk.h"
 #include "FakeStation.h"
 #include "mox/rtl/AtomicFile.h"
@@ -73,19 +74,6 @@ std::map<std::string, std::pair<ino_t, long long>> Stamps(const std::string& dat
     for (const char* f : kDataOutputs) add(data + f);
     for (const char* f : kImageOutputs) add(images + f);
     return stamps;
-}
-
-// A raw log of the given day: one reading every ten seconds from 00:00 to 05:59.
-std::string RawDay(const std::string& date)
-{
-    std::string text;
-    for (int s = 0; s < 6 * 3600; s += 10) {
-        char line[64];
-        std::snprintf(line, sizeof line, "%s %02d:%02d:%02d: Y,  %d\r\n", date.c_str(), s / 3600, s / 60 % 60, s % 60,
-                      100 + (s / 600) % 17);
-        text += line;
-    }
-    return text;
 }
 
 }  // namespace

@@ -9,23 +9,11 @@
 #include <filesystem>
 
 #include "../../devsim/DevSim.h"
+#include "../../support/RawDay.h"
 #include "StationTest.h"
 #include "station/MainWindow.h"
 
 namespace {
-
-// A raw log of the given day: one reading every ten seconds from 00:00 to 05:59.
-std::string RawDay(const std::string& date)
-{
-    std::string text;
-    for (int s = 0; s < 6 * 3600; s += 10) {
-        char line[64];
-        std::snprintf(line, sizeof line, "%s %02d:%02d:%02d: Y,  %d\r\n", date.c_str(), s / 3600, s / 60 % 60, s % 60,
-                      100 + (s / 600) % 17);
-        text += line;
-    }
-    return text;
-}
 
 using StationBatch = StationTest;
 
