@@ -63,6 +63,8 @@ TMain::TMain(const QStringList& arguments, QWidget* parent)
     CreateStatusBar();
     reports.AddSink(LogReport);
     reports.AddSink([this](const Report& r) { ShowReport(r); });
+    // Settings notes go to the log as every report does; ApplySettings shows them in one box.
+    SendSettingNotesTo([this](const std::string& note) { reports.Tell({LogLevel::Warning, note, "", false}); });
     iniFile.OnWriteFailed = [this](const std::string& problem) {
         reports.Tell(
             {LogLevel::Warning, "Die Einstellungen wurden nicht gespeichert: " + problem, "settings-write", true});
@@ -91,6 +93,7 @@ TMain::TMain(const QStringList& arguments, QWidget* parent)
 TMain::~TMain()
 {
     if (runtime) runtime->Stop();
+    SendSettingNotesTo(nullptr);
 }
 
 void TMain::CreateActions()
@@ -233,7 +236,7 @@ void TMain::CreateStatusBar()
 void TMain::ApplySettings()
 {
     settings = ReadStationSettings(iniFile, Diagram, logMode);
-    // Already on stderr from the reader; shown in the window too.
+    // Already in the log from the reader; shown in the window too.
     std::string notes;
     for (const std::string& n : TakeSettingNotes()) notes += (notes.empty() ? "" : "\n") + n;
     if (!notes.empty()) ShowReport({LogLevel::Warning, notes, "settings", true});

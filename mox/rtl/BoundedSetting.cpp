@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <mutex>
 #include <set>
 
@@ -14,6 +15,7 @@ struct Notes {
     std::mutex lock;
     std::set<std::string> told;  // file, section and key of every setting told about
     std::vector<std::string> pending;
+    std::function<void(const std::string&)> sink;
 };
 
 Notes& TheNotes()
@@ -27,10 +29,23 @@ Notes& TheNotes()
 void TellSettingOnce(const std::string& where, const std::string& message)
 {
     Notes& n = TheNotes();
+    std::function<void(const std::string&)> sink;
+    {
+        std::lock_guard<std::mutex> guard(n.lock);
+        if (!n.told.insert(where).second) return;
+        n.pending.push_back(message);
+        sink = n.sink;
+    }
+    // Outside the lock: the sink may read settings of its own.
+    if (sink) sink(message);
+    else std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, message.c_str());
+}
+
+void SendSettingNotesTo(std::function<void(const std::string&)> sink)
+{
+    Notes& n = TheNotes();
     std::lock_guard<std::mutex> guard(n.lock);
-    if (!n.told.insert(where).second) return;
-    std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, message.c_str());
-    n.pending.push_back(message);
+    n.sink = std::move(sink);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include "mox/Mm.h"
+#include "mox/rtl/BoundedSetting.h"
 #include "mox/rtl/IniFile.h"
 #include "mox/rtl/SysUtils.h"
 #include "station/app/OneShotImage.h"
@@ -18,6 +19,7 @@ int RunHeadlessStation(int argc, char** argv)
     WarnWithoutFonts(stderr);
     ReportChannel reports;
     reports.AddSink(LogReport);
+    SendSettingNotesTo([&reports](const std::string& note) { reports.Tell({LogLevel::Warning, note, "", false}); });
     TIniFile ini(MoxIniPath());
     ini.OnWriteFailed = [&reports](const std::string& problem) {
         reports.Tell({LogLevel::Warning, "Die Einstellungen wurden nicht gespeichert: " + problem, "settings-write"});
@@ -34,5 +36,7 @@ int RunHeadlessStation(int argc, char** argv)
         },
         [&runtime] { runtime.RunBatch(); });
     runtime.Start();
-    return app.exec();
+    const int rc = app.exec();
+    SendSettingNotesTo(nullptr);
+    return rc;
 }

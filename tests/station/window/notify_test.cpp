@@ -109,12 +109,12 @@ protected:
 
 }  // namespace
 
-TEST_F(ServiceProcess, ReadyWatchdogAndTheSilenceAlarmWithJournalPriorities)
+TEST_F(ServiceProcess, ReadyWatchdogAndEveryReportWithJournalPriorities)
 {
     ASSERT_TRUE(notify.bound) << notify.path;
     TDevSim sim({"--no-data"});
     ASSERT_TRUE(sim.Started());
-    Start(sim.Link(), {"WATCHDOG_USEC=200000", JournalStream()}, "Stille-Sekunden=1\r\n");
+    Start(sim.Link(), {"WATCHDOG_USEC=200000", JournalStream()}, "Stille-Sekunden=1\r\n[Batch]\r\nIntervall=99999\r\n");
 
     ASSERT_TRUE(notify.ReceiveUntil([&] { return notify.Count("READY=1") == 1; }, 10000)) << notify.Statuses();
     EXPECT_TRUE(notify.Has("STATUS=Loggen, noch keine Zeile")) << notify.Statuses();
@@ -134,6 +134,9 @@ TEST_F(ServiceProcess, ReadyWatchdogAndTheSilenceAlarmWithJournalPriorities)
     std::size_t told = 0;
     for (std::size_t p = 0; (p = err.find("<4>Keine Daten seit ", p)) != std::string::npos; ++p) ++told;
     EXPECT_EQ(told, 1u) << err;
+    // So is a setting out of range, as every other report.
+    EXPECT_NE(err.find("<4>" + ini + ": [Batch] Intervall=99999 liegt nicht zwischen 1 und 30"), std::string::npos)
+        << err;
     std::istringstream lines(err);
     for (std::string line; std::getline(lines, line);) EXPECT_EQ(line.rfind('<', 0), 0u) << line;
 }
